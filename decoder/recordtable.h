@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "beacon.h"
+
+#include <array>
+#include <cassert>
+
+namespace orvik {
+
+// Rows 0 to 100; record n of the last parse lies in row n. Row 0 is never written, and a
+// parse never clears rows above its count: they keep what a longer parse left there.
+class RecordTable {
+public:
+    static constexpr int kMaxRecords = 100;
+
+    int count() const { return m_count; }
+
+    double value(int row, int channel) const
+    {
+        assert(row >= 0 && row <= kMaxRecords && channel >= 0 && channel < kChannelCount);
+        return m_rows[std::size_t(row)][std::size_t(channel)];
+    }
+    const Record& row(int row) const
+    {
+        assert(row >= 0 && row <= kMaxRecords);
+        return m_rows[std::size_t(row)];
+    }
+
+private:
+    friend void parseLog(std::u16string_view text, RecordTable& table);
+
+    std::array<Record, kMaxRecords + 1> m_rows{};
+    int m_count = 0;
+};
+
+// Splits the log at "\r\n" only and decodes its beacon lines, in text order, into rows
+// 1, 2, ... of the table. Beacon lines past the 100th are left out.
+void parseLog(std::u16string_view text, RecordTable& table);
+
+} // namespace orvik
