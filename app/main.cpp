@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orvik-decoder"));
+    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    // The process ends when the last window closes, so an open About box outlives Exit.
+    QApplication::setQuitOnLastWindowClosed(true);
+
+    orvik::MainWindow window;
+    window.show();
+    return QApplication::exec();
+}

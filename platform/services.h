@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDate>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class QIODevice;
+
+namespace orvik {
+
+// Today's or any date as "DDMMYYYY".
+QString dateText(const QDate& date);
+
+// The folder of the running executable, without a trailing separator.
+QString programFolder();
+
+// folder + native separator + name.
+QString joinPath(const QString& folder, const QString& name);
+
+// The whole file decoded as local 8-bit text; nothing when it cannot be read.
+std::optional<QString> readTextFile(const QString& path);
+
+// Splits at CR LF, a lone CR or a lone LF. An empty text has no lines.
+QStringList splitTextLines(QStringView text);
+
+// Starts a program directly, without a shell and without waiting: every argument reaches
+// it whole, blanks and all. False when it cannot be started.
+bool startProgram(const QString& program, const QStringList& arguments);
+
+// A modal message box with one OK button. Tests replace what it does with
+// setMessageBoxHandler(); an empty handler restores the real box.
+using MessageBoxHandler =
+    std::function<void(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon)>;
+void showMessageBox(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon);
+void setMessageBoxHandler(MessageBoxHandler handler);
+
+} // namespace orvik

@@ -1,0 +1,446 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mainwindow.h"
+
+#include "aboutbox.h"
+#include "channelchart.h"
+#include "layout.h"
+
+#include "decoder/hexconv.h"
+#include "io/confreader.h"
+#include "io/csvwriter.h"
+#include "io/screenshot.h"
+#include "platform/geometry.h"
+#include "platform/numbertext.h"
+#include "platform/optionbutton.h"
+#include "platform/picturecanvas.h"
+#include "platform/scrollbar.h"
+#include "platform/services.h"
+#include "platform/textbox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <cmath>
+#include <limits>
+
+// Resources of a static library are registered by hand.
+static void initUiResources() { Q_INIT_RESOURCE(ui); }
+
+namespace orvik {
+
+namespace {
+
+const QString kSansSerif = QStringLiteral("MS Sans Serif");
+const QColor kBackground(240, 240, 240);
+const QColor kFrameCaption(128, 128, 128);
+const QColor kHighlight(255, 255, 192);
+
+QString toQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+
+QRect pixels(const layout::Box& b) { return twipsRect(b.left, b.top, b.width, b.height); }
+
+std::u16string_view utf16View(const QString& text)
+{
+    return {reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())};
+}
+
+void setTextColour(QWidget* w, const QColor& colour)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::Text, colour);
+    p.setColor(QPalette::ButtonText, colour);
+    w->setPalette(p);
+}
+
+void setBackground(QWidget* w, const QColor& colour)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, colour);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+// The words the status channels show; every value not listed gives the fallback.
+struct Word {
+    double value;
+    const char* text;
+};
+
+QString wordFor(double v, std::initializer_list<Word> words, const char* fallback)
+{
+    for (const Word& w : words) {
+        if (v == w.value)
+            return QString::fromLatin1(w.text);
+    }
+    return QString::fromLatin1(fallback);
+}
+
+} // namespace
+
+MainWindow::MainWindow(const QString& programFolder, QWidget* parent)
+    : QMainWindow(parent)
+    , m_programFolder(programFolder.isEmpty() ? orvik::programFolder() : QDir::toNativeSeparators(programFolder))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Orvik CW Telemetry Decoder [Brannt]"));
+    initUiResources();
+    setWindowIcon(QIcon(QStringLiteral(":/orvik/icon.png")));
+    buildControls();
+    buildMenu();
+    setTabOrder();
+    connectSignals();
+    Form_Load();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls()
+{
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("ClientArea"));
+    setBackground(m_client, kBackground);
+    m_client->setFont(layoutFont(kSansSerif, 8.25));
+    m_client->setFixedSize(twipsToPixels(layout::kClientWidth), twipsToPixels(layout::kClientHeight));
+    m_client->installEventFilter(this);
+    setCentralWidget(m_client);
+
+    std::array<QGroupBox*, 5> panels{};
+    for (std::size_t i = 0; i < layout::kPanels.size(); ++i) {
+        const layout::PanelSpec& spec = layout::kPanels[i];
+        auto* frame = new QGroupBox(toQString(spec.caption), m_client);
+        frame->setObjectName(toQString(spec.name));
+        frame->setGeometry(pixels(spec.box));
+        frame->setFont(layoutFont(kSansSerif, 8.25, true));
+        if (spec.panel == layout::Panel::Time)
+            setBackground(frame, kBackground);
+        else
+            setTextColour(frame, kFrameCaption);
+        panels[std::size_t(spec.panel)] = frame;
+    }
+    Frame1 = panels[std::size_t(layout::Panel::Status)];
+    Frame2 = panels[std::size_t(layout::Panel::Power)];
+    Frame3 = panels[std::size_t(layout::Panel::Temperatures)];
+    Frame4 = panels[std::size_t(layout::Panel::Rssi)];
+    Frame6 = panels[std::size_t(layout::Panel::Time)];
+
+    const QFont regular = layoutFont(kSansSerif, 8.25);
+    for (int i = 0; i < kChannelCount; ++i) {
+        const layout::ChannelRow& row = layout::kChannelRows[std::size_t(i)];
+        const Channel& ch = kChannels[std::size_t(i)];
+        QGroupBox* panel = panels[std::size_t(row.panel)];
+
+        auto* option = new OptionButton(i, panel);
+        option->setObjectName(QStringLiteral("Option1_%1").arg(i));
+        option->setGeometry(twipsRect(layout::kOptionLeft, row.top, layout::kOptionWidth, layout::kOptionHeight));
+        option->setFont(regular);
+        setTextColour(option, Qt::black);
+        Option1[std::size_t(i)] = option;
+
+        auto* value = new QLineEdit(panel);
+        value->setObjectName(QStringLiteral("Text1_%1").arg(i));
+        value->setGeometry(twipsRect(layout::kValueLeft, row.top, row.valueWidth, layout::kValueHeight));
+        value->setFont(i == 0 ? layoutFont(kSansSerif, 8.25, true) : regular);
+        value->setReadOnly(true);
+        value->setText(i == 0 ? QString() : QStringLiteral("invalid"));
+        value->setTextMargins(0, 0, 0, 0);
+        setTextColour(value, Qt::black);
+        const QString unit = toQString(ch.unit);
+        value->setAccessibleName(unit.isEmpty() ? toQString(ch.caption) : toQString(ch.caption) + u' ' + unit);
+        Text1[std::size_t(i)] = value;
+
+        QLabel* label = nullptr;
+        if (i == 0) {
+            label = new QLabel(unit, panel);
+            label->setGeometry(pixels(layout::kTimeUnitLabel));
+        } else if (i <= 9) {
+            label = new QLabel(unit, m_client);
+            label->setGeometry(twipsRect(layout::kOffWindowUnitLeft,
+                                         layout::kOffWindowUnitTop + (i - 1) * layout::kOffWindowUnitStep,
+                                         layout::kUnitWidth, layout::kUnitHeight));
+        } else {
+            label = new QLabel(unit, panel);
+            label->setGeometry(twipsRect(layout::kUnitLeft, row.top, layout::kUnitWidth, layout::kUnitHeight));
+        }
+        label->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        label->setFont(regular);
+        setTextColour(label, Qt::black);
+        Label1[std::size_t(i)] = label;
+    }
+
+    Picture2 = new PictureCanvas(m_client);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    Picture2->setGeometry(pixels(layout::kPicture2));
+
+    Command1 = new QPushButton(QStringLiteral("S"), m_client);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(pixels(layout::kCommand1));
+    Command1->setAccessibleName(QStringLiteral("Save screenshot"));
+
+    Text2 = new TextBox(m_client);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text2->setGeometry(pixels(layout::kText2));
+    Text2->setFont(layoutFont(QStringLiteral("Courier New"), 8.25));
+    Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text2->setAccessibleName(QStringLiteral("Beacon log"));
+
+    auto* bar = new QScrollBar(Qt::Horizontal, m_client);
+    bar->setObjectName(QStringLiteral("HScroll1"));
+    bar->setGeometry(pixels(layout::kHScroll1));
+    bar->setSingleStep(1);
+    bar->setPageStep(1);
+    bar->setFocusPolicy(Qt::StrongFocus);
+    bar->setAccessibleName(QStringLiteral("Record"));
+    // Position 1 in a range of 1 to 1 until the first decode: no reachable row lies
+    // outside the record table.
+    HScroll1 = new ScrollBar(bar, 1, 1, 1);
+
+    Frame8 = new QGroupBox(m_client);
+    Frame8->setObjectName(QStringLiteral("Frame8"));
+    Frame8->setGeometry(pixels(layout::kFrame8));
+    Frame8->setFont(layoutFont(kSansSerif, 8.25, true));
+    setBackground(Frame8, kBackground);
+    setTextColour(Frame8, Qt::black);
+
+    MSChart1 = new ChannelChart(Frame8);
+    MSChart1->setObjectName(QStringLiteral("MSChart1"));
+    MSChart1->setGeometry(pixels(layout::kMSChart1));
+    MSChart1->setFont(regular);
+    MSChart1->setAccessibleName(QStringLiteral("Channel chart"));
+
+    Label3 = new QLabel(m_client);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setGeometry(pixels(layout::kLabel3));
+    setBackground(Label3, kBackground);
+    Label3->setAccessibleName(QStringLiteral("Status"));
+
+    Label2 = new QLabel(m_client);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(pixels(layout::kLabel2));
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setBackground(Label2, kBackground);
+    Label2->setAccessibleName(QStringLiteral("Record position"));
+
+    // The window keeps the designed client area; no control follows its size.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void MainWindow::buildMenu()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("MnuFile"));
+    MnuExit = file->addAction(QStringLiteral("Exit"));
+    MnuExit->setObjectName(QStringLiteral("MnuExit"));
+
+    QMenu* tlm = menuBar()->addMenu(QStringLiteral("TLM File"));
+    tlm->setObjectName(QStringLiteral("MnuTLMFile"));
+    WriteCSVFile = tlm->addAction(QStringLiteral("Write CSV File"));
+    WriteCSVFile->setObjectName(QStringLiteral("WriteCSVFile"));
+
+    MnuInfo = menuBar()->addAction(QStringLiteral("Info"));
+    MnuInfo->setObjectName(QStringLiteral("MnuInfo"));
+}
+
+void MainWindow::setTabOrder()
+{
+    // Focus order of the layout: the time value first, then the bottom row and the log,
+    // then the panels row by row.
+    QList<QWidget*> order{Text1[0], Option1[0], HScroll1->widget(), Text2, Command1};
+    for (QGroupBox* panel : {Frame1, Frame2, Frame3, Frame4}) {
+        QList<int> channels;
+        for (int i = 1; i < kChannelCount; ++i) {
+            if (Option1[std::size_t(i)]->parentWidget() == panel)
+                channels.append(i);
+        }
+        std::sort(channels.begin(), channels.end(), [](int a, int b) {
+            return layout::kChannelRows[std::size_t(a)].top < layout::kChannelRows[std::size_t(b)].top;
+        });
+        for (int i : channels)
+            order << Option1[std::size_t(i)] << Text1[std::size_t(i)];
+    }
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    Text1[0]->setFocus();
+}
+
+void MainWindow::connectSignals()
+{
+    connect(Text2, &TextBox::changed, this, &MainWindow::Text2_Change);
+    connect(HScroll1, &ScrollBar::changed, this, &MainWindow::HScroll1_Change);
+    for (OptionButton* option : Option1)
+        connect(option, &OptionButton::clickedIndex, this, &MainWindow::Option1_Click);
+    connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(WriteCSVFile, &QAction::triggered, this, &MainWindow::WriteCSVFile_Click);
+    connect(MnuExit, &QAction::triggered, this, &MainWindow::MnuExit_Click);
+    connect(MnuInfo, &QAction::triggered, this, &MainWindow::MnuInfo_Click);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize)
+        Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::Form_Load()
+{
+    ImagePath = m_programFolder + QDir::separator();
+    ConfFile = joinPath(m_programFolder, QStringLiteral("conf.ini"));
+
+    // A missing or unreadable file leaves the defaults, without a word.
+    if (const std::optional<QString> text = readTextFile(ConfFile)) {
+        const StartupSettings settings = readConf(*text);
+        if (settings.imagePath)
+            ImagePath = *settings.imagePath;
+        if (settings.screenshotButton)
+            Command1->setVisible(*settings.screenshotButton);
+    }
+
+    Picture2->setVisible(false);
+
+    for (int i = 0; i < kChannelCount; ++i)
+        Option1[std::size_t(i)]->setText(toQString(kChannels[std::size_t(i)].caption));
+}
+
+void MainWindow::Form_Resize()
+{
+    Picture2->setGeometry(0, 0, m_client->width(), m_client->height());
+}
+
+void MainWindow::Text2_Change()
+{
+    const QString text = Text2->text();
+    parseLog(utf16View(text), m_records);
+
+    HScroll1->setEnabled(true);
+    Label2->setText(QStringLiteral("#%1 / %2").arg(HScroll1->value()).arg(m_records.count()));
+    HScroll1->setMax(qint16(m_records.count()));
+    Option1[11]->setValue(true);
+    Show_Data(HScroll1->value());
+    Draw_Chart(11);
+}
+
+void MainWindow::HScroll1_Change()
+{
+    Label2->setText(QStringLiteral("%1/%2").arg(HScroll1->value()).arg(HScroll1->max()));
+    Show_Data(HScroll1->value());
+}
+
+void MainWindow::Show_Data(int Rec)
+{
+    if (Rec < 0 || Rec > RecordTable::kMaxRecords)
+        return;
+    const Record& r = m_records.row(Rec);
+    auto set = [this](int channel, const QString& text) { Text1[std::size_t(channel)]->setText(text); };
+
+    const double seconds = std::nearbyint(r[0]);
+    const auto n = std::int32_t(std::clamp(seconds, double(std::numeric_limits<std::int32_t>::min()),
+                                           double(std::numeric_limits<std::int32_t>::max())));
+    set(0, wholeNumberText(r[0]) + QStringLiteral(" => ") + QString::fromStdString(SecToTime(n)));
+    for (int i = 1; i <= 3; ++i)
+        set(i, wholeNumberText(r[std::size_t(i)]));
+    set(4, wordFor(r[4], {{1, "DEPLOYED"}}, "UNDEPLOYED"));
+    set(5, wordFor(r[5], {{3, "LARGER"}, {2, "DEFAULT"}, {1, "SMALLER"}, {0, "NORMAL"}}, ""));
+    set(6, wordFor(r[6], {{0, "NORMAL"}}, "TIMER"));
+    set(7, wordFor(r[7], {{0, "QUICK"}}, "STOP"));
+    set(8, wordFor(r[8], {{0, "ALIVE"}}, "?"));
+    set(9, wordFor(r[9], {{0, "WAITING"}}, "?"));
+    for (int i = 10; i < kChannelCount; ++i)
+        set(i, fixed2NumberText(r[std::size_t(i)]));
+}
+
+void MainWindow::setHighlight(int channel, bool on)
+{
+    QLineEdit* box = Text1[std::size_t(channel)];
+    QPalette p = box->palette();
+    p.setColor(QPalette::Base, on ? kHighlight : QApplication::palette().color(QPalette::Base));
+    box->setPalette(p);
+}
+
+void MainWindow::Option1_Click(int Index)
+{
+    // Buttons exclude each other only within their own panel.
+    for (int i = 0; i < kChannelCount; ++i) {
+        if (i == Index)
+            continue;
+        setHighlight(i, false);
+        Option1[std::size_t(i)]->setValue(false);
+    }
+    setHighlight(Index, true);
+    Draw_Chart(Index);
+}
+
+void MainWindow::Draw_Chart(int Index)
+{
+    if (m_records.count() < 1)
+        return;
+    Frame8->setTitle(Option1[std::size_t(Index)]->text() + QStringLiteral("  [ ") + Label1[std::size_t(Index)]->text() +
+                     QStringLiteral(" ]"));
+    QList<double> values;
+    values.reserve(m_records.count());
+    for (int r = 1; r <= m_records.count(); ++r)
+        values.append(m_records.value(r, Index));
+    MSChart1->setValues(values);
+}
+
+void MainWindow::Command1_Click()
+{
+    Command1->setVisible(false);
+    QCoreApplication::processEvents();
+
+    Picture2->copyFrom(m_client, Picture2->size());
+    if (m_captureName.isEmpty())
+        m_captureName = captureName(QDate::currentDate());
+    const QString path = bitmapPath(ImagePath, m_captureName);
+    const QString error = Picture2->saveBitmap(path);
+    Command1->setVisible(true);
+    if (!error.isEmpty()) {
+        Label3->setText(path + QStringLiteral(" could not be written: ") + error);
+        return;
+    }
+    Label3->setText(path + QStringLiteral(" saved"));
+
+    if (!startProgram(converterProgram(), converterArguments(path)))
+        showMessageBox(this, QStringLiteral("nconvert.exe not found"), QStringLiteral("Error"),
+                       QMessageBox::Information);
+    Label3->setText(path + QStringLiteral(" saved"));
+}
+
+void MainWindow::WriteCSVFile_Click()
+{
+    const QString path = joinPath(m_programFolder, QStringLiteral("orvik_telemetry.csv"));
+    QStringList captions;
+    for (const OptionButton* option : Option1)
+        captions.append(option->text());
+    const QString error = saveCsvFile(path, captions, m_records, localDecimalPoint().toStdString());
+    if (error.isEmpty())
+        Label3->setText(path + QStringLiteral(" has been written"));
+    else
+        Label3->setText(path + QStringLiteral(" could not be written: ") + error);
+}
+
+void MainWindow::MnuExit_Click() { close(); }
+
+void MainWindow::MnuInfo_Click()
+{
+    if (!m_aboutBox) {
+        // No owner: the box outlives the main window and keeps the program running.
+        m_aboutBox = new AboutBox;
+        m_aboutBox->setAttribute(Qt::WA_DeleteOnClose);
+        m_aboutBox->setWindowIcon(windowIcon());
+    }
+    m_aboutBox->show();
+    m_aboutBox->raise();
+    m_aboutBox->activateWindow();
+}
+
+} // namespace orvik

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "decoder/recordtable.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+
+namespace orvik {
+
+class AboutBox;
+class ChannelChart;
+class OptionButton;
+class PictureCanvas;
+class ScrollBar;
+class TextBox;
+
+// Form1: the log box, the four channel panels and the time strip, the chart frame, the
+// bottom row and the menu bar. Every edit of the log decodes it again into the record
+// table that this window owns.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // programFolder holds conf.ini and receives the export; empty means the executable's.
+    explicit MainWindow(const QString& programFolder = QString(), QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    const RecordTable& records() const { return m_records; }
+    QString imagePath() const { return ImagePath; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenu();
+    void setTabOrder();
+    void connectSignals();
+    void setHighlight(int channel, bool on);
+
+    void Form_Load();
+    void Form_Resize();
+    void Text2_Change();
+    void HScroll1_Change();
+    void Option1_Click(int Index);
+    void Command1_Click();
+    void WriteCSVFile_Click();
+    void MnuExit_Click();
+    void MnuInfo_Click();
+    void Show_Data(int Rec);
+    void Draw_Chart(int Index);
+
+    QString m_programFolder;
+    RecordTable m_records;
+    QString ImagePath;
+    QString ConfFile;
+    QString m_captureName; // fixed by the first capture of the run
+    QPointer<AboutBox> m_aboutBox;
+
+    QWidget* m_client = nullptr;
+    TextBox* Text2 = nullptr;
+    std::array<OptionButton*, kChannelCount> Option1{};
+    std::array<QLineEdit*, kChannelCount> Text1{};
+    std::array<QLabel*, kChannelCount> Label1{};
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QGroupBox* Frame6 = nullptr;
+    QGroupBox* Frame8 = nullptr;
+    ChannelChart* MSChart1 = nullptr;
+    PictureCanvas* Picture2 = nullptr;
+    QPushButton* Command1 = nullptr;
+    ScrollBar* HScroll1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QAction* MnuExit = nullptr;
+    QAction* WriteCSVFile = nullptr;
+    QAction* MnuInfo = nullptr;
+};
+
+} // namespace orvik
