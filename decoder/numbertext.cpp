@@ -24,7 +24,9 @@ std::string wholeText(double value)
 {
     // nearbyint honours the default rounding mode, which is ties-to-even.
     const double r = std::nearbyint(value);
-    char buf[32];
+    // Room for the largest double in fixed form (309 digits and a sign): a smaller buffer
+    // made to_chars fail from 1e32 on and the text was read from an unwritten buffer.
+    char buf[320];
     const auto res = std::to_chars(buf, buf + sizeof buf, r == 0 ? 0.0 : r, std::chars_format::fixed, 0);
     return std::string(buf, res.ptr);
 }
