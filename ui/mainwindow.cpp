@@ -192,6 +192,7 @@ void MainWindow::buildControls()
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text2->setAccessibleName(QStringLiteral("Beacon log"));
+    Text2->setTabChangesFocus(true);
 
     auto* bar = new QScrollBar(Qt::Horizontal, m_client);
     bar->setObjectName(QStringLiteral("HScroll1"));
@@ -228,7 +229,6 @@ void MainWindow::buildControls()
     Label2->setGeometry(pixels(layout::kLabel2));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setBackground(Label2, kBackground);
-    Label2->setAccessibleName(QStringLiteral("Record position"));
 
     // The window keeps the designed client area; no control follows its size.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
