@@ -6,8 +6,8 @@
 namespace orvik {
 
 // An option button of a control array. Selection is exclusive within its container only.
-// Selecting it, by the user or from code, raises clicked(index) at once; a plain
-// QAbstractButton::setChecked raises no click. Clearing it from code raises nothing.
+// Selecting it, by the user or from code, raises clickedIndex(index) at once, where
+// QAbstractButton raises clicked() for the user only. Clearing it raises nothing.
 class OptionButton : public QRadioButton {
     Q_OBJECT
 public:

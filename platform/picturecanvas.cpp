@@ -23,14 +23,22 @@ void PictureCanvas::resizeEvent(QResizeEvent* event)
 
 void PictureCanvas::copyFrom(QWidget* source, const QSize& size)
 {
-    if (m_image.size() != size) {
-        m_image = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_RGB888);
-        m_image.fill(Qt::white);
+    // Painted into an unshared image of its own: render() may deliver this hidden canvas its
+    // pending resize event, and the m_image that resizeEvent replaces must not be the one painted.
+    QImage picture;
+    if (m_image.size() == size) {
+        picture = m_image.copy();
+    } else {
+        picture = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_RGB888);
+        picture.fill(Qt::white);
     }
-    QPainter p(&m_image);
-    // Only what is on screen: hidden children such as this canvas draw nothing.
-    source->render(&p, QPoint(0, 0), QRegion(QRect(QPoint(0, 0), size)),
-                   QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    {
+        QPainter p(&picture);
+        // Only what is on screen: hidden children such as this canvas draw nothing.
+        source->render(&p, QPoint(0, 0), QRegion(QRect(QPoint(0, 0), size)),
+                       QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    }
+    m_image = picture;
 }
 
 QString PictureCanvas::saveBitmap(const QString& path) const
@@ -39,8 +47,12 @@ QString PictureCanvas::saveBitmap(const QString& path) const
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
     if (!m_image.save(&file, "BMP")) {
+        // Taken before cancelWriting(), which replaces any write error with its own message.
+        const QString reason = file.error() != QFileDevice::NoError
+                                   ? file.errorString()
+                                   : QStringLiteral("the picture could not be encoded");
         file.cancelWriting();
-        return file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("the picture could not be encoded");
+        return reason;
     }
     if (!file.commit())
         return file.errorString();

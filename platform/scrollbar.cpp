@@ -16,6 +16,9 @@ ScrollBar::ScrollBar(QScrollBar* widget, qint16 min, qint16 max, qint16 value)
 {
     // Moves while dragging are not reported, only where the thumb is released.
     m_widget->setTracking(false);
+    // A QScrollBar inverts its keys by default; here Right and PageUp go towards the maximum.
+    m_widget->setInvertedAppearance(false);
+    m_widget->setInvertedControls(false);
     applyRange(m_value);
     connect(m_widget, &QScrollBar::valueChanged, this, &ScrollBar::onWidgetValueChanged);
 }
@@ -55,20 +58,23 @@ void ScrollBar::applyRange(qint16 newValue)
 {
     m_value = newValue;
     m_updating = true;
-    // With the minimum above the maximum the bar runs backwards, right end = maximum.
-    const bool reversed = m_min > m_max;
-    m_widget->setInvertedAppearance(reversed);
-    m_widget->setInvertedControls(reversed);
-    m_widget->setRange(std::min(m_min, m_max), std::max(m_min, m_max));
-    m_widget->setValue(m_value);
+    // The minimum stays at the left end. A reversed range is held negated in the widget, so
+    // that its arrows, page areas, keys and thumb all move towards the maximum on the right.
+    m_widget->setRange(toWidget(m_min), toWidget(m_max));
+    m_widget->setValue(toWidget(m_value));
     m_updating = false;
 }
 
+int ScrollBar::toWidget(qint16 value) const { return m_min > m_max ? -int(value) : int(value); }
+
 void ScrollBar::onWidgetValueChanged(int value)
 {
-    if (m_updating || value == m_value)
+    if (m_updating)
         return;
-    m_value = qint16(value);
+    const auto moved = qint16(m_min > m_max ? -value : value);
+    if (moved == m_value)
+        return;
+    m_value = moved;
     emit changed();
 }
 

@@ -34,6 +34,7 @@ signals:
 
 private:
     void applyRange(qint16 newValue);
+    int toWidget(qint16 value) const;
     void onWidgetValueChanged(int value);
 
     QPointer<QScrollBar> m_widget;

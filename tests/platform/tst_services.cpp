@@ -1,0 +1,322 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Dates, paths, text files, starting programs without a shell, and the message box hook.
+#include "platform/services.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace orvik;
+
+namespace {
+
+enum class FileKind { Missing, Directory, Contents };
+
+bool writeFile(const QString& path, const QByteArray& bytes, QFile::Permissions permissions = {})
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return false;
+    f.close();
+    return permissions == QFile::Permissions() || f.setPermissions(permissions);
+}
+
+// Writes the number of arguments after the first, then each of them ended by a NUL, to the
+// file named by the first; renamed into place last so that the file appears complete.
+const QByteArray kRecorder = "#!/bin/sh\n"
+                             "out=\"$1\"\n"
+                             "shift\n"
+                             "printf '%s\\n' \"$#\" > \"$out.part\"\n"
+                             "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$out.part\"; done\n"
+                             "mv \"$out.part\" \"$out\"\n";
+
+} // namespace
+
+class TestServices : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void dateText_data();
+    void dateText();
+    void splitTextLines_data();
+    void splitTextLines();
+    void readTextFile_data();
+    void readTextFile();
+    void readTextFileKeepsBytesAfterNul();
+    void paths();
+    void startProgramPassesArgumentsWhole_data();
+    void startProgramPassesArgumentsWhole();
+    void startProgramFails_data();
+    void startProgramFails();
+    void messageBoxHandler_data();
+    void messageBoxHandler();
+    void realMessageBox();
+};
+
+void TestServices::cleanup() { setMessageBoxHandler({}); }
+
+void TestServices::dateText_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("expected");
+
+    QTest::addRow("8 Dec 2026") << QDate(2026, 12, 8) << "08122026";
+    QTest::addRow("1 Jan 2000") << QDate(2000, 1, 1) << "01012000";
+    QTest::addRow("31 Dec 1999") << QDate(1999, 12, 31) << "31121999";
+    QTest::addRow("29 Feb 2024") << QDate(2024, 2, 29) << "29022024";
+}
+
+void TestServices::dateText()
+{
+    QFETCH(QDate, date);
+    QFETCH(QString, expected);
+    QCOMPARE(orvik::dateText(date), expected);
+}
+
+void TestServices::splitTextLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::addRow("empty") << "" << QStringList{};
+    QTest::addRow("one line") << "abc" << QStringList{"abc"};
+    QTest::addRow("CR LF") << "a\r\nb" << QStringList{"a", "b"};
+    QTest::addRow("lone CR") << "a\rb" << QStringList{"a", "b"};
+    QTest::addRow("lone LF") << "a\nb" << QStringList{"a", "b"};
+    QTest::addRow("LF CR is two breaks") << "a\n\rb" << QStringList{"a", "", "b"};
+    QTest::addRow("CR CR LF") << "a\r\r\nb" << QStringList{"a", "", "b"};
+    QTest::addRow("final break adds no line") << "a\r\n" << QStringList{"a"};
+    QTest::addRow("final lone CR") << "a\r" << QStringList{"a"};
+    QTest::addRow("blank line kept") << "a\r\n\r\nb" << QStringList{"a", "", "b"};
+    QTest::addRow("only a break") << "\r\n" << QStringList{""};
+    QTest::addRow("mixed") << "1\r2\n3\r\n4" << QStringList{"1", "2", "3", "4"};
+    QTest::addRow("blanks kept") << " a \r\n\tb" << QStringList{" a ", "\tb"};
+}
+
+void TestServices::splitTextLines()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, lines);
+    QCOMPARE(orvik::splitTextLines(text), lines);
+}
+
+void TestServices::readTextFile_data()
+{
+    QTest::addColumn<FileKind>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("readable");
+
+    QTest::addRow("missing") << FileKind::Missing << QByteArray() << false;
+    QTest::addRow("directory") << FileKind::Directory << QByteArray() << false;
+    QTest::addRow("empty") << FileKind::Contents << QByteArray() << true;
+    QTest::addRow("lines") << FileKind::Contents << QByteArray("first\r\nsecond\nthird\r") << true;
+}
+
+void TestServices::readTextFile()
+{
+    QFETCH(FileKind, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, readable);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("file.txt"));
+    if (kind == FileKind::Directory)
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("file.txt")));
+    else if (kind == FileKind::Contents)
+        QVERIFY(writeFile(path, bytes));
+
+    const std::optional<QString> text = orvik::readTextFile(path);
+    QCOMPARE(text.has_value(), readable);
+    if (readable)
+        QCOMPARE(*text, QString::fromLatin1(bytes));
+}
+
+void TestServices::readTextFileKeepsBytesAfterNul()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("junk.log"));
+    QByteArray bytes("head\r\n");
+    for (int i = 0; i < 256; ++i)
+        bytes.append(char(i));
+    bytes.append("\r\ntail");
+    QVERIFY(writeFile(path, bytes));
+
+    const std::optional<QString> text = orvik::readTextFile(path);
+    QVERIFY(text.has_value());
+    QVERIFY(text->startsWith(QLatin1String("head\r\n")));
+    QVERIFY(text->endsWith(QLatin1String("\r\ntail")));
+    QVERIFY(text->contains(QChar(0)));
+}
+
+void TestServices::paths()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("b c.txt")), "x"));
+    const QString joined = joinPath(QDir::toNativeSeparators(dir.path()), QStringLiteral("b c.txt"));
+    QCOMPARE(joined, QDir::toNativeSeparators(dir.path()) + QDir::separator() + QStringLiteral("b c.txt"));
+    QVERIFY(QFileInfo::exists(joined));
+
+    const QString folder = programFolder();
+    QVERIFY(!folder.endsWith(QDir::separator()));
+    QCOMPARE(QFileInfo(folder).canonicalFilePath(),
+             QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath());
+    QVERIFY(
+        QFileInfo::exists(joinPath(folder, QFileInfo(QCoreApplication::applicationFilePath()).fileName())));
+}
+
+void TestServices::startProgramPassesArgumentsWhole_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+
+    QTest::addRow("blanks and a command separator") << QStringList{"a b; touch %1"};
+    QTest::addRow("substitutions") << QStringList{"$(touch %1)", "`touch %1`", "${HOME}"};
+    QTest::addRow("quotes and redirection") << QStringList{"'q' \"d\" > %1", "a|touch %1", "&&"};
+    QTest::addRow("glob and empty") << QStringList{"*", "", "  "};
+    QTest::addRow("line break") << QStringList{"one\ntouch %1"};
+    QTest::addRow("none") << QStringList{};
+}
+
+void TestServices::startProgramPassesArgumentsWhole()
+{
+    QFETCH(QStringList, arguments);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString recorder = dir.filePath(QStringLiteral("record args"));
+    QVERIFY(writeFile(recorder, kRecorder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const QString bait = dir.filePath(QStringLiteral("bait"));
+    for (QString& a : arguments)
+        a.replace(QLatin1String("%1"), bait);
+
+    QVERIFY(startProgram(recorder, QStringList{out} + arguments));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(out), 10000);
+
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray count = f.readLine().trimmed();
+    QCOMPARE(count, QByteArray::number(arguments.size()));
+    QStringList received;
+    const QByteArray rest = f.readAll();
+    if (!rest.isEmpty()) {
+        const QList<QByteArray> parts = rest.chopped(1).split('\0');
+        for (const QByteArray& p : parts)
+            received.append(QString::fromLocal8Bit(p));
+    }
+    QCOMPARE(received, arguments);
+    QVERIFY(!QFileInfo::exists(bait));
+}
+
+void TestServices::startProgramFails_data()
+{
+    QTest::addColumn<QString>("program");
+
+    QTest::addRow("empty name") << QString();
+    QTest::addRow("missing path") << "/nonexistent-orvik/no-such-program";
+    QTest::addRow("missing name on PATH") << "orvik-no-such-program-7f3a";
+    QTest::addRow("not executable") << "%dir/plain.txt";
+    QTest::addRow("a folder") << "%dir";
+    QTest::addRow("shell command line") << "/bin/true; touch %dir/bait";
+}
+
+void TestServices::startProgramFails()
+{
+    QFETCH(QString, program);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("plain.txt")), "echo hello\n",
+                      QFile::ReadOwner | QFile::WriteOwner));
+    program.replace(QLatin1String("%dir"), dir.path());
+
+    QVERIFY(!startProgram(program, {}));
+    QTest::qWait(50);
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("bait"))));
+}
+
+void TestServices::messageBoxHandler_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QMessageBox::Icon>("icon");
+
+    QTest::addRow("information") << "Saved."
+                                 << "Orvik" << QMessageBox::Information;
+    QTest::addRow("warning, two lines") << "File missing\r\nC:\\x.txt"
+                                        << "Warning" << QMessageBox::Warning;
+    QTest::addRow("critical, empty title") << "Failed" << QString() << QMessageBox::Critical;
+}
+
+void TestServices::messageBoxHandler()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+    QFETCH(QMessageBox::Icon, icon);
+
+    QWidget parent;
+    int calls = 0;
+    QWidget* seenParent = nullptr;
+    QString seenText, seenTitle;
+    QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
+    setMessageBoxHandler([&](QWidget* p, const QString& t, const QString& ti, QMessageBox::Icon i) {
+        ++calls;
+        seenParent = p;
+        seenText = t;
+        seenTitle = ti;
+        seenIcon = i;
+    });
+    showMessageBox(&parent, text, title, icon);
+
+    QCOMPARE(calls, 1);
+    QCOMPARE(seenParent, &parent);
+    QCOMPARE(seenText, text);
+    QCOMPARE(seenTitle, title);
+    QCOMPARE(seenIcon, icon);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestServices::realMessageBox()
+{
+    // Once the handler is cleared the real modal box comes back; close it from inside its loop.
+    setMessageBoxHandler([](QWidget*, const QString&, const QString&, QMessageBox::Icon) {});
+    setMessageBoxHandler({});
+
+    QString shownText, shownTitle;
+    QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
+    bool found = false;
+    QTimer closer;
+    closer.setInterval(20);
+    connect(&closer, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        found = true;
+        shownText = box->text();
+        shownTitle = box->windowTitle();
+        shownIcon = box->icon();
+        box->accept();
+    });
+    closer.start();
+    // Guards against a box that never appears: the test then fails rather than hangs.
+    QTimer::singleShot(10000, this, [] {
+        if (QWidget* w = QApplication::activeModalWidget())
+            w->close();
+    });
+    showMessageBox(nullptr, QStringLiteral("Real text"), QStringLiteral("Real title"), QMessageBox::Warning);
+    closer.stop();
+
+    QVERIFY(found);
+    QCOMPARE(shownText, QStringLiteral("Real text"));
+    QCOMPARE(shownTitle, QStringLiteral("Real title"));
+    QCOMPARE(shownIcon, QMessageBox::Warning);
+}
+
+QTEST_MAIN(TestServices)
+#include "tst_services.moc"
