@@ -1,0 +1,167 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The export folder and the screenshot folder missing, read-only or full: the status line
+// says so, an older file stays as it was, and the window goes on working. Read-only and
+// full folders are small tmpfs mounts, so those rows need root and are skipped without it.
+#include "platform/services.h"
+#include "ui/mainwindow.h"
+
+#include <QAction>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace orvik;
+
+namespace {
+
+QString beaconLog(int lines)
+{
+    QStringList out;
+    for (int i = 0; i < lines; ++i)
+        out << QStringLiteral("orv1 %1 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 "
+                              "7480ff6e400000000000000000000000000000000")
+                   .arg(i + 1, 6, 16, QLatin1Char('0'));
+    return out.join(QStringLiteral("\r\n"));
+}
+
+bool run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished() && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// A small tmpfs of its own, unmounted again at the end.
+class ScratchMount {
+public:
+    explicit ScratchMount(const QString& size)
+    {
+        m_mounted = m_dir.isValid() && run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                                                      QStringLiteral("-o"), QStringLiteral("size=") + size,
+                                                                      QStringLiteral("tmpfs"), m_dir.path()});
+    }
+    ~ScratchMount()
+    {
+        if (m_mounted)
+            run(QStringLiteral("umount"), {m_dir.path()});
+    }
+    bool mounted() const { return m_mounted; }
+    QString path() const { return m_dir.path(); }
+    bool makeReadOnly() { return run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_dir.path()}); }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestFileFaults : public QObject {
+    Q_OBJECT
+private slots:
+    void faults_data();
+    void faults();
+};
+
+void TestFileFaults::faults_data()
+{
+    QTest::addColumn<QString>("target"); // "export" or "screenshot"
+    QTest::addColumn<QString>("fault");  // "missing", "read-only" or "full"
+    for (const char* target : {"export", "screenshot"}) {
+        for (const char* fault : {"missing", "read-only", "full"})
+            QTest::addRow("%s folder %s", target, fault) << QString::fromLatin1(target) << QString::fromLatin1(fault);
+    }
+}
+
+void TestFileFaults::faults()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, fault);
+    bool boxShown = false;
+    setMessageBoxHandler([&](QWidget*, const QString&, const QString&, QMessageBox::Icon) { boxShown = true; });
+    auto restore = qScopeGuard([] { setMessageBoxHandler({}); });
+
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    std::unique_ptr<ScratchMount> mount;
+    QString folder; // the folder that fails
+    if (fault == u"missing") {
+        folder = home.filePath(QStringLiteral("gone"));
+    } else {
+        mount = std::make_unique<ScratchMount>(QStringLiteral("16k"));
+        if (!mount->mounted())
+            QSKIP("mounting a scratch tmpfs needs root");
+        folder = mount->path();
+    }
+
+    const bool exporting = target == u"export";
+    const QString name = exporting ? QStringLiteral("orvik_telemetry.csv")
+                                   : QStringLiteral("orv_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy")) +
+                                         QStringLiteral(".bmp");
+    const QString path = QDir::toNativeSeparators(folder) + QDir::separator() + name;
+    const QByteArray old = "an earlier file\r\n";
+    if (mount) {
+        QVERIFY(writeFile(path, old));
+        if (fault == u"full")
+            writeFile(folder + QStringLiteral("/filler"), QByteArray(64 * 1024, 'x')); // fills what is left
+        else
+            QVERIFY(mount->makeReadOnly());
+    }
+
+    QString programFolder = folder;
+    if (!exporting) {
+        programFolder = home.path();
+        QVERIFY(writeFile(home.filePath(QStringLiteral("conf.ini")),
+                          QStringLiteral("IMAGE_PATH=%1/\r\n").arg(QDir::toNativeSeparators(folder)).toUtf8()));
+    }
+    MainWindow window(programFolder);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* log = window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+    log->setPlainText(beaconLog(100));
+
+    if (exporting)
+        window.findChild<QAction*>(QStringLiteral("WriteCSVFile"))->trigger();
+    else
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+
+    const QString status = window.findChild<QLabel*>(QStringLiteral("Label3"))->text();
+    QVERIFY2(status.startsWith(path + QStringLiteral(" could not be written: ")), qPrintable(status));
+    QVERIFY(status.size() > path.size() + 25); // a reason follows
+    QVERIFY(!status.contains(QStringLiteral(" saved")) && !status.contains(QStringLiteral("has been written")));
+    QVERIFY(!boxShown);
+    QVERIFY(window.findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible());
+    if (mount)
+        QCOMPARE(readFile(path), old);
+    else
+        QVERIFY(!QFile::exists(path));
+    // Nothing half-written is left beside it.
+    const QStringList left = QDir(folder).entryList(QDir::Files);
+    QVERIFY2(left.size() <= 2, qPrintable(left.join(u',')));
+
+    log->setPlainText(beaconLog(4));
+    QCOMPARE(window.records().count(), 4);
+}
+
+QTEST_MAIN(TestFileFaults)
+#include "tst_filefaults.moc"

@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Logs that hams paste by mistake, and conf.ini files that are not what they should be:
+// the window takes each one through its real paste path and goes on working.
+#include "platform/services.h"
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace orvik;
+
+namespace {
+
+QString beacon(int n)
+{
+    return QStringLiteral("orv1 %1 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 "
+                          "7480ff6e400000000000000000000000000000000")
+        .arg(n % 0x1000000, 6, 16, QLatin1Char('0'));
+}
+
+QString beaconLog(int lines, const QString& separator = QStringLiteral("\r\n"))
+{
+    QStringList out;
+    for (int i = 0; i < lines; ++i)
+        out << beacon(i + 1);
+    return out.join(separator);
+}
+
+} // namespace
+
+class TestHostileLogs : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void pastes_data();
+    void pastes();
+    void confFiles_data();
+    void confFiles();
+
+private:
+    void pasteThroughClipboard(const QString& text);
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<MainWindow> m_window;
+    bool m_boxShown = false;
+};
+
+void TestHostileLogs::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    m_boxShown = false;
+    setMessageBoxHandler([this](QWidget*, const QString&, const QString&, QMessageBox::Icon) { m_boxShown = true; });
+}
+
+void TestHostileLogs::cleanup()
+{
+    m_window.reset();
+    setMessageBoxHandler({});
+}
+
+void TestHostileLogs::pasteThroughClipboard(const QString& text)
+{
+    auto* box = m_window->findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+    QApplication::clipboard()->setText(text);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+}
+
+void TestHostileLogs::pastes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("records");
+
+    QRandomGenerator rng(20261208);
+    QByteArray junk(10 * 1024 * 1024, Qt::Uninitialized);
+    for (char& c : junk)
+        c = char(rng.bounded(256));
+    // Random bytes, with two beacons hidden in them on lines of their own.
+    const QString random = QString::fromLatin1(junk).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    QTest::addRow("10 MB of random bytes") << random + QStringLiteral("\r\n") + beacon(1) + QStringLiteral("\r\n") + beacon(2)
+                                           << 2;
+    QTest::addRow("100,000 beacon lines") << beaconLog(100000) << 100;
+    QTest::addRow("one 1 MB line") << QString(1 << 20, QLatin1Char('7')) << 0;
+    QTest::addRow("1 MB line after a beacon") << beacon(5) + QStringLiteral("\r\n") + QString(1 << 20, QLatin1Char('f'))
+                                              << 1;
+
+    // NUL and other control characters inside the fields still leave 120-character lines;
+    // a pasted CR or LF breaks its line in two, as in any text box.
+    QString control = beaconLog(30);
+    for (int i = 0, line = 0; line < 30; ++line, i += 122) {
+        const char16_t c = char16_t(line % 32);
+        control[i + 6 + line % 5] = QChar(c == u'\n' || c == u'\r' ? u'\x7f' : c);
+    }
+    QTest::addRow("NUL and control characters in fields") << control << 30;
+    QString broken = beaconLog(3);
+    broken[122 + 60] = QLatin1Char('\r');
+    QTest::addRow("a CR inside a line breaks it") << broken << 2;
+    QString withNul = beacon(1);
+    withNul[4] = QChar(0);
+    QTest::addRow("NUL where a blank stands") << withNul << 1;
+
+    QStringList alternating;
+    for (int i = 0; i < 40; ++i)
+        alternating << beacon(i) << beacon(i).left(119) << beacon(i) + QLatin1Char(' ');
+    QTest::addRow("beacon, 119 and 121 characters") << alternating.join(QStringLiteral("\r\n")) << 40;
+    QTest::addRow("tabs and form feeds only") << QString(5000, QLatin1Char('\t')) + QString(5000, QChar(0x0c)) << 0;
+}
+
+void TestHostileLogs::pastes()
+{
+    QFETCH(QString, text);
+    QFETCH(int, records);
+    m_window = std::make_unique<MainWindow>(m_folder->path());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+
+    pasteThroughClipboard(text);
+    QCOMPARE(m_window->records().count(), records);
+    QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("Label2"))->text(),
+             QStringLiteral("#1 / %1").arg(records));
+    QVERIFY(!m_boxShown);
+
+    // Still working: a clean log afterwards decodes as ever.
+    pasteThroughClipboard(beaconLog(3));
+    QCOMPARE(m_window->records().count(), 3);
+    QCOMPARE(m_window->findChild<QLineEdit*>(QStringLiteral("Text1_0"))->text(), QStringLiteral("1 => 0d 00:00:01"));
+}
+
+void TestHostileLogs::confFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("kind"); // "file", "folder" or "unreadable"
+    QRandomGenerator rng(7);
+    QByteArray binary(64 * 1024, Qt::Uninitialized);
+    for (char& c : binary)
+        c = char(rng.bounded(256));
+    QTest::addRow("binary content") << binary << "file";
+    QTest::addRow("10 MB line") << QByteArray(10 * 1024 * 1024, 'x') << "file";
+    QTest::addRow("10 MB line with an equals sign") << "SCREENSHOT=" + QByteArray(10 * 1024 * 1024, 'y') << "file";
+    QTest::addRow("NUL characters") << QByteArray("IMAGE\0_PATH=/x/\r\nSCREEN\0SHOT=NO\r\n", 33) << "file";
+    QTest::addRow("a folder") << QByteArray() << "folder";
+    QTest::addRow("a dangling link") << QByteArray() << "unreadable";
+}
+
+void TestHostileLogs::confFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, kind);
+    const QString conf = m_folder->filePath(QStringLiteral("conf.ini"));
+    if (kind == u"file") {
+        QFile file(conf);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    } else if (kind == u"folder") {
+        QVERIFY(QDir().mkdir(conf));
+    } else {
+        QVERIFY(QFile::link(m_folder->filePath(QStringLiteral("nowhere")), conf));
+    }
+
+    m_window = std::make_unique<MainWindow>(m_folder->path());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(!m_boxShown);
+    QCOMPARE(m_window->imagePath(), m_folder->path() + QDir::separator());
+    // A SCREENSHOT value that is not YES hides the button, as any other would.
+    const bool hidden = QTest::currentDataTag() == QByteArrayLiteral("10 MB line with an equals sign");
+    QCOMPARE(m_window->findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible(), !hidden);
+    pasteThroughClipboard(beaconLog(2));
+    QCOMPARE(m_window->records().count(), 2);
+}
+
+QTEST_MAIN(TestHostileLogs)
+#include "tst_hostilelogs.moc"
