@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvik {
+
+// True when the line holds "orv" in any letter case or is 100 to 140 characters long:
+// then a line that is no beacon line was probably meant to be one.
+bool looksLikeBeaconAttempt(std::u16string_view line);
+
+// A line as far as it is known: its first characters and its whole length, for lines too
+// long to be held. trailingBlanks counts the blanks and tabs that end the whole line.
+struct LineShape {
+    std::u16string_view head;
+    std::uint64_t length = 0;
+    std::uint64_t trailingBlanks = 0;
+};
+
+// Every reason, in plain words and UTF-8, why the line is no clean beacon line: its length
+// against 120, each frame tag missing at its position with what stands there, and each
+// field of a frame in place that holds other characters than hexadecimal digits, with its
+// channels. A beacon line can only have the last kind. Empty for a clean beacon line.
+std::vector<std::string> diagnoseLine(std::u16string_view line);
+std::vector<std::string> diagnoseLine(const LineShape& shape);
+
+} // namespace orvik

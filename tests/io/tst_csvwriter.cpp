@@ -1,0 +1,285 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "decoder/numbertext.h"
+#include "io/csvwriter.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+
+using orvik::Record;
+
+namespace {
+
+QStringList captions()
+{
+    QStringList list;
+    for (const orvik::Channel& ch : orvik::kChannels)
+        list << QString::fromUtf8(ch.caption.data(), qsizetype(ch.caption.size()));
+    return list;
+}
+
+const QByteArray kHeader =
+    "OBC Time;Uplink Counter;Camera Counter;SEL Counter;Antenna;CW Duty;Start Cause;"
+    "Charge Status;OBC Survial;TNC Survival;RSSI (orv2);Battery Volt*;SolarArray Volt*;"
+    "Battery Temp*;SolarCurr +X;SolarCurr -X;SolarCurr +Y;SolarCurr -Y;SolarCurr +Z;"
+    "SolarCurr -Z;PanelTemp +X;PanelTemp -X;PanelTemp +Y;PanelTemp -Y;PanelTemp +Z;"
+    "PanelTemp -Z;FM TX Temp;Battery Volt;SolarArray Volt;Battery Temp;RSSI (orv6);\r\n";
+
+// Channel i holds values[i]; the rest are 0.
+Record recordOf(const QList<double>& values)
+{
+    Record r{};
+    for (int i = 0; i < values.size(); ++i)
+        r[std::size_t(i)] = values[i];
+    return r;
+}
+
+void parseInto(orvik::RecordTable& table, const QStringList& lines)
+{
+    const QString log = lines.join(QStringLiteral("\r\n"));
+    orvik::parseLog({reinterpret_cast<const char16_t*>(log.utf16()), std::size_t(log.size())}, table);
+}
+
+orvik::RecordTable tableOf(const QStringList& lines)
+{
+    orvik::RecordTable table;
+    parseInto(table, lines);
+    return table;
+}
+
+QByteArray exported(const orvik::RecordTable& table)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    return orvik::writeCsv(buffer, captions(), table, ".") ? buffer.data() : QByteArray("write failed");
+}
+
+QString beacon(int obcTime)
+{
+    return QStringLiteral(
+               "orv1 %1 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 7480ff6e40")
+               .arg(obcTime, 6, 16, QChar(u'0')) +
+           QString(31, u'0');
+}
+
+// Fails every write once `budget` bytes have gone through.
+class FailingDevice : public QIODevice {
+public:
+    explicit FailingDevice(qint64 budget)
+        : m_budget(budget)
+    {
+        open(QIODevice::WriteOnly);
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 len) override
+    {
+        if (m_written + len > m_budget)
+            return -1;
+        m_written += len;
+        return len;
+    }
+
+private:
+    qint64 m_budget;
+    qint64 m_written = 0;
+};
+
+QByteArray fileContents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+} // namespace
+
+class TestCsvWriter : public QObject {
+    Q_OBJECT
+private slots:
+    void recordLine_data();
+    void recordLine();
+    void numbersMatchGeneralText_data();
+    void numbersMatchGeneralText();
+    void header_data();
+    void header();
+    void headerOnlyWhenNoRecord();
+    void failingDevice_data();
+    void failingDevice();
+    void saveReplacesOlderFile();
+    void saveFailureKeepsOlderFile_data();
+    void saveFailureKeepsOlderFile();
+};
+
+void TestCsvWriter::recordLine_data()
+{
+    QTest::addColumn<QList<double>>("values");
+    QTest::addColumn<QString>("decimalPoint");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray zeros = QByteArray("0;").repeated(31 - 6) + "\r\n";
+    const QList<double> mixed{123456, 12, -75, 0.5, 13.896, 2.409999962352941};
+    QTest::addRow("point") << mixed << "."
+                           << "123456;12;-75;0.5;13.896;2.40999996235294;" + zeros;
+    QTest::addRow("comma") << mixed << ","
+                           << "123456;12;-75;0,5;13,896;2,40999996235294;" + zeros;
+    QTest::addRow("exponent and limits")
+        << QList<double>{1e15, 123456789012345, 1e-5, -0.0, 1.0 / 3, 1e300} << "."
+        << "1e+15;123456789012345;1e-05;0;0.333333333333333;1e+300;" + zeros;
+    QTest::addRow("sixteen digits round")
+        << QList<double>{1234567890123456, -2.5e-300, 0.1 + 0.2, 4.5, 1e14, -1e15} << "."
+        << "1.23456789012346e+15;-2.5e-300;0.3;4.5;100000000000000;-1e+15;" + zeros;
+    QTest::addRow("long separator") << QList<double>{-1.775, 7, 0, 0, 0, 0} << QString::fromUtf8("\u066B")
+                                    << QByteArray("-1\xD9\xAB"
+                                                  "775;7;") +
+                                           QByteArray("0;").repeated(29) + "\r\n";
+}
+
+void TestCsvWriter::recordLine()
+{
+    QFETCH(QList<double>, values);
+    QFETCH(QString, decimalPoint);
+    QFETCH(QByteArray, expected);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    orvik::CsvWriter writer(buffer, decimalPoint.toStdString());
+    // The second time the texts come from what the writer remembers.
+    QVERIFY(writer.writeRecord(recordOf(values)) && writer.writeRecord(recordOf(values)));
+    QCOMPARE(buffer.data(), expected + expected);
+}
+
+void TestCsvWriter::numbersMatchGeneralText_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addRow("few values, many repeats") << 0;
+    QTest::addRow("more distinct values than are remembered") << 1;
+    QTest::addRow("whole numbers of all sizes") << 2;
+}
+
+void TestCsvWriter::numbersMatchGeneralText()
+{
+    QFETCH(int, kind);
+    QRandomGenerator rng(uint(kind) + 7);
+    const auto value = [&]() -> double {
+        switch (kind) {
+        case 0:
+            return double(rng.bounded(256)) * 0.5896 - 65.614;
+        case 1:
+            return (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(-20, 20));
+        default:
+            return std::round((rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(0, 18)));
+        }
+    };
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    orvik::CsvWriter writer(buffer, ",");
+    std::string expected;
+    for (int n = 0; n < 2000; ++n) {
+        Record r;
+        for (double& v : r) {
+            v = value();
+            orvik::appendGeneralText(expected, v, ",");
+            expected += ';';
+        }
+        expected += "\r\n";
+        QVERIFY(writer.writeRecord(r));
+    }
+    QCOMPARE(buffer.data().toStdString(), expected);
+}
+
+void TestCsvWriter::header_data()
+{
+    QTest::addColumn<QStringList>("captions");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::addRow("the channel captions") << captions() << true << kHeader;
+    QStringList comma = captions();
+    comma[3] = "A;B";
+    QTest::addRow("caption holding ;") << comma << false << QByteArray();
+    QTest::addRow("30 captions") << captions().mid(1) << false << QByteArray();
+}
+
+void TestCsvWriter::header()
+{
+    QFETCH(QStringList, captions);
+    QFETCH(bool, ok);
+    QFETCH(QByteArray, expected);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    orvik::CsvWriter writer(buffer, ".");
+    QCOMPARE(writer.writeHeader(captions), ok);
+    QCOMPARE(buffer.data(), expected);
+}
+
+void TestCsvWriter::headerOnlyWhenNoRecord()
+{
+    // Rows above the count keep older values, which must not be written.
+    orvik::RecordTable table;
+    parseInto(table, {beacon(1), beacon(2)});
+    parseInto(table, {"nothing"});
+    QCOMPARE(table.count(), 0);
+    QCOMPARE(exported(table), kHeader);
+}
+
+void TestCsvWriter::failingDevice_data()
+{
+    QTest::addColumn<qint64>("budget");
+    QTest::addRow("header") << qint64(0);
+    const qint64 whole = exported(tableOf({beacon(1), beacon(2), beacon(3)})).size();
+    QTest::addRow("last byte") << whole - 1;
+}
+
+void TestCsvWriter::failingDevice()
+{
+    QFETCH(qint64, budget);
+    FailingDevice device(budget);
+    QVERIFY(!orvik::writeCsv(device, captions(), tableOf({beacon(1), beacon(2), beacon(3)}), "."));
+}
+
+void TestCsvWriter::saveReplacesOlderFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("orvik_telemetry.csv");
+    const orvik::RecordTable first = tableOf({beacon(1), beacon(2)});
+    QCOMPARE(orvik::saveCsvFile(path, captions(), first, "."), QString());
+    QCOMPARE(fileContents(path), exported(first));
+    const orvik::RecordTable second = tableOf({beacon(3)});
+    QCOMPARE(orvik::saveCsvFile(path, captions(), second, "."), QString());
+    QCOMPARE(fileContents(path), exported(second));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"orvik_telemetry.csv"});
+}
+
+void TestCsvWriter::saveFailureKeepsOlderFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addRow("parent is a file") << "old/orvik_telemetry.csv";
+    QTest::addRow("missing folder") << "missing/orvik_telemetry.csv";
+    QTest::addRow("path is a folder") << "folder";
+    // No room beside the longest name for the new file's own name: fails as root too.
+    QTest::addRow("older file, no room beside it") << QString(255, u'x');
+}
+
+void TestCsvWriter::saveFailureKeepsOlderFile()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    const QString older = name.startsWith(u'x') ? name : QStringLiteral("old");
+    QFile file(dir.filePath(older));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("older") == 5);
+    file.close();
+    const QString reason = orvik::saveCsvFile(dir.filePath(name), captions(), tableOf({beacon(1)}), ".");
+    QVERIFY2(!reason.isEmpty(), "a failed save must say why");
+    QCOMPARE(fileContents(dir.filePath(older)), QByteArray("older"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             (QStringList{"folder", older}));
+}
+
+QTEST_GUILESS_MAIN(TestCsvWriter)
+#include "tst_csvwriter.moc"
