@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "confreader.h"
 
+#include "platform/services.h"
+
 namespace orvik {
 
 namespace {
@@ -53,16 +55,9 @@ StartupSettings readConf(QStringView text)
     if (text.startsWith(QChar(0xFEFF)))
         text = text.sliced(1);
 
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = start;
-        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
-            ++end;
-        // Splitting at every CR and every LF only adds empty lines, which are ignored.
-        const QStringView line = text.sliced(start, end - start);
+    for (const QStringView line : splitTextLines(text)) {
         if (!line.isEmpty() && line[0] != u'#')
             readSettingLine(line, settings);
-        start = end + 1;
     }
     return settings;
 }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "csvwriter.h"
 
+#include "platform/services.h"
+
 #include "decoder/numbertext.h"
 
-#include <QSaveFile>
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -127,19 +128,9 @@ bool writeCsv(QIODevice& out, const QStringList& captions, const RecordTable& ta
 QString saveCsvFile(const QString& path, const QStringList& captions, const RecordTable& table,
                     const std::string& decimalPoint)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (!writeCsv(file, captions, table, decimalPoint)) {
-        QString reason = file.error() != QFileDevice::NoError
-                             ? file.errorString()
-                             : QStringLiteral("the captions do not make 31 fields");
-        file.cancelWriting();
-        return reason;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    return saveFileAtomically(
+        path, [&](QIODevice& out) { return writeCsv(out, captions, table, decimalPoint); },
+        QStringLiteral("the captions do not make 31 fields"));
 }
 
 } // namespace orvik

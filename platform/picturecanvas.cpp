@@ -2,7 +2,7 @@
 #include "picturecanvas.h"
 
 #include <QPainter>
-#include <QSaveFile>
+#include "services.h"
 
 namespace orvik {
 
@@ -43,20 +43,9 @@ void PictureCanvas::copyFrom(QWidget* source, const QSize& size)
 
 QString PictureCanvas::saveBitmap(const QString& path) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (!m_image.save(&file, "BMP")) {
-        // Taken before cancelWriting(), which replaces any write error with its own message.
-        const QString reason = file.error() != QFileDevice::NoError
-                                   ? file.errorString()
-                                   : QStringLiteral("the picture could not be encoded");
-        file.cancelWriting();
-        return reason;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    return saveFileAtomically(
+        path, [this](QIODevice& out) { return m_image.save(&out, "BMP"); },
+        QStringLiteral("the picture could not be encoded"));
 }
 
 } // namespace orvik

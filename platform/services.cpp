@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSaveFile>
 
 namespace orvik {
 
@@ -35,23 +36,40 @@ std::optional<QString> readTextFile(const QString& path)
     return QString::fromLocal8Bit(bytes);
 }
 
-QStringList splitTextLines(QStringView text)
+QList<QStringView> splitTextLines(QStringView text)
 {
-    QStringList lines;
+    QList<QStringView> lines;
     qsizetype start = 0;
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text[i];
         if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
             continue;
-        lines.append(text.mid(start, i - start).toString());
+        lines.append(text.sliced(start, i - start));
         if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
             ++i;
         start = i + 1;
     }
     if (start < n)
-        lines.append(text.mid(start).toString());
+        lines.append(text.sliced(start));
     return lines;
+}
+
+QString saveFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& write,
+                           const QString& failureReason)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (!write(file)) {
+        // Taken before cancelWriting(), which replaces any write error with its own message.
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : failureReason;
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return {};
 }
 
 bool startProgram(const QString& program, const QStringList& arguments)

@@ -25,8 +25,15 @@ QString joinPath(const QString& folder, const QString& name);
 // The whole file decoded as local 8-bit text; nothing when it cannot be read.
 std::optional<QString> readTextFile(const QString& path);
 
-// Splits at CR LF, a lone CR or a lone LF. An empty text has no lines.
-QStringList splitTextLines(QStringView text);
+// Splits at CR LF, a lone CR or a lone LF. An empty text has no lines. The lines are
+// views into text.
+QList<QStringView> splitTextLines(QStringView text);
+
+// Writes a file through QSaveFile: an older file is replaced only by a complete new one.
+// write() returns false on failure; failureReason names it when the device has no error
+// of its own. Returns an empty text on success, otherwise the reason.
+QString saveFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& write,
+                           const QString& failureReason);
 
 // Starts a program directly, without a shell and without waiting: every argument reaches
 // it whole, blanks and all. False when it cannot be started.
