@@ -41,7 +41,10 @@ ChannelChart::ChannelChart(QWidget* parent)
     m_series->attachAxis(m_values);
     m_rows->setRange(-0.5, 0.5);
     m_values->setRange(0, 1);
+    // The view releases its default chart without deleting it.
+    QChart* const initial = chart();
     setChart(c);
+    delete initial;
     setRenderHint(QPainter::Antialiasing, false);
 }
 

@@ -21,7 +21,7 @@ inline constexpr int kClientHeight = 10575;
 // Panels of the main window. The frame captions are part of the window, not of a channel.
 enum class Panel { Status, Power, Temperatures, Rssi, Time };
 
-struct PanelSpec {
+struct PanelLayout {
     Panel panel;
     std::string_view name;
     std::string_view caption;
@@ -29,7 +29,7 @@ struct PanelSpec {
 };
 
 // clang-format off
-inline constexpr std::array<PanelSpec, 5> kPanels{{
+inline constexpr std::array<PanelLayout, 5> kPanels{{
     // panel                name      caption          left   top  width height
     {Panel::Rssi,          "Frame4", "RSSI",         { 120, 4680, 3255,  975}},
     {Panel::Temperatures,  "Frame3", "Temperatures", {6720, 1800, 3135, 3135}},

@@ -115,16 +115,16 @@ void MainWindow::buildControls()
 
     std::array<QGroupBox*, 5> panels{};
     for (std::size_t i = 0; i < layout::kPanels.size(); ++i) {
-        const layout::PanelSpec& spec = layout::kPanels[i];
-        auto* frame = new QGroupBox(toQString(spec.caption), m_client);
-        frame->setObjectName(toQString(spec.name));
-        frame->setGeometry(pixels(spec.box));
+        const layout::PanelLayout& panel = layout::kPanels[i];
+        auto* frame = new QGroupBox(toQString(panel.caption), m_client);
+        frame->setObjectName(toQString(panel.name));
+        frame->setGeometry(pixels(panel.box));
         frame->setFont(layoutFont(kSansSerif, 8.25, true));
-        if (spec.panel == layout::Panel::Time)
+        if (panel.panel == layout::Panel::Time)
             setBackground(frame, kBackground);
         else
             setTextColour(frame, kFrameCaption);
-        panels[std::size_t(spec.panel)] = frame;
+        panels[std::size_t(panel.panel)] = frame;
     }
     Frame1 = panels[std::size_t(layout::Panel::Status)];
     Frame2 = panels[std::size_t(layout::Panel::Power)];
