@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hexconv.h"
 
+#include <array>
 #include <cstdio>
 
 namespace orvik {
@@ -8,21 +9,27 @@ namespace orvik {
 namespace {
 
 constexpr std::uint64_t kReadLimit = 0xFFFFFFFFu;
+constexpr signed char kSkip = -2;
+constexpr signed char kStop = -1;
 
-int hexDigit(char16_t c)
+// Digit values of the ASCII characters; blanks, tabs and line feeds are skipped.
+constexpr std::array<signed char, 128> kDigits = [] {
+    std::array<signed char, 128> t{};
+    t.fill(kStop);
+    for (int c = '0'; c <= '9'; ++c)
+        t[std::size_t(c)] = static_cast<signed char>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) {
+        t[std::size_t(c)] = static_cast<signed char>(c - 'a' + 10);
+        t[std::size_t(c - 'a' + 'A')] = static_cast<signed char>(c - 'a' + 10);
+    }
+    t[' '] = t['\t'] = t['\n'] = kSkip;
+    return t;
+}();
+
+bool isPrefix(char16_t a, char16_t b)
 {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
+    return (a == u'0' && (b == u'x' || b == u'X')) || (a == u'&' && (b == u'h' || b == u'H'));
 }
-
-bool isSkipped(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; }
-
-char16_t upper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - u'a' + u'A') : c; }
 
 } // namespace
 
@@ -30,21 +37,25 @@ std::int32_t HexToDec(std::u16string_view hexValue)
 {
     // "0x" is replaced by the "&H" marker, "&H" is kept, anything else gets the marker in
     // front; what follows the marker is the same text in every case but the "0x" one.
-    std::u16string_view digits = hexValue;
-    if (hexValue.size() >= 2) {
-        const char16_t a = upper(hexValue[0]);
-        const char16_t b = upper(hexValue[1]);
-        if ((a == u'0' && b == u'X') || (a == u'&' && b == u'H'))
-            digits = hexValue.substr(2);
+    // Nearly every beacon field is two plain digits.
+    if (hexValue.size() == 2 && hexValue[0] < 128 && hexValue[1] < 128) {
+        const signed char hi = kDigits[hexValue[0]];
+        const signed char lo = kDigits[hexValue[1]];
+        if (hi >= 0 && lo >= 0)
+            return hi * 16 + lo;
     }
+
+    std::u16string_view digits = hexValue;
+    if (hexValue.size() >= 2 && isPrefix(hexValue[0], hexValue[1]))
+        digits = hexValue.substr(2);
 
     std::uint64_t u = 0;
     int count = 0;
     for (const char16_t c : digits) {
-        if (isSkipped(c))
+        const signed char d = c < 128 ? kDigits[c] : kStop;
+        if (d == kSkip)
             continue;
-        const int d = hexDigit(c);
-        if (d < 0)
+        if (d == kStop)
             break;
         ++count;
         u = u * 16 + std::uint64_t(d);

@@ -50,13 +50,18 @@ ChannelChart::ChannelChart(QWidget* parent)
 
 void ChannelChart::setValues(const QList<double>& values)
 {
-    if (m_set->count() == values.size()) {
-        for (qsizetype i = 0; i < values.size(); ++i)
+    // Touch only what differs: an edit mostly adds or drops a record at the end, and every
+    // bar replaced or created costs the chart a relayout of its own.
+    const qsizetype oldCount = m_set->count();
+    const qsizetype kept = std::min(oldCount, values.size());
+    if (oldCount > kept)
+        m_set->remove(kept, oldCount - kept);
+    for (qsizetype i = 0; i < kept; ++i) {
+        if (m_set->at(i) != values[i])
             m_set->replace(i, values[i]);
-    } else {
-        m_set->remove(0, m_set->count());
-        m_set->append(values);
     }
+    if (values.size() > kept)
+        m_set->append(values.mid(kept));
 
     double lo = 0;
     double hi = 0;
@@ -66,10 +71,17 @@ void ChannelChart::setValues(const QList<double>& values)
     }
     if (lo == hi)
         hi = lo + 1;
-    m_values->setRange(lo, hi);
-    m_values->applyNiceNumbers();
-    m_rows->setRange(-0.5, double(values.size()) - 0.5);
-    updateRowLabels();
+    // Ranging the axis relayouts the whole chart twice; skip it when the extremes stay.
+    if (lo != m_rangedLow || hi != m_rangedHigh) {
+        m_rangedLow = lo;
+        m_rangedHigh = hi;
+        m_values->setRange(lo, hi);
+        m_values->applyNiceNumbers();
+    }
+    if (oldCount != values.size()) {
+        m_rows->setRange(-0.5, double(values.size()) - 0.5);
+        updateRowLabels();
+    }
 }
 
 qsizetype ChannelChart::barCount() const { return m_set->count(); }

@@ -36,6 +36,8 @@ private:
     QBarSet* m_set;
     QCategoryAxis* m_rows;
     QValueAxis* m_values;
+    double m_rangedLow = 0; // the extremes the value axis was last ranged for
+    double m_rangedHigh = 1;
 };
 
 } // namespace orvik
