@@ -9,7 +9,6 @@
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QTest>
-
 #include <algorithm>
 #include <cstdio>
 

@@ -48,13 +48,13 @@ struct Formula {
 inline constexpr Formula v{};
 
 struct Channel {
-    int frame;              // 1..6, the frame that carries the field
-    int pos;                // first character of the field, counted from 1
-    int len;                // characters in the field
-    std::uint32_t mask;     // 0: the whole value
+    int frame;          // 1..6, the frame that carries the field
+    int pos;            // first character of the field, counted from 1
+    int len;            // characters in the field
+    std::uint32_t mask; // 0: the whole value
     Formula formula;
     std::string_view caption;
-    std::string_view unit;  // UTF-8
+    std::string_view unit; // UTF-8
 };
 
 inline constexpr int kChannelCount = 31;

@@ -47,8 +47,8 @@ std::string fixed2Text(double value, std::string_view decimalPoint)
 void appendGeneralText(std::string& out, double value, std::string_view decimalPoint)
 {
     char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value == 0 ? 0.0 : value,
-                                   std::chars_format::general, 15);
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, value == 0 ? 0.0 : value, std::chars_format::general, 15);
     appendWithSeparator(out, buf, res.ptr, decimalPoint);
 }
 

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "csvwriter.h"
 
-#include "platform/services.h"
-
 #include "decoder/numbertext.h"
+#include "platform/services.h"
 
 #include <algorithm>
 #include <bit>

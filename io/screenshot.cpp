@@ -5,19 +5,17 @@
 
 namespace orvik {
 
-QString captureName(const QDate& date) {
-    return dateText(date) + QStringLiteral(".bmp");
-}
+QString captureName(const QDate& date) { return dateText(date) + QStringLiteral(".bmp"); }
 
-QString bitmapPath(const QString& imagePath, const QString& captureName) {
+QString bitmapPath(const QString& imagePath, const QString& captureName)
+{
     return imagePath + QStringLiteral("orv_") + captureName;
 }
 
-QString converterProgram() {
-    return QStringLiteral("nconvert");
-}
+QString converterProgram() { return QStringLiteral("nconvert"); }
 
-QStringList converterArguments(const QString& bitmapPath) {
+QStringList converterArguments(const QString& bitmapPath)
+{
     return {QStringLiteral("-out"),         QStringLiteral("png"),
             QStringLiteral("-transpcolor"), QStringLiteral("240"),
             QStringLiteral("240"),          QStringLiteral("240"),

@@ -17,12 +17,9 @@ public:
     {
         switch (metric) {
         case PM_ExclusiveIndicatorWidth:
-        case PM_ExclusiveIndicatorHeight:
-            return 13;
-        case PM_RadioButtonLabelSpacing:
-            return 3;
-        default:
-            return QProxyStyle::pixelMetric(metric, option, widget);
+        case PM_ExclusiveIndicatorHeight: return 13;
+        case PM_RadioButtonLabelSpacing: return 3;
+        default: return QProxyStyle::pixelMetric(metric, option, widget);
         }
     }
 };

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "picturecanvas.h"
 
-#include <QPainter>
 #include "services.h"
+
+#include <QPainter>
 
 namespace orvik {
 
 PictureCanvas::PictureCanvas(QWidget* parent)
     : QWidget(parent)
-{
-}
+{}
 
 void PictureCanvas::resizeEvent(QResizeEvent* event)
 {

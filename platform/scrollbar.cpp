@@ -2,7 +2,6 @@
 #include "scrollbar.h"
 
 #include <QScrollBar>
-
 #include <algorithm>
 
 namespace orvik {

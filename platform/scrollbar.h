@@ -5,7 +5,6 @@
 #include <QPointer>
 #include <QScrollBar>
 
-
 namespace orvik {
 
 // A scroll bar with 16-bit signed position and range ends, where the minimum may lie

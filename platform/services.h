@@ -5,7 +5,6 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 #include <optional>
 

@@ -2,7 +2,6 @@
 #include "aboutbox.h"
 
 #include "layout.h"
-
 #include "platform/geometry.h"
 
 #include <QFrame>
@@ -57,9 +56,10 @@ AboutBox::AboutBox(QWidget* parent)
 
     makeLabel(this, "Label1", QStringLiteral("Orvik CW Telemetry Decoder"), layout::kAboutLabel1,
               layoutFont(kSansSerif, 12, true));
-    makeLabel(this, "Label3", QStringLiteral("Developed 2013\u20132014 by Brannt"),
-              layout::kAboutLabel3, regular);
-    makeLabel(this, "Label8", QStringLiteral("Brannt"), layout::kAboutLabel8, layoutFont(kSansSerif, 8.25, true));
+    makeLabel(this, "Label3", QStringLiteral("Developed 2013\u20132014 by Brannt"), layout::kAboutLabel3,
+              regular);
+    makeLabel(this, "Label8", QStringLiteral("Brannt"), layout::kAboutLabel8,
+              layoutFont(kSansSerif, 8.25, true));
 
     auto* frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("Frame1"));
@@ -73,8 +73,10 @@ AboutBox::AboutBox(QWidget* parent)
     makeLabel(this, "Label7", QStringLiteral("e-mail:"), layout::kAboutLabel7, regular);
     QFont link = regular;
     link.setUnderline(true);
-    makeLabel(this, "Label4", QStringLiteral("orvik.example.org"), layout::kAboutLabel4, link, QColor(0, 0, 255));
-    makeLabel(this, "Label5", QStringLiteral("brannt@example.org"), layout::kAboutLabel5, link, QColor(0, 0, 255));
+    makeLabel(this, "Label4", QStringLiteral("orvik.example.org"), layout::kAboutLabel4, link,
+              QColor(0, 0, 255));
+    makeLabel(this, "Label5", QStringLiteral("brannt@example.org"), layout::kAboutLabel5, link,
+              QColor(0, 0, 255));
 
     Form_Load();
 }
@@ -98,7 +100,16 @@ QPixmap AboutBox::drawPicture()
 
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 255, 180));
-    const QPoint stars[] = {{20, 12}, {64, 30}, {110, 8}, {150, 22}, {200, 10}, {260, 28}, {285, 8}, {40, 50}};
+    const QPoint stars[] = {
+        {20,  12},
+        {64,  30},
+        {110, 8 },
+        {150, 22},
+        {200, 10},
+        {260, 28},
+        {285, 8 },
+        {40,  50}
+    };
     for (const QPoint& s : stars)
         p.drawEllipse(s, 1, 1);
 

@@ -5,7 +5,6 @@
 #include <QBarSet>
 #include <QCategoryAxis>
 #include <QValueAxis>
-
 #include <algorithm>
 #include <cmath>
 

@@ -58,7 +58,7 @@ inline constexpr int kOffWindowUnitLeft = 13560, kOffWindowUnitTop = 4080, kOffW
 
 struct ChannelRow {
     Panel panel;
-    int top;        // of the option button and value box, and the unit label in the panel
+    int top; // of the option button and value box, and the unit label in the panel
     int valueWidth;
 };
 

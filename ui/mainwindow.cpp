@@ -3,12 +3,11 @@
 
 #include "aboutbox.h"
 #include "channelchart.h"
-#include "layout.h"
-
 #include "decoder/hexconv.h"
 #include "io/confreader.h"
 #include "io/csvwriter.h"
 #include "io/screenshot.h"
+#include "layout.h"
 #include "platform/geometry.h"
 #include "platform/numbertext.h"
 #include "platform/optionbutton.h"
@@ -27,7 +26,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
-
 #include <cmath>
 #include <limits>
 
@@ -88,7 +86,8 @@ QString wordFor(double v, std::initializer_list<Word> words, const char* fallbac
 
 MainWindow::MainWindow(const QString& programFolder, QWidget* parent)
     : QMainWindow(parent)
-    , m_programFolder(programFolder.isEmpty() ? orvik::programFolder() : QDir::toNativeSeparators(programFolder))
+    , m_programFolder(programFolder.isEmpty() ? orvik::programFolder()
+                                              : QDir::toNativeSeparators(programFolder))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvik CW Telemetry Decoder [Brannt]"));
@@ -140,7 +139,8 @@ void MainWindow::buildControls()
 
         auto* option = new OptionButton(i, panel);
         option->setObjectName(QStringLiteral("Option1_%1").arg(i));
-        option->setGeometry(twipsRect(layout::kOptionLeft, row.top, layout::kOptionWidth, layout::kOptionHeight));
+        option->setGeometry(
+            twipsRect(layout::kOptionLeft, row.top, layout::kOptionWidth, layout::kOptionHeight));
         option->setFont(regular);
         setTextColour(option, Qt::black);
         Option1[std::size_t(i)] = option;
@@ -154,7 +154,8 @@ void MainWindow::buildControls()
         value->setTextMargins(0, 0, 0, 0);
         setTextColour(value, Qt::black);
         const QString unit = toQString(ch.unit);
-        value->setAccessibleName(unit.isEmpty() ? toQString(ch.caption) : toQString(ch.caption) + u' ' + unit);
+        value->setAccessibleName(unit.isEmpty() ? toQString(ch.caption)
+                                                : toQString(ch.caption) + u' ' + unit);
         Text1[std::size_t(i)] = value;
 
         QLabel* label = nullptr;
@@ -168,7 +169,8 @@ void MainWindow::buildControls()
                                          layout::kUnitWidth, layout::kUnitHeight));
         } else {
             label = new QLabel(unit, panel);
-            label->setGeometry(twipsRect(layout::kUnitLeft, row.top, layout::kUnitWidth, layout::kUnitHeight));
+            label->setGeometry(
+                twipsRect(layout::kUnitLeft, row.top, layout::kUnitWidth, layout::kUnitHeight));
         }
         label->setObjectName(QStringLiteral("Label1_%1").arg(i));
         label->setFont(regular);
@@ -314,10 +316,7 @@ void MainWindow::Form_Load()
         Option1[std::size_t(i)]->setText(toQString(kChannels[std::size_t(i)].caption));
 }
 
-void MainWindow::Form_Resize()
-{
-    Picture2->setGeometry(0, 0, m_client->width(), m_client->height());
-}
+void MainWindow::Form_Resize() { Picture2->setGeometry(0, 0, m_client->width(), m_client->height()); }
 
 void MainWindow::Text2_Change()
 {
@@ -351,12 +350,39 @@ void MainWindow::Show_Data(int Rec)
     set(0, wholeNumberText(r[0]) + QStringLiteral(" => ") + QString::fromStdString(SecToTime(n)));
     for (int i = 1; i <= 3; ++i)
         set(i, wholeNumberText(r[std::size_t(i)]));
-    set(4, wordFor(r[4], {{1, "DEPLOYED"}}, "UNDEPLOYED"));
-    set(5, wordFor(r[5], {{3, "LARGER"}, {2, "DEFAULT"}, {1, "SMALLER"}, {0, "NORMAL"}}, ""));
-    set(6, wordFor(r[6], {{0, "NORMAL"}}, "TIMER"));
-    set(7, wordFor(r[7], {{0, "QUICK"}}, "STOP"));
-    set(8, wordFor(r[8], {{0, "ALIVE"}}, "?"));
-    set(9, wordFor(r[9], {{0, "WAITING"}}, "?"));
+    set(4, wordFor(r[4],
+                   {
+                       {1, "DEPLOYED"}
+    },
+                   "UNDEPLOYED"));
+    set(5, wordFor(r[5],
+                   {
+                       {3, "LARGER" },
+                       {2, "DEFAULT"},
+                       {1, "SMALLER"},
+                       {0, "NORMAL" }
+    },
+                   ""));
+    set(6, wordFor(r[6],
+                   {
+                       {0, "NORMAL"}
+    },
+                   "TIMER"));
+    set(7, wordFor(r[7],
+                   {
+                       {0, "QUICK"}
+    },
+                   "STOP"));
+    set(8, wordFor(r[8],
+                   {
+                       {0, "ALIVE"}
+    },
+                   "?"));
+    set(9, wordFor(r[9],
+                   {
+                       {0, "WAITING"}
+    },
+                   "?"));
     for (int i = 10; i < kChannelCount; ++i)
         set(i, fixed2NumberText(r[std::size_t(i)]));
 }
@@ -386,8 +412,8 @@ void MainWindow::Draw_Chart(int Index)
 {
     if (m_records.count() < 1)
         return;
-    Frame8->setTitle(Option1[std::size_t(Index)]->text() + QStringLiteral("  [ ") + Label1[std::size_t(Index)]->text() +
-                     QStringLiteral(" ]"));
+    Frame8->setTitle(Option1[std::size_t(Index)]->text() + QStringLiteral("  [ ") +
+                     Label1[std::size_t(Index)]->text() + QStringLiteral(" ]"));
     QList<double> values;
     values.reserve(m_records.count());
     for (int r = 1; r <= m_records.count(); ++r)

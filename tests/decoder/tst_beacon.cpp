@@ -117,67 +117,37 @@ double solarArrayVolt(double v) // channel 28: (((v * 4.5) / 255) * 74.9) / 18.7
 double expectedValue(int channel, std::int32_t v)
 {
     switch (channel) {
-    case 0:
-        return double(v);
-    case 1:
-        return double(v & 0x1F);
-    case 2:
-        return divOnly(double(v & 0xE0), 32);
-    case 3:
-        return double(v & 0x07);
-    case 4:
-        return divOnly(double(v & 0x08), 8);
-    case 5:
-        return divOnly(double(v & 0x30), 16);
-    case 6:
-        return double(v & 0x40);
-    case 7:
-        return double(v & 0x80);
+    case 0: return double(v);
+    case 1: return double(v & 0x1F);
+    case 2: return divOnly(double(v & 0xE0), 32);
+    case 3: return double(v & 0x07);
+    case 4: return divOnly(double(v & 0x08), 8);
+    case 5: return divOnly(double(v & 0x30), 16);
+    case 6: return double(v & 0x40);
+    case 7: return double(v & 0x80);
     case 8:
-    case 9:
-        return double(v);
-    case 10:
-        return mulDiv(v, 4.8011718, 255);
-    case 11:
-        return mulOnly(v, 0.0752884);
-    case 12:
-        return mulOnly(v, 0.0753968);
-    case 13:
-        return mulSub(v, 0.6945, 75);
-    case 14:
-        return mulAdd(v, 2.3957, 2.7037);
-    case 15:
-        return mulAdd(v, 2.3823, 2.3217);
-    case 16:
-        return mulAdd(v, 2.4234, 1.6915);
-    case 17:
-        return mulAdd(v, 2.3724, 3.2306);
-    case 18:
-        return mulAdd(v, 2.384, 2.1696);
-    case 19:
-        return mulAdd(v, 2.4341, 4.7714);
-    case 20:
-        return mulSub(v, 0.5896, 65.614);
-    case 21:
-        return mulSub(v, 0.5916, 66.133);
-    case 22:
-        return mulSub(v, 0.5862, 65.813);
-    case 23:
-        return mulSub(v, 0.5846, 66.28);
-    case 24:
-        return mulSub(v, 0.588, 64.903);
-    case 25:
-        return mulSub(v, 0.5932, 66.483);
-    case 26:
-        return mulSub(v, 0.5811, 67.055);
-    case 27:
-        return mulDiv(v, 4.5, 255);
-    case 28:
-        return solarArrayVolt(v);
-    case 29:
-        return mulSub(v, 0.5948, 67.203);
-    case 30:
-        return mulDiv(v, 4.8011718, 255);
+    case 9: return double(v);
+    case 10: return mulDiv(v, 4.8011718, 255);
+    case 11: return mulOnly(v, 0.0752884);
+    case 12: return mulOnly(v, 0.0753968);
+    case 13: return mulSub(v, 0.6945, 75);
+    case 14: return mulAdd(v, 2.3957, 2.7037);
+    case 15: return mulAdd(v, 2.3823, 2.3217);
+    case 16: return mulAdd(v, 2.4234, 1.6915);
+    case 17: return mulAdd(v, 2.3724, 3.2306);
+    case 18: return mulAdd(v, 2.384, 2.1696);
+    case 19: return mulAdd(v, 2.4341, 4.7714);
+    case 20: return mulSub(v, 0.5896, 65.614);
+    case 21: return mulSub(v, 0.5916, 66.133);
+    case 22: return mulSub(v, 0.5862, 65.813);
+    case 23: return mulSub(v, 0.5846, 66.28);
+    case 24: return mulSub(v, 0.588, 64.903);
+    case 25: return mulSub(v, 0.5932, 66.483);
+    case 26: return mulSub(v, 0.5811, 67.055);
+    case 27: return mulDiv(v, 4.5, 255);
+    case 28: return solarArrayVolt(v);
+    case 29: return mulSub(v, 0.5948, 67.203);
+    case 30: return mulDiv(v, 4.8011718, 255);
     }
     return std::numeric_limits<double>::quiet_NaN();
 }

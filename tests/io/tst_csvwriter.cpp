@@ -166,12 +166,9 @@ void TestCsvWriter::numbersMatchGeneralText()
     QRandomGenerator rng(uint(kind) + 7);
     const auto value = [&]() -> double {
         switch (kind) {
-        case 0:
-            return double(rng.bounded(256)) * 0.5896 - 65.614;
-        case 1:
-            return (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(-20, 20));
-        default:
-            return std::round((rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(0, 18)));
+        case 0: return double(rng.bounded(256)) * 0.5896 - 65.614;
+        case 1: return (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(-20, 20));
+        default: return std::round((rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(0, 18)));
         }
     };
     QBuffer buffer;

@@ -76,15 +76,9 @@ void TestLocalNumberText::texts()
     expected.replace(QLatin1Char('.'), expectedDecimal());
     QString text;
     switch (kind) {
-    case Kind::Whole:
-        text = wholeNumberText(value);
-        break;
-    case Kind::Fixed2:
-        text = fixed2NumberText(value);
-        break;
-    case Kind::General:
-        text = generalNumberText(value);
-        break;
+    case Kind::Whole: text = wholeNumberText(value); break;
+    case Kind::Fixed2: text = fixed2NumberText(value); break;
+    case Kind::General: text = generalNumberText(value); break;
     }
     QCOMPARE(text, expected);
 }

@@ -154,8 +154,7 @@ void TestPictureCanvas::saveBitmap()
     QString keep; // a file whose bytes must be exactly `older` afterwards
 
     switch (target) {
-    case Target::NewFile:
-        break;
+    case Target::NewFile: break;
     case Target::OverOlderFile:
     case Target::NothingDrawn: {
         QFile f(path);
@@ -165,9 +164,7 @@ void TestPictureCanvas::saveBitmap()
             keep = path;
         break;
     }
-    case Target::MissingFolder:
-        path = dir.filePath(QStringLiteral("no such folder/shot.bmp"));
-        break;
+    case Target::MissingFolder: path = dir.filePath(QStringLiteral("no such folder/shot.bmp")); break;
     case Target::ParentIsFile: {
         keep = dir.filePath(QStringLiteral("plain"));
         QFile f(keep);
@@ -176,9 +173,7 @@ void TestPictureCanvas::saveBitmap()
         path = keep + QStringLiteral("/shot.bmp");
         break;
     }
-    case Target::PathIsFolder:
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("shot.bmp")));
-        break;
+    case Target::PathIsFolder: QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("shot.bmp"))); break;
     }
     const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 

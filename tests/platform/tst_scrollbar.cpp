@@ -76,12 +76,8 @@ void perform(ProbeBar* bar, Action action)
     const int y = bar->height() / 2;
     // Page clicks land between the thumb and an arrow; the tests start with a centred thumb.
     switch (action) {
-    case Action::LeftArrow:
-        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(3, y));
-        break;
-    case Action::RightArrow:
-        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 4, y));
-        break;
+    case Action::LeftArrow: QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(3, y)); break;
+    case Action::RightArrow: QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 4, y)); break;
     case Action::PageLeft:
         QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->thumbRect().left() / 2 + 8, y));
         break;
@@ -90,21 +86,11 @@ void perform(ProbeBar* bar, Action action)
                           QPoint((bar->thumbRect().right() + bar->width()) / 2 - 8, y));
         break;
     // A null widget sends the key to whichever widget has the focus.
-    case Action::KeyLeft:
-        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Left);
-        break;
-    case Action::KeyRight:
-        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Right);
-        break;
-    case Action::KeyPageUp:
-        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_PageUp);
-        break;
-    case Action::KeyHome:
-        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Home);
-        break;
-    case Action::KeyEnd:
-        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_End);
-        break;
+    case Action::KeyLeft: QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Left); break;
+    case Action::KeyRight: QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Right); break;
+    case Action::KeyPageUp: QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_PageUp); break;
+    case Action::KeyHome: QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Home); break;
+    case Action::KeyEnd: QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_End); break;
     }
 }
 

@@ -127,12 +127,8 @@ void TestTextBox::lineBreaks()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     switch (route) {
-    case Route::SetText:
-        box->setText(input);
-        break;
-    case Route::Insert:
-        box->insertPlainText(input);
-        break;
+    case Route::SetText: box->setText(input); break;
+    case Route::Insert: box->insertPlainText(input); break;
     case Route::MimeData: {
         QMimeData data;
         data.setText(input);

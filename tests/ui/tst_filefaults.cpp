@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 
 using namespace orvik;
@@ -44,9 +43,10 @@ class ScratchMount {
 public:
     explicit ScratchMount(const QString& size)
     {
-        m_mounted = m_dir.isValid() && run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                                                      QStringLiteral("-o"), QStringLiteral("size=") + size,
-                                                                      QStringLiteral("tmpfs"), m_dir.path()});
+        m_mounted =
+            m_dir.isValid() && run(QStringLiteral("mount"),
+                                   {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                    QStringLiteral("size=") + size, QStringLiteral("tmpfs"), m_dir.path()});
     }
     ~ScratchMount()
     {
@@ -55,7 +55,11 @@ public:
     }
     bool mounted() const { return m_mounted; }
     QString path() const { return m_dir.path(); }
-    bool makeReadOnly() { return run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_dir.path()}); }
+    bool makeReadOnly()
+    {
+        return run(QStringLiteral("mount"),
+                   {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_dir.path()});
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -89,7 +93,8 @@ void TestFileFaults::faults_data()
     QTest::addColumn<QString>("fault");  // "missing", "read-only" or "full"
     for (const char* target : {"export", "screenshot"}) {
         for (const char* fault : {"missing", "read-only", "full"})
-            QTest::addRow("%s folder %s", target, fault) << QString::fromLatin1(target) << QString::fromLatin1(fault);
+            QTest::addRow("%s folder %s", target, fault)
+                << QString::fromLatin1(target) << QString::fromLatin1(fault);
     }
 }
 
@@ -98,7 +103,8 @@ void TestFileFaults::faults()
     QFETCH(QString, target);
     QFETCH(QString, fault);
     bool boxShown = false;
-    setMessageBoxHandler([&](QWidget*, const QString&, const QString&, QMessageBox::Icon) { boxShown = true; });
+    setMessageBoxHandler(
+        [&](QWidget*, const QString&, const QString&, QMessageBox::Icon) { boxShown = true; });
     auto restore = qScopeGuard([] { setMessageBoxHandler({}); });
 
     QTemporaryDir home;
@@ -116,7 +122,8 @@ void TestFileFaults::faults()
 
     const bool exporting = target == u"export";
     const QString name = exporting ? QStringLiteral("orvik_telemetry.csv")
-                                   : QStringLiteral("orv_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy")) +
+                                   : QStringLiteral("orv_") +
+                                         QDate::currentDate().toString(QStringLiteral("ddMMyyyy")) +
                                          QStringLiteral(".bmp");
     const QString path = QDir::toNativeSeparators(folder) + QDir::separator() + name;
     const QByteArray old = "an earlier file\r\n";
@@ -131,8 +138,9 @@ void TestFileFaults::faults()
     QString programFolder = folder;
     if (!exporting) {
         programFolder = home.path();
-        QVERIFY(writeFile(home.filePath(QStringLiteral("conf.ini")),
-                          QStringLiteral("IMAGE_PATH=%1/\r\n").arg(QDir::toNativeSeparators(folder)).toUtf8()));
+        QVERIFY(
+            writeFile(home.filePath(QStringLiteral("conf.ini")),
+                      QStringLiteral("IMAGE_PATH=%1/\r\n").arg(QDir::toNativeSeparators(folder)).toUtf8()));
     }
     MainWindow window(programFolder);
     window.show();
@@ -148,7 +156,8 @@ void TestFileFaults::faults()
     const QString status = window.findChild<QLabel*>(QStringLiteral("Label3"))->text();
     QVERIFY2(status.startsWith(path + QStringLiteral(" could not be written: ")), qPrintable(status));
     QVERIFY(status.size() > path.size() + 25); // a reason follows
-    QVERIFY(!status.contains(QStringLiteral(" saved")) && !status.contains(QStringLiteral("has been written")));
+    QVERIFY(!status.contains(QStringLiteral(" saved")) &&
+            !status.contains(QStringLiteral("has been written")));
     QVERIFY(!boxShown);
     QVERIFY(window.findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible());
     if (mount)

@@ -15,7 +15,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 
 using namespace orvik;
@@ -62,7 +61,8 @@ void TestHostileLogs::init()
     m_folder = std::make_unique<QTemporaryDir>();
     QVERIFY(m_folder->isValid());
     m_boxShown = false;
-    setMessageBoxHandler([this](QWidget*, const QString&, const QString&, QMessageBox::Icon) { m_boxShown = true; });
+    setMessageBoxHandler(
+        [this](QWidget*, const QString&, const QString&, QMessageBox::Icon) { m_boxShown = true; });
 }
 
 void TestHostileLogs::cleanup()
@@ -91,12 +91,12 @@ void TestHostileLogs::pastes_data()
         c = char(rng.bounded(256));
     // Random bytes, with two beacons hidden in them on lines of their own.
     const QString random = QString::fromLatin1(junk).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    QTest::addRow("10 MB of random bytes") << random + QStringLiteral("\r\n") + beacon(1) + QStringLiteral("\r\n") + beacon(2)
-                                           << 2;
+    QTest::addRow("10 MB of random bytes")
+        << random + QStringLiteral("\r\n") + beacon(1) + QStringLiteral("\r\n") + beacon(2) << 2;
     QTest::addRow("100,000 beacon lines") << beaconLog(100000) << 100;
     QTest::addRow("one 1 MB line") << QString(1 << 20, QLatin1Char('7')) << 0;
-    QTest::addRow("1 MB line after a beacon") << beacon(5) + QStringLiteral("\r\n") + QString(1 << 20, QLatin1Char('f'))
-                                              << 1;
+    QTest::addRow("1 MB line after a beacon")
+        << beacon(5) + QStringLiteral("\r\n") + QString(1 << 20, QLatin1Char('f')) << 1;
 
     // NUL and other control characters inside the fields still leave 120-character lines;
     // a pasted CR or LF breaks its line in two, as in any text box.
@@ -117,7 +117,8 @@ void TestHostileLogs::pastes_data()
     for (int i = 0; i < 40; ++i)
         alternating << beacon(i) << beacon(i).left(119) << beacon(i) + QLatin1Char(' ');
     QTest::addRow("beacon, 119 and 121 characters") << alternating.join(QStringLiteral("\r\n")) << 40;
-    QTest::addRow("tabs and form feeds only") << QString(5000, QLatin1Char('\t')) + QString(5000, QChar(0x0c)) << 0;
+    QTest::addRow("tabs and form feeds only")
+        << QString(5000, QLatin1Char('\t')) + QString(5000, QChar(0x0c)) << 0;
 }
 
 void TestHostileLogs::pastes()
@@ -137,7 +138,8 @@ void TestHostileLogs::pastes()
     // Still working: a clean log afterwards decodes as ever.
     pasteThroughClipboard(beaconLog(3));
     QCOMPARE(m_window->records().count(), 3);
-    QCOMPARE(m_window->findChild<QLineEdit*>(QStringLiteral("Text1_0"))->text(), QStringLiteral("1 => 0d 00:00:01"));
+    QCOMPARE(m_window->findChild<QLineEdit*>(QStringLiteral("Text1_0"))->text(),
+             QStringLiteral("1 => 0d 00:00:01"));
 }
 
 void TestHostileLogs::confFiles_data()
@@ -150,7 +152,8 @@ void TestHostileLogs::confFiles_data()
         c = char(rng.bounded(256));
     QTest::addRow("binary content") << binary << "file";
     QTest::addRow("10 MB line") << QByteArray(10 * 1024 * 1024, 'x') << "file";
-    QTest::addRow("10 MB line with an equals sign") << "SCREENSHOT=" + QByteArray(10 * 1024 * 1024, 'y') << "file";
+    QTest::addRow("10 MB line with an equals sign")
+        << "SCREENSHOT=" + QByteArray(10 * 1024 * 1024, 'y') << "file";
     QTest::addRow("NUL characters") << QByteArray("IMAGE\0_PATH=/x/\r\nSCREEN\0SHOT=NO\r\n", 33) << "file";
     QTest::addRow("a folder") << QByteArray() << "folder";
     QTest::addRow("a dangling link") << QByteArray() << "unreadable";

@@ -10,15 +10,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 
 using namespace orvik;
@@ -94,7 +93,10 @@ private:
         return w;
     }
     QLineEdit* value(int channel) const { return child<QLineEdit>(QStringLiteral("Text1_%1").arg(channel)); }
-    QRadioButton* option(int channel) const { return child<QRadioButton>(QStringLiteral("Option1_%1").arg(channel)); }
+    QRadioButton* option(int channel) const
+    {
+        return child<QRadioButton>(QStringLiteral("Option1_%1").arg(channel));
+    }
     QPlainTextEdit* logBox() const { return child<QPlainTextEdit>(QStringLiteral("Text2")); }
     QScrollBar* bar() const { return child<QScrollBar>(QStringLiteral("HScroll1")); }
     QString label2() const { return child<QLabel>(QStringLiteral("Label2"))->text(); }
@@ -214,11 +216,13 @@ void TestMainWindow::channelRows()
     // Every caption fits beside its button.
     QStyleOptionButton opt;
     opt.initFrom(option(channel));
-    const int mark = option(channel)->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, &opt, option(channel)) +
-                     option(channel)->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &opt, option(channel));
+    const int mark =
+        option(channel)->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, &opt, option(channel)) +
+        option(channel)->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &opt, option(channel));
     for (int i = 0; i < 31; ++i) {
         const QFontMetrics fm(option(i)->font());
-        QVERIFY2(mark + fm.horizontalAdvance(option(i)->text()) <= option(i)->width(), qPrintable(option(i)->text()));
+        QVERIFY2(mark + fm.horizontalAdvance(option(i)->text()) <= option(i)->width(),
+                 qPrintable(option(i)->text()));
     }
 }
 
@@ -233,7 +237,8 @@ void TestMainWindow::offWindowUnitLabels()
         QCOMPARE(label->geometry().top(), 272 + (i - 1) * 17);
     }
     QCOMPARE(child<QLabel>(QStringLiteral("Label1_10"))->text(), QStringLiteral("dB\u00B5"));
-    QVERIFY(client.contains(child<QLabel>(QStringLiteral("Label1_10"))->mapTo(m_window->centralWidget(), QPoint(0, 0))));
+    QVERIFY(client.contains(
+        child<QLabel>(QStringLiteral("Label1_10"))->mapTo(m_window->centralWidget(), QPoint(0, 0))));
 }
 
 void TestMainWindow::accessibleNames_data()
@@ -275,13 +280,17 @@ void TestMainWindow::confIni_data()
     QTest::addColumn<QString>("imagePath"); // "@" stands for the default
     QTest::addColumn<bool>("button");
     QTest::addRow("absent") << QString() << "@" << true;
-    QTest::addRow("empty") << "" << "@" << true;
-    QTest::addRow("path keeps case, no separator added")
-        << "image_path = /Data/Shots" << "/Data/Shots" << true;
-    QTest::addRow("screenshot no") << "SCREENSHOT=no" << "@" << false;
-    QTest::addRow("screenshot yes any case") << "# c\r\n\r\nScreenshot= yEs " << "@" << true;
+    QTest::addRow("empty") << ""
+                           << "@" << true;
+    QTest::addRow("path keeps case, no separator added") << "image_path = /Data/Shots"
+                                                         << "/Data/Shots" << true;
+    QTest::addRow("screenshot no") << "SCREENSHOT=no"
+                                   << "@" << false;
+    QTest::addRow("screenshot yes any case") << "# c\r\n\r\nScreenshot= yEs "
+                                             << "@" << true;
     QTest::addRow("later lines win, LF ends")
-        << "SCREENSHOT=NO\nIMAGE_PATH=/a/\nIMAGE_PATH=/b/\nSCREENSHOT=yes\n" << "/b/" << true;
+        << "SCREENSHOT=NO\nIMAGE_PATH=/a/\nIMAGE_PATH=/b/\nSCREENSHOT=yes\n"
+        << "/b/" << true;
     QTest::addRow("binary junk") << QString::fromLatin1("\x01\x02\xff=\x00\x7f", 6) << "@" << true;
 }
 
@@ -291,7 +300,8 @@ void TestMainWindow::confIni()
     QFETCH(QString, imagePath);
     QFETCH(bool, button);
     bool boxShown = false;
-    setMessageBoxHandler([&](QWidget*, const QString&, const QString&, QMessageBox::Icon) { boxShown = true; });
+    setMessageBoxHandler(
+        [&](QWidget*, const QString&, const QString&, QMessageBox::Icon) { boxShown = true; });
     makeWindow(conf);
     QCOMPARE(m_window->imagePath(), imagePath == u"@" ? m_folder->path() + QDir::separator() : imagePath);
     QCOMPARE(child<QPushButton>(QStringLiteral("Command1"))->isVisible(), button);
@@ -449,7 +459,8 @@ void TestMainWindow::hundredRecordsGiveLegibleLabels()
     for (qsizetype i = 0; i < labels.size(); ++i) {
         QCOMPARE(labels[i].second, QString::number(labels[i].first + 1));
         if (i > 0)
-            QVERIFY(double(labels[i].first - labels[i - 1].first) * perBar >= fm.horizontalAdvance(QStringLiteral("100")));
+            QVERIFY(double(labels[i].first - labels[i - 1].first) * perBar >=
+                    fm.horizontalAdvance(QStringLiteral("100")));
     }
     paste(log(1, 1));
     QCOMPARE(chart()->barCount(), 1);
@@ -477,14 +488,22 @@ void TestMainWindow::statusWords_data()
     QTest::addColumn<QString>("byte20");
     QTest::addColumn<QString>("byte22");
     QTest::addColumn<QStringList>("texts"); // channels 1 to 9
-    QTest::addRow("worked") << "e5" << "5a" << "00"
-                            << QStringList{"5", "7", "2", "DEPLOYED", "SMALLER", "TIMER", "QUICK", "ALIVE", "WAITING"};
-    QTest::addRow("all set") << "ff" << "ff" << "01"
+    QTest::addRow("worked") << "e5"
+                            << "5a"
+                            << "00" << QStringList{"5",     "7",     "2",     "DEPLOYED", "SMALLER",
+                                                   "TIMER", "QUICK", "ALIVE", "WAITING"};
+    QTest::addRow("all set") << "ff"
+                             << "ff"
+                             << "01"
                              << QStringList{"31", "7", "7", "DEPLOYED", "LARGER", "TIMER", "STOP", "?", "?"};
-    QTest::addRow("all clear") << "00" << "00" << "00"
-                               << QStringList{"0", "0", "0", "UNDEPLOYED", "NORMAL", "NORMAL", "QUICK", "ALIVE", "WAITING"};
-    QTest::addRow("duty default") << "00" << "20" << "80"
-                                  << QStringList{"0", "0", "0", "UNDEPLOYED", "DEFAULT", "NORMAL", "QUICK", "?", "?"};
+    QTest::addRow("all clear") << "00"
+                               << "00"
+                               << "00" << QStringList{"0",      "0",     "0",     "UNDEPLOYED", "NORMAL",
+                                                      "NORMAL", "QUICK", "ALIVE", "WAITING"};
+    QTest::addRow("duty default") << "00"
+                                  << "20"
+                                  << "80" << QStringList{"0",      "0",     "0", "UNDEPLOYED", "DEFAULT",
+                                                         "NORMAL", "QUICK", "?", "?"};
 }
 
 void TestMainWindow::statusWords()
@@ -543,7 +562,8 @@ void TestMainWindow::csvExportFailureReportsAndWritesNothing()
     m_window = std::make_unique<MainWindow>(gone);
     paste(log(2, 7));
     child<QAction>(QStringLiteral("WriteCSVFile"))->trigger();
-    const QString path = QDir::toNativeSeparators(gone) + QDir::separator() + QStringLiteral("orvik_telemetry.csv");
+    const QString path =
+        QDir::toNativeSeparators(gone) + QDir::separator() + QStringLiteral("orvik_telemetry.csv");
     QVERIFY2(label3().startsWith(path + QStringLiteral(" could not be written: ")), qPrintable(label3()));
     QVERIFY(!label3().contains(QStringLiteral("has been written")));
     QVERIFY(!QFile::exists(path));
@@ -559,13 +579,16 @@ void TestMainWindow::screenshotWritesBitmapAndStartsConverter()
     const QString argsFile = bin.filePath(QStringLiteral("args"));
     QFile script(bin.filePath(QStringLiteral("nconvert")));
     QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write(QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '%1'\n").arg(argsFile).toUtf8());
+    script.write(QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '%1'\n")
+                     .arg(argsFile)
+                     .toUtf8());
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QByteArray oldPath = qgetenv("PATH");
     qputenv("PATH", bin.path().toUtf8() + ':' + oldPath);
     bool boxShown = false;
-    setMessageBoxHandler([&](QWidget*, const QString&, const QString&, QMessageBox::Icon) { boxShown = true; });
+    setMessageBoxHandler(
+        [&](QWidget*, const QString&, const QString&, QMessageBox::Icon) { boxShown = true; });
 
     paste(log(3, 1));
     auto* button = child<QPushButton>(QStringLiteral("Command1"));
@@ -596,8 +619,8 @@ void TestMainWindow::screenshotWritesBitmapAndStartsConverter()
     QVERIFY(args.open(QIODevice::ReadOnly));
     QTRY_VERIFY(args.size() > 0 || (args.close(), args.open(QIODevice::ReadOnly), args.size() > 0));
     const QStringList got = QString::fromUtf8(args.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(got, (QStringList{"-out", "png", "-transpcolor", "240", "240", "240", "-colors", "256", "-crop", "1",
-                               "116", "660", "560", "-quiet", "-D", path}));
+    QCOMPARE(got, (QStringList{"-out", "png", "-transpcolor", "240", "240", "240", "-colors", "256", "-crop",
+                               "1", "116", "660", "560", "-quiet", "-D", path}));
 
     // A second capture of the run goes to the same name.
     QTest::mouseClick(button, Qt::LeftButton);
@@ -626,7 +649,8 @@ void TestMainWindow::screenshotUnwritableReportsAndShowsButton()
     const QString missing = m_folder->filePath(QStringLiteral("no such folder/"));
     makeWindow(QStringLiteral("IMAGE_PATH=%1\r\n").arg(missing));
     bool boxShown = false;
-    setMessageBoxHandler([&](QWidget*, const QString&, const QString&, QMessageBox::Icon) { boxShown = true; });
+    setMessageBoxHandler(
+        [&](QWidget*, const QString&, const QString&, QMessageBox::Icon) { boxShown = true; });
     auto* button = child<QPushButton>(QStringLiteral("Command1"));
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY2(label3().startsWith(missing + QStringLiteral("orv_")), qPrintable(label3()));
