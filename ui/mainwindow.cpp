@@ -28,6 +28,7 @@
 #include <QScrollBar>
 #include <cmath>
 #include <limits>
+#include <span>
 
 // Resources of a static library are registered by hand.
 static void initUiResources() { Q_INIT_RESOURCE(ui); }
@@ -73,7 +74,16 @@ struct Word {
     const char* text;
 };
 
-QString wordFor(double v, std::initializer_list<Word> words, const char* fallback)
+// clang-format off
+constexpr Word kAntennaWords[]   = {{1, "DEPLOYED"}};
+constexpr Word kCwDutyWords[]    = {{3, "LARGER"}, {2, "DEFAULT"}, {1, "SMALLER"}, {0, "NORMAL"}};
+constexpr Word kStartWords[]     = {{0, "NORMAL"}};
+constexpr Word kChargeWords[]    = {{0, "QUICK"}};
+constexpr Word kObcWords[]       = {{0, "ALIVE"}};
+constexpr Word kTncWords[]       = {{0, "WAITING"}};
+// clang-format on
+
+QString wordFor(double v, std::span<const Word> words, const char* fallback)
 {
     for (const Word& w : words) {
         if (v == w.value)
@@ -350,39 +360,12 @@ void MainWindow::Show_Data(int Rec)
     set(0, wholeNumberText(r[0]) + QStringLiteral(" => ") + QString::fromStdString(SecToTime(n)));
     for (int i = 1; i <= 3; ++i)
         set(i, wholeNumberText(r[std::size_t(i)]));
-    set(4, wordFor(r[4],
-                   {
-                       {1, "DEPLOYED"}
-    },
-                   "UNDEPLOYED"));
-    set(5, wordFor(r[5],
-                   {
-                       {3, "LARGER" },
-                       {2, "DEFAULT"},
-                       {1, "SMALLER"},
-                       {0, "NORMAL" }
-    },
-                   ""));
-    set(6, wordFor(r[6],
-                   {
-                       {0, "NORMAL"}
-    },
-                   "TIMER"));
-    set(7, wordFor(r[7],
-                   {
-                       {0, "QUICK"}
-    },
-                   "STOP"));
-    set(8, wordFor(r[8],
-                   {
-                       {0, "ALIVE"}
-    },
-                   "?"));
-    set(9, wordFor(r[9],
-                   {
-                       {0, "WAITING"}
-    },
-                   "?"));
+    set(4, wordFor(r[4], kAntennaWords, "UNDEPLOYED"));
+    set(5, wordFor(r[5], kCwDutyWords, ""));
+    set(6, wordFor(r[6], kStartWords, "TIMER"));
+    set(7, wordFor(r[7], kChargeWords, "STOP"));
+    set(8, wordFor(r[8], kObcWords, "?"));
+    set(9, wordFor(r[9], kTncWords, "?"));
     for (int i = 10; i < kChannelCount; ++i)
         set(i, fixed2NumberText(r[std::size_t(i)]));
 }

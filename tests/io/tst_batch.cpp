@@ -2,6 +2,7 @@
 #include "decoder/recordtable.h"
 #include "io/batch.h"
 #include "io/csvwriter.h"
+#include "windowexport.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -58,20 +59,6 @@ Run runWith(const QStringList& args, const QByteArray& input, bool terminal = fa
     const orvik::TlmStreams streams{in ? *in : inBuffer, out ? *out : outBuffer, errBuffer, terminal, 0};
     const int status = orvik::runTlm(QStringList{"orvik-tlm", "--decimal-point", "."} + args, streams);
     return {status, outBuffer.data(), errBuffer.data()};
-}
-
-// What the window writes for the same log.
-QByteArray windowExport(const QByteArray& log)
-{
-    QStringList captions;
-    for (const orvik::Channel& ch : orvik::kChannels)
-        captions << QString::fromUtf8(ch.caption.data(), qsizetype(ch.caption.size()));
-    const QString text = QString::fromUtf8(log);
-    orvik::RecordTable table;
-    orvik::parseLog({reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())}, table);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    return orvik::writeCsv(buffer, captions, table, ".") ? buffer.data() : QByteArray("failed");
 }
 
 } // namespace

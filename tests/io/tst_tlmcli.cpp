@@ -3,6 +3,7 @@
 #include "decoder/beacon.h"
 #include "decoder/recordtable.h"
 #include "io/csvwriter.h"
+#include "windowexport.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -51,19 +52,6 @@ Run tlm(QStringList args, const QString& dir, const QByteArray& input = {}, cons
         return {-1, {}, "did not finish"};
     return {p.exitCode(), p.readAllStandardOutput(),
             QString::fromUtf8(p.readAllStandardError()).replace(dir, "DIR").toUtf8()};
-}
-
-QByteArray windowExport(const QByteArray& log, const std::string& decimalPoint)
-{
-    QStringList captions;
-    for (const orvik::Channel& ch : orvik::kChannels)
-        captions << QString::fromUtf8(ch.caption.data(), qsizetype(ch.caption.size()));
-    const QString text = QString::fromUtf8(log);
-    orvik::RecordTable table;
-    orvik::parseLog({reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())}, table);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    return orvik::writeCsv(buffer, captions, table, decimalPoint) ? buffer.data() : QByteArray("failed");
 }
 
 QByteArray readFile(const QString& path)
