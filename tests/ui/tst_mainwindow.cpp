@@ -488,22 +488,16 @@ void TestMainWindow::statusWords_data()
     QTest::addColumn<QString>("byte20");
     QTest::addColumn<QString>("byte22");
     QTest::addColumn<QStringList>("texts"); // channels 1 to 9
-    QTest::addRow("worked") << "e5"
-                            << "5a"
-                            << "00" << QStringList{"5",     "7",     "2",     "DEPLOYED", "SMALLER",
-                                                   "TIMER", "QUICK", "ALIVE", "WAITING"};
-    QTest::addRow("all set") << "ff"
-                             << "ff"
-                             << "01"
-                             << QStringList{"31", "7", "7", "DEPLOYED", "LARGER", "TIMER", "STOP", "?", "?"};
-    QTest::addRow("all clear") << "00"
-                               << "00"
-                               << "00" << QStringList{"0",      "0",     "0",     "UNDEPLOYED", "NORMAL",
-                                                      "NORMAL", "QUICK", "ALIVE", "WAITING"};
-    QTest::addRow("duty default") << "00"
-                                  << "20"
-                                  << "80" << QStringList{"0",      "0",     "0", "UNDEPLOYED", "DEFAULT",
-                                                         "NORMAL", "QUICK", "?", "?"};
+    // clang-format off
+    QTest::addRow("worked")       << "e5" << "5a" << "00"
+        << QStringList{"5", "7", "2", "DEPLOYED", "SMALLER", "TIMER", "QUICK", "ALIVE", "WAITING"};
+    QTest::addRow("all set")      << "ff" << "ff" << "01"
+        << QStringList{"31", "7", "7", "DEPLOYED", "LARGER", "TIMER", "STOP", "?", "?"};
+    QTest::addRow("all clear")    << "00" << "00" << "00"
+        << QStringList{"0", "0", "0", "UNDEPLOYED", "NORMAL", "NORMAL", "QUICK", "ALIVE", "WAITING"};
+    QTest::addRow("duty default") << "00" << "20" << "80"
+        << QStringList{"0", "0", "0", "UNDEPLOYED", "DEFAULT", "NORMAL", "QUICK", "?", "?"};
+    // clang-format on
 }
 
 void TestMainWindow::statusWords()
