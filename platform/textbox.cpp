@@ -1,7 +1,73 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "textbox.h"
 
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextBlock>
+#include <algorithm>
+#include <vector>
+
 namespace orvik {
+
+namespace {
+
+// Marks a display block that continues the line of the block before it.
+constexpr int kJoinProperty = QTextFormat::UserProperty + 1;
+
+// Characters that QTextCursor::insertText turns into a block break, and what holds their place.
+constexpr char16_t kBreakingChars[] = {0x2029, 0xFDD0, 0xFDD1};
+constexpr char16_t kFirstStandIn = 0xF8F0;
+
+bool isJoin(const QTextBlock& block) { return block.blockFormat().boolProperty(kJoinProperty); }
+
+void setJoin(const QTextBlock& block, bool join)
+{
+    QTextBlockFormat format = block.blockFormat();
+    if (join)
+        format.setProperty(kJoinProperty, true);
+    else
+        format.clearProperty(kJoinProperty);
+    QTextCursor(block).setBlockFormat(format);
+}
+
+char16_t standInFor(char16_t c)
+{
+    for (std::size_t i = 0; i < std::size(kBreakingChars); ++i) {
+        if (c == kBreakingChars[i])
+            return char16_t(kFirstStandIn + i);
+    }
+    return c;
+}
+
+// Text as the document must hold it: breaking characters replaced by their stand-ins, and
+// lines longer than a display block cut by a block break whose offset is kept in joins.
+struct DocumentText {
+    QString text;
+    std::vector<qsizetype> joins;
+};
+
+DocumentText documentText(QStringView text, qsizetype column)
+{
+    DocumentText out;
+    out.text.reserve(text.size() + text.size() / TextBox::kDisplayLineLength + 1);
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c == u'\r' || c == u'\n') {
+            column = 0;
+        } else {
+            if (column >= TextBox::kDisplayLineLength) {
+                out.joins.push_back(out.text.size());
+                out.text += QChar(QChar::ParagraphSeparator);
+                column = 0;
+            }
+            ++column;
+        }
+        out.text += QChar(standInFor(c));
+    }
+    return out;
+}
+
+} // namespace
 
 TextBox::TextBox(QWidget* parent)
     : QPlainTextEdit(parent)
@@ -11,23 +77,126 @@ TextBox::TextBox(QWidget* parent)
     connect(this, &QPlainTextEdit::textChanged, this, &TextBox::changed);
 }
 
-QString TextBox::text() const
+QString TextBox::text() const { return logText(0, document()->characterCount(), u"\r\n"); }
+
+QString TextBox::logText(int from, int to, QStringView lineBreak) const
 {
-    // One pass into a buffer of the final size: QString::replace took 84 ms on a 12 MB log.
-    const QString plain = toPlainText();
-    const qsizetype breaks = plain.count(QLatin1Char('\n'));
-    if (breaks == 0)
-        return plain;
-    QString out(plain.size() + breaks, Qt::Uninitialized);
-    QChar* o = out.data();
-    for (const QChar c : plain) {
-        if (c == QLatin1Char('\n'))
-            *o++ = QLatin1Char('\r');
-        *o++ = c;
+    // One copy of the raw characters, then one pass: per-block copies cost far more.
+    const QString raw = document()->toRawText();
+    to = int(std::min<qsizetype>(to, raw.size()));
+    from = std::clamp(from, 0, to);
+    const QStringView part = QStringView(raw).sliced(from, to - from);
+    QString out;
+    out.reserve(part.size() + part.count(QChar(QChar::ParagraphSeparator)) * (lineBreak.size() - 1));
+    qsizetype done = from;
+    for (QTextBlock block = document()->findBlock(from); block.isValid(); block = block.next()) {
+        const qsizetype separator = block.position() + block.length() - 1;
+        if (separator >= to) {
+            out += QStringView(raw).sliced(done, to - done);
+            break;
+        }
+        out += QStringView(raw).sliced(done, separator - done);
+        if (!isJoin(block.next()))
+            out += lineBreak;
+        done = separator + 1;
+    }
+
+    if (m_mayHoldStandIns) {
+        for (QChar& ch : out) {
+            const char16_t c = ch.unicode();
+            if (c >= kFirstStandIn && c < kFirstStandIn + std::size(kBreakingChars))
+                ch = QChar(kBreakingChars[c - kFirstStandIn]);
+        }
     }
     return out;
 }
 
-void TextBox::setText(const QString& text) { setPlainText(text); }
+void TextBox::insertLogText(QTextCursor& cursor, const QString& text)
+{
+    const int start = cursor.selectionStart();
+    const DocumentText prepared = documentText(text, start - document()->findBlock(start).position());
+    if (prepared.text.size() != text.size() ||
+        std::any_of(text.begin(), text.end(), [](QChar c) { return standInFor(c.unicode()) != c.unicode(); }))
+        m_mayHoldStandIns = true;
+
+    cursor.beginEditBlock();
+    cursor.insertText(prepared.text);
+    // New blocks take the format of the block they split: only the joins keep the mark.
+    const qsizetype end = start + prepared.text.size();
+    auto join = prepared.joins.begin();
+    for (QTextBlock block = document()->findBlock(start).next(); block.isValid() && block.position() <= end;
+         block = block.next()) {
+        const qsizetype separator = block.position() - 1 - start;
+        while (join != prepared.joins.end() && *join < separator)
+            ++join;
+        const bool joined = join != prepared.joins.end() && *join == separator;
+        if (isJoin(block) != joined)
+            setJoin(block, joined);
+    }
+    cursor.endEditBlock();
+}
+
+void TextBox::setText(const QString& text)
+{
+    // Replacing the whole text is no step to undo, and neither are its display joins.
+    document()->setUndoRedoEnabled(false);
+    m_mayHoldStandIns = false;
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    insertLogText(cursor, text);
+    document()->setUndoRedoEnabled(true);
+}
+
+void TextBox::insertFromMimeData(const QMimeData* source)
+{
+    if (isReadOnly() || !source || !source->hasText()) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QTextCursor cursor = textCursor();
+    insertLogText(cursor, source->text());
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+QMimeData* TextBox::createMimeDataFromSelection() const
+{
+    const QTextCursor cursor = textCursor();
+    auto* data = new QMimeData;
+    data->setText(logText(cursor.selectionStart(), cursor.selectionEnd(), u"\n"));
+    return data;
+}
+
+void TextBox::keyPressEvent(QKeyEvent* event)
+{
+    if (isReadOnly()) {
+        QPlainTextEdit::keyPressEvent(event);
+        return;
+    }
+    const int key = event->key();
+    QTextCursor cursor = textCursor();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        // Shift+Enter too breaks the line: a line separator would only look like a break.
+        QTextBlockFormat format = cursor.blockFormat();
+        format.clearProperty(kJoinProperty);
+        cursor.insertBlock(format);
+        setTextCursor(cursor);
+        ensureCursorVisible();
+        event->accept();
+        return;
+    }
+    // A join is no character: deleting across one deletes the character beyond it.
+    if (!cursor.hasSelection() && event->modifiers() == Qt::NoModifier) {
+        if (key == Qt::Key_Backspace) {
+            while (cursor.atBlockStart() && isJoin(cursor.block()))
+                cursor.setPosition(cursor.position() - 1);
+        } else if (key == Qt::Key_Delete) {
+            while (cursor.atBlockEnd() && isJoin(cursor.block().next()))
+                cursor.setPosition(cursor.position() + 1);
+        }
+        setTextCursor(cursor);
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
 
 } // namespace orvik

@@ -5,12 +5,20 @@
 
 namespace orvik {
 
-// The multi-line log box. It stores paragraphs, so pasted CR LF, LF and CR all become
-// line breaks, and text() reports them as "\r\n" the way the log is parsed.
-// changed() runs after every change, by the user or by code.
+// The multi-line log box. It keeps every character the user pasted or typed, exactly:
+// text() reports the document's raw characters, and only the box's own line breaks, however
+// they came in (CR LF, LF, CR or Enter), become "\r\n".
+//
+// Qt turns U+2029, U+FDD0 and U+FDD1 into line breaks on insertion, so they are stored as
+// private-use stand-ins and given back as themselves. A line longer than kDisplayLineLength
+// is held in display blocks of that length: laying out one long block costs time in its
+// length on every keystroke, and these joins are no line breaks of the text.
+// changed() runs once after every change, by the user or by code.
 class TextBox : public QPlainTextEdit {
     Q_OBJECT
 public:
+    static constexpr qsizetype kDisplayLineLength = 4096;
+
     explicit TextBox(QWidget* parent);
 
     QString text() const;
@@ -18,6 +26,18 @@ public:
 
 signals:
     void changed();
+
+protected:
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QString logText(int from, int to, QStringView lineBreak) const;
+    void insertLogText(QTextCursor& cursor, const QString& text);
+
+    // Set once a stand-in went in, so that text() looks for them only then.
+    bool m_mayHoldStandIns = false;
 };
 
 } // namespace orvik

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The log box: changed() after every change, and every kind of line break, however it came
-// in, reported as CR LF.
+// The log box: changed() after every change, every kind of line break, however it came in,
+// reported as CR LF, every other character kept as it was, and long lines held whole.
 #include "platform/textbox.h"
 
 #include <QApplication>
@@ -29,6 +29,8 @@ private slots:
     void changedAfterEveryChange();
     void lineBreaks_data();
     void lineBreaks();
+    void longLines_data();
+    void longLines();
 };
 
 void TestTextBox::changedAfterEveryChange_data()
@@ -110,6 +112,26 @@ void TestTextBox::lineBreaks_data()
         QTest::addRow("%s, trailing CR LF", r.name) << r.route << "a\r\n"
                                                     << "a\r\n"
                                                     << 2;
+        // Characters that Qt's plain text would turn into blanks or breaks stay what they are.
+        // Code calling insertPlainText() directly is not a way text reaches the log.
+        if (r.route == Route::Insert)
+            continue;
+        const QChar lone = QChar(char16_t(0xD800));
+        const struct {
+            const char* name;
+            QString text;
+        } kept[] = {
+            {"no-break space",      "a\u00a0c"                    },
+            {"line separator",      "a\u2028b"                    },
+            {"paragraph separator", "a\u2029b"                    },
+            {"frame characters",    QString::fromUtf16(u"a\uFDD0b\uFDD1c")},
+            {"mid-line BOM",        "a\uFEFFb"                    },
+            {"NUL",                 QString::fromLatin1("a\0b", 3)},
+            {"unpaired surrogate",  QString("a") + lone + "b"    },
+            {"private use",         "a\uF8F0b"                    },
+        };
+        for (const auto& k : kept)
+            QTest::addRow("%s, %s", r.name, k.name) << r.route << k.text + "\r\n" + k.text << k.text + "\r\n" + k.text << 2;
     }
 }
 
@@ -149,6 +171,86 @@ void TestTextBox::lineBreaks()
 
     QCOMPARE(box->text(), expected);
     QCOMPARE(box->document()->blockCount(), lines);
+}
+
+namespace {
+
+// A line of 10,000 digits, "0123456789..." repeated, held in three display blocks.
+QString longLine()
+{
+    QString line(10000, Qt::Uninitialized);
+    for (qsizetype i = 0; i < line.size(); ++i)
+        line[i] = QChar(char16_t(u'0' + i % 10));
+    return line;
+}
+
+} // namespace
+
+void TestTextBox::longLines_data()
+{
+    QTest::addColumn<int>("position"); // in the document, where each join counts one
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("copied");
+
+    const QString line = longLine();
+    const int join = int(TextBox::kDisplayLineLength); // document position of the first join
+    const QKeySequence none;
+    QTest::addRow("as set") << 0 << 0 << none << line << QString();
+    QTest::addRow("typing at the end") << 10002 << 0 << QKeySequence(Qt::Key_X) << line + "x" << QString();
+    QTest::addRow("backspace after a join")
+        << join + 1 << 0 << QKeySequence(Qt::Key_Backspace) << QString(line).remove(join - 1, 1) << QString();
+    QTest::addRow("delete before a join")
+        << join << 0 << QKeySequence(Qt::Key_Delete) << QString(line).remove(join, 1) << QString();
+    QTest::addRow("enter") << 5001 << 0 << QKeySequence(Qt::Key_Return)
+                           << line.left(5000) + "\r\n" + line.mid(5000) << QString();
+    QTest::addRow("shift+enter") << 5001 << 0 << QKeySequence(Qt::ShiftModifier | Qt::Key_Return)
+                                 << line.left(5000) + "\r\n" + line.mid(5000) << QString();
+    QTest::addRow("delete across a join, undone")
+        << join - 100 << 200 << QKeySequence(QKeySequence::Undo) << line << QString();
+    QTest::addRow("copy across a join")
+        << join - 100 << 200 << QKeySequence(QKeySequence::Copy) << line << line.mid(join - 100, 199);
+    QTest::addRow("cut and paste back")
+        << join - 100 << 200 << QKeySequence(QKeySequence::Paste) << line << line.mid(join - 100, 199);
+}
+
+void TestTextBox::longLines()
+{
+    QFETCH(int, position);
+    QFETCH(int, selected);
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, expected);
+    QFETCH(QString, copied);
+
+    QWidget window;
+    auto* box = new TextBox(&window);
+    box->setGeometry(0, 0, 400, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    box->setFocus();
+    QApplication::clipboard()->setText(longLine());
+    if (QApplication::clipboard()->text() != longLine())
+        QSKIP("No working clipboard on this platform");
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(box->text(), longLine());
+    // Short display blocks keep every keystroke cheap to lay out.
+    QCOMPARE(box->document()->blockCount(), 3);
+
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(position);
+    cursor.setPosition(position + selected, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+    if (selected > 0 && keys == QKeySequence(QKeySequence::Undo))
+        QTest::keyClick(box, Qt::Key_Delete);
+    if (selected > 0 && keys == QKeySequence(QKeySequence::Paste))
+        QTest::keyClick(box, Qt::Key_X, Qt::ControlModifier);
+    if (!keys.isEmpty())
+        QTest::keySequence(box, keys);
+
+    QCOMPARE(box->text(), expected);
+    if (!copied.isEmpty())
+        QCOMPARE(QApplication::clipboard()->text(), copied);
 }
 
 QTEST_MAIN(TestTextBox)
