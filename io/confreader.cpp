@@ -62,4 +62,10 @@ StartupSettings readConf(QStringView text)
     return settings;
 }
 
+StartupSettings readConfFile(const QString& path)
+{
+    const std::optional<QString> text = readTextFile(path, kConfFileLimit);
+    return text ? readConf(*text) : StartupSettings();
+}
+
 } // namespace orvik

@@ -17,4 +17,12 @@ struct StartupSettings {
 // is a comment; a line without "=" changes nothing. Never fails, in linear time.
 StartupSettings readConf(QStringView text);
 
+// Only so much of conf.ini is read; a setting line cut by the limit is left out whole
+// rather than taken half.
+inline constexpr qint64 kConfFileLimit = 64 * 1024;
+
+// Reads the conf.ini at path when it is a regular file (or a link to one); anything else,
+// or a file that cannot be read, leaves every default in force. Never waits on a FIFO.
+StartupSettings readConfFile(const QString& path);
+
 } // namespace orvik

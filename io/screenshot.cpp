@@ -3,7 +3,44 @@
 
 #include "platform/services.h"
 
+#include <algorithm>
+
 namespace orvik {
+
+namespace {
+
+bool startsWithDriveLetter(const QString& path)
+{
+    if (path.size() < 2 || path[1] != u':')
+        return false;
+    const char16_t c = path[0].unicode();
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+bool isWindowsPath(const QString& path) { return startsWithDriveLetter(path) || path.startsWith(u'\\'); }
+
+} // namespace
+
+QString resolveImagePath(const QString& programFolder, const QString& configured)
+{
+    if (configured.startsWith(u'/') || isWindowsPath(configured))
+        return configured;
+    return joinPath(programFolder, configured);
+}
+
+QString imagePathProblem(const QString& imagePath)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(imagePath);
+#else
+    if (isWindowsPath(imagePath)) {
+        const qsizetype end = std::max(imagePath.lastIndexOf(u'\\'), imagePath.lastIndexOf(u'/')) + 1;
+        const QString folder = end > 0 ? imagePath.first(end) : imagePath.first(2);
+        return QStringLiteral("the folder ") + folder + QStringLiteral(" does not exist on this system");
+    }
+#endif
+    return {};
+}
 
 QString captureName(const QDate& date) { return dateText(date) + QStringLiteral(".bmp"); }
 

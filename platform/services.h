@@ -21,8 +21,10 @@ QString programFolder();
 // folder + native separator + name.
 QString joinPath(const QString& folder, const QString& name);
 
-// The whole file decoded as local 8-bit text; nothing when it cannot be read.
-std::optional<QString> readTextFile(const QString& path);
+// A regular file's text (a link is followed) up to maxBytes, less a line cut there: UTF-16
+// after its byte-order mark, else UTF-8 when it all is (or a mark says so), else Latin-1,
+// as 8-bit Windows text. Nothing for a FIFO, device, folder or unreadable file.
+std::optional<QString> readTextFile(const QString& path, qint64 maxBytes);
 
 // Splits at CR LF, a lone CR or a lone LF. An empty text has no lines. The lines are
 // views into text.

@@ -96,8 +96,9 @@ QString wordFor(double v, std::span<const Word> words, const char* fallback)
 
 MainWindow::MainWindow(const QString& programFolder, QWidget* parent)
     : QMainWindow(parent)
-    , m_programFolder(programFolder.isEmpty() ? orvik::programFolder()
-                                              : QDir::toNativeSeparators(programFolder))
+    // Absolute, so that paths built on it do not change with the current folder.
+    , m_programFolder(QDir::toNativeSeparators(
+          QDir(programFolder.isEmpty() ? orvik::programFolder() : programFolder).absolutePath()))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvik CW Telemetry Decoder [Brannt]"));
@@ -312,13 +313,11 @@ void MainWindow::Form_Load()
     ConfFile = joinPath(m_programFolder, QStringLiteral("conf.ini"));
 
     // A missing or unreadable file leaves the defaults, without a word.
-    if (const std::optional<QString> text = readTextFile(ConfFile)) {
-        const StartupSettings settings = readConf(*text);
-        if (settings.imagePath)
-            ImagePath = *settings.imagePath;
-        if (settings.screenshotButton)
-            Command1->setVisible(*settings.screenshotButton);
-    }
+    const StartupSettings settings = readConfFile(ConfFile);
+    if (settings.imagePath)
+        ImagePath = resolveImagePath(m_programFolder, *settings.imagePath);
+    if (settings.screenshotButton)
+        Command1->setVisible(*settings.screenshotButton);
 
     Picture2->setVisible(false);
 
@@ -413,7 +412,9 @@ void MainWindow::Command1_Click()
     if (m_captureName.isEmpty())
         m_captureName = captureName(QDate::currentDate());
     const QString path = bitmapPath(ImagePath, m_captureName);
-    const QString error = Picture2->saveBitmap(path);
+    QString error = imagePathProblem(ImagePath);
+    if (error.isEmpty())
+        error = Picture2->saveBitmap(path);
     Command1->setVisible(true);
     if (!error.isEmpty()) {
         Label3->setText(path + QStringLiteral(" could not be written: ") + error);

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "io/confreader.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 using orvik::readConf;
 
@@ -10,6 +13,8 @@ class TestConfReader : public QObject {
 private slots:
     void settings_data();
     void settings();
+    void file_data();
+    void file();
 };
 
 namespace {
@@ -93,6 +98,87 @@ void TestConfReader::settings()
     QFETCH(int, screenshot);
 
     const orvik::StartupSettings s = readConf(text);
+    QCOMPARE(s.imagePath.value_or(kNoPath), imagePath);
+    QCOMPARE(s.screenshotButton.has_value() ? int(*s.screenshotButton) : kAbsent, screenshot);
+}
+
+namespace {
+
+// Comment lines that fill a file up to byte offset `at`, so that the next line starts there.
+QByteArray paddingTo(qsizetype at, QByteArray head = {})
+{
+    while (head.size() < at) {
+        const qsizetype line = std::min<qsizetype>(at - head.size(), 80);
+        head += line == 1 ? QByteArray("\n") : "#" + QByteArray(line - 2, '-') + "\n";
+    }
+    return head;
+}
+
+QByteArray utf16(const QString& text, bool littleEndian)
+{
+    QByteArray out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const QChar c : text) {
+        const char low = char(c.unicode() & 0xFF), high = char(c.unicode() >> 8);
+        out.append(littleEndian ? low : high).append(littleEndian ? high : low);
+    }
+    return out;
+}
+
+} // namespace
+
+void TestConfReader::file_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("imagePath");
+    QTest::addColumn<int>("screenshot");
+
+    const qsizetype limit = orvik::kConfFileLimit;
+    QTest::addRow("UTF-8") << QByteArray("IMAGE_PATH=/srv/caf\xC3\xA9/") << "/srv/café/" << kAbsent;
+    QTest::addRow("Windows 8-bit text")
+        << QByteArray("IMAGE_PATH=/srv/caf\xE9/\r\nSCREENSHOT=YES\r\n") << "/srv/café/" << 1;
+    QTest::addRow("one stray byte makes it all Latin-1")
+        << QByteArray("IMAGE_PATH=/\xC3\xA9/\r\n#caf\xE9") << "/Ã©/" << kAbsent;
+    QTest::addRow("UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBFSCREENSHOT=YES") << kNoPath << 1;
+    QTest::addRow("UTF-8 byte-order mark, a stray byte later")
+        << QByteArray("\xEF\xBB\xBFSCREENSHOT=YES\r\n#caf\xE9") << kNoPath << 1;
+    const QString both = QStringLiteral("IMAGE_PATH=/srv/café/\r\nSCREENSHOT=YES\r\n");
+    QTest::addRow("UTF-16LE") << utf16(both, true) << "/srv/café/" << 1;
+    QTest::addRow("UTF-16BE") << utf16(both, false) << "/srv/café/" << 1;
+    QTest::addRow("setting after 64 KiB ignored")
+        << paddingTo(limit + 100, "SCREENSHOT=NO\r\n") + "IMAGE_PATH=/beyond/\r\n"
+        << kNoPath << 0;
+    QTest::addRow("setting cut at 64 KiB not taken half")
+        << paddingTo(limit - 14) + "IMAGE_PATH=/abcdefgh/\r\nSCREENSHOT=YES" << kNoPath << kAbsent;
+    QTest::addRow("setting ending at 64 KiB taken")
+        << paddingTo(limit - 16) + "IMAGE_PATH=/ab/\nSCREENSHOT=YES"
+        << "/ab/" << kAbsent;
+    QTest::addRow("CR at 64 KiB, LF after it") << paddingTo(limit - 16) + "IMAGE_PATH=/ab/\r\nSCREENSHOT=YES"
+                                               << "/ab/" << kAbsent;
+    QTest::addRow("file of 64 KiB, no final line end") << paddingTo(limit - 15) + "IMAGE_PATH=/ab/"
+                                                       << "/ab/" << kAbsent;
+    QTest::addRow("UTF-8 character cut at 64 KiB")
+        << paddingTo(limit - 2, "IMAGE_PATH=/caf\xC3\xA9/\n") + "#\xC3\xA9\n"
+        << "/café/" << kAbsent;
+    QTest::addRow("UTF-16 setting cut at 64 KiB")
+        << utf16(QString::fromLatin1(paddingTo(limit / 2 - 1 - 7, "SCREENSHOT=YES\r\n")) +
+                     QStringLiteral("IMAGE_PATH=/abcdefgh/"),
+                 true)
+        << kNoPath << 1;
+}
+
+void TestConfReader::file()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, imagePath);
+    QFETCH(int, screenshot);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile file(dir.filePath(QStringLiteral("conf.ini")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+
+    const orvik::StartupSettings s = orvik::readConfFile(file.fileName());
     QCOMPARE(s.imagePath.value_or(kNoPath), imagePath);
     QCOMPARE(s.screenshotButton.has_value() ? int(*s.screenshotButton) : kAbsent, screenshot);
 }

@@ -9,12 +9,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
 
 using namespace orvik;
 
 namespace {
 
-enum class FileKind { Missing, Directory, Contents };
+enum class FileKind { Missing, Directory, Contents, Fifo, LinkToFile, LinkToDevice };
 
 bool writeFile(const QString& path, const QByteArray& bytes, QFile::Permissions permissions = {})
 {
@@ -46,7 +47,6 @@ private slots:
     void splitTextLines();
     void readTextFile_data();
     void readTextFile();
-    void readTextFileKeepsBytesAfterNul();
     void paths();
     void startProgramPassesArgumentsWhole_data();
     void startProgramPassesArgumentsWhole();
@@ -111,50 +111,73 @@ void TestServices::readTextFile_data()
 {
     QTest::addColumn<FileKind>("kind");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("readable");
+    QTest::addColumn<qint64>("maxBytes");
+    QTest::addColumn<QString>("text"); // null: nothing read
 
-    QTest::addRow("missing") << FileKind::Missing << QByteArray() << false;
-    QTest::addRow("directory") << FileKind::Directory << QByteArray() << false;
-    QTest::addRow("empty") << FileKind::Contents << QByteArray() << true;
-    QTest::addRow("lines") << FileKind::Contents << QByteArray("first\r\nsecond\nthird\r") << true;
+    const qint64 all = 1024;
+    QTest::addRow("missing") << FileKind::Missing << QByteArray() << all << QString();
+    QTest::addRow("directory") << FileKind::Directory << QByteArray() << all << QString();
+    QTest::addRow("FIFO without a writer") << FileKind::Fifo << QByteArray() << all << QString();
+    QTest::addRow("link to /dev/zero") << FileKind::LinkToDevice << QByteArray() << all << QString();
+    QTest::addRow("link to a file") << FileKind::LinkToFile << QByteArray("a=1\r\n") << all << "a=1\r\n";
+    QTest::addRow("empty") << FileKind::Contents << QByteArray() << all << "";
+    QTest::addRow("lines") << FileKind::Contents << QByteArray("first\r\nsecond\nthird\r") << all
+                           << "first\r\nsecond\nthird\r";
+    QTest::addRow("UTF-8") << FileKind::Contents << QByteArray("caf\xC3\xA9") << all << "café";
+    QTest::addRow("Latin-1 byte") << FileKind::Contents << QByteArray("caf\xE9") << all << "café";
+    QTest::addRow("Latin-1 wins for the whole file")
+        << FileKind::Contents << QByteArray("\xC3\xA9\n\xE9") << all << "Ã©\né";
+    QByteArray everyByte("head\r\n");
+    for (int i = 0; i < 256; ++i)
+        everyByte.append(char(i));
+    everyByte.append("\r\ntail");
+    QTest::addRow("every byte value, NUL too")
+        << FileKind::Contents << everyByte << all << QString::fromLatin1(everyByte);
+    QTest::addRow("UTF-8 lead byte at the end") << FileKind::Contents << QByteArray("a\xC3") << all << "aÃ";
+    QTest::addRow("UTF-16LE") << FileKind::Contents << QByteArray::fromHex("fffe6100e9000a00") << all
+                              << "aé\n";
+    QTest::addRow("UTF-16BE") << FileKind::Contents << QByteArray::fromHex("feff006100e9000a") << all
+                              << "aé\n";
+    QTest::addRow("cut line dropped")
+        << FileKind::Contents << QByteArray("one\r\ntwo\r\nthree") << qint64(8) << "one\r\n";
+    QTest::addRow("cut at a line end")
+        << FileKind::Contents << QByteArray("one\ntwo\nthree") << qint64(8) << "one\ntwo\n";
+    QTest::addRow("cut between CR and LF")
+        << FileKind::Contents << QByteArray("one\r\ntwo") << qint64(4) << "one\r";
+    QTest::addRow("limit at the end of the file")
+        << FileKind::Contents << QByteArray("one\ntwo") << qint64(7) << "one\ntwo";
+    QTest::addRow("no line end within the limit")
+        << FileKind::Contents << QByteArray("abcdefgh\n") << qint64(4) << "";
+    QTest::addRow("UTF-8 character cut at the limit")
+        << FileKind::Contents << QByteArray("caf\xC3\xA9\nd\xC3\xA9") << qint64(8) << "café\n";
+    QTest::addRow("UTF-16LE cut line dropped")
+        << FileKind::Contents << QByteArray::fromHex("fffe61000a0062006300") << qint64(9) << "a\n";
 }
 
 void TestServices::readTextFile()
 {
     QFETCH(FileKind, kind);
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, readable);
+    QFETCH(qint64, maxBytes);
+    QFETCH(QString, text);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("file.txt"));
-    if (kind == FileKind::Directory)
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("file.txt")));
-    else if (kind == FileKind::Contents)
-        QVERIFY(writeFile(path, bytes));
+    const QString target = dir.filePath(QStringLiteral("target.txt"));
+    switch (kind) {
+    case FileKind::Missing: break;
+    case FileKind::Directory: QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("file.txt"))); break;
+    case FileKind::Contents: QVERIFY(writeFile(path, bytes)); break;
+    case FileKind::Fifo: QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); break;
+    case FileKind::LinkToFile: QVERIFY(writeFile(target, bytes) && QFile::link(target, path)); break;
+    case FileKind::LinkToDevice: QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path)); break;
+    }
 
-    const std::optional<QString> text = orvik::readTextFile(path);
-    QCOMPARE(text.has_value(), readable);
-    if (readable)
-        QCOMPARE(*text, QString::fromLatin1(bytes));
-}
-
-void TestServices::readTextFileKeepsBytesAfterNul()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("junk.log"));
-    QByteArray bytes("head\r\n");
-    for (int i = 0; i < 256; ++i)
-        bytes.append(char(i));
-    bytes.append("\r\ntail");
-    QVERIFY(writeFile(path, bytes));
-
-    const std::optional<QString> text = orvik::readTextFile(path);
-    QVERIFY(text.has_value());
-    QVERIFY(text->startsWith(QLatin1String("head\r\n")));
-    QVERIFY(text->endsWith(QLatin1String("\r\ntail")));
-    QVERIFY(text->contains(QChar(0)));
+    const std::optional<QString> got = orvik::readTextFile(path, maxBytes);
+    QCOMPARE(got.has_value(), !text.isNull());
+    if (got)
+        QCOMPARE(*got, text);
 }
 
 void TestServices::paths()

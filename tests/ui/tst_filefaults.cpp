@@ -2,6 +2,7 @@
 // The export folder and the screenshot folder missing, read-only or full: the status line
 // says so, an older file stays as it was, and the window goes on working. Read-only and
 // full folders are small tmpfs mounts, so those rows need root and are skipped without it.
+// Then where IMAGE_PATH puts a capture, and what the converter is given.
 #include "platform/services.h"
 #include "ui/mainwindow.h"
 
@@ -9,6 +10,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -85,6 +87,8 @@ class TestFileFaults : public QObject {
 private slots:
     void faults_data();
     void faults();
+    void imagePaths_data();
+    void imagePaths();
 };
 
 void TestFileFaults::faults_data()
@@ -170,6 +174,97 @@ void TestFileFaults::faults()
 
     log->setPlainText(beaconLog(4));
     QCOMPARE(window.records().count(), 4);
+}
+
+void TestFileFaults::imagePaths_data()
+{
+    QTest::addColumn<QString>("imagePath"); // the IMAGE_PATH value; null: no conf.ini
+    QTest::addColumn<QString>("prefix");    // under the program folder; null: no such folder here
+
+    QTest::addRow("no conf.ini") << QString() << "/";
+    QTest::addRow("empty value") << ""
+                                 << "/";
+    QTest::addRow("relative folder") << "shots/"
+                                     << "/shots/";
+    QTest::addRow("relative prefix") << "shots/day-"
+                                     << "/shots/day-";
+    QTest::addRow("looks like option -D") << "-D"
+                                          << "/-D";
+    QTest::addRow("looks like option -out") << "-out"
+                                            << "/-out";
+    QTest::addRow("drive letter") << "Z:\\shots\\" << QString();
+    QTest::addRow("drive letter, slashes") << "z:/shots/" << QString();
+    QTest::addRow("network share") << "\\\\server\\share\\" << QString();
+}
+
+void TestFileFaults::imagePaths()
+{
+    QFETCH(QString, imagePath);
+    QFETCH(QString, prefix);
+    QStringList shown;
+    setMessageBoxHandler(
+        [&](QWidget*, const QString& text, const QString&, QMessageBox::Icon) { shown << text; });
+    auto restore = qScopeGuard([] { setMessageBoxHandler({}); });
+
+    // The window starts from a folder of its own and is given its program folder relative
+    // to it. Where a capture is expected, a stand-in converter records its arguments, one a
+    // line; elsewhere none is found, so that starting one would show a message.
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QDir root(home.path());
+    for (const char* folder : {"start", "prog/shots", "bin"})
+        QVERIFY(root.mkpath(QString::fromLatin1(folder)));
+    const QString bin = root.filePath(QStringLiteral("bin"));
+    const QString args = root.filePath(QStringLiteral("args"));
+    if (!prefix.isNull()) {
+        QVERIFY(writeFile(
+            bin + QStringLiteral("/nconvert"),
+            QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '%1.part'\n"
+                           "mv '%1.part' '%1'\n")
+                .arg(args)
+                .toUtf8()));
+        QVERIFY(QFile::setPermissions(bin + QStringLiteral("/nconvert"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    if (!imagePath.isNull())
+        QVERIFY(
+            writeFile(root.filePath(QStringLiteral("prog/conf.ini")), "IMAGE_PATH=" + imagePath.toUtf8()));
+    const QString oldCurrent = QDir::currentPath();
+    const QByteArray oldPath = qgetenv("PATH");
+    auto back = qScopeGuard([&] {
+        QDir::setCurrent(oldCurrent);
+        qputenv("PATH", oldPath);
+    });
+    QVERIFY(QDir::setCurrent(root.filePath(QStringLiteral("start"))));
+    qputenv("PATH", prefix.isNull() ? bin.toUtf8() : bin.toUtf8() + ':' + oldPath);
+
+    MainWindow window(QStringLiteral("../prog"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+
+    const QString name = QStringLiteral("orv_") + QDate::currentDate().toString(QStringLiteral("ddMMyyyy")) +
+                         QStringLiteral(".bmp");
+    const QString status = window.findChild<QLabel*>(QStringLiteral("Label3"))->text();
+    QVERIFY(window.findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible());
+    if (prefix.isNull()) {
+        QCOMPARE(status, imagePath + name + QStringLiteral(" could not be written: the folder ") + imagePath +
+                             QStringLiteral(" does not exist on this system"));
+        QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u','))); // no converter asked for
+        // No file of that odd name anywhere.
+        QCOMPARE(
+            QDir(root.filePath(QStringLiteral("start"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+            QStringList());
+        QCOMPARE(QDir(root.filePath(QStringLiteral("prog"))).entryList(QDir::Files), QStringList{"conf.ini"});
+        return;
+    }
+    const QString bitmap = QDir::toNativeSeparators(root.filePath(QStringLiteral("prog") + prefix + name));
+    QCOMPARE(status, bitmap + QStringLiteral(" saved"));
+    QVERIFY(!QImage(bitmap, "BMP").isNull());
+    QVERIFY(shown.isEmpty());
+    QTRY_VERIFY(QFile::exists(args));
+    const QStringList got = QString::fromUtf8(readFile(args)).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(got.mid(got.size() - 2), (QStringList{"-D", bitmap}));
 }
 
 QTEST_MAIN(TestFileFaults)

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace orvik;
 
@@ -145,43 +146,68 @@ void TestHostileLogs::pastes()
 void TestHostileLogs::confFiles_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("kind"); // "file", "folder" or "unreadable"
+    QTest::addColumn<QString>("kind"); // "file", "folder", "unreadable", "fifo", "link", "device" or "sparse"
+    QTest::addColumn<QString>("imagePath");
+    QTest::addColumn<bool>("button");
+    const QString kDefault = QStringLiteral("@"); // the program folder
     QRandomGenerator rng(7);
     QByteArray binary(64 * 1024, Qt::Uninitialized);
     for (char& c : binary)
         c = char(rng.bounded(256));
-    QTest::addRow("binary content") << binary << "file";
-    QTest::addRow("10 MB line") << QByteArray(10 * 1024 * 1024, 'x') << "file";
+    QTest::addRow("binary content") << binary << "file" << kDefault << true;
+    QTest::addRow("10 MB line") << QByteArray(10 * 1024 * 1024, 'x') << "file" << kDefault << true;
+    // Cut where reading stops, so not taken at all.
     QTest::addRow("10 MB line with an equals sign")
-        << "SCREENSHOT=" + QByteArray(10 * 1024 * 1024, 'y') << "file";
-    QTest::addRow("NUL characters") << QByteArray("IMAGE\0_PATH=/x/\r\nSCREEN\0SHOT=NO\r\n", 33) << "file";
-    QTest::addRow("a folder") << QByteArray() << "folder";
-    QTest::addRow("a dangling link") << QByteArray() << "unreadable";
+        << "SCREENSHOT=" + QByteArray(10 * 1024 * 1024, 'y') << "file" << kDefault << true;
+    QTest::addRow("NUL characters") << QByteArray("IMAGE\0_PATH=/x/\r\nSCREEN\0SHOT=NO\r\n", 33) << "file"
+                                    << kDefault << true;
+    QTest::addRow("a folder") << QByteArray() << "folder" << kDefault << true;
+    QTest::addRow("a dangling link") << QByteArray() << "unreadable" << kDefault << true;
+    QTest::addRow("a FIFO") << QByteArray() << "fifo" << kDefault << true;
+    QTest::addRow("a link to /dev/zero") << QByteArray() << "device" << kDefault << true;
+    QTest::addRow("a link to a file") << QByteArray("IMAGE_PATH=/linked/\r\nSCREENSHOT=NO\r\n") << "link"
+                                      << "/linked/" << false;
+    QTest::addRow("500 MB file") << QByteArray("SCREENSHOT=NO\r\n") << "sparse" << kDefault << false;
+    QTest::addRow("Windows 8-bit text") << QByteArray("IMAGE_PATH=/srv/caf\xE9/\r\n") << "file"
+                                        << "/srv/café/" << true;
 }
 
 void TestHostileLogs::confFiles()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, kind);
+    QFETCH(QString, imagePath);
+    QFETCH(bool, button);
     const QString conf = m_folder->filePath(QStringLiteral("conf.ini"));
-    if (kind == u"file") {
-        QFile file(conf);
+    const QString target = kind == u"link" ? m_folder->filePath(QStringLiteral("elsewhere.ini")) : conf;
+    if (kind == u"file" || kind == u"link" || kind == u"sparse") {
+        QFile file(target);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
-    } else if (kind == u"folder") {
-        QVERIFY(QDir().mkdir(conf));
-    } else {
-        QVERIFY(QFile::link(m_folder->filePath(QStringLiteral("nowhere")), conf));
+        if (kind == u"sparse") {
+            // A setting at its very end that must not be reached.
+            QVERIFY(file.resize(500 * 1024 * 1024));
+            QVERIFY(file.seek(file.size()));
+            file.write("\r\nIMAGE_PATH=/beyond/\r\n");
+        }
     }
+    if (kind == u"folder")
+        QVERIFY(QDir().mkdir(conf));
+    else if (kind == u"unreadable")
+        QVERIFY(QFile::link(m_folder->filePath(QStringLiteral("nowhere")), conf));
+    else if (kind == u"link")
+        QVERIFY(QFile::link(target, conf));
+    else if (kind == u"device")
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), conf));
+    else if (kind == u"fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(conf).constData(), 0600), 0);
 
     m_window = std::make_unique<MainWindow>(m_folder->path());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QVERIFY(!m_boxShown);
-    QCOMPARE(m_window->imagePath(), m_folder->path() + QDir::separator());
-    // A SCREENSHOT value that is not YES hides the button, as any other would.
-    const bool hidden = QTest::currentDataTag() == QByteArrayLiteral("10 MB line with an equals sign");
-    QCOMPARE(m_window->findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible(), !hidden);
+    QCOMPARE(m_window->imagePath(), imagePath == u"@" ? m_folder->path() + QDir::separator() : imagePath);
+    QCOMPARE(m_window->findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible(), button);
     pasteThroughClipboard(beaconLog(2));
     QCOMPARE(m_window->records().count(), 2);
 }
