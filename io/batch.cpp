@@ -5,13 +5,13 @@
 #include "decoder/beacon.h"
 #include "decoder/diagnose.h"
 #include "linesplitter.h"
+#include "tlmfiles.h"
 
-#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <charconv>
 #include <cmath>
 #include <functional>
@@ -243,6 +243,25 @@ private:
 
 enum class StreamResult { Done, ReadFailed, WriteFailed };
 
+enum class Encoding { Unknown, Utf8, Utf16Le, Utf16Be };
+
+// A byte-order mark counts only at the start of a file; UTF-8 is taken without one.
+Encoding takeByteOrderMark(std::string_view& bytes)
+{
+    const auto take = [&](std::string_view mark) {
+        if (!bytes.starts_with(mark))
+            return false;
+        bytes.remove_prefix(mark.size());
+        return true;
+    };
+    if (take("\xFF\xFE"))
+        return Encoding::Utf16Le;
+    if (take("\xFE\xFF"))
+        return Encoding::Utf16Be;
+    take("\xEF\xBB\xBF");
+    return Encoding::Utf8;
+}
+
 // Turns the lines of the inputs into records, one input after the other.
 class BeaconRun {
 public:
@@ -262,38 +281,55 @@ public:
     {
         m_name = name;
         m_lineNumber = 0;
-        LineSplitter splitter;
+        m_oddByte = -1;
+        LineSplitter bytes;
+        Utf16LineSplitter units;
         bool writeFailed = false;
-        const auto onLine = [&](const SplitLine& line) {
+        const auto onLine = [&](const auto& line) {
             if (!writeFailed && !handleLine(line))
                 writeFailed = true;
         };
+        Encoding encoding = Encoding::Unknown;
+        std::size_t held = 0; // bytes read before the byte-order mark can be told
         for (;;) {
-            const qint64 n = in.read(m_buffer.data(), kChunkBytes);
+            const qint64 n = in.read(m_buffer.data() + held, kChunkBytes - qint64(held));
             if (n < 0)
                 return StreamResult::ReadFailed;
-            if (n == 0)
-                break;
-            splitter.feed({m_buffer.data(), std::size_t(n)}, onLine);
+            m_bytes += std::uint64_t(n);
+            held += std::size_t(n);
+            if (encoding == Encoding::Unknown && n > 0 && held < 3)
+                continue;
+            std::string_view chunk(m_buffer.data(), held);
+            held = 0;
+            if (encoding == Encoding::Unknown)
+                encoding = takeByteOrderMark(chunk);
+            if (encoding == Encoding::Utf8)
+                bytes.feed(chunk, onLine);
+            else
+                units.feed(toUnits(chunk, encoding == Encoding::Utf16Be), onLine);
             if (writeFailed)
                 return StreamResult::WriteFailed;
-            m_bytes += std::uint64_t(n);
+            if (n == 0)
+                break;
             m_progress.update(m_bytes, m_linesSeen, m_records);
         }
-        splitter.finish(onLine);
+        // A last odd byte is no whole unit; it stands for one replacement character.
+        if (m_oddByte >= 0)
+            units.feed(u"\uFFFD", onLine);
+        bytes.finish(onLine);
+        units.finish(onLine);
         return writeFailed ? StreamResult::WriteFailed : StreamResult::Done;
     }
 
 private:
-    bool handleLine(const SplitLine& line)
+    template <class CharT> bool handleLine(const BasicSplitLine<CharT>& line)
     {
         ++m_lineNumber;
         ++m_linesSeen;
         if (line.cut) {
             if (m_options.check && line.holdsOrv) {
-                const QString head = QString::fromUtf8(line.bytes.data(), qsizetype(line.bytes.size()));
-                tell("not decoded",
-                     diagnoseLine(LineShape{view(head), line.utf16Length, line.trailingBlanks}));
+                const LineShape shape{toUtf16(line.bytes), line.utf16Length, line.trailingBlanks};
+                tell("not decoded", diagnoseLine(shape));
             }
             return true;
         }
@@ -320,10 +356,23 @@ private:
         return m_sink.write(m_record, m_records, m_lineNumber, m_name);
     }
 
-    static std::u16string_view view(const QString& s)
+    // Every unit as it stands, an unpaired surrogate too, as the window keeps it.
+    std::u16string_view toUnits(std::string_view bytes, bool bigEndian)
     {
-        return {reinterpret_cast<const char16_t*>(s.utf16()), std::size_t(s.size())};
+        m_units.clear();
+        for (const char ch : bytes) {
+            const auto b = static_cast<unsigned char>(ch);
+            if (m_oddByte < 0) {
+                m_oddByte = b;
+                continue;
+            }
+            m_units.push_back(bigEndian ? char16_t(m_oddByte << 8 | b) : char16_t(b << 8 | m_oddByte));
+            m_oddByte = -1;
+        }
+        return m_units;
     }
+
+    static std::u16string_view toUtf16(std::u16string_view units) { return units; }
 
     // UTF-16 code units, as the window counts them; plain ASCII needs no decoder.
     std::u16string_view toUtf16(std::string_view bytes)
@@ -337,8 +386,8 @@ private:
         }
         if (high < 0x80)
             return m_wide;
-        m_decoded = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-        return view(m_decoded);
+        m_decoded = m_utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+        return {reinterpret_cast<const char16_t*>(m_decoded.utf16()), std::size_t(m_decoded.size())};
     }
 
     std::uint64_t foldedHash(std::u16string_view text)
@@ -360,7 +409,8 @@ private:
             text += (i == 0 ? "" : "; ") + reasons[i];
         text += '\n';
         m_progress.clear();
-        m_err.write(text.data(), qint64(text.size()));
+        if (m_err.isOpen())
+            m_err.write(text.data(), qint64(text.size()));
     }
 
     const TlmOptions& m_options;
@@ -368,7 +418,12 @@ private:
     QIODevice& m_err;
     Progress& m_progress;
     std::vector<char> m_buffer;
+    // A byte-order mark inside a line is a character of it; only the file's first is dropped.
+    QStringDecoder m_utf8{QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
     std::u16string m_wide;
+    std::u16string m_units;
+    int m_oddByte = -1; // of UTF-16 input, the first byte of a unit whose second is to come
     std::u16string m_folded;
     QString m_decoded;
     QString m_name;
@@ -382,119 +437,30 @@ private:
 
 void say(QIODevice& err, const QString& message)
 {
-    const QByteArray text = ("orvik-tlm: " + message + "\n").toUtf8();
-    err.write(text);
+    if (err.isOpen())
+        err.write(("orvik-tlm: " + message + "\n").toUtf8());
 }
 
-QString openError(const QFile& file)
-{
-    // QFile words this one differently from the system; keep the system's wording.
-    if (QFileInfo(file.fileName()).isDir())
-        return QStringLiteral("Is a directory");
-    return file.errorString();
-}
+QString shownName(const QByteArray& name) { return QFile::decodeName(name); }
 
-bool openInput(QFile& file, const QString& path, const TlmStreams& streams)
+// Help and version go to standard output, which may fail like any output.
+int show(const QByteArray& text, const TlmStreams& streams)
 {
-    file.setFileName(path);
-    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return true;
-    say(streams.err, QStringLiteral("cannot open '%1': %2").arg(path, openError(file)));
-    return false;
-}
-
-// A regular file is replaced only by complete output. A device or a pipe cannot be
-// replaced, and replacing its name with a file would break it: it is written directly.
-std::unique_ptr<QFileDevice> openOutput(const QString& path, QString& reason)
-{
-    const QFileInfo info(path);
-    std::unique_ptr<QFileDevice> file;
-    if (info.exists() && !info.isFile() && !info.isDir())
-        file = std::make_unique<QFile>(path);
-    else
-        file = std::make_unique<QSaveFile>(path);
-    if (file->open(QIODevice::WriteOnly))
-        return file;
-    reason = file->errorString();
-    return nullptr;
+    if (!streams.out.isOpen()) {
+        say(streams.err, QStringLiteral("standard output is closed"));
+        return 2;
+    }
+    OutputBuffer out(streams.out);
+    out.write(text);
+    if (out.finish())
+        return 0;
+    say(streams.err, QStringLiteral("cannot write to standard output: %1").arg(out.errorString()));
+    return 2;
 }
 
 } // namespace
 
-QString tlmHelpText()
-{
-    return QStringLiteral(
-        "Usage: orvik-tlm [OPTIONS] [FILE...]\n"
-        "Decodes every beacon line of the Orvik CW beacon in the FILEs, read in order, or in\n"
-        "standard input when no FILE is given. Lines may end in CR LF, LF or CR.\n"
-        "\n"
-        "  --format csv|jsonl   csv (default): the window's export, a header of captions, \";\"\n"
-        "                       after every field, CR LF line ends; jsonl: one JSON object per\n"
-        "                       record with \"record\", \"line\" (in its file), \"file\" when\n"
-        "                       several FILEs are given, and the 31 values keyed by caption\n"
-        "  --decimal-point .|,  the decimal separator of csv numbers (default: the one of the\n"
-        "                       regional settings)\n"
-        "  -o, --output FILE    write to FILE, replaced only once the output is complete\n"
-        "                       (default: standard output)\n"
-        "  --check              tell on standard error why lines that look like beacons were\n"
-        "                       not decoded, and which decoded fields hold no hex digits\n"
-        "  --dedupe             leave out beacon lines that repeat an earlier one, letter case\n"
-        "                       aside\n"
-        "  -h, --help           show this help\n"
-        "  --version            show the version\n"
-        "\n"
-        "Exit status: 0 records written, 1 no beacon line found, 2 error.\n");
-}
-
-bool parseTlmArguments(const QStringList& arguments, TlmOptions& options, QString& error)
-{
-    QCommandLineParser parser;
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, {},
-                                    QStringLiteral("file"));
-    const QCommandLineOption format(QStringLiteral("format"), {}, QStringLiteral("format"));
-    const QCommandLineOption decimalPoint(QStringLiteral("decimal-point"), {}, QStringLiteral("separator"));
-    const QCommandLineOption check(QStringLiteral("check"));
-    const QCommandLineOption dedupe(QStringLiteral("dedupe"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions({output, format, decimalPoint, check, dedupe, help, version});
-    if (!parser.parse(arguments.isEmpty() ? QStringList{QStringLiteral("orvik-tlm")} : arguments)) {
-        error = parser.errorText();
-        return false;
-    }
-
-    options = TlmOptions();
-    options.help = parser.isSet(help);
-    options.version = parser.isSet(version);
-    options.check = parser.isSet(check);
-    options.dedupe = parser.isSet(dedupe);
-    options.outputPath = parser.value(output);
-    options.inputs = parser.positionalArguments();
-    if (parser.isSet(output) && options.outputPath.isEmpty()) {
-        error = QStringLiteral("the output file name is empty");
-        return false;
-    }
-    const QString formatName = parser.isSet(format) ? parser.value(format) : QStringLiteral("csv");
-    if (formatName == QLatin1String("csv")) {
-        options.format = TlmFormat::Csv;
-    } else if (formatName == QLatin1String("jsonl")) {
-        options.format = TlmFormat::JsonLines;
-    } else {
-        error = QStringLiteral("unknown format '%1' (csv or jsonl)").arg(formatName);
-        return false;
-    }
-    if (parser.isSet(decimalPoint)) {
-        const QString sep = parser.value(decimalPoint);
-        if (sep != QLatin1String(".") && sep != QLatin1String(",")) {
-            error = QStringLiteral("the decimal point must be '.' or ',', not '%1'").arg(sep);
-            return false;
-        }
-        options.decimalPoint = sep.toStdString();
-    }
-    return true;
-}
-
-int runTlm(const QStringList& arguments, const TlmStreams& streams)
+int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
 {
     TlmOptions options;
     QString error;
@@ -502,57 +468,78 @@ int runTlm(const QStringList& arguments, const TlmStreams& streams)
         say(streams.err, error + QStringLiteral(" (try 'orvik-tlm --help')"));
         return 2;
     }
-    if (options.help) {
-        streams.out.write(tlmHelpText().toUtf8());
-        return 0;
-    }
-    if (options.version) {
-        streams.out.write("orvik-tlm " ORVIK_VERSION "\n");
-        return 0;
-    }
+    if (options.help)
+        return show(tlmHelpText().toUtf8(), streams);
+    if (options.version)
+        return show("orvik-tlm " ORVIK_VERSION "\n", streams);
     if (options.decimalPoint.empty())
         options.decimalPoint = QLocale::system().decimalPoint().toStdString();
 
-    // Every input is tried before any output is made, so a wrong name leaves nothing behind.
+    // Every input is checked before any output is made, so a wrong name leaves nothing
+    // behind; each is opened only when it is read, as a named pipe gives its data only once.
+    const QByteArray stdinMark("-");
+    const QList<QByteArray> inputs = options.inputs.isEmpty() ? QList<QByteArray>{stdinMark} : options.inputs;
     std::uint64_t totalBytes = 0;
-    for (const QString& path : std::as_const(options.inputs)) {
-        QFile file;
-        if (!openInput(file, path, streams))
+    QList<QByteArray> inputIds;
+    if (inputs.contains(stdinMark)) {
+        if (!streams.in.isOpen()) {
+            say(streams.err, QStringLiteral("standard input is closed"));
             return 2;
-        totalBytes += file.isSequential() ? 0 : std::uint64_t(file.size());
+        }
+        inputIds.append(inspectStream(streams.in).identity);
+        totalBytes += streams.in.isSequential() ? 0 : std::uint64_t(streams.in.size());
+    }
+    for (const QByteArray& name : inputs) {
+        FileFacts facts;
+        QString reason;
+        if (name == stdinMark)
+            continue;
+        if (!inspectInput(name, facts, reason)) {
+            say(streams.err, QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
+            return 2;
+        }
+        inputIds.append(facts.identity);
+        totalBytes += facts.size;
     }
 
     std::unique_ptr<QFileDevice> outFile;
     QIODevice* out = &streams.out;
-    const QString outName = options.outputPath.isEmpty() ? QStringLiteral("to standard output")
-                                                         : QStringLiteral("'%1'").arg(options.outputPath);
+    const QString outName = options.outputPath.isEmpty()
+                                ? QStringLiteral("to standard output")
+                                : QStringLiteral("'%1'").arg(shownName(options.outputPath));
     if (!options.outputPath.isEmpty()) {
+        const QByteArray outId = inspectOutput(options.outputPath).identity;
+        if (!outId.isEmpty() && inputIds.contains(outId)) {
+            say(streams.err,
+                QStringLiteral("'%1' is both input and output").arg(shownName(options.outputPath)));
+            return 2;
+        }
         QString reason;
-        outFile = openOutput(options.outputPath, reason);
+        outFile = openOutput(options.outputPath, streams, reason);
         if (!outFile) {
-            say(streams.err, QStringLiteral("cannot open '%1': %2").arg(options.outputPath, reason));
+            say(streams.err,
+                QStringLiteral("cannot open '%1': %2").arg(shownName(options.outputPath), reason));
             return 2;
         }
         out = outFile.get();
+    } else if (!streams.out.isOpen()) {
+        say(streams.err, QStringLiteral("standard output is closed"));
+        return 2;
     }
-    const auto writeError = [&] {
-        const QFileDevice* device = qobject_cast<const QFileDevice*>(out);
-        const QString reason =
-            device && device->error() != QFileDevice::NoError ? device->errorString() : out->errorString();
+    OutputBuffer buffer(*out);
+    const auto writeError = [&](const QString& reason) {
         say(streams.err, QStringLiteral("cannot write %1: %2").arg(outName, reason));
         return 2;
     };
 
     std::unique_ptr<RecordSink> sink;
     if (options.format == TlmFormat::Csv)
-        sink = std::make_unique<CsvSink>(*out, options.decimalPoint);
+        sink = std::make_unique<CsvSink>(buffer, options.decimalPoint);
     else
-        sink = std::make_unique<JsonLinesSink>(*out, options.inputs.size() > 1);
+        sink = std::make_unique<JsonLinesSink>(buffer, options.inputs.size() > 1);
     if (!sink->begin())
-        return writeError();
+        return writeError(buffer.errorString());
 
-    if (options.inputs.isEmpty() && !streams.in.isSequential())
-        totalBytes = std::uint64_t(streams.in.size());
     Progress progress(streams.err, streams.errIsTerminal, streams.progressDelayMs, totalBytes);
     BeaconRun run(options, *sink, streams.err, progress);
     const auto readOne = [&](QIODevice& in, const QString& name) {
@@ -564,32 +551,47 @@ int runTlm(const QStringList& arguments, const TlmStreams& streams)
         }
         if (result == StreamResult::WriteFailed) {
             progress.clear();
-            writeError();
+            writeError(buffer.errorString());
             return false;
         }
         return true;
     };
-    if (options.inputs.isEmpty()) {
-        if (!readOne(streams.in, stdinName()))
-            return 2;
-    }
-    for (const QString& path : std::as_const(options.inputs)) {
+    for (const QByteArray& name : inputs) {
+        if (name == stdinMark) {
+            if (!readOne(streams.in, stdinName()))
+                return 2;
+            continue;
+        }
         QFile file;
-        if (!openInput(file, path, streams))
+        QString reason;
+        if (!openInput(file, name, reason)) {
+            progress.clear();
+            say(streams.err, QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
             return 2;
-        if (!readOne(file, path))
+        }
+        if (!readOne(file, shownName(name)))
             return 2;
     }
     progress.clear();
 
-    // An uncommitted QSaveFile throws its output away when it goes, on every early return.
-    if (auto* saveFile = qobject_cast<QSaveFile*>(out)) {
-        if (!saveFile->commit())
-            return writeError();
-    } else if (auto* file = qobject_cast<QFileDevice*>(out); file && !file->flush()) {
-        return writeError();
-    }
+    // An uncommitted QSaveFile throws its output away when it goes, on every early return;
+    // without a record, an older file stays as it was.
+    auto* saveFile = qobject_cast<QSaveFile*>(out);
+    if (saveFile && run.records() == 0)
+        return 1;
+    if (!buffer.finish())
+        return writeError(buffer.errorString());
+    if (saveFile && !saveFile->commit())
+        return writeError(saveFile->errorString());
     return run.records() > 0 ? 0 : 1;
+}
+
+int runTlm(const QStringList& arguments, const TlmStreams& streams)
+{
+    QList<QByteArray> bytes;
+    for (const QString& argument : arguments)
+        bytes.append(QFile::encodeName(argument));
+    return runTlm(bytes, streams);
 }
 
 } // namespace orvik

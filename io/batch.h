@@ -1,30 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "tlmoptions.h"
+
+#include <QByteArray>
 #include <QIODevice>
-#include <QString>
+#include <QList>
 #include <QStringList>
-#include <string>
 
 namespace orvik {
 
-enum class TlmFormat { Csv, JsonLines };
-
-struct TlmOptions {
-    TlmFormat format = TlmFormat::Csv;
-    std::string decimalPoint; // UTF-8; empty: the separator of the user's regional settings
-    QString outputPath;       // empty: standard output
-    bool check = false;
-    bool dedupe = false;
-    bool help = false;
-    bool version = false;
-    QStringList inputs; // empty: standard input
-};
-
-// Reads the command line, whose first argument is the program. False, with a one-line
-// message, on a usage error.
-bool parseTlmArguments(const QStringList& arguments, TlmOptions& options, QString& error);
-
+// A stream that is a QFileDevice left closed stands for a standard descriptor that was
+// closed when the program started.
 struct TlmStreams {
     QIODevice& in;
     QIODevice& out;
@@ -34,10 +21,11 @@ struct TlmStreams {
     int progressDelayMs = 1000;
 };
 
-// The whole of orvik-tlm. Returns the exit status: 0 when records were written, 1 when the
-// input holds no beacon line, 2 on a usage, open, read or write error.
+// The whole of orvik-tlm, on the command line as the bytes that the program got. Returns
+// the exit status: 0 when records were written, 1 when the input holds no beacon line, 2 on
+// a usage, open, read or write error.
+int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams);
+// The same with the arguments as text, in the encoding of file names.
 int runTlm(const QStringList& arguments, const TlmStreams& streams);
-
-QString tlmHelpText();
 
 } // namespace orvik

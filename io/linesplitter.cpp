@@ -10,42 +10,29 @@ void LineTally::add(std::string_view bytes)
         // A UTF-8 lead byte starts one code unit, a four-byte lead two; invalid bytes count one.
         if (b < 0x80 || b >= 0xC0)
             m_utf16Length += (b >= 0xF0 && b <= 0xF7) ? 2 : 1;
-        m_trailingBlanks = (b == ' ' || b == '\t') ? m_trailingBlanks + 1 : 0;
-        if (m_orvState < 3) {
-            const unsigned char l = (b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b;
-            if (m_orvState == 2 && l == 'v')
-                m_orvState = 3;
-            else if (m_orvState == 1 && l == 'r')
-                m_orvState = 2;
-            else
-                m_orvState = l == 'o' ? 1 : 0;
-        }
+        see(b);
     }
 }
 
-void LineTally::finishInto(SplitLine& line) const
+void LineTally::add(std::u16string_view units)
 {
-    line.utf16Length = m_utf16Length;
-    line.trailingBlanks = m_trailingBlanks;
-    line.holdsOrv = m_orvState == 3;
+    m_utf16Length += units.size();
+    for (const char16_t u : units)
+        see(u);
 }
 
-void LineSplitter::carry(std::string_view part)
+void LineTally::see(unsigned c)
 {
-    m_pending = true;
-    if (m_cut) {
-        m_tally.add(part);
-        return;
+    m_trailingBlanks = (c == ' ' || c == '\t') ? m_trailingBlanks + 1 : 0;
+    if (m_orvState < 3) {
+        const unsigned l = (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+        if (m_orvState == 2 && l == 'v')
+            m_orvState = 3;
+        else if (m_orvState == 1 && l == 'r')
+            m_orvState = 2;
+        else
+            m_orvState = l == 'o' ? 1 : 0;
     }
-    const std::size_t room = m_heldBytes - m_carried.size();
-    if (part.size() <= room) {
-        m_carried.append(part);
-        return;
-    }
-    m_carried.append(part.substr(0, room));
-    m_cut = true;
-    m_tally.add(m_carried);
-    m_tally.add(part.substr(room));
 }
 
 } // namespace orvik

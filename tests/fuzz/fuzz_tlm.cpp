@@ -3,10 +3,12 @@
 #include "decoder/beacon.h"
 #include "io/batch.h"
 #include "io/linesplitter.h"
+#include "platform/services.h"
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 #include <algorithm>
 #include <cstddef>
@@ -126,13 +128,17 @@ void checkSplitter(std::string_view input)
     }
 }
 
-// Every line of the input, decoded as UTF-8 in one piece, that is a beacon line.
-qsizetype beaconLines(std::string_view input)
+// Every line of the input that is a beacon line, with the text as the window would hold it:
+// UTF-16 after its byte-order mark, else UTF-8 without the mark that may start it.
+qsizetype beaconLines(const QByteArray& input)
 {
+    const bool utf16 = input.startsWith("\xFF\xFE") || input.startsWith("\xFE\xFF");
+    const QString text =
+        utf16 ? QString(QStringDecoder(QStringDecoder::Utf16, QStringDecoder::Flag::Stateless)(input))
+              : QString::fromUtf8(input);
     qsizetype count = 0;
-    for (const Line& line : split(input, input.size() + 1, input.size() + 1)) {
-        const QString text = QString::fromStdString(line.bytes);
-        if (isBeaconLine({reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())}))
+    for (const QStringView line : splitTextLines(text)) {
+        if (isBeaconLine({reinterpret_cast<const char16_t*>(line.utf16()), std::size_t(line.size())}))
             ++count;
     }
     return count;
@@ -150,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // CSV: a header line, then a CR LF-ended line a record.
     const Run plain = orvik::runOn(input, csv);
     orvik::checkStatus(plain, plain.out.count("\r\n") - 1);
-    if (plain.out.count("\r\n") - 1 != orvik::beaconLines({input.constData(), std::size_t(input.size())}))
+    if (plain.out.count("\r\n") - 1 != orvik::beaconLines(input))
         orvik::fail("records differ from the beacon lines of the input", plain);
     if (!plain.err.isEmpty())
         orvik::fail("diagnostics without --check", plain);

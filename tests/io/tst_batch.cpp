@@ -15,6 +15,19 @@ const QByteArray kGood =
     "orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 7480ff6e40" +
     QByteArray(31, '0');
 
+// Text as Windows saves it in "Unicode": UTF-16 after a byte-order mark. Every unit is
+// written as it stands, an unpaired surrogate too.
+QByteArray utf16(const QString& text, bool bigEndian)
+{
+    QByteArray bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const QChar c : text) {
+        const char high = char(c.unicode() >> 8);
+        const char low = char(c.unicode() & 0xFF);
+        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
+    }
+    return bytes;
+}
+
 QByteArray beacon(int n)
 {
     return QByteArray(kGood).replace(5, 6, QByteArray::number(n, 16).rightJustified(6, '0'));
@@ -29,14 +42,24 @@ struct Run {
     QByteArray err;
 };
 
-// Reads and writes fail with the given reason.
+// Reads fail with the given reason; writes too, once `room` bytes were taken, and a write
+// that does not fit is cut short without a reason, as a file system does when it fills up.
 class FailingDevice : public QIODevice {
 public:
-    FailingDevice() { open(QIODevice::ReadWrite); }
+    explicit FailingDevice(qint64 room = 0)
+        : m_room(room)
+    {
+        open(QIODevice::ReadWrite);
+    }
 
 protected:
     qint64 readData(char*, qint64) override { return fail("Input/output error"); }
-    qint64 writeData(const char*, qint64) override { return fail("No space left on device"); }
+    qint64 writeData(const char*, qint64 size) override
+    {
+        const qint64 taken = std::min(size, m_room);
+        m_room -= taken;
+        return taken > 0 ? taken : fail("No space left on device");
+    }
 
 private:
     qint64 fail(const char* reason)
@@ -44,6 +67,8 @@ private:
         setErrorString(reason);
         return -1;
     }
+
+    qint64 m_room;
 };
 
 Run runWith(const QStringList& args, const QByteArray& input, bool terminal = false, QIODevice* in = nullptr,
@@ -91,15 +116,28 @@ void TestBatch::lineEnds_data()
     const QList<QByteArray> lines{kGood.left(119) + "\xC3\xA9", kGood.left(118) + "\xF0\x9F\x98\x80",
                                   kGood.left(118) + "\xC3\xA9", kGood + "\xC3\xA9"};
     QTest::addRow("beyond ASCII") << lines.join('\n') << lines.join("\r\n");
+    // Only the file's first byte-order mark is dropped; a later one is a character of its line.
+    const QByteArray markInside = beacon(1) + "\r\n\xEF\xBB\xBF" + beacon(2) + "\r\n";
+    QTest::addRow("byte-order mark inside") << markInside << markInside;
+    QTest::addRow("UTF-16 LE") << utf16(kLog, false) << kLog;
+    QTest::addRow("UTF-16 BE, lone CR") << utf16(QByteArray(kLog).replace("\r\n", "\r"), true) << kLog;
+    QTest::addRow("UTF-16 beyond ASCII")
+        << utf16(QString::fromUtf8(lines.join('\n')), false) << lines.join("\r\n");
+    // Too long to be held whole: what --check says is counted over the whole line.
+    const QByteArray longLines = kLog + QByteArray(70000, 'x') + " orv \t\r\n" +
+                                 QByteArray("\xF0\x9F\x98\x80").repeated(20000) + "ORV  \r\n";
+    QTest::addRow("UTF-16 BE, long lines") << utf16(QString::fromUtf8(longLines), true) << longLines;
 }
 
+// The same records as the window, and the same explanations as for the text in UTF-8.
 void TestBatch::lineEnds()
 {
     QFETCH(QByteArray, log);
     QFETCH(QByteArray, windowLog);
-    const Run run = runWith({}, log);
+    const Run run = runWith({"--check"}, log);
     QCOMPARE(run.status, 0);
     QCOMPARE(run.out, windowExport(windowLog));
+    QCOMPARE(run.err, runWith({"--check"}, windowLog).err);
 }
 
 void TestBatch::noLimitOf100()
@@ -126,6 +164,12 @@ void TestBatch::dedupe_data()
     for (int n = 0; n < 60000; ++n)
         many += beacon(n % 30000) + "\n";
     QTest::addRow("repeats among many") << many << 30000;
+    // Each unpaired surrogate reaches the decoder as itself, not as one replacement for all.
+    const QString head = QString::fromLatin1(kGood.left(119));
+    QTest::addRow("unpaired surrogates in UTF-16")
+        << utf16(head + QChar(0xD800) + "\n" + head + QChar(0xDBFF) + "\n" + head + QChar(0xD800) + "\n",
+                 true)
+        << 2;
 }
 
 void TestBatch::dedupe()
@@ -163,27 +207,28 @@ void TestBatch::failures_data()
 {
     QTest::addColumn<bool>("failingInput");
     QTest::addColumn<bool>("toFile");
+    QTest::addColumn<qint64>("room");
     QTest::addColumn<QByteArray>("err");
-    QTest::addRow("read, to a file") << true << true
-                                     << QByteArray("orvik-tlm: cannot read '<stdin>': Input/output error\n");
-    QTest::addRow("read") << true << false
-                          << QByteArray("orvik-tlm: cannot read '<stdin>': Input/output error\n");
-    QTest::addRow("write") << false << false
-                           << QByteArray(
-                                  "orvik-tlm: cannot write to standard output: No space left on device\n");
+    const QByteArray readError = "orvik-tlm: cannot read '<stdin>': Input/output error\n";
+    const QByteArray writeError = "orvik-tlm: cannot write to standard output: No space left on device\n";
+    QTest::addRow("read, to a file") << true << true << qint64(0) << readError;
+    QTest::addRow("read") << true << false << qint64(0) << readError;
+    QTest::addRow("write") << false << false << qint64(0) << writeError;
+    QTest::addRow("write, cut short first") << false << false << qint64(100) << writeError;
 }
 
 void TestBatch::failures()
 {
     QFETCH(bool, failingInput);
     QFETCH(bool, toFile);
+    QFETCH(qint64, room);
     QFETCH(QByteArray, err);
     QTemporaryDir dir;
     const QString path = dir.filePath("out.csv");
     QFile older(path);
     QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older") == 5);
     older.close();
-    FailingDevice failing;
+    FailingDevice failing(room);
     const Run run = runWith(toFile ? QStringList{"-o", path} : QStringList{}, kLog, false,
                             failingInput ? &failing : nullptr, failingInput ? nullptr : &failing);
     QCOMPARE(run.status, 2);

@@ -3,8 +3,8 @@
 
 #include <QTest>
 
-using orvik::LineSplitter;
-using orvik::SplitLine;
+using orvik::BasicLineSplitter;
+using orvik::BasicSplitLine;
 
 namespace {
 
@@ -16,20 +16,25 @@ struct Seen {
     bool holdsOrv;
 };
 
-// Feeds the input in chunks of `chunk` bytes, the first one `first` bytes long.
+// Feeds the input in chunks of `chunk` units, the first one `first` units long. As UTF-16,
+// every byte of the input becomes one unit, and every unit of a line one byte again.
+template <class CharT = char>
 QList<Seen> split(const QByteArray& input, qsizetype first, qsizetype chunk, std::size_t held)
 {
+    const std::basic_string<CharT> units(input.begin(), input.end());
     QList<Seen> seen;
-    LineSplitter splitter(held);
-    const auto onLine = [&](const SplitLine& l) {
-        seen.append({QByteArray(l.bytes.data(), qsizetype(l.bytes.size())), l.cut, l.utf16Length,
-                     l.trailingBlanks, l.holdsOrv});
+    BasicLineSplitter<CharT> splitter(held);
+    const auto onLine = [&](const BasicSplitLine<CharT>& l) {
+        QByteArray bytes;
+        for (const CharT c : l.bytes)
+            bytes.append(char(c));
+        seen.append({bytes, l.cut, l.utf16Length, l.trailingBlanks, l.holdsOrv});
     };
     qsizetype pos = 0;
     qsizetype size = first;
     while (pos < input.size()) {
         const qsizetype n = std::min(size, input.size() - pos);
-        splitter.feed({input.constData() + pos, std::size_t(n)}, onLine);
+        splitter.feed({units.data() + pos, std::size_t(n)}, onLine);
         pos += n;
         size = chunk;
     }
@@ -84,6 +89,8 @@ void TestLineSplitter::lineEnds()
     QCOMPARE(bytesOf(split(input, 1, 1, 64)), lines);
     for (const Seen& s : split(input, 1, 1, 64))
         QVERIFY(!s.cut);
+    for (qsizetype first = 0; first <= input.size(); ++first)
+        QCOMPARE(bytesOf(split<char16_t>(input, first, input.size() + 1, 64)), lines);
 }
 
 void TestLineSplitter::longLines_data()

@@ -37,21 +37,45 @@ struct Run {
     QByteArray err;
 };
 
-Run tlm(QStringList args, const QString& dir, const QByteArray& input = {}, const QString& locale = "C.UTF-8")
+Run finish(QProcess& p, const QString& dir, const QByteArray& input)
 {
-    QProcess p;
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) {
+        p.kill();
+        p.waitForFinished();
+        return {-1, {}, "did not finish"};
+    }
+    return {p.exitCode(), p.readAllStandardOutput(),
+            QString::fromUtf8(p.readAllStandardError()).replace(dir, "DIR").toUtf8()};
+}
+
+QProcessEnvironment environment(const QString& locale)
+{
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("LANG");
     env.remove("LC_NUMERIC");
     env.insert("LC_ALL", locale);
-    p.setProcessEnvironment(env);
+    env.insert("T", ORVIK_TLM_PATH);
+    return env;
+}
+
+Run tlm(QStringList args, const QString& dir, const QByteArray& input = {}, const QString& locale = "C.UTF-8")
+{
+    QProcess p;
+    p.setProcessEnvironment(environment(locale));
     p.start(ORVIK_TLM_PATH, args.replaceInStrings("DIR", dir));
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
-        return {-1, {}, "did not finish"};
-    return {p.exitCode(), p.readAllStandardOutput(),
-            QString::fromUtf8(p.readAllStandardError()).replace(dir, "DIR").toUtf8()};
+    return finish(p, dir, input);
+}
+
+// A shell command line in the folder, with the program as "$T".
+Run shell(const QString& command, const QString& dir)
+{
+    QProcess p;
+    p.setProcessEnvironment(environment("C.UTF-8"));
+    p.setWorkingDirectory(dir);
+    p.start("/bin/sh", {"-c", command});
+    return finish(p, dir, {});
 }
 
 QByteArray readFile(const QString& path)
@@ -89,6 +113,8 @@ private slots:
     void status_data();
     void status();
     void pipeAsOutputStaysAPipe();
+    void fromTheShell_data();
+    void fromTheShell();
 };
 
 void TestTlmCli::csvIsTheWindowExport_data()
@@ -187,6 +213,22 @@ void TestTlmCli::status_data()
     QTest::addRow("unknown option") << QStringList{"-q"} << kLog << 2
                                     << QByteArray(
                                            "orvik-tlm: Unknown option 'q'. (try 'orvik-tlm --help')\n");
+    QTest::addRow("unknown options") << QStringList{"-cq", "--color"} << kLog << 2
+                                     << QByteArray("orvik-tlm: Unknown options: c, q, color. (try "
+                                                   "'orvik-tlm --help')\n");
+    QTest::addRow("missing value") << QStringList{"--check", "--format"} << kLog << 2
+                                   << QByteArray("orvik-tlm: Missing value after '--format'. (try "
+                                                 "'orvik-tlm --help')\n");
+    QTest::addRow("unexpected value") << QStringList{"--check=yes"} << kLog << 2
+                                      << QByteArray("orvik-tlm: Unexpected value after '--check'. (try "
+                                                    "'orvik-tlm --help')\n");
+    QTest::addRow("values in one word")
+        << QStringList{"--format=csv", "--decimal-point=.", "-o-"} << kLog << 0 << QByteArray();
+    // Without records, an older output stays as it was and no new one is made.
+    QTest::addRow("no beacon line, to a file")
+        << QStringList{"-o", "DIR/out.csv"} << QByteArray("orv1 and more\r\n") << 1 << QByteArray();
+    QTest::addRow("no beacon line, to a new file")
+        << QStringList{"-o", "DIR/new.csv"} << QByteArray("orv1 and more\r\n") << 1 << QByteArray();
 }
 
 void TestTlmCli::status()
@@ -199,10 +241,12 @@ void TestTlmCli::status()
     const Run run = tlm(args, folder.path(), input);
     QCOMPARE(run.status, status);
     QCOMPARE(run.err, err);
+    const bool toFile = args.contains("-o");
     if (args.contains("--help"))
         QVERIFY(run.out.startsWith("Usage: orvik-tlm [OPTIONS] [FILE...]\n"));
     else
-        QCOMPARE(run.out, status == 2 ? QByteArray() : windowExport(status == 0 ? kLog : QByteArray(), "."));
+        QCOMPARE(run.out,
+                 status == 2 || toFile ? QByteArray() : windowExport(status == 0 ? kLog : QByteArray(), "."));
     // Nothing is left half-written, and an older output stays as it was.
     QCOMPARE(readFile(folder.dir.filePath("out.csv")), QByteArray("older"));
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -226,6 +270,113 @@ void TestTlmCli::pipeAsOutputStaysAPipe()
     struct stat st {};
     QCOMPARE(::stat(fifo.constData(), &st), 0);
     QVERIFY(S_ISFIFO(st.st_mode));
+}
+
+// What stands around a run: redirections, links, named pipes, odd names and full disks. The
+// full-disk rows mount a small tmpfs, which needs root; they are skipped without it.
+void TestTlmCli::fromTheShell_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("err");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("outCsv"); // what out.csv holds afterwards
+    const QByteArray csv = windowExport(kLog, ".");
+    const QByteArray older = "older";
+    const auto both = [](const char* name) {
+        return "orvik-tlm: '" + QByteArray(name) + "' is both input and output\n";
+    };
+
+    // An output that is an input is refused, whichever way it is named.
+    QTest::addRow("output is the input")
+        << R"("$T" a.log -o a.log)" << 2 << both("a.log") << QByteArray() << older;
+    QTest::addRow("output is the second input")
+        << R"("$T" out.csv a.log -o a.log)" << 2 << both("a.log") << QByteArray() << older;
+    QTest::addRow("output is standard input")
+        << R"("$T" -o a.log < a.log)" << 2 << both("a.log") << QByteArray() << older;
+    QTest::addRow("output is standard input, named -")
+        << R"("$T" out.csv - -o a.log < a.log)" << 2 << both("a.log") << QByteArray() << older;
+    QTest::addRow("output is a link to the input")
+        << R"(ln -s a.log link && "$T" a.log -o link)" << 2 << both("link") << QByteArray() << older;
+    QTest::addRow("output is a hard link of the input")
+        << R"(ln a.log twin && "$T" twin -o a.log)" << 2 << both("a.log") << QByteArray() << older;
+    QTest::addRow("output is the input behind /dev/stdout")
+        << R"("$T" a.log -o /dev/stdout >> a.log)" << 2 << both("/dev/stdout") << QByteArray() << older;
+
+    // The name of an open descriptor is written through it: appending appends, links stay.
+    QTest::addRow("appending through /dev/stdout")
+        << R"("$T" a.log -o /dev/stdout >> out.csv)" << 0 << QByteArray() << QByteArray() << older + csv;
+    QTest::addRow("appending through /dev/fd/3")
+        << R"("$T" a.log -o /dev/fd/3 3>> out.csv)" << 0 << QByteArray() << QByteArray() << older + csv;
+    QTest::addRow("appending through /proc/self/fd/3")
+        << R"("$T" a.log -o /proc/self/fd/3 3>> out.csv)" << 0 << QByteArray() << QByteArray() << older + csv;
+    QTest::addRow("appending through a link to /dev/stdout")
+        << R"(ln -s /dev/stdout so && "$T" a.log -o so >> out.csv)" << 0 << QByteArray() << QByteArray()
+        << older + csv;
+    QTest::addRow("a redirected file keeps its hard link")
+        << R"(ln out.csv twin && "$T" a.log -o /dev/stdout > out.csv && cat twin)" << 0 << QByteArray() << csv
+        << csv;
+    QTest::addRow("- as input and output") << R"("$T" - -o - < a.log)" << 0 << QByteArray() << csv << older;
+
+    // A named pipe is opened once, when it is read, and not before a missing name is found.
+    QTest::addRow("two named pipes written one after the other")
+        << R"(mkfifo p q; timeout 30 sh -c 'cat a.log > p; cat a.log > q' & timeout 30 "$T" p q; s=$?; wait; exit $s)"
+        << 0 << QByteArray() << windowExport(kLog + kLog, ".") << older;
+    QTest::addRow("a missing name after a named pipe")
+        << R"(mkfifo p; timeout 30 "$T" p none.log -o out.csv)" << 2
+        << QByteArray("orvik-tlm: cannot open 'none.log': No such file or directory\n") << QByteArray()
+        << older;
+
+    // Names are the bytes given, valid UTF-8 or not.
+    QTest::addRow("input name not UTF-8")
+        << R"sh(cp a.log "$(printf 'x\377.log')" && "$T" "$(printf 'x\377.log')")sh" << 0 << QByteArray()
+        << csv << older;
+    QTest::addRow("output name not UTF-8")
+        << R"sh("$T" a.log -o "$(printf 'x\377.csv')"; s=$?; ls; exit $s)sh" << 2
+        << QByteArray("orvik-tlm: cannot open 'x\xEF\xBF\xBD.csv': a name that is not valid UTF-8 cannot be "
+                      "replaced safely; write to standard output instead\n")
+        << QByteArray("a.log\nout.csv\n") << older;
+
+    // Failing and closed standard streams are told as such.
+    const QByteArray stdoutFull = "orvik-tlm: cannot write to standard output: No space left on device\n";
+    QTest::addRow("standard output full")
+        << R"("$T" a.log > /dev/full)" << 2 << stdoutFull << QByteArray() << older;
+    QTest::addRow("help to a full standard output")
+        << R"("$T" --help > /dev/full)" << 2 << stdoutFull << QByteArray() << older;
+    QTest::addRow("version to a full standard output")
+        << R"("$T" --version > /dev/full)" << 2 << stdoutFull << QByteArray() << older;
+    QTest::addRow("standard input closed")
+        << R"("$T" <&-)" << 2 << QByteArray("orvik-tlm: standard input is closed\n") << QByteArray() << older;
+    QTest::addRow("standard output closed")
+        << R"("$T" a.log >&-)" << 2 << QByteArray("orvik-tlm: standard output is closed\n") << QByteArray()
+        << older;
+    const char* fullDisk = R"(mkdir full && mount -t tmpfs -o size=%1k tmpfs full || exit 77
+        cp out.csv full && head -c 64k /dev/zero > full/filler 2> /dev/null
+        for i in $(seq 100); do cat a.log; done > big.log
+        "$T" %2 -o full/out.csv; s=$?; cat full/out.csv; umount full; exit $s)";
+    const QByteArray diskFull = "orvik-tlm: cannot write 'full/out.csv': No space left on device\n";
+    QTest::addRow("output on a full disk")
+        << QString(fullDisk).arg("16", "a.log") << 2 << diskFull << older << older;
+    QTest::addRow("output on a nearly full disk")
+        << QString(fullDisk).arg("16", "big.log").replace("64k", "8k") << 2 << diskFull << older << older;
+}
+
+void TestTlmCli::fromTheShell()
+{
+    QFETCH(QString, command);
+    QFETCH(int, status);
+    QFETCH(QByteArray, err);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, outCsv);
+    Folder folder;
+    const Run run = shell(command, folder.path());
+    if (run.status == 77)
+        QSKIP("mounting a scratch tmpfs needs root");
+    QCOMPARE(run.status, status);
+    QCOMPARE(run.err, err);
+    QCOMPARE(run.out, out);
+    QCOMPARE(readFile(folder.dir.filePath("a.log")), kLog);
+    QCOMPARE(readFile(folder.dir.filePath("out.csv")), outCsv);
 }
 
 QTEST_GUILESS_MAIN(TestTlmCli)
