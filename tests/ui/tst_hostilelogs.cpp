@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Logs that hams paste by mistake, and conf.ini files that are not what they should be:
 // the window takes each one through its real paste path and goes on working.
+#include "io/batch.h"
 #include "platform/services.h"
 #include "ui/mainwindow.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -46,6 +49,8 @@ private slots:
     void cleanup();
     void pastes_data();
     void pastes();
+    void sameRecordsAsTool_data();
+    void sameRecordsAsTool();
     void confFiles_data();
     void confFiles();
 
@@ -141,6 +146,56 @@ void TestHostileLogs::pastes()
     QCOMPARE(m_window->records().count(), 3);
     QCOMPARE(m_window->findChild<QLineEdit*>(QStringLiteral("Text1_0"))->text(),
              QStringLiteral("1 => 0d 00:00:01"));
+}
+
+void TestHostileLogs::sameRecordsAsTool_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("records");
+
+    // Each character stands in the on-board time field or in the middle of the line.
+    const auto at = [](int index, QChar c) {
+        QString line = beacon(0x12345);
+        line[index] = c;
+        return beacon(1) + QStringLiteral("\r\n") + line + QStringLiteral("\r\n") + beacon(3);
+    };
+    QTest::addRow("no-break space in a field") << at(6, QChar(0x00A0)) << 3;
+    QTest::addRow("line separator") << at(60, QChar(0x2028)) << 3;
+    QTest::addRow("paragraph separator") << at(60, QChar(0x2029)) << 3;
+    QTest::addRow("frame character") << at(60, QChar(0xFDD0)) << 3;
+    QTest::addRow("byte-order mark in a field") << at(7, QChar(0xFEFF)) << 3;
+    QTest::addRow("NUL in a field") << at(8, QChar(0)) << 3;
+    QTest::addRow("unpaired surrogate in a field") << at(9, QChar(0xDC00)) << 3;
+    QTest::addRow("byte-order mark before a line")
+        << beacon(1) + QStringLiteral("\r\n\uFEFF") + beacon(2) << 1;
+}
+
+// The window and orvik-tlm give the same records for the same text, character for character.
+void TestHostileLogs::sameRecordsAsTool()
+{
+    QFETCH(QString, text);
+    QFETCH(int, records);
+    m_window = std::make_unique<MainWindow>(m_folder->path());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    pasteThroughClipboard(text);
+    QCOMPARE(m_window->records().count(), records);
+    m_window->findChild<QAction*>(QStringLiteral("WriteCSVFile"))->trigger();
+    QFile exported(m_folder->filePath(QStringLiteral("orvik_telemetry.csv")));
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+
+    // UTF-16 carries every one of these characters to the tool unchanged.
+    QByteArray utf16("\xFF\xFE");
+    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    QBuffer in(&utf16);
+    in.open(QIODevice::ReadOnly);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QBuffer err;
+    err.open(QIODevice::WriteOnly);
+    const QString point = QLocale::system().decimalPoint();
+    QCOMPARE(runTlm(QStringList{"orvik-tlm", "--decimal-point", point}, TlmStreams{in, out, err}), 0);
+    QCOMPARE(out.data(), exported.readAll());
 }
 
 void TestHostileLogs::confFiles_data()
