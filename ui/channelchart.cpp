@@ -3,7 +3,7 @@
 
 #include <QBarSeries>
 #include <QBarSet>
-#include <QCategoryAxis>
+#include <QPainter>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
@@ -14,25 +14,23 @@ ChannelChart::ChannelChart(QWidget* parent)
     : QChartView(parent)
     , m_series(new QBarSeries)
     , m_set(new QBarSet(QString()))
-    , m_rows(new QCategoryAxis)
+    , m_rows(new QValueAxis)
     , m_values(new QValueAxis)
 {
     auto* c = new QChart;
     c->legend()->hide();
     c->setBackgroundRoundness(0);
-    c->setMargins(QMargins(4, 4, 4, 4));
+
     m_set->setColor(QColor(0, 0, 160));
     m_set->setBorderColor(QColor(0, 0, 96));
     m_series->append(m_set);
     m_series->setBarWidth(0.7);
     c->addSeries(m_series);
 
-    QFont axisFont = font();
-    m_rows->setLabelsFont(axisFont);
-    m_values->setLabelsFont(axisFont);
-    m_rows->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    m_rows->setGridLineVisible(false);
-    m_rows->setTruncateLabels(false);
+    m_values->setLabelsFont(font());
+    // The bottom margin holds the row labels.
+    c->setMargins(QMargins(4, 4, 4, 4 + rowLabelHeight()));
+    m_rows->setVisible(false);
     m_values->setLabelFormat(QStringLiteral("%.4g"));
     c->addAxis(m_rows, Qt::AlignBottom);
     c->addAxis(m_values, Qt::AlignLeft);
@@ -87,14 +85,9 @@ qsizetype ChannelChart::barCount() const { return m_set->count(); }
 
 double ChannelChart::barValue(qsizetype row) const { return m_set->at(row); }
 
-QList<QPair<qsizetype, QString>> ChannelChart::shownRowLabels() const
-{
-    QList<QPair<qsizetype, QString>> out;
-    const QStringList labels = m_rows->categoriesLabels();
-    for (const QString& label : labels)
-        out.append({qsizetype(std::llround(m_rows->endValue(label))), label});
-    return out;
-}
+QList<QPair<qsizetype, QString>> ChannelChart::shownRowLabels() const { return m_rowLabels; }
+
+int ChannelChart::rowLabelHeight() const { return QFontMetrics(m_values->labelsFont()).height() + 4; }
 
 void ChannelChart::resizeEvent(QResizeEvent* event)
 {
@@ -105,13 +98,13 @@ void ChannelChart::resizeEvent(QResizeEvent* event)
 void ChannelChart::updateRowLabels()
 {
     const qsizetype n = m_set->count();
-    for (const QString& label : m_rows->categoriesLabels())
-        m_rows->remove(label);
+    m_rowLabels.clear();
+    viewport()->update();
     if (n == 0)
         return;
 
     // Room per label: the widest number plus a gap, against the plot's width per bar.
-    const QFontMetrics fm(m_rows->labelsFont());
+    const QFontMetrics fm(m_values->labelsFont());
     const double labelWidth = fm.horizontalAdvance(QString::number(n)) + fm.averageCharWidth() * 1.5;
     const double plotWidth = std::max(chart()->plotArea().width(), double(width()) * 0.8);
     const double perBar = plotWidth / double(n);
@@ -124,11 +117,33 @@ void ChannelChart::updateRowLabels()
 
     // Multiples of the step, and the first record where it keeps clear of the next label.
     const bool showFirst = step == 1 || perBar * double(step - 1) >= labelWidth;
-    m_rows->setStartValue(-0.5);
     for (qsizetype row = 1; row <= n; ++row) {
         if (row % step == 0 || (row == 1 && showFirst))
-            m_rows->append(QString::number(row), double(row - 1));
+            m_rowLabels.append({row - 1, QString::number(row)});
     }
+}
+
+void ChannelChart::drawForeground(QPainter* painter, const QRectF& rect)
+{
+    QChartView::drawForeground(painter, rect);
+    const qsizetype n = m_set->count();
+    if (n == 0)
+        return;
+    const QRectF plot = chart()->mapRectToScene(chart()->plotArea());
+    const double perBar = plot.width() / double(n);
+    painter->save();
+    painter->setFont(m_values->labelsFont());
+    painter->setPen(m_values->linePenColor());
+    painter->drawLine(QPointF(plot.left(), plot.bottom()), QPointF(plot.right(), plot.bottom()));
+    painter->setPen(m_values->labelsColor());
+    const QFontMetrics fm(m_values->labelsFont());
+    for (const auto& [index, text] : std::as_const(m_rowLabels)) {
+        const double x = plot.left() + (double(index) + 0.5) * perBar;
+        painter->drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 3));
+        const double w = fm.horizontalAdvance(text);
+        painter->drawText(QPointF(x - w / 2, plot.bottom() + 3 + fm.ascent()), text);
+    }
+    painter->restore();
 }
 
 } // namespace orvik
