@@ -3,6 +3,16 @@
 
 namespace orvik {
 
+// Decodes the line into the next row if it is a beacon line; false once the table is full.
+bool RecordTable::add(std::u16string_view line)
+{
+    if (isBeaconLine(line)) {
+        ++m_count;
+        decodeBeaconLine(line, m_rows[std::size_t(m_count)]);
+    }
+    return m_count < kMaxRecords;
+}
+
 void parseLog(std::u16string_view text, RecordTable& table)
 {
     table.m_count = 0;
@@ -11,17 +21,22 @@ void parseLog(std::u16string_view text, RecordTable& table)
 
     constexpr std::u16string_view kBreak = u"\r\n";
     std::size_t start = 0;
-    while (table.m_count < RecordTable::kMaxRecords) {
+    for (;;) {
         const std::size_t end = text.find(kBreak, start);
         const std::u16string_view line =
             text.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
-        if (isBeaconLine(line)) {
-            ++table.m_count;
-            decodeBeaconLine(line, table.m_rows[std::size_t(table.m_count)]);
-        }
-        if (end == std::u16string_view::npos)
+        if (!table.add(line) || end == std::u16string_view::npos)
             break;
         start = end + kBreak.size();
+    }
+}
+
+void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table)
+{
+    table.m_count = 0;
+    for (const std::u16string_view line : lines) {
+        if (!table.add(line))
+            break;
     }
 }
 

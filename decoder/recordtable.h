@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cassert>
+#include <span>
+#include <string_view>
 
 namespace orvik {
 
@@ -29,6 +31,8 @@ public:
 
 private:
     friend void parseLog(std::u16string_view text, RecordTable& table);
+    friend void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table);
+    bool add(std::u16string_view line);
 
     std::array<Record, kMaxRecords + 1> m_rows{};
     int m_count = 0;
@@ -37,5 +41,8 @@ private:
 // Splits the log at "\r\n" only and decodes its beacon lines, in text order, into rows
 // 1, 2, ... of the table. Beacon lines past the 100th are left out.
 void parseLog(std::u16string_view text, RecordTable& table);
+
+// The same for a log already split into its lines.
+void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table);
 
 } // namespace orvik

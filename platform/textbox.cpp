@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QTextBlock>
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace orvik {
@@ -19,6 +20,40 @@ constexpr char16_t kBreakingChars[] = {0x2029, 0xFDD0, 0xFDD1};
 constexpr char16_t kFirstStandIn = 0xF8F0;
 
 bool isJoin(const QTextBlock& block) { return block.blockFormat().boolProperty(kJoinProperty); }
+
+// isJoin() for many blocks: nearly all share one format, so each format is looked at once.
+class JoinTest {
+public:
+    bool operator()(const QTextBlock& block)
+    {
+        const int index = block.blockFormatIndex();
+        if (index < 0)
+            return false;
+        if (std::size_t(index) >= m_known.size())
+            m_known.resize(std::size_t(index) + 1, -1);
+        if (m_known[std::size_t(index)] < 0)
+            m_known[std::size_t(index)] = isJoin(block) ? 1 : 0;
+        return m_known[std::size_t(index)] == 1;
+    }
+
+private:
+    std::vector<signed char> m_known;
+};
+
+QString joinLines(const TextBox::Lines& log, QStringView lineBreak)
+{
+    qsizetype size = 0;
+    for (const std::u16string_view line : log.lines)
+        size += qsizetype(line.size()) + lineBreak.size();
+    QString out;
+    out.reserve(size);
+    for (std::size_t i = 0; i < log.lines.size(); ++i) {
+        if (i > 0)
+            out += lineBreak;
+        out += QStringView(log.lines[i].data(), qsizetype(log.lines[i].size()));
+    }
+    return out;
+}
 
 void setJoin(const QTextBlock& block, bool join)
 {
@@ -77,35 +112,52 @@ TextBox::TextBox(QWidget* parent)
     connect(this, &QPlainTextEdit::textChanged, this, &TextBox::changed);
 }
 
-QString TextBox::text() const { return logText(0, document()->characterCount(), u"\r\n"); }
+TextBox::Lines TextBox::lines() const { return linesIn(0, document()->characterCount()); }
 
-QString TextBox::logText(int from, int to, QStringView lineBreak) const
+QString TextBox::text() const { return joinLines(lines(), u"\r\n"); }
+
+TextBox::Lines TextBox::linesIn(int from, int to) const
 {
-    // One copy of the raw characters, then one pass: per-block copies cost far more.
-    const QString raw = document()->toRawText();
-    to = int(std::min<qsizetype>(to, raw.size()));
-    from = std::clamp(from, 0, to);
-    const QStringView part = QStringView(raw).sliced(from, to - from);
-    QString out;
-    out.reserve(part.size() + part.count(QChar(QChar::ParagraphSeparator)) * (lineBreak.size() - 1));
-    qsizetype done = from;
-    for (QTextBlock block = document()->findBlock(from); block.isValid(); block = block.next()) {
-        const qsizetype separator = block.position() + block.length() - 1;
-        if (separator >= to) {
-            out += QStringView(raw).sliced(done, to - done);
+    // One copy of the raw characters, then one pass over the blocks: copying block by block
+    // costs far more. Joins are closed up in place, so a line is always one view.
+    Lines out;
+    out.characters = document()->toRawText();
+    const qsizetype end = std::min<qsizetype>(to, out.characters.size());
+    qsizetype read = std::clamp<qsizetype>(from, 0, end);
+    QChar* const data = out.characters.data();
+    const auto emitLine = [&](qsizetype start, qsizetype stop) {
+        out.lines.emplace_back(reinterpret_cast<const char16_t*>(data + start), std::size_t(stop - start));
+    };
+
+    JoinTest isJoin;
+    QTextBlock block = document()->findBlock(int(read));
+    qsizetype separator = block.position() + block.length() - 1;
+    qsizetype write = read;
+    qsizetype lineStart = read;
+    for (;;) {
+        const qsizetype stop = std::min(separator, end);
+        if (write != read)
+            std::memmove(data + write, data + read, std::size_t(stop - read) * sizeof(QChar));
+        write += stop - read;
+        read = stop;
+        if (stop == end)
             break;
+        block = block.next();
+        ++read;
+        if (!isJoin(block)) {
+            emitLine(lineStart, write);
+            data[write++] = QChar(QChar::ParagraphSeparator);
+            lineStart = write;
         }
-        out += QStringView(raw).sliced(done, separator - done);
-        if (!isJoin(block.next()))
-            out += lineBreak;
-        done = separator + 1;
+        separator = read + block.length() - 1;
     }
+    emitLine(lineStart, write);
 
     if (m_mayHoldStandIns) {
-        for (QChar& ch : out) {
-            const char16_t c = ch.unicode();
+        for (QChar* ch = data + std::clamp<qsizetype>(from, 0, end); ch != data + write; ++ch) {
+            const char16_t c = ch->unicode();
             if (c >= kFirstStandIn && c < kFirstStandIn + std::size(kBreakingChars))
-                ch = QChar(kBreakingChars[c - kFirstStandIn]);
+                *ch = QChar(kBreakingChars[c - kFirstStandIn]);
         }
     }
     return out;
@@ -163,7 +215,7 @@ QMimeData* TextBox::createMimeDataFromSelection() const
 {
     const QTextCursor cursor = textCursor();
     auto* data = new QMimeData;
-    data->setText(logText(cursor.selectionStart(), cursor.selectionEnd(), u"\n"));
+    data->setText(joinLines(linesIn(cursor.selectionStart(), cursor.selectionEnd()), u"\n"));
     return data;
 }
 

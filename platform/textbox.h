@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <string_view>
+#include <vector>
 
 namespace orvik {
 
@@ -19,8 +21,15 @@ class TextBox : public QPlainTextEdit {
 public:
     static constexpr qsizetype kDisplayLineLength = 4096;
 
+    // The log split into its lines: views into one copy of the document's characters.
+    struct Lines {
+        QString characters;
+        std::vector<std::u16string_view> lines;
+    };
+
     explicit TextBox(QWidget* parent);
 
+    Lines lines() const;
     QString text() const;
     void setText(const QString& text);
 
@@ -33,7 +42,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QString logText(int from, int to, QStringView lineBreak) const;
+    Lines linesIn(int from, int to) const;
     void insertLogText(QTextCursor& cursor, const QString& text);
 
     // Set once a stand-in went in, so that text() looks for them only then.

@@ -46,11 +46,6 @@ QString toQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(),
 
 QRect pixels(const layout::Box& b) { return twipsRect(b.left, b.top, b.width, b.height); }
 
-std::u16string_view utf16View(const QString& text)
-{
-    return {reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())};
-}
-
 void setTextColour(QWidget* w, const QColor& colour)
 {
     QPalette p = w->palette();
@@ -329,8 +324,8 @@ void MainWindow::Form_Resize() { Picture2->setGeometry(0, 0, m_client->width(), 
 
 void MainWindow::Text2_Change()
 {
-    const QString text = Text2->text();
-    parseLog(utf16View(text), m_records);
+    const TextBox::Lines log = Text2->lines();
+    parseLogLines(log.lines, m_records);
 
     HScroll1->setEnabled(true);
     Label2->setText(QStringLiteral("#%1 / %2").arg(HScroll1->value()).arg(m_records.count()));
