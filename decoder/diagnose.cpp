@@ -148,6 +148,15 @@ std::string channelNames(int firstChannel, int lastChannel)
     return s;
 }
 
+std::vector<std::string> reasonsOf(std::vector<LineProblem>&& problems)
+{
+    std::vector<std::string> reasons;
+    reasons.reserve(problems.size());
+    for (LineProblem& p : problems)
+        reasons.push_back(std::move(p.reason));
+    return reasons;
+}
+
 } // namespace
 
 bool looksLikeBeaconAttempt(std::u16string_view line)
@@ -161,26 +170,26 @@ bool looksLikeBeaconAttempt(std::u16string_view line)
     return false;
 }
 
-std::vector<std::string> diagnoseLine(std::u16string_view line)
+std::vector<LineProblem> lineProblems(std::u16string_view line)
 {
     std::uint64_t blanks = 0;
     while (blanks < line.size() && isBlank(line[line.size() - 1 - blanks]))
         ++blanks;
-    return diagnoseLine(LineShape{line, line.size(), blanks});
+    return lineProblems(LineShape{line, line.size(), blanks});
 }
 
-std::vector<std::string> diagnoseLine(const LineShape& shape)
+std::vector<LineProblem> lineProblems(const LineShape& shape)
 {
-    std::vector<std::string> reasons;
+    std::vector<LineProblem> problems;
     if (shape.length != std::uint64_t(kBeaconLength))
-        reasons.push_back(lengthReason(shape.length, shape.trailingBlanks));
+        problems.push_back({0, std::size_t(shape.length), -1, -1, lengthReason(shape.length, shape.trailingBlanks)});
 
     std::array<bool, kFrameTags.size() + 1> framePlaced{};
     for (std::size_t f = 0; f < kFrameTags.size(); ++f) {
         const FrameTag& frame = kFrameTags[f];
         framePlaced[f + 1] = matchesAt(shape.head, std::size_t(frame.pos - 1), frame.tag);
         if (!framePlaced[f + 1])
-            reasons.push_back(tagReason(shape.head, frame));
+            problems.push_back({std::size_t(frame.pos - 1), frame.tag.size(), -1, -1, tagReason(shape.head, frame)});
     }
 
     // A frame out of place shifts its fields; the tag's reason says it already.
@@ -193,14 +202,29 @@ std::vector<std::string> diagnoseLine(const LineShape& shape)
         if (framePlaced[std::size_t(ch.frame)] && at < shape.head.size()) {
             const std::u16string_view field = shape.head.substr(at, std::size_t(ch.len));
             if (!std::all_of(field.begin(), field.end(), isHexDigit)) {
-                reasons.push_back("positions " + std::to_string(ch.pos) + "-" +
-                                  std::to_string(ch.pos + ch.len - 1) + " (" + channelNames(c, last) +
-                                  ") hold " + quoted(field) + ", not hexadecimal digits");
+                problems.push_back({at, field.size(), c, last,
+                                    "positions " + std::to_string(ch.pos) + "-" + std::to_string(ch.pos + ch.len - 1) +
+                                        " (" + channelNames(c, last) + ") hold " + quoted(field) +
+                                        ", not hexadecimal digits"});
             }
         }
         c = last + 1;
     }
-    return reasons;
+    return problems;
+}
+
+std::vector<std::string> diagnoseLine(std::u16string_view line) { return reasonsOf(lineProblems(line)); }
+
+std::vector<std::string> diagnoseLine(const LineShape& shape) { return reasonsOf(lineProblems(shape)); }
+
+bool fieldsAreHex(std::u16string_view beaconLine)
+{
+    for (const Channel& ch : kChannels) {
+        const std::u16string_view field = beaconLine.substr(std::size_t(ch.pos - 1), std::size_t(ch.len));
+        if (!std::all_of(field.begin(), field.end(), isHexDigit))
+            return false;
+    }
+    return true;
 }
 
 } // namespace orvik

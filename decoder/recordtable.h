@@ -7,6 +7,7 @@
 #include <cassert>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace orvik {
 
@@ -31,7 +32,8 @@ public:
 
 private:
     friend void parseLog(std::u16string_view text, RecordTable& table);
-    friend void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table);
+    friend void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table,
+                              struct LogReport* report);
     bool add(std::u16string_view line);
 
     std::array<Record, kMaxRecords + 1> m_rows{};
@@ -42,7 +44,19 @@ private:
 // 1, 2, ... of the table. Beacon lines past the 100th are left out.
 void parseLog(std::u16string_view text, RecordTable& table);
 
-// The same for a log already split into its lines.
-void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table);
+// What a parse did with the lines of the log, to tell the user. Lines are counted from 0.
+struct LogReport {
+    std::size_t lines = 0;                // lines that hold more than blanks
+    std::vector<std::size_t> recordLines; // the line of record n at n - 1
+    std::vector<std::size_t> doubtful;    // lines of records whose fields are not all hex digits
+    std::vector<std::size_t> notDecoded;  // lines that hold more than blanks and are no beacon lines
+    std::size_t leftOut = 0;              // beacon lines past the table's last row
+    std::size_t firstLeftOut = 0;         // the first of them
+};
+
+// The same for a log already split into its lines. With a report, every line is looked at,
+// also past the 100th beacon line.
+void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table,
+                   LogReport* report = nullptr);
 
 } // namespace orvik

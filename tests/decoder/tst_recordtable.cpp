@@ -103,6 +103,8 @@ private slots:
     void nothingWrittenBeyondRowHundred();
     void typingCharacterByCharacter();
     void valueAndRowAgree();
+    void report_data();
+    void report();
 };
 
 void TestRecordTable::freshTable()
@@ -317,6 +319,70 @@ void TestRecordTable::valueAndRowAgree()
             QCOMPARE(exact(table->value(n, c)), exact(table->row(n)[std::size_t(c)]));
     QCOMPARE(table->value(1, 0), 40.0);
     QCOMPARE(table->value(12, 0), 51.0);
+}
+
+using Lines = QList<qsizetype>;
+
+void TestRecordTable::report_data()
+{
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<Lines>("notDecoded");
+    QTest::addColumn<Lines>("doubtful");
+    QTest::addColumn<int>("leftOut");
+    QTest::addColumn<int>("firstLeftOut");
+
+    QStringList mixed;
+    for (int i = 0; i < 37; ++i)
+        mixed << beacon(i);
+    mixed[16] = beacon(16) + u' ';
+    mixed[20] = beacon(20).left(100);
+    mixed[33] = withText(beacon(33), 39, "orw4");
+    mixed[36] = QStringLiteral("73 de DL1ABC");
+    QTest::addRow("37 lines, 4 not decoded") << mixed << 37 << Lines{16, 20, 33, 36} << Lines{} << 0 << 0;
+    QStringList many;
+    for (int i = 0; i < 130; ++i)
+        many << beacon(i);
+    many.insert(5, QString());
+    QTest::addRow("130 beacon lines") << many << 130 << Lines{} << Lines{} << 30 << 101;
+    QTest::addRow("blank lines are no lines")
+        << QStringList{beacon(1), QString(), QStringLiteral(" \t "), beacon(2)} << 2 << Lines{} << Lines{} << 0 << 0;
+    QTest::addRow("a field of zz") << QStringList{beacon(1), withText(beacon(2), 36, "zz")} << 2 << Lines{}
+                                   << Lines{1} << 0 << 0;
+    QTest::addRow("no beacon line") << QStringList{QStringLiteral("hello")} << 1 << Lines{0} << Lines{} << 0 << 0;
+    QTest::addRow("empty log") << QStringList{} << 0 << Lines{} << Lines{} << 0 << 0;
+}
+
+// The report counts what the parse left out, and the parse fills the same rows as without.
+void TestRecordTable::report()
+{
+    QFETCH(QStringList, log);
+    QFETCH(int, lines);
+    QFETCH(Lines, notDecoded);
+    QFETCH(Lines, doubtful);
+    QFETCH(int, leftOut);
+    QFETCH(int, firstLeftOut);
+
+    std::vector<std::u16string_view> views;
+    for (const QString& line : std::as_const(log))
+        views.push_back(view(line));
+    const auto table = std::make_unique<RecordTable>();
+    orvik::LogReport report;
+    orvik::parseLogLines(views, *table, &report);
+    QCOMPARE(int(report.lines), lines);
+    QCOMPARE(Lines(report.notDecoded.begin(), report.notDecoded.end()), notDecoded);
+    QCOMPARE(Lines(report.doubtful.begin(), report.doubtful.end()), doubtful);
+    QCOMPARE(int(report.leftOut), leftOut);
+    QCOMPARE(int(report.firstLeftOut), firstLeftOut);
+
+    const auto plain = std::make_unique<RecordTable>();
+    parse(log.join(kCrLf), *plain);
+    QCOMPARE(table->count(), plain->count());
+    QCOMPARE(int(report.recordLines.size()), plain->count());
+    for (int n = 1; n <= plain->count(); ++n) {
+        VERIFY_ROW(*table, n, plain->row(n));
+        VERIFY_ROW(*table, n, decode(log[qsizetype(report.recordLines[std::size_t(n - 1)])]));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestRecordTable)
