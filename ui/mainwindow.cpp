@@ -7,18 +7,22 @@
 #include "io/confreader.h"
 #include "io/csvwriter.h"
 #include "io/screenshot.h"
+#include "decoder/diagnose.h"
 #include "layout.h"
+#include "logsummary.h"
 #include "platform/geometry.h"
 #include "platform/numbertext.h"
 #include "platform/optionbutton.h"
 #include "platform/picturecanvas.h"
 #include "platform/scrollbar.h"
 #include "platform/services.h"
+#include "platform/statuslabel.h"
 #include "platform/textbox.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QGraphicsOpacityEffect>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -41,6 +45,12 @@ const QString kSansSerif = QStringLiteral("MS Sans Serif");
 const QColor kBackground(240, 240, 240);
 const QColor kFrameCaption(128, 128, 128);
 const QColor kHighlight(255, 255, 192);
+// Doubtful values: dark red on a light box, light orange on a dark one.
+const QColor kDoubtOnLight(170, 0, 0);
+const QColor kDoubtOnDark(255, 170, 80);
+// How many line and record numbers the status line lists itself, and its tooltip.
+constexpr int kListedInStatus = 6;
+constexpr int kListedInTooltip = 100;
 
 QString toQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
 
@@ -229,11 +239,10 @@ void MainWindow::buildControls()
     MSChart1->setFont(regular);
     MSChart1->setAccessibleName(QStringLiteral("Channel chart"));
 
-    Label3 = new QLabel(m_client);
+    Label3 = new StatusLabel(m_client);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setGeometry(pixels(layout::kLabel3));
     setBackground(Label3, kBackground);
-    Label3->setAccessibleName(QStringLiteral("Status"));
 
     Label2 = new QLabel(m_client);
     Label2->setObjectName(QStringLiteral("Label2"));
@@ -324,8 +333,8 @@ void MainWindow::Form_Resize() { Picture2->setGeometry(0, 0, m_client->width(), 
 
 void MainWindow::Text2_Change()
 {
-    const TextBox::Lines log = Text2->lines();
-    parseLogLines(log.lines, m_records);
+    m_log = Text2->lines();
+    parseLogLines(m_log.lines, m_records, &m_report);
 
     HScroll1->setEnabled(true);
     Label2->setText(QStringLiteral("#%1 / %2").arg(HScroll1->value()).arg(m_records.count()));
@@ -333,6 +342,10 @@ void MainWindow::Text2_Change()
     Option1[11]->setValue(true);
     Show_Data(HScroll1->value());
     Draw_Chart(11);
+
+    Label3->setMessage(logSummary(m_report, m_records.count(), kListedInStatus),
+                       logSummary(m_report, m_records.count(), kListedInTooltip));
+    showDecodeState();
 }
 
 void MainWindow::HScroll1_Change()
@@ -362,6 +375,60 @@ void MainWindow::Show_Data(int Rec)
     set(9, wordFor(r[9], kTncWords, "?"));
     for (int i = 10; i < kChannelCount; ++i)
         set(i, fixed2NumberText(r[std::size_t(i)]));
+
+    // Fields that held other characters than hex digits: their values are shown, in doubt.
+    std::array<QString, kChannelCount> doubts;
+    if (Rec >= 1 && std::size_t(Rec) <= m_report.recordLines.size()) {
+        const std::size_t line = m_report.recordLines[std::size_t(Rec - 1)];
+        if (std::binary_search(m_report.doubtful.begin(), m_report.doubtful.end(), line)) {
+            for (const LineProblem& p : lineProblems(m_log.lines[line])) {
+                for (int c = p.firstChannel; c >= 0 && c <= p.lastChannel; ++c)
+                    doubts[std::size_t(c)] = QStringLiteral("Doubtful: ") + toQString(p.reason);
+            }
+        }
+    }
+    for (int i = 0; i < kChannelCount; ++i)
+        setDoubt(i, doubts[std::size_t(i)]);
+}
+
+void MainWindow::setDoubt(int channel, const QString& reason)
+{
+    QLineEdit* box = Text1[std::size_t(channel)];
+    if (box->toolTip() == reason)
+        return;
+    box->setToolTip(reason);
+    box->setAccessibleDescription(reason);
+    QPalette p = box->palette();
+    const bool darkBox = p.color(QPalette::Base).lightness() < 128;
+    p.setColor(QPalette::Text, reason.isEmpty() ? Qt::black : darkBox ? kDoubtOnDark : kDoubtOnLight);
+    box->setPalette(p);
+}
+
+// While no record is decoded, the value boxes and the chart look greyed: what they show
+// belongs to no line of the log.
+void MainWindow::showDecodeState()
+{
+    const bool none = m_records.count() == 0;
+    const QColor grey = QApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    for (QLineEdit* box : Text1) {
+        const QColor shown = box->palette().color(QPalette::Text);
+        // A doubtful value keeps its colour; only grey and black trade places.
+        const QColor wanted = none ? grey : shown == grey ? QColor(Qt::black) : shown;
+        if (shown != wanted) {
+            QPalette p = box->palette();
+            p.setColor(QPalette::Text, wanted);
+            box->setPalette(p);
+        }
+    }
+    if (none != (MSChart1->graphicsEffect() != nullptr)) {
+        if (none) {
+            auto* faded = new QGraphicsOpacityEffect(MSChart1);
+            faded->setOpacity(0.35);
+            MSChart1->setGraphicsEffect(faded);
+        } else {
+            MSChart1->setGraphicsEffect(nullptr);
+        }
+    }
 }
 
 void MainWindow::setHighlight(int channel, bool on)
@@ -412,15 +479,15 @@ void MainWindow::Command1_Click()
         error = Picture2->saveBitmap(path);
     Command1->setVisible(true);
     if (!error.isEmpty()) {
-        Label3->setText(path + QStringLiteral(" could not be written: ") + error);
+        Label3->setMessage(path + QStringLiteral(" could not be written: ") + error);
         return;
     }
-    Label3->setText(path + QStringLiteral(" saved"));
+    Label3->setMessage(path + QStringLiteral(" saved"));
 
     if (!startProgram(converterProgram(), converterArguments(path)))
         showMessageBox(this, QStringLiteral("nconvert.exe not found"), QStringLiteral("Error"),
                        QMessageBox::Information);
-    Label3->setText(path + QStringLiteral(" saved"));
+    Label3->setMessage(path + QStringLiteral(" saved"));
 }
 
 void MainWindow::WriteCSVFile_Click()
@@ -431,9 +498,9 @@ void MainWindow::WriteCSVFile_Click()
         captions.append(option->text());
     const QString error = saveCsvFile(path, captions, m_records, localDecimalPoint().toStdString());
     if (error.isEmpty())
-        Label3->setText(path + QStringLiteral(" has been written"));
+        Label3->setMessage(path + QStringLiteral(" has been written") + exportNote(m_report, m_records.count()));
     else
-        Label3->setText(path + QStringLiteral(" could not be written: ") + error);
+        Label3->setMessage(path + QStringLiteral(" could not be written: ") + error);
 }
 
 void MainWindow::MnuExit_Click() { close(); }

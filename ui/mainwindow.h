@@ -2,6 +2,7 @@
 #pragma once
 
 #include "decoder/recordtable.h"
+#include "platform/textbox.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -12,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
+class QGraphicsOpacityEffect;
 
 namespace orvik {
 
@@ -20,7 +22,7 @@ class ChannelChart;
 class OptionButton;
 class PictureCanvas;
 class ScrollBar;
-class TextBox;
+class StatusLabel;
 
 // Form1: the log box, the four channel panels and the time strip, the chart frame, the
 // bottom row and the menu bar. Every edit of the log decodes it again into the record
@@ -44,6 +46,8 @@ private:
     void setTabOrder();
     void connectSignals();
     void setHighlight(int channel, bool on);
+    void setDoubt(int channel, const QString& reason);
+    void showDecodeState();
 
     void Form_Load();
     void Form_Resize();
@@ -59,6 +63,8 @@ private:
 
     QString m_programFolder;
     RecordTable m_records;
+    TextBox::Lines m_log;  // the lines of the last decode
+    LogReport m_report;    // and what it did with them
     QString ImagePath;
     QString ConfFile;
     QString m_captureName; // fixed by the first capture of the run
@@ -80,7 +86,7 @@ private:
     QPushButton* Command1 = nullptr;
     ScrollBar* HScroll1 = nullptr;
     QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
+    StatusLabel* Label3 = nullptr;
     QAction* MnuExit = nullptr;
     QAction* WriteCSVFile = nullptr;
     QAction* MnuInfo = nullptr;
