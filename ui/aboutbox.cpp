@@ -5,6 +5,7 @@
 #include "platform/geometry.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -36,6 +37,15 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
 }
 
 } // namespace
+
+void AboutBox::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 AboutBox::AboutBox(QWidget* parent)
     : QWidget(parent, Qt::Window)

@@ -45,8 +45,10 @@ inline constexpr Box kText2{120, 120, 9735, 1575};
 inline constexpr Box kHScroll1{8760, 10200, 1095, 255};
 inline constexpr Box kFrame8{120, 5760, 9735, 4335};
 inline constexpr Box kMSChart1{120, 240, 9495, 3975}; // inside Frame8
-inline constexpr Box kLabel3{720, 10200, 7215, 255};
-inline constexpr Box kLabel2{8040, 10200, 615, 255};
+// Label2 grows to the left into the free end of the status line, so that the longest
+// position text, "#100 / 100", reads whole.
+inline constexpr Box kLabel3{720, 10200, 6765, 255};
+inline constexpr Box kLabel2{7590, 10200, 1065, 255};
 
 // Columns shared by every channel row of a panel.
 inline constexpr int kOptionLeft = 120, kOptionWidth = 1455, kOptionHeight = 195;

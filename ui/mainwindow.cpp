@@ -30,6 +30,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <cmath>
 #include <limits>
 #include <span>
@@ -256,25 +257,31 @@ void MainWindow::buildControls()
 
 void MainWindow::buildMenu()
 {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    // Mnemonics and shortcuts, so that every command can be reached without a mouse.
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("MnuFile"));
-    MnuExit = file->addAction(QStringLiteral("Exit"));
+    MnuExit = file->addAction(QStringLiteral("E&xit"));
     MnuExit->setObjectName(QStringLiteral("MnuExit"));
+    MnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    QMenu* tlm = menuBar()->addMenu(QStringLiteral("TLM File"));
+    QMenu* tlm = menuBar()->addMenu(QStringLiteral("&TLM File"));
     tlm->setObjectName(QStringLiteral("MnuTLMFile"));
-    WriteCSVFile = tlm->addAction(QStringLiteral("Write CSV File"));
+    WriteCSVFile = tlm->addAction(QStringLiteral("&Write CSV File"));
     WriteCSVFile->setObjectName(QStringLiteral("WriteCSVFile"));
+    WriteCSVFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
 
-    MnuInfo = menuBar()->addAction(QStringLiteral("Info"));
+    MnuInfo = menuBar()->addAction(QStringLiteral("&Info"));
     MnuInfo->setObjectName(QStringLiteral("MnuInfo"));
+    MnuInfo->setShortcut(QKeySequence(Qt::Key_F1));
+
+    m_menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
 }
 
 void MainWindow::setTabOrder()
 {
-    // Focus order of the layout: the time value first, then the bottom row and the log,
-    // then the panels row by row.
-    QList<QWidget*> order{Text1[0], Option1[0], HScroll1->widget(), Text2, Command1};
+    // Focus order of the layout: the time value first, then the chart, the bottom row and the
+    // log, then the panels row by row.
+    QList<QWidget*> order{Text1[0], Option1[0], MSChart1, HScroll1->widget(), Text2, Command1};
     for (QGroupBox* panel : {Frame1, Frame2, Frame3, Frame4}) {
         QList<int> channels;
         for (int i = 1; i < kChannelCount; ++i) {
@@ -302,6 +309,7 @@ void MainWindow::connectSignals()
     connect(WriteCSVFile, &QAction::triggered, this, &MainWindow::WriteCSVFile_Click);
     connect(MnuExit, &QAction::triggered, this, &MainWindow::MnuExit_Click);
     connect(MnuInfo, &QAction::triggered, this, &MainWindow::MnuInfo_Click);
+    connect(m_menuKey, &QShortcut::activated, this, [this] { menuBar()->setActiveAction(menuBar()->actions().first()); });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
+class QShortcut;
 class QGraphicsOpacityEffect;
 
 namespace orvik {
@@ -90,6 +91,7 @@ private:
     QAction* MnuExit = nullptr;
     QAction* WriteCSVFile = nullptr;
     QAction* MnuInfo = nullptr;
+    QShortcut* m_menuKey = nullptr; // F10 opens the menu bar
 };
 
 } // namespace orvik
