@@ -46,6 +46,8 @@ const QString kSansSerif = QStringLiteral("MS Sans Serif");
 const QColor kBackground(240, 240, 240);
 const QColor kFrameCaption(128, 128, 128);
 const QColor kHighlight(255, 255, 192);
+// Marks the value box of the charted channel; the state lives in the control itself.
+constexpr char kHighlightedProperty[] = "highlighted";
 // Doubtful values: dark red on a light box, light orange on a dark one.
 const QColor kDoubtOnLight(170, 0, 0);
 const QColor kDoubtOnDark(255, 170, 80);
@@ -57,8 +59,14 @@ QString toQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(),
 
 QRect pixels(const layout::Box& b) { return twipsRect(b.left, b.top, b.width, b.height); }
 
+// The layout's colours are those of a light desktop. Under a dark palette every text and
+// background comes from that palette, so that the two always belong together.
+bool usesDesignColours() { return QApplication::palette().color(QPalette::Window).lightness() >= 128; }
+
 void setTextColour(QWidget* w, const QColor& colour)
 {
+    if (!usesDesignColours())
+        return;
     QPalette p = w->palette();
     p.setColor(QPalette::WindowText, colour);
     p.setColor(QPalette::Text, colour);
@@ -68,6 +76,8 @@ void setTextColour(QWidget* w, const QColor& colour)
 
 void setBackground(QWidget* w, const QColor& colour)
 {
+    if (!usesDesignColours())
+        return;
     QPalette p = w->palette();
     p.setColor(QPalette::Window, colour);
     w->setPalette(p);
@@ -169,7 +179,6 @@ void MainWindow::buildControls()
         value->setReadOnly(true);
         value->setText(i == 0 ? QString() : QStringLiteral("invalid"));
         value->setTextMargins(0, 0, 0, 0);
-        setTextColour(value, Qt::black);
         const QString unit = toQString(ch.unit);
         value->setAccessibleName(unit.isEmpty() ? toQString(ch.caption)
                                                 : toQString(ch.caption) + u' ' + unit);
@@ -406,9 +415,27 @@ void MainWindow::setDoubt(int channel, const QString& reason)
         return;
     box->setToolTip(reason);
     box->setAccessibleDescription(reason);
+    updateValueLook(channel);
+}
+
+// A value box's colours follow from its state: highlighted as the charted channel (pale
+// yellow, whatever the palette, so its text is dark), doubtful, or showing no record.
+void MainWindow::updateValueLook(int channel)
+{
+    QLineEdit* box = Text1[std::size_t(channel)];
+    const QPalette desktop = QApplication::palette();
+    const bool highlighted = box->property(kHighlightedProperty).toBool();
+    const QColor background = highlighted ? kHighlight : desktop.color(QPalette::Base);
+    QColor text = highlighted || usesDesignColours() ? QColor(Qt::black) : desktop.color(QPalette::Text);
+    if (!box->toolTip().isEmpty())
+        text = background.lightness() < 128 ? kDoubtOnDark : kDoubtOnLight;
+    if (m_records.count() == 0)
+        text = desktop.color(QPalette::Disabled, QPalette::Text);
     QPalette p = box->palette();
-    const bool darkBox = p.color(QPalette::Base).lightness() < 128;
-    p.setColor(QPalette::Text, reason.isEmpty() ? Qt::black : darkBox ? kDoubtOnDark : kDoubtOnLight);
+    if (p.color(QPalette::Base) == background && p.color(QPalette::Text) == text)
+        return;
+    p.setColor(QPalette::Base, background);
+    p.setColor(QPalette::Text, text);
     box->setPalette(p);
 }
 
@@ -417,17 +444,8 @@ void MainWindow::setDoubt(int channel, const QString& reason)
 void MainWindow::showDecodeState()
 {
     const bool none = m_records.count() == 0;
-    const QColor grey = QApplication::palette().color(QPalette::Disabled, QPalette::Text);
-    for (QLineEdit* box : Text1) {
-        const QColor shown = box->palette().color(QPalette::Text);
-        // A doubtful value keeps its colour; only grey and black trade places.
-        const QColor wanted = none ? grey : shown == grey ? QColor(Qt::black) : shown;
-        if (shown != wanted) {
-            QPalette p = box->palette();
-            p.setColor(QPalette::Text, wanted);
-            box->setPalette(p);
-        }
-    }
+    for (int i = 0; i < kChannelCount; ++i)
+        updateValueLook(i);
     if (none != (MSChart1->graphicsEffect() != nullptr)) {
         if (none) {
             auto* faded = new QGraphicsOpacityEffect(MSChart1);
@@ -441,10 +459,8 @@ void MainWindow::showDecodeState()
 
 void MainWindow::setHighlight(int channel, bool on)
 {
-    QLineEdit* box = Text1[std::size_t(channel)];
-    QPalette p = box->palette();
-    p.setColor(QPalette::Base, on ? kHighlight : QApplication::palette().color(QPalette::Base));
-    box->setPalette(p);
+    Text1[std::size_t(channel)]->setProperty(kHighlightedProperty, on);
+    updateValueLook(channel);
 }
 
 void MainWindow::Option1_Click(int Index)

@@ -48,6 +48,7 @@ private:
     void connectSignals();
     void setHighlight(int channel, bool on);
     void setDoubt(int channel, const QString& reason);
+    void updateValueLook(int channel);
     void showDecodeState();
 
     void Form_Load();

@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window under a light and a dark desktop palette: every text readable on its
+// background, and under the light palette the layout's own colours.
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <memory>
+
+using namespace orvik;
+
+namespace {
+
+double luminance(const QColor& c)
+{
+    const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+// The contrast ratio of two colours, from 1 to 21; 4.5 reads as normal text.
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QPalette darkPalette()
+{
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(43, 43, 43));
+    p.setColor(QPalette::WindowText, QColor(224, 224, 224));
+    p.setColor(QPalette::Base, QColor(30, 30, 30));
+    p.setColor(QPalette::AlternateBase, QColor(53, 53, 53));
+    p.setColor(QPalette::Text, QColor(224, 224, 224));
+    p.setColor(QPalette::Button, QColor(53, 53, 53));
+    p.setColor(QPalette::ButtonText, QColor(224, 224, 224));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(150, 150, 150));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(150, 150, 150));
+    return p;
+}
+
+QString beaconLog()
+{
+    const QString line = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
+                                        "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
+    // The second record holds "zz" in the battery temperature.
+    return line + QStringLiteral("\r\n") + QString(line).replace(35, 2, QStringLiteral("zz"));
+}
+
+} // namespace
+
+class TestAppearance : public QObject {
+    Q_OBJECT
+private slots:
+    void contrast_data();
+    void contrast();
+};
+
+void TestAppearance::contrast_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addRow("light palette") << false;
+    QTest::addRow("dark palette") << true;
+}
+
+void TestAppearance::contrast()
+{
+    QFETCH(bool, dark);
+    const QPalette desktop = QApplication::palette();
+    if (dark)
+        QApplication::setPalette(darkPalette());
+    QTemporaryDir folder;
+    auto window = std::make_unique<MainWindow>(folder.path());
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->findChild<QPlainTextEdit*>(QStringLiteral("Text2"))->setPlainText(beaconLog());
+    auto* bar = window->findChild<QScrollBar*>(QStringLiteral("HScroll1"));
+    bar->setValue(2); // the record with a doubtful value
+
+    QStringList poor;
+    const auto check = [&](QWidget* w, QPalette::ColorRole text, QPalette::ColorRole background) {
+        const double ratio = contrastRatio(w->palette().color(text), w->palette().color(background));
+        if (ratio < 4.5)
+            poor << QStringLiteral("%1 %2").arg(w->objectName()).arg(ratio, 0, 'f', 2);
+    };
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->isVisibleTo(window.get()) && !label->text().isEmpty())
+            check(label, QPalette::WindowText, QPalette::Window);
+    }
+    for (QRadioButton* option : window->findChildren<QRadioButton*>())
+        check(option, QPalette::WindowText, QPalette::Window);
+    for (QLineEdit* value : window->findChildren<QLineEdit*>())
+        check(value, QPalette::Text, QPalette::Base);
+    QApplication::setPalette(desktop);
+    QVERIFY2(poor.isEmpty(), qPrintable(poor.join(QStringLiteral(", "))));
+
+    auto* highlighted = window->findChild<QLineEdit*>(QStringLiteral("Text1_11"));
+    QCOMPARE(highlighted->palette().color(QPalette::Base), QColor(255, 255, 192));
+    auto* doubtful = window->findChild<QLineEdit*>(QStringLiteral("Text1_13"));
+    QVERIFY(!doubtful->toolTip().isEmpty());
+    if (!dark) {
+        QCOMPARE(window->findChild<QWidget*>(QStringLiteral("ClientArea"))->palette().color(QPalette::Window),
+                 QColor(240, 240, 240));
+        QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("Text1_12"))->palette().color(QPalette::Text),
+                 QColor(Qt::black));
+        QCOMPARE(window->findChild<QGroupBox*>(QStringLiteral("Frame2"))->palette().color(QPalette::WindowText),
+                 QColor(128, 128, 128));
+    }
+}
+
+QTEST_MAIN(TestAppearance)
+#include "tst_appearance.moc"
