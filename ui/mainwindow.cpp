@@ -29,8 +29,11 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QWindow>
 #include <cmath>
 #include <limits>
 #include <span>
@@ -137,7 +140,12 @@ void MainWindow::buildControls()
     m_client->setFont(layoutFont(kSansSerif, 8.25));
     m_client->setFixedSize(twipsToPixels(layout::kClientWidth), twipsToPixels(layout::kClientHeight));
     m_client->installEventFilter(this);
-    setCentralWidget(m_client);
+    // On a screen too small for the designed window the client area scrolls inside it.
+    m_scroller = new QScrollArea(this);
+    m_scroller->setObjectName(QStringLiteral("ClientScroller"));
+    m_scroller->setFrameShape(QFrame::NoFrame);
+    m_scroller->setWidget(m_client);
+    setCentralWidget(m_scroller);
 
     std::array<QGroupBox*, 5> panels{};
     for (std::size_t i = 0; i < layout::kPanels.size(); ++i) {
@@ -260,8 +268,6 @@ void MainWindow::buildControls()
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setBackground(Label2, kBackground);
 
-    // The window keeps the designed client area; no control follows its size.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void MainWindow::buildMenu()
@@ -344,6 +350,26 @@ void MainWindow::Form_Load()
 
     for (int i = 0; i < kChannelCount; ++i)
         Option1[std::size_t(i)]->setText(toQString(kChannels[std::size_t(i)].caption));
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    fitToScreen();
+}
+
+// The window keeps the designed client area where the screen has room for it, and never
+// grows past the screen's free area; no control follows its size.
+void MainWindow::fitToScreen()
+{
+    QSize size = m_client->size() + QSize(0, menuBar()->sizeHint().height());
+    if (const QScreen* s = screen()) {
+        const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+        const QSize room = s->availableGeometry().size().shrunkBy(frame);
+        if (size.width() > room.width() || size.height() > room.height())
+            size = size.boundedTo(room);
+    }
+    setFixedSize(size);
 }
 
 void MainWindow::Form_Resize() { Picture2->setGeometry(0, 0, m_client->width(), m_client->height()); }

@@ -12,6 +12,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QScrollBar;
 class QShortcut;
 class QGraphicsOpacityEffect;
@@ -40,11 +41,13 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildControls();
     void buildMenu();
     void setTabOrder();
+    void fitToScreen();
     void connectSignals();
     void setHighlight(int channel, bool on);
     void setDoubt(int channel, const QString& reason);
@@ -73,6 +76,7 @@ private:
     QPointer<AboutBox> m_aboutBox;
 
     QWidget* m_client = nullptr;
+    QScrollArea* m_scroller = nullptr;
     TextBox* Text2 = nullptr;
     std::array<OptionButton*, kChannelCount> Option1{};
     std::array<QLineEdit*, kChannelCount> Text1{};

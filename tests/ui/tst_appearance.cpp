@@ -9,6 +9,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,6 +66,7 @@ class TestAppearance : public QObject {
 private slots:
     void contrast_data();
     void contrast();
+    void fitsTheScreen();
 };
 
 void TestAppearance::contrast_data()
@@ -115,6 +119,36 @@ void TestAppearance::contrast()
         QCOMPARE(window->findChild<QGroupBox*>(QStringLiteral("Frame2"))->palette().color(QPalette::WindowText),
                  QColor(128, 128, 128));
     }
+}
+
+// A window larger than the screen's free area fits it, and its client area scrolls, whole.
+void TestAppearance::fitsTheScreen()
+{
+    QTemporaryDir folder;
+    MainWindow window(folder.path());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QRect free = window.screen()->availableGeometry();
+    const QSize designed(665, 705 + window.menuBar()->height());
+    if (qEnvironmentVariableIsSet("ORVIK_EXPECT_SMALL_SCREEN")) {
+        QCOMPARE(window.devicePixelRatio(), 2.0);
+        QCOMPARE(free.size(), QSize(640, 512));
+    }
+    if (designed.width() <= free.width() && designed.height() <= free.height())
+        QSKIP("The screen holds the whole window");
+
+    QVERIFY(window.width() <= free.width());
+    QVERIFY(window.height() <= free.height());
+    auto* client = window.findChild<QWidget*>(QStringLiteral("ClientArea"));
+    QCOMPARE(client->size(), QSize(665, 705));
+    auto* scroller = window.findChild<QScrollArea*>(QStringLiteral("ClientScroller"));
+    QVERIFY(scroller->verticalScrollBar()->isVisible());
+    // The bottom row scrolls into view: the record bar and the status line.
+    auto* bar = window.findChild<QScrollBar*>(QStringLiteral("HScroll1"));
+    bar->setFocus();
+    scroller->ensureWidgetVisible(bar);
+    const QRect shown(bar->mapTo(scroller->viewport(), QPoint(0, 0)), bar->size());
+    QVERIFY(scroller->viewport()->rect().contains(shown));
 }
 
 QTEST_MAIN(TestAppearance)

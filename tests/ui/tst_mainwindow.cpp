@@ -98,6 +98,7 @@ private:
         return child<QRadioButton>(QStringLiteral("Option1_%1").arg(channel));
     }
     QPlainTextEdit* logBox() const { return child<QPlainTextEdit>(QStringLiteral("Text2")); }
+    QWidget* client() const { return child<QWidget>(QStringLiteral("ClientArea")); }
     QScrollBar* bar() const { return child<QScrollBar>(QStringLiteral("HScroll1")); }
     QString label2() const { return child<QLabel>(QStringLiteral("Label2"))->text(); }
     QString label3() const { return child<QLabel>(QStringLiteral("Label3"))->text(); }
@@ -165,7 +166,7 @@ void TestMainWindow::paste(const QString& text)
 void TestMainWindow::startupState()
 {
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Orvik CW Telemetry Decoder [Brannt]"));
-    QCOMPARE(m_window->centralWidget()->size(), QSize(665, 705));
+    QCOMPARE(client()->size(), QSize(665, 705));
     QCOMPARE(option(0)->text(), QStringLiteral("OBC Time"));
     QCOMPARE(option(8)->text(), QStringLiteral("OBC Survial"));
     QCOMPARE(option(10)->text(), QStringLiteral("RSSI (orv2)"));
@@ -228,17 +229,17 @@ void TestMainWindow::channelRows()
 
 void TestMainWindow::offWindowUnitLabels()
 {
-    const QRect client = m_window->centralWidget()->rect();
+    const QRect area = client()->rect();
     for (int i = 1; i <= 9; ++i) {
         auto* label = child<QLabel>(QStringLiteral("Label1_%1").arg(i));
-        QCOMPARE(label->parentWidget(), m_window->centralWidget());
+        QCOMPARE(label->parentWidget(), client());
         QCOMPARE(label->text(), i == 9 ? QString() : QStringLiteral("C"));
-        QVERIFY(!client.intersects(label->geometry()));
+        QVERIFY(!area.intersects(label->geometry()));
         QCOMPARE(label->geometry().top(), 272 + (i - 1) * 17);
     }
     QCOMPARE(child<QLabel>(QStringLiteral("Label1_10"))->text(), QStringLiteral("dB\u00B5"));
-    QVERIFY(client.contains(
-        child<QLabel>(QStringLiteral("Label1_10"))->mapTo(m_window->centralWidget(), QPoint(0, 0))));
+    QVERIFY(area.contains(
+        child<QLabel>(QStringLiteral("Label1_10"))->mapTo(client(), QPoint(0, 0))));
 }
 
 void TestMainWindow::accessibleNames_data()
@@ -605,7 +606,7 @@ void TestMainWindow::screenshotWritesBitmapAndStartsConverter()
             QCOMPARE(shot.pixelColor(x, y), QColor(240, 240, 240));
     }
     // The panels are in it: the highlighted battery value box is pale yellow inside.
-    const QPoint inBox = value(11)->mapTo(m_window->centralWidget(), QPoint(value(11)->width() - 4, 4));
+    const QPoint inBox = value(11)->mapTo(client(), QPoint(value(11)->width() - 4, 4));
     QCOMPARE(shot.pixelColor(inBox), QColor(255, 255, 192));
 
     QTRY_VERIFY(QFile::exists(argsFile));
@@ -657,11 +658,11 @@ void TestMainWindow::canvasFollowsClientArea()
 {
     auto* canvas = child<QWidget>(QStringLiteral("Picture2"));
     QVERIFY(!canvas->isVisible());
-    QCOMPARE(canvas->geometry(), QRect(QPoint(0, 0), m_window->centralWidget()->size()));
+    QCOMPARE(canvas->geometry(), QRect(QPoint(0, 0), client()->size()));
     m_window->showMinimized();
     m_window->showNormal();
     QVERIFY(!canvas->isVisible());
-    QCOMPARE(canvas->geometry(), QRect(QPoint(0, 0), m_window->centralWidget()->size()));
+    QCOMPARE(canvas->geometry(), QRect(QPoint(0, 0), client()->size()));
 }
 
 void TestMainWindow::aboutBoxIsSingleAndOutlivesExit()
