@@ -46,7 +46,9 @@ void ScrollBar::setMax(qint16 max)
     m_max = max;
     const bool inside = m_value >= std::min(m_min, m_max) && m_value <= std::max(m_min, m_max);
     const qint16 old = m_value;
-    applyRange(inside ? m_value : m_max);
+    // Left below a forward range, as 0 is by an empty log's 1 to 0, the position starts over.
+    const bool belowMin = m_min <= m_max && m_value < m_min;
+    applyRange(inside ? m_value : belowMin ? m_min : m_max);
     if (m_value != old)
         emit changed();
 }

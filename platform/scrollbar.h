@@ -9,9 +9,10 @@ namespace orvik {
 
 // A scroll bar with 16-bit signed position and range ends, where the minimum may lie
 // above the maximum. A plain QScrollBar lowers its minimum when the maximum is set below
-// it; this one keeps both ends and moves the position to the new maximum only when it
-// falls outside the range. changed() runs synchronously inside the setter that caused it,
-// and after arrow, page, keyboard and released-thumb moves, never during a drag.
+// it; this one keeps both ends and moves the position only when it falls outside the range:
+// to the minimum when it lies below a forward range, else to the new maximum. changed()
+// runs synchronously inside the setter that caused it, and after arrow, page, keyboard and
+// released-thumb moves, never during a drag.
 class ScrollBar : public QObject {
     Q_OBJECT
 public:

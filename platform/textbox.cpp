@@ -107,8 +107,8 @@ DocumentText documentText(QStringView text, qsizetype column)
 TextBox::TextBox(QWidget* parent)
     : QPlainTextEdit(parent)
 {
-    // Breaking only at word boundaries takes seconds to lay out one long pasted line.
-    setWordWrapMode(QTextOption::WrapAnywhere);
+    // Beacon lines break between their fields; display blocks keep the search for blanks short.
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     connect(this, &QPlainTextEdit::textChanged, this, &TextBox::changed);
 }
 

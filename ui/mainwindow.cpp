@@ -318,6 +318,8 @@ void MainWindow::connectSignals()
 {
     connect(Text2, &TextBox::changed, this, &MainWindow::Text2_Change);
     connect(HScroll1, &ScrollBar::changed, this, &MainWindow::HScroll1_Change);
+    connect(MSChart1, &ChannelChart::barClicked, this,
+            [this](int record) { HScroll1->setValue(qint16(record)); });
     for (OptionButton* option : Option1)
         connect(option, &OptionButton::clickedIndex, this, &MainWindow::Option1_Click);
     connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
@@ -401,6 +403,7 @@ void MainWindow::Show_Data(int Rec)
 {
     if (Rec < 0 || Rec > RecordTable::kMaxRecords)
         return;
+    MSChart1->setCurrentRecord(Rec);
     const Record& r = m_records.row(Rec);
     auto set = [this](int channel, const QString& text) { Text1[std::size_t(channel)]->setText(text); };
 
@@ -512,6 +515,8 @@ void MainWindow::Draw_Chart(int Index)
     values.reserve(m_records.count());
     for (int r = 1; r <= m_records.count(); ++r)
         values.append(m_records.value(r, Index));
+    const auto form = Index < 10 ? ChannelChart::NumberForm::Whole : ChannelChart::NumberForm::TwoDecimals;
+    MSChart1->setChannel(Label1[std::size_t(Index)]->text(), form);
     MSChart1->setValues(values);
 }
 

@@ -66,7 +66,7 @@ void TestHexConv::hexToDec_data()
     QTest::addRow("80 two digits") << "80" << 128;
     QTest::addRow("e5 two digits") << "e5" << 229;
     QTest::addRow("123456") << "123456" << 0x123456;
-    QTest::addRow("01e240 worked OBC time") << "01e240" << 123456;
+    QTest::addRow("01e240 reference OBC time") << "01e240" << 123456;
 
     // Five or more digits with leading zeros keep their plain value.
     QTest::addRow("008000 OBC time") << "008000" << 32768;
@@ -201,7 +201,7 @@ void TestHexConv::secToTime_data()
     QTest::addRow("3600") << 3600 << "0d 01:00:00";
     QTest::addRow("32768 OBC time 008000") << 32768 << "0d 09:06:08";
     QTest::addRow("65535") << 65535 << "0d 18:12:15";
-    QTest::addRow("123456 worked line") << 123456 << "1d 10:17:36";
+    QTest::addRow("123456 reference line") << 123456 << "1d 10:17:36";
     QTest::addRow("8640000 three digit days") << 8640000 << "100d 00:00:00";
 
     // Negative seconds: days is the floor, the clock part stays non-negative.

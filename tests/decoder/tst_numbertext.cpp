@@ -169,7 +169,7 @@ void TestNumberText::fixed2Text_data()
     QTest::addRow("1234567.891 comma, no grouping") << 1234567.891 << ","
                                                     << "1234567,89";
 
-    // Values of the worked line.
+    // Values of the reference line.
     QTest::addRow("channel 10, 2.409999962") << 2.409999962352941 << "."
                                              << "2.41";
     QTest::addRow("channel 13, 13.896") << 13.896 << ","
@@ -256,7 +256,7 @@ void TestNumberText::generalText_data()
     QTest::addRow("123456.75") << 123456.75 << "."
                                << "123456.75";
 
-    // Values of the worked line, at 15 significant digits.
+    // Values of the reference line, at 15 significant digits.
     QTest::addRow("channel 10") << 2.409999962352941 << "."
                                 << "2.40999996235294";
     QTest::addRow("channel 10 comma") << 2.409999962352941 << ","

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Parts 1.1 and 1.2: the record table and the parser that rebuilds it from the log text.
+// The record table and the parser that rebuilds it from the log text.
 #include "decoder/beacon.h"
 #include "decoder/recordtable.h"
 
@@ -16,8 +16,8 @@ using orvik::RecordTable;
 
 namespace {
 
-const QString kWorkedLine = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
-                                           "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
+const QString kReferenceLine = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
+                                              "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
 
 const QString kCrLf = QStringLiteral("\r\n");
 
@@ -36,7 +36,7 @@ QString withText(QString line, int pos, const QString& text)
 // byte at 44 (channel 14) and the byte at 62 (channel 20) follow it too.
 QString beacon(int seed)
 {
-    QString s = withText(kWorkedLine, 6, QString::asprintf("%06x", seed));
+    QString s = withText(kReferenceLine, 6, QString::asprintf("%06x", seed));
     s = withText(s, 44, QString::asprintf("%02x", seed & 0xFF));
     return withText(s, 62, QString::asprintf("%02x", (seed * 7) & 0xFF));
 }
@@ -127,7 +127,7 @@ void TestRecordTable::split_data()
 
     QTest::addRow("empty text") << QString() << QStringList{};
     QTest::addRow("one beacon line") << a << QStringList{a};
-    QTest::addRow("worked line") << kWorkedLine << QStringList{kWorkedLine};
+    QTest::addRow("reference line") << kReferenceLine << QStringList{kReferenceLine};
     QTest::addRow("three beacon lines") << a + kCrLf + b + kCrLf + c << QStringList{a, b, c};
     QTest::addRow("A beacon, B not, C beacon") << a + kCrLf + notBeacon + kCrLf + c << QStringList{a, c};
     QTest::addRow("B with trailing blank, 121") << a + kCrLf + b + u' ' + kCrLf + c << QStringList{a, c};
@@ -230,8 +230,8 @@ void TestRecordTable::rowZeroNeverWritten()
 {
     const auto table = std::make_unique<RecordTable>();
     parse(joined(1, 150), *table);
-    parse(kWorkedLine, *table);
-    parse(kWorkedLine.toUpper() + kCrLf + kWorkedLine, *table);
+    parse(kReferenceLine, *table);
+    parse(kReferenceLine.toUpper() + kCrLf + kReferenceLine, *table);
     QCOMPARE(table->count(), 2);
     VERIFY_ROW(*table, 0, kZero);
 }

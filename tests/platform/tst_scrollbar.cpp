@@ -193,7 +193,8 @@ void TestScrollBar::setMax_data()
     QTest::addRow("below the minimum, position at the minimum") << 10 << 20 << 10 << 5 << 10;
     QTest::addRow("reversed, position inside") << 10 << 0 << 5 << 3 << 5;
     QTest::addRow("reversed, position outside") << 10 << 0 << 2 << 3 << 3;
-    QTest::addRow("reversed to forward, position outside") << 10 << 0 << 5 << 30 << 30;
+    QTest::addRow("reversed to forward, position below the minimum") << 10 << 0 << 5 << 30 << 10;
+    QTest::addRow("1 to 0 at 0, max 5 starts at 1") << 1 << 0 << 0 << 5 << 1;
     QTest::addRow("negative") << -100 << 100 << 50 << -50 << -50;
     QTest::addRow("16-bit extremes") << 0 << 32767 << 32767 << -32768 << -32768;
 }

@@ -3,8 +3,10 @@
 #include "ui/channelchart.h"
 #include "ui/mainwindow.h"
 
+#include <QAbstractAxis>
 #include <QAction>
 #include <QApplication>
+#include <QChart>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -18,19 +20,22 @@
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QToolTip>
 #include <memory>
 
 using namespace orvik;
 
 namespace {
 
-const QString kWorkedLine = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
-                                           "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
+const QString kReferenceLine = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
+                                              "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
 
-// The worked line with another on-board time, so that records can be told apart.
+// The reference line with another on-board time, so that records can be told apart.
 QString beacon(int obcTime)
 {
-    QString line = kWorkedLine;
+    QString line = kReferenceLine;
     line.replace(5, 6, QStringLiteral("%1").arg(obcTime, 6, 16, QLatin1Char('0')));
     return line;
 }
@@ -66,11 +71,19 @@ private slots:
     void lineFeedSeparatedPasteDecodesLineByLine();
     void positionKept();
     void positionMovedWritesBothLabelForms();
+    void emptyLogRestartsAtFirstRecord_data();
+    void emptyLogRestartsAtFirstRecord();
+    void logBoxWrapsAtBlanks_data();
+    void logBoxWrapsAtBlanks();
     void emptyLogKeepsChart();
     void selectionIsExclusiveAcrossPanels();
     void chartCaptionWithUnit_data();
     void chartCaptionWithUnit();
     void hundredRecordsGiveLegibleLabels();
+    void chartValueAxis_data();
+    void chartValueAxis();
+    void chartBars_data();
+    void chartBars();
     void navigationShowsRecord();
     void statusWords_data();
     void statusWords();
@@ -110,6 +123,24 @@ private:
         for (int i = 0; i < 31; ++i) {
             if (option(i)->isChecked())
                 out << i;
+        }
+        return out;
+    }
+    // The middle of a bar, in the chart's viewport.
+    QPoint barCentre(int row) const
+    {
+        QChart* c = chart()->chart();
+        const QPointF at = c->mapToPosition(QPointF(row, chart()->barValue(row) / 2), c->series().first());
+        return chart()->mapFromScene(c->mapToScene(at));
+    }
+    // The bars drawn in the highlight colour.
+    QList<int> markedBars() const
+    {
+        const QImage shown = chart()->viewport()->grab().toImage();
+        QList<int> out;
+        for (int row = 0; row < chart()->barCount(); ++row) {
+            if (shown.pixelColor(barCentre(row)) == chart()->palette().color(QPalette::Highlight))
+                out << row;
         }
         return out;
     }
@@ -266,7 +297,7 @@ void TestMainWindow::tabOrderStartsAtTimeValue()
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     QTRY_COMPARE(QApplication::focusWidget(), value(0));
     QStringList visited;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget()->objectName();
     }
@@ -388,6 +419,63 @@ void TestMainWindow::positionMovedWritesBothLabelForms()
     QCOMPARE(value(0)->text(), QStringLiteral("304 => 0d 00:05:04"));
 }
 
+void TestMainWindow::emptyLogRestartsAtFirstRecord_data()
+{
+    QTest::addColumn<int>("moves"); // to the right, before the log is cleared
+    QTest::addColumn<QString>("cleared");
+    QTest::addColumn<int>("pasted");
+    QTest::addColumn<QString>("shown");
+    QTest::addRow("from record 3") << 2 << "0/0" << 5 << "1/5";
+    QTest::addRow("from the last record") << 4 << "0/0" << 2 << "1/2";
+    QTest::addRow("from record 1, kept") << 0 << "#1 / 0" << 5 << "#1 / 5";
+}
+
+void TestMainWindow::emptyLogRestartsAtFirstRecord()
+{
+    QFETCH(int, moves);
+    QFETCH(QString, cleared);
+    QFETCH(int, pasted);
+    QFETCH(QString, shown);
+    paste(log(5, 1));
+    bar()->setFocus();
+    for (int i = 0; i < moves; ++i)
+        QTest::keyClick(bar(), Qt::Key_Right);
+    logBox()->setFocus();
+    QTest::keyClick(logBox(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(logBox(), Qt::Key_Delete);
+    QCOMPARE(label2(), cleared);
+
+    paste(log(pasted, 50));
+    QCOMPARE(label2(), shown);
+    QCOMPARE(bar()->value(), 1);
+    QCOMPARE(value(0)->text(), QStringLiteral("50 => 0d 00:00:50"));
+    QCOMPARE(markedBars(), QList<int>{0});
+}
+
+void TestMainWindow::logBoxWrapsAtBlanks_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("atBlanks");
+    QTest::addRow("reference line") << kReferenceLine << true;
+    QTest::addRow("beacon with another time") << beacon(0xabcdef) << true;
+    QTest::addRow("no blank to break at") << QString(300, u'7') << false;
+}
+
+void TestMainWindow::logBoxWrapsAtBlanks()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, atBlanks);
+    paste(line);
+    const QTextLayout* layout = logBox()->document()->firstBlock().layout();
+    QTRY_VERIFY(layout->lineCount() > 1);
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine shown = layout->lineAt(i);
+        QVERIFY(shown.naturalTextWidth() <= logBox()->viewport()->width());
+        if (i > 0 && atBlanks)
+            QCOMPARE(line.at(shown.textStart() - 1), u' ');
+    }
+}
+
 void TestMainWindow::emptyLogKeepsChart()
 {
     paste(log(3, 1));
@@ -468,6 +556,79 @@ void TestMainWindow::hundredRecordsGiveLegibleLabels()
     QCOMPARE(chart()->shownRowLabels().value(0).second, QStringLiteral("1"));
 }
 
+void TestMainWindow::chartValueAxis_data()
+{
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QString>("rssi"); // the raw byte of RSSI (orv2)
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QStringList>("labels"); // bottom to top, "." for the user's separator
+    // clang-format off
+    QTest::addRow("time in whole numbers")          << 0  << "80" << ""
+                                                    << QStringList{"0", "50000", "100000", "150000", "200000"};
+    QTest::addRow("counter ticks at whole numbers") << 4  << "80" << "C" << QStringList{"0", "1"};
+    QTest::addRow("status word")                    << 6  << "80" << "C" << QStringList{"0", "20", "40", "60", "80"};
+    QTest::addRow("volts")                          << 11 << "80" << "V" << QStringList{"0", "5", "10", "15"};
+    QTest::addRow("fractions")                      << 10 << "20" << "dB\u00B5"
+                                                    << QStringList{"0.0", "0.2", "0.4", "0.6", "0.8"};
+    QTest::addRow("below zero")                     << 20 << "80" << "C"
+                                                    << QStringList{"-0.8", "-0.6", "-0.4", "-0.2", "0.0"};
+    // clang-format on
+}
+
+void TestMainWindow::chartValueAxis()
+{
+    QFETCH(int, channel);
+    QFETCH(QString, rssi);
+    QFETCH(QString, unit);
+    QFETCH(QStringList, labels);
+    paste(beacon(150000).replace(23, 2, rssi) + QStringLiteral("\r\n") + beacon(150001).replace(23, 2, rssi));
+    QTest::mouseClick(option(channel), Qt::LeftButton, {}, QPoint(5, 6));
+    labels.replaceInStrings(QStringLiteral("."), QLocale::system().decimalPoint());
+    QTRY_COMPARE(chart()->shownValueLabels(), labels);
+    QCOMPARE(chart()->chart()->axes(Qt::Vertical).first()->titleText(), unit);
+}
+
+void TestMainWindow::chartBars_data()
+{
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<int>("row");       // the bar hovered over and clicked
+    QTest::addColumn<QString>("hover"); // "." for the user's separator
+    QTest::addRow("volts") << 11 << 3 << "record 4: 12.05 V";
+    QTest::addRow("rssi") << 10 << 4 << "record 5: 2.41 dB\u00B5";
+    QTest::addRow("time without unit") << 0 << 1 << "record 2: 101";
+    QTest::addRow("counter") << 1 << 2 << "record 3: 5 C";
+}
+
+void TestMainWindow::chartBars()
+{
+    QFETCH(int, channel);
+    QFETCH(int, row);
+    QFETCH(QString, hover);
+    paste(log(5, 100));
+    QTest::mouseClick(option(channel), Qt::LeftButton, {}, QPoint(5, 6));
+    QCOMPARE(markedBars(), QList<int>{0});
+
+    QTest::mouseMove(chart()->viewport(), barCentre(row));
+    QCOMPARE(QToolTip::text(), hover.replace(u'.', QLocale::system().decimalPoint()));
+    QTest::mouseClick(chart()->viewport(), Qt::LeftButton, {}, barCentre(row));
+    QCOMPARE(label2(), QStringLiteral("%1/5").arg(row + 1));
+    QCOMPARE(value(0)->text().section(u' ', 0, 0), QString::number(100 + row));
+    QCOMPARE(markedBars(), QList<int>{row});
+
+    // The mark follows the scroll bar and every edit.
+    bar()->setFocus();
+    QTest::keyClick(bar(), Qt::Key_Home);
+    QCOMPARE(markedBars(), QList<int>{0});
+    QTest::keyClick(bar(), Qt::Key_End);
+    QCOMPARE(markedBars(), QList<int>{4});
+    paste(log(3, 100));
+    QCOMPARE(label2(), QStringLiteral("3/3"));
+    QCOMPARE(markedBars(), QList<int>{2});
+
+    QTest::mouseMove(chart()->viewport(), QPoint(1, 1));
+    QTRY_VERIFY(!QToolTip::isVisible());
+}
+
 void TestMainWindow::navigationShowsRecord()
 {
     paste(log(7, 10));
@@ -490,7 +651,7 @@ void TestMainWindow::statusWords_data()
     QTest::addColumn<QString>("byte22");
     QTest::addColumn<QStringList>("texts"); // channels 1 to 9
     // clang-format off
-    QTest::addRow("worked")       << "e5" << "5a" << "00"
+    QTest::addRow("reference")    << "e5" << "5a" << "00"
         << QStringList{"5", "7", "2", "DEPLOYED", "SMALLER", "TIMER", "QUICK", "ALIVE", "WAITING"};
     QTest::addRow("all set")      << "ff" << "ff" << "01"
         << QStringList{"31", "7", "7", "DEPLOYED", "LARGER", "TIMER", "STOP", "?", "?"};
@@ -507,7 +668,7 @@ void TestMainWindow::statusWords()
     QFETCH(QString, byte20);
     QFETCH(QString, byte22);
     QFETCH(QStringList, texts);
-    QString line = kWorkedLine;
+    QString line = kReferenceLine;
     line.replace(17, 2, byte18).replace(19, 2, byte20).replace(21, 2, byte22);
     paste(line);
     QCOMPARE(m_window->records().count(), 1);
@@ -519,7 +680,7 @@ void TestMainWindow::regionalDecimalSeparator()
 {
     const QString dp = qEnvironmentVariable("ORVIK_EXPECT_DECIMAL", QStringLiteral("."));
     QCOMPARE(QLocale::system().decimalPoint(), dp);
-    paste(kWorkedLine);
+    paste(kReferenceLine);
     QCOMPARE(value(0)->text(), QStringLiteral("123456 => 1d 10:17:36"));
     QCOMPARE(value(10)->text(), QStringLiteral("2") + dp + QStringLiteral("41"));
     QCOMPARE(value(11)->text(), QStringLiteral("12") + dp + QStringLiteral("05"));
