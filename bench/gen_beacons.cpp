@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Writes N beacon lines with varied fields to standard output: gen_beacons [N] [seed]
+// Writes N lines with varied fields to standard output: gen_beacons [N] [seed] [damaged].
+// All are beacon lines unless damaged is given: then every damaged-th line is spoilt in
+// turn by a non-hex field (still decoded), a trailing blank and a lost frame tag.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@ int main(int argc, char* argv[])
 {
     const long long count = argc > 1 ? std::atoll(argv[1]) : 1000000;
     std::uint64_t state = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
+    const long long damaged = argc > 3 ? std::atoll(argv[3]) : 0;
     const auto next = [&state] {
         // xorshift64*: fast, and the same lines for the same seed on every machine.
         state ^= state >> 12;
@@ -34,7 +37,17 @@ int main(int argc, char* argv[])
         fill(line, 44, 12);
         fill(line, 62, 12);
         fill(line, 80, 10);
-        out += line;
+        if (damaged > 0 && (n + 1) % damaged == 0) {
+            std::string spoilt = line;
+            switch ((n + 1) / damaged % 3) {
+            case 0: spoilt.replace(35, 2, "zz"); break;
+            case 1: spoilt.insert(spoilt.size() - 1, " "); break;
+            default: spoilt.replace(38, 4, "orb4"); break;
+            }
+            out += spoilt;
+        } else {
+            out += line;
+        }
         if (out.size() > (1 << 20) - line.size()) {
             std::fwrite(out.data(), 1, out.size(), stdout);
             out.clear();

@@ -1,21 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch.h"
 
-#include "csvwriter.h"
 #include "decoder/beacon.h"
 #include "decoder/diagnose.h"
 #include "linesplitter.h"
+#include "recordwriter.h"
+#include "seenlines.h"
 #include "tlmfiles.h"
+#include "tlmreport.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <charconv>
-#include <cmath>
-#include <functional>
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #ifndef ORVIK_VERSION
@@ -31,215 +32,6 @@ constexpr qint64 kChunkBytes = 256 * 1024;
 constexpr std::size_t kMaxBeaconBytes = 3 * kBeaconLength;
 
 QString stdinName() { return QStringLiteral("<stdin>"); }
-
-QStringList channelCaptions()
-{
-    QStringList captions;
-    for (const Channel& ch : kChannels)
-        captions << QString::fromUtf8(ch.caption.data(), qsizetype(ch.caption.size()));
-    return captions;
-}
-
-void appendJsonString(std::string& out, std::string_view text)
-{
-    out += '"';
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20) {
-            char buf[8];
-            const auto res = std::to_chars(buf, buf + sizeof buf, unsigned(c), 16);
-            out += "\\u";
-            out.append(std::size_t(4 - (res.ptr - buf)), '0');
-            out.append(buf, res.ptr);
-        } else {
-            out += ch;
-        }
-    }
-    out += '"';
-}
-
-class RecordSink {
-public:
-    virtual ~RecordSink() = default;
-    virtual bool begin() = 0;
-    virtual bool write(const Record& record, std::uint64_t number, std::uint64_t line,
-                       const QString& file) = 0;
-};
-
-class CsvSink : public RecordSink {
-public:
-    CsvSink(QIODevice& out, std::string decimalPoint)
-        : m_writer(out, std::move(decimalPoint))
-    {}
-    bool begin() override { return m_writer.writeHeader(channelCaptions()); }
-    bool write(const Record& record, std::uint64_t, std::uint64_t, const QString&) override
-    {
-        return m_writer.writeRecord(record);
-    }
-
-private:
-    CsvWriter m_writer;
-};
-
-// One JSON object a line; the values round-trip exactly, so they equal the decoded doubles.
-class JsonLinesSink : public RecordSink {
-public:
-    JsonLinesSink(QIODevice& out, bool withFile)
-        : m_out(out)
-        , m_withFile(withFile)
-    {
-        for (const Channel& ch : kChannels) {
-            std::string key = ",";
-            appendJsonString(key, ch.caption);
-            m_keys.push_back(key + ":");
-        }
-    }
-    bool begin() override { return true; }
-    bool write(const Record& record, std::uint64_t number, std::uint64_t line, const QString& file) override
-    {
-        m_line = "{\"record\":";
-        appendInteger(number);
-        m_line += ",\"line\":";
-        appendInteger(line);
-        if (m_withFile) {
-            if (file != m_fileName) {
-                m_fileName = file;
-                m_fileJson.clear();
-                appendJsonString(m_fileJson, file.toStdString());
-            }
-            m_line += ",\"file\":";
-            m_line += m_fileJson;
-        }
-        for (std::size_t c = 0; c < record.size(); ++c) {
-            m_line += m_keys[c];
-            appendValue(record[c]);
-        }
-        m_line += "}\n";
-        return m_out.write(m_line.data(), qint64(m_line.size())) == qint64(m_line.size());
-    }
-
-private:
-    void appendInteger(std::uint64_t n)
-    {
-        char buf[24];
-        m_line.append(buf, std::to_chars(buf, buf + sizeof buf, n).ptr);
-    }
-    void appendValue(double v)
-    {
-        if (!std::isfinite(v)) {
-            m_line += "null";
-            return;
-        }
-        char buf[32];
-        m_line.append(buf, std::to_chars(buf, buf + sizeof buf, v == 0 ? 0.0 : v).ptr);
-    }
-
-    QIODevice& m_out;
-    bool m_withFile;
-    std::vector<std::string> m_keys;
-    std::string m_line;
-    QString m_fileName;
-    std::string m_fileJson;
-};
-
-// Remembers 64-bit hashes in one open-addressed table: about 16 bytes a line.
-class HashSet64 {
-public:
-    // True when the hash was not there yet.
-    bool insert(std::uint64_t hash)
-    {
-        if (hash == 0)
-            hash = 1; // 0 marks an empty slot
-        if ((m_count + 1) * 10 > m_slots.size() * 7)
-            grow();
-        if (!place(m_slots, hash))
-            return false;
-        ++m_count;
-        return true;
-    }
-
-private:
-    static bool place(std::vector<std::uint64_t>& table, std::uint64_t hash)
-    {
-        const std::size_t mask = table.size() - 1;
-        for (std::size_t i = (hash * 0x9E3779B97F4A7C15u) >> 20 & mask;; i = (i + 1) & mask) {
-            if (table[i] == hash)
-                return false;
-            if (table[i] == 0) {
-                table[i] = hash;
-                return true;
-            }
-        }
-    }
-    void grow()
-    {
-        std::vector<std::uint64_t> bigger(m_slots.empty() ? 1024 : m_slots.size() * 2, 0);
-        for (const std::uint64_t h : m_slots) {
-            if (h != 0)
-                place(bigger, h);
-        }
-        m_slots.swap(bigger);
-    }
-
-    std::vector<std::uint64_t> m_slots;
-    std::size_t m_count = 0;
-};
-
-class Progress {
-public:
-    Progress(QIODevice& err, bool enabled, int delayMs, std::uint64_t totalBytes)
-        : m_err(err)
-        , m_enabled(enabled)
-        , m_delayMs(delayMs)
-        , m_totalBytes(totalBytes)
-    {
-        m_timer.start();
-    }
-
-    void update(std::uint64_t bytes, std::uint64_t lines, std::uint64_t records)
-    {
-        if (!m_enabled || m_timer.elapsed() < m_nextMs)
-            return;
-        if (!m_shown && m_timer.elapsed() < m_delayMs)
-            return;
-        m_nextMs = m_timer.elapsed() + 250;
-        std::string text =
-            "orvik-tlm: " + std::to_string(lines) + " lines, " + std::to_string(records) + " records";
-        if (m_totalBytes > 0)
-            text += ", " + std::to_string(std::min<std::uint64_t>(100, bytes * 100 / m_totalBytes)) + " %";
-        const std::size_t width = text.size();
-        if (width < m_width)
-            text.append(m_width - width, ' ');
-        m_width = width;
-        text.insert(0, 1, '\r');
-        m_err.write(text.data(), qint64(text.size()));
-        m_shown = true;
-    }
-
-    void clear()
-    {
-        if (!m_shown)
-            return;
-        const std::string blank = "\r" + std::string(m_width, ' ') + "\r";
-        m_err.write(blank.data(), qint64(blank.size()));
-        m_shown = false;
-        m_width = 0;
-        m_nextMs = 0;
-    }
-
-private:
-    QIODevice& m_err;
-    bool m_enabled;
-    qint64 m_delayMs;
-    std::uint64_t m_totalBytes;
-    QElapsedTimer m_timer;
-    qint64 m_nextMs = 0;
-    bool m_shown = false;
-    std::size_t m_width = 0;
-};
 
 enum class StreamResult { Done, ReadFailed, WriteFailed };
 
@@ -262,14 +54,28 @@ Encoding takeByteOrderMark(std::string_view& bytes)
     return Encoding::Utf8;
 }
 
+// A line of ASCII bytes is its own UTF-16 text, one unit a byte.
+bool isAscii(std::string_view bytes)
+{
+    std::uint64_t high = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        high |= word;
+    }
+    for (; i < bytes.size(); ++i)
+        high |= static_cast<unsigned char>(bytes[i]);
+    return (high & 0x8080808080808080u) == 0;
+}
+
 // Turns the lines of the inputs into records, one input after the other.
 class BeaconRun {
 public:
-    BeaconRun(const TlmOptions& options, RecordSink& sink, QIODevice& err, Progress& progress)
+    BeaconRun(const TlmOptions& options, RecordWriter& writer, TlmReport& report)
         : m_options(options)
-        , m_sink(sink)
-        , m_err(err)
-        , m_progress(progress)
+        , m_writer(writer)
+        , m_report(report)
         , m_buffer(std::size_t(kChunkBytes))
     {
         m_wide.reserve(kMaxBeaconBytes);
@@ -277,9 +83,17 @@ public:
 
     std::uint64_t records() const { return m_records; }
 
+    // Sizes the table of lines seen for an input of this many bytes.
+    void expectBytes(std::uint64_t bytes)
+    {
+        if (m_options.dedupe)
+            m_seen.reserve(std::size_t(std::min(bytes / kBytesPerLine, kMostLinesReserved)));
+    }
+
     StreamResult read(QIODevice& in, const QString& name)
     {
         m_name = name;
+        m_nameText = name.toStdString();
         m_lineNumber = 0;
         m_oddByte = -1;
         LineSplitter bytes;
@@ -311,7 +125,7 @@ public:
                 return StreamResult::WriteFailed;
             if (n == 0)
                 break;
-            m_progress.update(m_bytes, m_linesSeen, m_records);
+            m_report.progress(m_bytes, m_linesSeen, m_records);
         }
         // A last odd byte is no whole unit; it stands for one replacement character.
         if (m_oddByte >= 0)
@@ -322,6 +136,10 @@ public:
     }
 
 private:
+    static constexpr std::uint64_t kBytesPerLine = kBeaconLength + 1;
+    // About 500 MB of beacon lines; a larger input lets the table grow as it fills.
+    static constexpr std::uint64_t kMostLinesReserved = 1 << 22;
+
     template <class CharT> bool handleLine(const BasicSplitLine<CharT>& line)
     {
         ++m_lineNumber;
@@ -333,27 +151,43 @@ private:
             }
             return true;
         }
+        if constexpr (std::is_same_v<CharT, char>) {
+            if (line.bytes.size() == std::size_t(kBeaconLength) && isAscii(line.bytes))
+                return handleText(line.bytes);
+        }
         const bool mayBeBeacon =
             line.bytes.size() >= std::size_t(kBeaconLength) && line.bytes.size() <= kMaxBeaconBytes;
         if (!mayBeBeacon && !m_options.check)
             return true;
+        return handleText(toUtf16(line.bytes));
+    }
 
-        const std::u16string_view text = toUtf16(line.bytes);
+    // The line as the window holds it: UTF-16 units, or ASCII bytes that stand for them.
+    template <class CharT> bool handleText(std::basic_string_view<CharT> text)
+    {
         if (!isBeaconLine(text)) {
-            if (m_options.check && looksLikeBeaconAttempt(text))
-                tell("not decoded", diagnoseLine(text));
+            if (m_options.check && looksLikeBeaconAttempt(toUtf16(text)))
+                tell("not decoded", diagnoseLine(toUtf16(text)));
             return true;
         }
-        if (m_options.dedupe && !m_seen.insert(foldedHash(text)))
+        std::uint64_t hash = 0;
+        if (m_options.dedupe) {
+            hash = m_seen.hashOf(text);
+            m_seen.prefetch(hash);
+        }
+        bool plain = true;
+        if (!m_writer.write(text, m_records + 1, m_lineNumber, m_name, plain))
+            return false;
+        // The table is read once the record is made, so that its memory comes meanwhile.
+        if (m_options.dedupe && !m_seen.insert(hash)) {
+            m_writer.dropLast();
             return true;
-        decodeBeaconLine(text, m_record);
+        }
         ++m_records;
-        if (m_options.check) {
-            const std::vector<std::string> reasons = diagnoseLine(text);
-            if (!reasons.empty())
-                tell("decoded, but check", reasons);
-        }
-        return m_sink.write(m_record, m_records, m_lineNumber, m_name);
+        // A line of hex digits in every field draws no diagnostic, so only the others are examined.
+        if (m_options.check && !plain)
+            tell("decoded, but check", diagnoseLine(toUtf16(text)));
+        return true;
     }
 
     // Every unit as it stands, an unpaired surrogate too, as the window keeps it.
@@ -377,46 +211,26 @@ private:
     // UTF-16 code units, as the window counts them; plain ASCII needs no decoder.
     std::u16string_view toUtf16(std::string_view bytes)
     {
-        m_wide.resize(bytes.size());
-        unsigned char high = 0;
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            const auto b = static_cast<unsigned char>(bytes[i]);
-            high |= b;
-            m_wide[i] = b;
-        }
-        if (high < 0x80)
+        if (isAscii(bytes)) {
+            m_wide.assign(bytes.begin(), bytes.end());
             return m_wide;
+        }
         m_decoded = m_utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
         return {reinterpret_cast<const char16_t*>(m_decoded.utf16()), std::size_t(m_decoded.size())};
     }
 
-    std::uint64_t foldedHash(std::u16string_view text)
-    {
-        m_folded.assign(text);
-        for (char16_t& c : m_folded) {
-            if (c < 0x80)
-                c = (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c;
-            else
-                c = char16_t(QChar::toLower(char32_t(c)));
-        }
-        return std::hash<std::u16string_view>()(m_folded);
-    }
-
     void tell(const char* verdict, const std::vector<std::string>& reasons)
     {
-        std::string text = m_name.toStdString() + ":" + std::to_string(m_lineNumber) + ": " + verdict + ": ";
+        std::string text = m_nameText + ":" + std::to_string(m_lineNumber) + ": " + verdict + ": ";
         for (std::size_t i = 0; i < reasons.size(); ++i)
             text += (i == 0 ? "" : "; ") + reasons[i];
         text += '\n';
-        m_progress.clear();
-        if (m_err.isOpen())
-            m_err.write(text.data(), qint64(text.size()));
+        m_report.tell(text);
     }
 
     const TlmOptions& m_options;
-    RecordSink& m_sink;
-    QIODevice& m_err;
-    Progress& m_progress;
+    RecordWriter& m_writer;
+    TlmReport& m_report;
     std::vector<char> m_buffer;
     // A byte-order mark inside a line is a character of it; only the file's first is dropped.
     QStringDecoder m_utf8{QStringDecoder::Utf8,
@@ -424,37 +238,30 @@ private:
     std::u16string m_wide;
     std::u16string m_units;
     int m_oddByte = -1; // of UTF-16 input, the first byte of a unit whose second is to come
-    std::u16string m_folded;
     QString m_decoded;
     QString m_name;
-    Record m_record{};
-    HashSet64 m_seen;
+    std::string m_nameText; // in UTF-8, for diagnostics
+    SeenLines m_seen;
     std::uint64_t m_lineNumber = 0;
     std::uint64_t m_linesSeen = 0;
     std::uint64_t m_records = 0;
     std::uint64_t m_bytes = 0;
 };
 
-void say(QIODevice& err, const QString& message)
-{
-    if (err.isOpen())
-        err.write(("orvik-tlm: " + message + "\n").toUtf8());
-}
-
 QString shownName(const QByteArray& name) { return QFile::decodeName(name); }
 
 // Help and version go to standard output, which may fail like any output.
-int show(const QByteArray& text, const TlmStreams& streams)
+int show(const QByteArray& text, const TlmStreams& streams, TlmReport& report)
 {
     if (!streams.out.isOpen()) {
-        say(streams.err, QStringLiteral("standard output is closed"));
+        report.say(QStringLiteral("standard output is closed"));
         return 2;
     }
     OutputBuffer out(streams.out);
     out.write(text);
     if (out.finish())
         return 0;
-    say(streams.err, QStringLiteral("cannot write to standard output: %1").arg(out.errorString()));
+    report.say(QStringLiteral("cannot write to standard output: %1").arg(out.errorString()));
     return 2;
 }
 
@@ -462,16 +269,17 @@ int show(const QByteArray& text, const TlmStreams& streams)
 
 int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
 {
+    TlmReport report(streams.err, streams.errIsTerminal, streams.progressDelayMs);
     TlmOptions options;
     QString error;
     if (!parseTlmArguments(arguments, options, error)) {
-        say(streams.err, error + QStringLiteral(" (try 'orvik-tlm --help')"));
+        report.say(error + QStringLiteral(" (try 'orvik-tlm --help')"));
         return 2;
     }
     if (options.help)
-        return show(tlmHelpText().toUtf8(), streams);
+        return show(tlmHelpText().toUtf8(), streams, report);
     if (options.version)
-        return show("orvik-tlm " ORVIK_VERSION "\n", streams);
+        return show("orvik-tlm " ORVIK_VERSION "\n", streams, report);
     if (options.decimalPoint.empty())
         options.decimalPoint = QLocale::system().decimalPoint().toStdString();
 
@@ -483,7 +291,7 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
     QList<QByteArray> inputIds;
     if (inputs.contains(stdinMark)) {
         if (!streams.in.isOpen()) {
-            say(streams.err, QStringLiteral("standard input is closed"));
+            report.say(QStringLiteral("standard input is closed"));
             return 2;
         }
         inputIds.append(inspectStream(streams.in).identity);
@@ -495,7 +303,7 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
         if (name == stdinMark)
             continue;
         if (!inspectInput(name, facts, reason)) {
-            say(streams.err, QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
+            report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
             return 2;
         }
         inputIds.append(facts.identity);
@@ -510,47 +318,40 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
     if (!options.outputPath.isEmpty()) {
         const QByteArray outId = inspectOutput(options.outputPath).identity;
         if (!outId.isEmpty() && inputIds.contains(outId)) {
-            say(streams.err,
-                QStringLiteral("'%1' is both input and output").arg(shownName(options.outputPath)));
+            report.say(QStringLiteral("'%1' is both input and output").arg(shownName(options.outputPath)));
             return 2;
         }
         QString reason;
         outFile = openOutput(options.outputPath, streams, reason);
         if (!outFile) {
-            say(streams.err,
-                QStringLiteral("cannot open '%1': %2").arg(shownName(options.outputPath), reason));
+            report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(options.outputPath), reason));
             return 2;
         }
         out = outFile.get();
     } else if (!streams.out.isOpen()) {
-        say(streams.err, QStringLiteral("standard output is closed"));
+        report.say(QStringLiteral("standard output is closed"));
         return 2;
     }
     OutputBuffer buffer(*out);
     const auto writeError = [&](const QString& reason) {
-        say(streams.err, QStringLiteral("cannot write %1: %2").arg(outName, reason));
+        report.say(QStringLiteral("cannot write %1: %2").arg(outName, reason));
         return 2;
     };
 
-    std::unique_ptr<RecordSink> sink;
-    if (options.format == TlmFormat::Csv)
-        sink = std::make_unique<CsvSink>(buffer, options.decimalPoint);
-    else
-        sink = std::make_unique<JsonLinesSink>(buffer, options.inputs.size() > 1);
-    if (!sink->begin())
+    RecordWriter writer(buffer, options.format, options.decimalPoint, options.inputs.size() > 1);
+    if (!writer.begin())
         return writeError(buffer.errorString());
 
-    Progress progress(streams.err, streams.errIsTerminal, streams.progressDelayMs, totalBytes);
-    BeaconRun run(options, *sink, streams.err, progress);
+    report.setTotalBytes(totalBytes);
+    BeaconRun run(options, writer, report);
+    run.expectBytes(totalBytes);
     const auto readOne = [&](QIODevice& in, const QString& name) {
         const StreamResult result = run.read(in, name);
         if (result == StreamResult::ReadFailed) {
-            progress.clear();
-            say(streams.err, QStringLiteral("cannot read '%1': %2").arg(name, in.errorString()));
+            report.say(QStringLiteral("cannot read '%1': %2").arg(name, in.errorString()));
             return false;
         }
         if (result == StreamResult::WriteFailed) {
-            progress.clear();
             writeError(buffer.errorString());
             return false;
         }
@@ -565,21 +366,20 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
         QFile file;
         QString reason;
         if (!openInput(file, name, reason)) {
-            progress.clear();
-            say(streams.err, QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
+            report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
             return 2;
         }
         if (!readOne(file, shownName(name)))
             return 2;
     }
-    progress.clear();
+    report.flush();
 
     // An uncommitted QSaveFile throws its output away when it goes, on every early return;
     // without a record, an older file stays as it was.
     auto* saveFile = qobject_cast<QSaveFile*>(out);
     if (saveFile && run.records() == 0)
         return 1;
-    if (!buffer.finish())
+    if (!writer.flush() || !buffer.finish())
         return writeError(buffer.errorString());
     if (saveFile && !saveFile->commit())
         return writeError(saveFile->errorString());

@@ -7,7 +7,6 @@
 #include <QIODevice>
 #include <QString>
 #include <QStringList>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,6 @@ namespace orvik {
 class CsvWriter {
 public:
     CsvWriter(QIODevice& out, std::string decimalPoint); // the separator in UTF-8, e.g. "."
-    ~CsvWriter();
 
     // Refuses, writing nothing, unless there are 31 captions free of ";", CR and LF.
     bool writeHeader(const QStringList& captions);
@@ -27,18 +25,9 @@ public:
     bool writeRecord(const Record& record);
 
 private:
-    struct CachedText;
-
-    char* appendNumber(char* out, double value);
-    bool writeLine(std::size_t size);
-
     QIODevice& m_out;
     std::string m_decimalPoint;
     std::vector<char> m_line; // room for the longest record line
-    std::string m_scratch;
-    // Most channels take one of 256 values, so their texts are remembered, not re-made.
-    std::unique_ptr<CachedText[]> m_cache;
-    std::size_t m_cached = 0;
 };
 
 // The window's export: the header, then records 1 to table.count(). False on any write error.

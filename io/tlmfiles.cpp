@@ -247,6 +247,9 @@ bool OutputBuffer::finish()
 
 qint64 OutputBuffer::writeData(const char* data, qint64 size)
 {
+    // A whole piece goes on as it stands, without a copy.
+    if (m_kept.empty() && std::size_t(size) >= kOutputPiece)
+        return writeOut(data, std::size_t(size)) ? size : -1;
     m_kept.append(data, std::size_t(size));
     if (m_kept.size() >= kOutputPiece && !drain())
         return -1;
@@ -255,14 +258,20 @@ qint64 OutputBuffer::writeData(const char* data, qint64 size)
 
 bool OutputBuffer::drain()
 {
-    for (std::size_t done = 0; !m_failed && done < m_kept.size();) {
-        const qint64 n = m_target.write(m_kept.data() + done, qint64(m_kept.size() - done));
+    writeOut(m_kept.data(), m_kept.size());
+    m_kept.clear();
+    return !m_failed;
+}
+
+bool OutputBuffer::writeOut(const char* data, std::size_t size)
+{
+    for (std::size_t done = 0; !m_failed && done < size;) {
+        const qint64 n = m_target.write(data + done, qint64(size - done));
         if (n <= 0)
             fail();
         else
             done += std::size_t(n);
     }
-    m_kept.clear();
     return !m_failed;
 }
 

@@ -51,6 +51,7 @@ protected:
 
 private:
     bool drain();
+    bool writeOut(const char* data, std::size_t size);
     bool fail();
 
     QIODevice& m_target;

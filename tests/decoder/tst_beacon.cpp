@@ -5,6 +5,7 @@
 #include "decoder/channels.h"
 
 #include <QTest>
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -16,9 +17,9 @@ using orvik::Record;
 
 namespace {
 
-// The worked example line, exactly as hams see it documented.
-const QString kWorkedLine = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
-                                           "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
+// A reference beacon line whose decoded values are known.
+const QString kReferenceLine = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
+                                              "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
 
 constexpr int kTagPos[6] = {1, 13, 27, 39, 57, 75};
 
@@ -152,7 +153,7 @@ double expectedValue(int channel, std::int32_t v)
     return std::numeric_limits<double>::quiet_NaN();
 }
 
-// Compares with a decimal value "to the digits given": a value with no decimals exactly;
+// Compares with a decimal value to the digits its text shows: a value with no decimals exactly;
 // otherwise rounded to as many decimals as the expected text shows, or, for an expected
 // text with a trailing "…", cut off after them.
 bool matchesDigits(double actual, QString text, QString* shown)
@@ -179,14 +180,14 @@ bool matchesDigits(double actual, QString text, QString* shown)
 class TestBeacon : public QObject {
     Q_OBJECT
 private slots:
-    void workedLineShape();
+    void referenceLineShape();
     void isBeaconLine_data();
     void isBeaconLine();
     void channelTable_data();
     void channelTable();
-    void workedLineValues_data();
-    void workedLineValues();
-    void workedLineExact();
+    void referenceLineValues_data();
+    void referenceLineValues();
+    void referenceLineExact();
     void leftToRightOrder();
     void fieldEdgeCases_data();
     void fieldEdgeCases();
@@ -195,15 +196,15 @@ private slots:
     void neverExaminedPositions();
 };
 
-void TestBeacon::workedLineShape()
+void TestBeacon::referenceLineShape()
 {
-    QCOMPARE(kWorkedLine.size(), 120);
-    QCOMPARE(qsizetype(orvik::kBeaconLength), kWorkedLine.size());
+    QCOMPARE(kReferenceLine.size(), 120);
+    QCOMPARE(qsizetype(orvik::kBeaconLength), kReferenceLine.size());
     for (int f = 0; f < 6; ++f)
-        QCOMPARE(kWorkedLine.mid(kTagPos[f] - 1, 4), QStringLiteral("orv%1").arg(f + 1));
+        QCOMPARE(kReferenceLine.mid(kTagPos[f] - 1, 4), QStringLiteral("orv%1").arg(f + 1));
     for (int p : {5, 12, 17, 26, 31, 38, 43, 56, 61, 74, 79})
-        QCOMPARE(kWorkedLine.at(p - 1), QChar(u' '));
-    QCOMPARE(kWorkedLine.mid(89), QString(31, u'0'));
+        QCOMPARE(kReferenceLine.at(p - 1), QChar(u' '));
+    QCOMPARE(kReferenceLine.mid(89), QString(31, u'0'));
 }
 
 void TestBeacon::isBeaconLine_data()
@@ -211,11 +212,11 @@ void TestBeacon::isBeaconLine_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("expected");
 
-    const QString w = kWorkedLine;
+    const QString w = kReferenceLine;
     const QString eAcute = QStringLiteral("\u00e9");
     const QString antenna = QStringLiteral("\U0001F4E1"); // two UTF-16 code units
 
-    QTest::addRow("worked line") << w << true;
+    QTest::addRow("reference line") << w << true;
     QTest::addRow("all capitals") << w.toUpper() << true;
     QTest::addRow("mixed-case tags") << withText(withText(withText(w, 1, "ORV1"), 13, "Orv2"), 75, "oRV6")
                                      << true;
@@ -229,7 +230,7 @@ void TestBeacon::isBeaconLine_data()
     QTest::addRow("121, trailing carriage return") << w + u'\r' << false;
     QTest::addRow("empty") << QString() << false;
     QTest::addRow("120 blanks") << QString(120, u' ') << false;
-    QTest::addRow("240, worked line twice") << w + w << false;
+    QTest::addRow("240, reference line twice") << w + w << false;
 
     // Each frame tag missing, wrong or misplaced.
     for (int f = 0; f < 6; ++f) {
@@ -244,6 +245,9 @@ void TestBeacon::isBeaconLine_data()
             QTest::addRow("orv%d one position left", f + 1) << withTagMoved(w, p, -1) << false;
     }
     QTest::addRow("orv1 and orv2 swapped") << withText(withText(w, 1, "orv2"), 13, "orv1") << false;
+    // Only letters fold: DC1 is "1" without bit 0x20, as "O" is "o"; "ï" is "o" with bit 0x80.
+    QTest::addRow("DC1 for the digit of orv1") << withText(w, 4, QStringLiteral("\u0011")) << false;
+    QTest::addRow("o with bit 0x80 in orv6") << withText(w, 75, QStringLiteral("\u00ef")) << false;
     QTest::addRow("o with grave in orv3") << withText(w, 27, QStringLiteral("\u00f2rv3")) << false;
     QTest::addRow("fullwidth digit in orv4") << withText(w, 39, QStringLiteral("orv\uff14")) << false;
 
@@ -267,11 +271,17 @@ void TestBeacon::isBeaconLine_data()
     QTest::addRow("non-hex field characters") << withText(withText(w, 36, "zz"), 6, "qwerty") << true;
 }
 
+// Where every character fits a byte, the test on the bytes gives the same answer.
 void TestBeacon::isBeaconLine()
 {
     QFETCH(QString, line);
     QFETCH(bool, expected);
     QCOMPARE(orvik::isBeaconLine(view(line)), expected);
+    if (std::all_of(line.begin(), line.end(), [](QChar c) { return c.unicode() < 0x100; })) {
+        const QByteArray bytes = line.toLatin1();
+        QCOMPARE(orvik::isBeaconLine(std::string_view(bytes.constData(), std::size_t(bytes.size()))),
+                 expected);
+    }
 }
 
 void TestBeacon::channelTable_data()
@@ -349,12 +359,12 @@ void TestBeacon::channelTable()
     QVERIFY(frame == 6 ? pos + len - 1 <= 89 : pos + len - 1 < kTagPos[frame]);
 }
 
-void TestBeacon::workedLineValues_data()
+void TestBeacon::referenceLineValues_data()
 {
     QTest::addColumn<int>("channel");
     QTest::addColumn<QString>("value");
 
-    // The worked line, each value to the digits given ("…": cut off there).
+    // The reference line, each value to the digits its text shows ("…": cut off there).
     const char* values[31] = {"123456",
                               "5",
                               "7",
@@ -390,26 +400,26 @@ void TestBeacon::workedLineValues_data()
         QTest::addRow("channel %d", c) << c << QString::fromUtf8(values[c]);
 }
 
-void TestBeacon::workedLineValues()
+void TestBeacon::referenceLineValues()
 {
     QFETCH(int, channel);
     QFETCH(QString, value);
 
-    QVERIFY(orvik::isBeaconLine(view(kWorkedLine)));
-    const Record r = decode(kWorkedLine);
+    QVERIFY(orvik::isBeaconLine(view(kReferenceLine)));
+    const Record r = decode(kReferenceLine);
     QString shown;
     QVERIFY2(matchesDigits(r[std::size_t(channel)], value, &shown),
              qPrintable(QStringLiteral("decoded %1, expected %2").arg(shown, value)));
 }
 
-// Every channel of the worked line is bit-identical to the left-to-right evaluation.
-void TestBeacon::workedLineExact()
+// Every channel of the reference line is bit-identical to the left-to-right evaluation.
+void TestBeacon::referenceLineExact()
 {
-    const Record r = decode(kWorkedLine);
+    const Record r = decode(kReferenceLine);
     for (int c = 0; c < 31; ++c) {
         bool ok = false;
         const int len = c == 0 ? 6 : 2;
-        const int v = kWorkedLine.mid(kFieldPos[c] - 1, len).toInt(&ok, 16);
+        const int v = kReferenceLine.mid(kFieldPos[c] - 1, len).toInt(&ok, 16);
         QVERIFY(ok);
         COMPARE_EXACT(r[std::size_t(c)], expectedValue(c, v));
     }
@@ -427,7 +437,7 @@ void TestBeacon::workedLineExact()
 // one factor gives a different double for the byte ff, and the decoder does not do that.
 void TestBeacon::leftToRightOrder()
 {
-    const Record r = decode(withText(kWorkedLine, 84, "ff"));
+    const Record r = decode(withText(kReferenceLine, 84, "ff"));
     volatile double k = 4.5;
     k = k / 255;
     k = k * 74.9;
@@ -496,7 +506,7 @@ void TestBeacon::fieldEdgeCases()
     QFETCH(QStringList, values);
     QCOMPARE(channels.size(), values.size());
 
-    const QString line = withText(kWorkedLine, pos, field);
+    const QString line = withText(kReferenceLine, pos, field);
     QCOMPARE(line.size(), 120);
     QVERIFY(orvik::isBeaconLine(view(line))); // field contents never reject a line
     const Record r = decode(line);
@@ -510,10 +520,10 @@ void TestBeacon::fieldEdgeCases()
 }
 
 // Every byte value in every two-character field gives, bit for bit, the left-to-right value
-// of each channel that reads the field; the other channels keep the worked line's values.
+// of each channel that reads the field; the other channels keep the reference line's values.
 void TestBeacon::everyByteValue()
 {
-    const Record base = decode(kWorkedLine);
+    const Record base = decode(kReferenceLine);
     QList<int> positions;
     for (int c = 1; c < 31; ++c)
         if (!positions.contains(kFieldPos[c]))
@@ -523,7 +533,7 @@ void TestBeacon::everyByteValue()
     for (int pos : std::as_const(positions)) {
         for (int b = 0; b < 256; ++b) {
             const QString field = QString::asprintf(b % 2 ? "%02X" : "%02x", b);
-            const Record r = decode(withText(kWorkedLine, pos, field));
+            const Record r = decode(withText(kReferenceLine, pos, field));
             for (int c = 0; c < 31; ++c) {
                 const double want = kFieldPos[c] == pos ? expectedValue(c, b) : base[std::size_t(c)];
                 if (exact(r[std::size_t(c)]) != exact(want))
@@ -538,11 +548,11 @@ void TestBeacon::everyByteValue()
 }
 
 // The decoder reads the lower-cased line: an all-capitals line decodes bit for bit as the
-// worked line does.
+// reference line does.
 void TestBeacon::caseDoesNotMatter()
 {
-    const Record lower = decode(kWorkedLine);
-    const Record upper = decode(kWorkedLine.toUpper());
+    const Record lower = decode(kReferenceLine);
+    const Record upper = decode(kReferenceLine.toUpper());
     for (int c = 0; c < 31; ++c)
         COMPARE_EXACT(upper[std::size_t(c)], lower[std::size_t(c)]);
 }
@@ -551,11 +561,11 @@ void TestBeacon::caseDoesNotMatter()
 // "é" included: the line stays a beacon line and decodes to the same record.
 void TestBeacon::neverExaminedPositions()
 {
-    const Record base = decode(kWorkedLine);
+    const Record base = decode(kReferenceLine);
     const QStringList fillers{
         QStringLiteral("\u00e9"), QStringLiteral("\u00c9"), "Z", "f", "\t", "\r", "\n", "&"};
     for (const QString& fill : fillers) {
-        QString line = kWorkedLine;
+        QString line = kReferenceLine;
         for (int p : neverExamined())
             line = withText(line, p, fill);
         QCOMPARE(line.size(), 120);

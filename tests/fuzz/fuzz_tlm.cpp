@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The orvik-tlm input path on any bytes as standard input, with and without --check.
 #include "decoder/beacon.h"
+#include "decoder/recordtable.h"
 #include "io/batch.h"
+#include "io/csvwriter.h"
 #include "io/linesplitter.h"
 #include "platform/services.h"
 
@@ -128,20 +130,49 @@ void checkSplitter(std::string_view input)
     }
 }
 
-// Every line of the input that is a beacon line, with the text as the window would hold it:
-// UTF-16 after its byte-order mark, else UTF-8 without the mark that may start it.
-qsizetype beaconLines(const QByteArray& input)
+// What the window makes of the input: its beacon lines, and its export when they fit its 100
+// rows. The text is as the window would hold it: UTF-16 after its byte-order mark, else UTF-8
+// without the mark that may start it.
+struct WindowView {
+    qsizetype beaconLines = 0;
+    QByteArray csv;
+};
+
+WindowView windowView(const QByteArray& input)
 {
     const bool utf16 = input.startsWith("\xFF\xFE") || input.startsWith("\xFE\xFF");
     const QString text =
         utf16 ? QString(QStringDecoder(QStringDecoder::Utf16, QStringDecoder::Flag::Stateless)(input))
               : QString::fromUtf8(input);
-    qsizetype count = 0;
+    WindowView view;
+    QString log;
     for (const QStringView line : splitTextLines(text)) {
-        if (isBeaconLine({reinterpret_cast<const char16_t*>(line.utf16()), std::size_t(line.size())}))
-            ++count;
+        const std::u16string_view units(reinterpret_cast<const char16_t*>(line.utf16()),
+                                        std::size_t(line.size()));
+        const bool beacon = isBeaconLine(units);
+        // orvik-tlm tests a line of ASCII bytes as it stands.
+        const QByteArray bytes = line.toLatin1();
+        if (!utf16 && std::all_of(line.begin(), line.end(), [](QChar c) { return c.unicode() < 0x80; }) &&
+            isBeaconLine(std::string_view(bytes.constData(), std::size_t(bytes.size()))) != beacon) {
+            std::fprintf(stderr, "isBeaconLine: the bytes and the UTF-16 text disagree\n");
+            std::abort();
+        }
+        if (beacon) {
+            ++view.beaconLines;
+            log.append(line).append(u"\r\n");
+        }
     }
-    return count;
+    if (view.beaconLines <= RecordTable::kMaxRecords) {
+        RecordTable table;
+        parseLog({reinterpret_cast<const char16_t*>(log.utf16()), std::size_t(log.size())}, table);
+        QStringList captions;
+        for (const Channel& ch : kChannels)
+            captions << QString::fromUtf8(ch.caption.data(), qsizetype(ch.caption.size()));
+        QBuffer buffer(&view.csv);
+        buffer.open(QIODevice::WriteOnly);
+        writeCsv(buffer, captions, table, ".");
+    }
+    return view;
 }
 
 } // namespace
@@ -156,8 +187,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // CSV: a header line, then a CR LF-ended line a record.
     const Run plain = orvik::runOn(input, csv);
     orvik::checkStatus(plain, plain.out.count("\r\n") - 1);
-    if (plain.out.count("\r\n") - 1 != orvik::beaconLines(input))
+    const orvik::WindowView window = orvik::windowView(input);
+    if (plain.out.count("\r\n") - 1 != window.beaconLines)
         orvik::fail("records differ from the beacon lines of the input", plain);
+    if (!window.csv.isEmpty() && plain.out != window.csv)
+        orvik::fail("records differ from the window's export", plain);
     if (!plain.err.isEmpty())
         orvik::fail("diagnostics without --check", plain);
 

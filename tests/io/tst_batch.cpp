@@ -71,8 +71,23 @@ private:
     qint64 m_room;
 };
 
+// Keeps every write apart.
+class WriteLog : public QIODevice {
+public:
+    WriteLog() { open(QIODevice::WriteOnly); }
+    QByteArrayList writes;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        writes.append(QByteArray(data, size));
+        return size;
+    }
+};
+
 Run runWith(const QStringList& args, const QByteArray& input, bool terminal = false, QIODevice* in = nullptr,
-            QIODevice* out = nullptr)
+            QIODevice* out = nullptr, QIODevice* err = nullptr)
 {
     QBuffer inBuffer;
     inBuffer.setData(input);
@@ -81,7 +96,8 @@ Run runWith(const QStringList& args, const QByteArray& input, bool terminal = fa
     outBuffer.open(QIODevice::WriteOnly);
     QBuffer errBuffer;
     errBuffer.open(QIODevice::WriteOnly);
-    const orvik::TlmStreams streams{in ? *in : inBuffer, out ? *out : outBuffer, errBuffer, terminal, 0};
+    const orvik::TlmStreams streams{in ? *in : inBuffer, out ? *out : outBuffer, err ? *err : errBuffer,
+                                    terminal, 0};
     const int status = orvik::runTlm(QStringList{"orvik-tlm", "--decimal-point", "."} + args, streams);
     return {status, outBuffer.data(), errBuffer.data()};
 }
@@ -98,6 +114,8 @@ private slots:
     void dedupe();
     void progress_data();
     void progress();
+    void diagnosticsAsTheyCome_data();
+    void diagnosticsAsTheyCome();
     void failures_data();
     void failures();
 };
@@ -153,31 +171,39 @@ void TestBatch::noLimitOf100()
 void TestBatch::dedupe_data()
 {
     QTest::addColumn<QByteArray>("log");
-    QTest::addColumn<int>("kept");
+    QTest::addColumn<QByteArray>("unique"); // the log without its repeats
     QTest::addRow("case aside") << beacon(1) + "\n" + beacon(1).toUpper() + "\n" + beacon(2) + "\n" +
                                        beacon(1)
-                                << 2;
+                                << beacon(1) + "\n" + beacon(2) + "\n";
     QTest::addRow("case aside beyond ASCII")
         << kGood.left(119) + "\xC3\xA9\n" + kGood.left(119) + "\xC3\x89\n"
-        << 1;
+        << kGood.left(119) + "\xC3\xA9\n";
+    // The Kelvin sign lower-cases to "k": read as UTF-16, the line repeats one read as ASCII.
+    QTest::addRow("case aside into ASCII")
+        << kGood.left(119) + "\xE2\x84\xAA\n" + kGood.left(119) + "k\n" + kGood.left(119) + "K\n"
+        << kGood.left(119) + "\xE2\x84\xAA\n";
     QByteArray many;
     for (int n = 0; n < 60000; ++n)
         many += beacon(n % 30000) + "\n";
-    QTest::addRow("repeats among many") << many << 30000;
+    QTest::addRow("repeats among many") << many << many.left(many.size() / 2);
     // Each unpaired surrogate reaches the decoder as itself, not as one replacement for all.
     const QString head = QString::fromLatin1(kGood.left(119));
     QTest::addRow("unpaired surrogates in UTF-16")
         << utf16(head + QChar(0xD800) + "\n" + head + QChar(0xDBFF) + "\n" + head + QChar(0xD800) + "\n",
                  true)
-        << 2;
+        << utf16(head + QChar(0xD800) + "\n" + head + QChar(0xDBFF) + "\n", true);
 }
 
+// Records are numbered without gaps where repeats were left out.
 void TestBatch::dedupe()
 {
     QFETCH(QByteArray, log);
-    QFETCH(int, kept);
-    QCOMPARE(runWith({"--dedupe"}, log).out.count('\n'), kept + 1);
-    QCOMPARE(runWith({}, log).out.count('\n'), log.count('\n') + (log.endsWith('\n') ? 1 : 2));
+    QFETCH(QByteArray, unique);
+    QCOMPARE(runWith({"--dedupe"}, log).out, runWith({}, unique).out);
+    const QList<QByteArray> objects = runWith({"--dedupe", "--format", "jsonl"}, log).out.split('\n');
+    const qsizetype kept = runWith({}, unique).out.count('\n') - 1;
+    QCOMPARE(objects.size(), kept + 1);
+    QVERIFY(objects[kept - 1].startsWith("{\"record\":" + QByteArray::number(kept) + ",\"line\":"));
 }
 
 void TestBatch::progress_data()
@@ -201,6 +227,34 @@ void TestBatch::progress()
     const QByteArray shown = "orvik-tlm: 5 lines, 3 records, 100 %";
     QCOMPARE(run.err,
              terminal ? "\r" + shown + "\r" + QByteArray(shown.size(), ' ') + "\r" + plain.err : plain.err);
+}
+
+void TestBatch::diagnosticsAsTheyCome_data()
+{
+    QTest::addColumn<bool>("terminal");
+    QTest::addRow("terminal") << true;
+    QTest::addRow("no terminal") << false;
+}
+
+// On a terminal each diagnostic shows at once; elsewhere they go out together.
+void TestBatch::diagnosticsAsTheyCome()
+{
+    QFETCH(bool, terminal);
+    const QByteArray log = "orv\n" + kLog + "ORV 2\norv 3\n";
+    const QByteArray all = runWith({"--check"}, log).err;
+    QByteArrayList expected{all};
+    if (terminal) {
+        expected = all.split('\n');
+        expected.removeLast();
+        for (QByteArray& line : expected)
+            line += '\n';
+    }
+    QCOMPARE(expected.size(), terminal ? 3 : 1);
+    WriteLog err;
+    QCOMPARE(runWith({"--check"}, log, terminal, nullptr, nullptr, &err).status, 0);
+    QCOMPARE(err.writes.mid(0, expected.size()), expected);
+    if (!terminal)
+        QCOMPARE(err.writes.size(), 1);
 }
 
 void TestBatch::failures_data()
