@@ -85,8 +85,12 @@ DocumentText documentText(QStringView text, qsizetype column)
 {
     DocumentText out;
     out.text.reserve(text.size() + text.size() / TextBox::kDisplayLineLength + 1);
-    for (const QChar ch : text) {
-        const char16_t c = ch.unicode();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        // CR LF makes one block break, as LF alone does; kept whole, it would put the joins
+        // after it one character too far.
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            continue;
         if (c == u'\r' || c == u'\n') {
             column = 0;
         } else {
@@ -167,8 +171,7 @@ void TextBox::insertLogText(QTextCursor& cursor, const QString& text)
 {
     const int start = cursor.selectionStart();
     const DocumentText prepared = documentText(text, start - document()->findBlock(start).position());
-    if (prepared.text.size() != text.size() ||
-        std::any_of(text.begin(), text.end(), [](QChar c) { return standInFor(c.unicode()) != c.unicode(); }))
+    if (std::any_of(text.begin(), text.end(), [](QChar c) { return standInFor(c.unicode()) != c.unicode(); }))
         m_mayHoldStandIns = true;
 
     cursor.beginEditBlock();
@@ -198,6 +201,53 @@ void TextBox::setText(const QString& text)
     insertLogText(cursor, text);
     document()->setUndoRedoEnabled(true);
 }
+
+int TextBox::lineOfPosition(int documentPosition) const
+{
+    const int last = document()->characterCount() - 1;
+    const QTextBlock target = document()->findBlock(std::clamp(documentPosition, 0, last));
+    JoinTest isJoin;
+    int line = 0;
+    for (QTextBlock block = document()->firstBlock().next();
+         block.isValid() && block.position() <= target.position(); block = block.next()) {
+        if (!isJoin(block))
+            ++line;
+    }
+    return line;
+}
+
+void TextBox::selectLine(int line)
+{
+    if (line < 0)
+        return;
+    JoinTest isJoin;
+    QTextBlock first = document()->firstBlock();
+    for (int at = 0; at < line && first.isValid();) {
+        first = first.next();
+        if (first.isValid() && !isJoin(first))
+            ++at;
+    }
+    if (!first.isValid())
+        return;
+    QTextBlock last = first;
+    while (last.next().isValid() && isJoin(last.next()))
+        last = last.next();
+
+    const int start = first.position();
+    const int end = last.position() + last.length() - 1;
+    QTextCursor cursor(document());
+    // Showing the end first and then the start leaves both in view whenever they fit.
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    cursor.setPosition(end);
+    cursor.setPosition(start, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+bool TextBox::continuesLine(const QTextBlock& block) { return isJoin(block); }
 
 void TextBox::insertFromMimeData(const QMimeData* source)
 {

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+class QTextBlock;
+
 namespace orvik {
 
 // The multi-line log box. It keeps every character the user pasted or typed, exactly:
@@ -32,6 +34,15 @@ public:
     Lines lines() const;
     QString text() const;
     void setText(const QString& text);
+
+    // The line of lines() that holds a position of the document; positions outside count as
+    // the nearest end.
+    int lineOfPosition(int documentPosition) const;
+    // Selects line `line` of lines() whole and scrolls to it; the focus stays where it is. A
+    // line past the last selects nothing.
+    void selectLine(int line);
+    // True when the display block carries on the line of the block before it.
+    static bool continuesLine(const QTextBlock& block);
 
 signals:
     void changed();

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
 
@@ -31,6 +32,8 @@ private slots:
     void lineBreaks();
     void longLines_data();
     void longLines();
+    void lineNavigation_data();
+    void lineNavigation();
 };
 
 void TestTextBox::changedAfterEveryChange_data()
@@ -184,6 +187,9 @@ QString longLine()
     return line;
 }
 
+// A private-use character, as the box's stand-ins are, that no break character put there.
+QString thirdLine() { return QString::fromUtf16(u"thi\uF8F0d"); }
+
 } // namespace
 
 void TestTextBox::longLines_data()
@@ -251,6 +257,62 @@ void TestTextBox::longLines()
     QCOMPARE(box->text(), expected);
     if (!copied.isEmpty())
         QCOMPARE(QApplication::clipboard()->text(), copied);
+}
+
+void TestTextBox::lineNavigation_data()
+{
+    QTest::addColumn<int>("position"); // in the document
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("select");
+    QTest::addColumn<QString>("selected"); // null: nothing selected
+
+    // "first", the long line in three display blocks, a third line, "", "last".
+    const int longStart = 6;
+    const int thirdStart = longStart + 10000 + 2 + 1; // each join counts one, as the break does
+    QTest::addRow("first line") << 2 << 0 << 0 << "first";
+    QTest::addRow("before the start") << -5 << 0 << 0 << "first";
+    QTest::addRow("long line, first block") << longStart << 1 << 1 << longLine();
+    QTest::addRow("long line, last block") << longStart + 9000 << 1 << 1 << longLine();
+    QTest::addRow("after the long line") << thirdStart + 2 << 2 << 2 << thirdLine();
+    QTest::addRow("empty line") << thirdStart + 6 << 3 << 3 << "";
+    QTest::addRow("last line, at the end") << thirdStart + 11 << 4 << 4 << "last";
+    QTest::addRow("past the end") << 1 << 0 << 5 << QString();
+    QTest::addRow("negative line") << 1 << 0 << -1 << QString();
+}
+
+void TestTextBox::lineNavigation()
+{
+    QFETCH(int, position);
+    QFETCH(int, line);
+    QFETCH(int, select);
+    QFETCH(QString, selected);
+
+    QWidget window;
+    auto* box = new TextBox(&window);
+    box->setGeometry(0, 0, 400, 100);
+    auto* other = new QLineEdit(&window);
+    other->setGeometry(0, 110, 400, 20);
+    const QString log = "first\r\n" + longLine() + "\r\n" + thirdLine() + "\r\n\r\nlast";
+    box->setText(log);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    other->setFocus();
+    QCOMPARE(box->text(), log);
+
+    QCOMPARE(box->lineOfPosition(position), line);
+    box->selectLine(select);
+    const QTextCursor cursor = box->textCursor();
+    if (selected.isNull()) {
+        QVERIFY(!cursor.hasSelection());
+        return;
+    }
+    // Joins show as block breaks in the selection; the line has none of its own.
+    QCOMPARE(cursor.selectedText().remove(QChar::ParagraphSeparator), selected);
+    QCOMPARE(cursor.position(), cursor.selectionStart());
+    QVERIFY(box->viewport()->rect().contains(box->cursorRect().center()));
+    QVERIFY(other->hasFocus());
 }
 
 QTEST_MAIN(TestTextBox)
