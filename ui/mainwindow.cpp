@@ -3,12 +3,14 @@
 
 #include "aboutbox.h"
 #include "channelchart.h"
+#include "checklogwindow.h"
 #include "decoder/hexconv.h"
 #include "io/confreader.h"
 #include "io/csvwriter.h"
 #include "io/screenshot.h"
 #include "decoder/diagnose.h"
 #include "layout.h"
+#include "logmarks.h"
 #include "logsummary.h"
 #include "platform/geometry.h"
 #include "platform/numbertext.h"
@@ -232,6 +234,8 @@ void MainWindow::buildControls()
     Text2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text2->setAccessibleName(QStringLiteral("Beacon log"));
     Text2->setTabChangesFocus(true);
+    m_marks = new LogMarks(Text2);
+    m_checkLog = new CheckLogWindow(this);
 
     auto* bar = new QScrollBar(Qt::Horizontal, m_client);
     bar->setObjectName(QStringLiteral("HScroll1"));
@@ -284,6 +288,8 @@ void MainWindow::buildMenu()
     WriteCSVFile = tlm->addAction(QStringLiteral("&Write CSV File"));
     WriteCSVFile->setObjectName(QStringLiteral("WriteCSVFile"));
     WriteCSVFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    MnuCheckLog = tlm->addAction(QStringLiteral("&Check Log\u2026"));
+    MnuCheckLog->setObjectName(QStringLiteral("MnuCheckLog"));
 
     MnuInfo = menuBar()->addAction(QStringLiteral("&Info"));
     MnuInfo->setObjectName(QStringLiteral("MnuInfo"));
@@ -326,6 +332,8 @@ void MainWindow::connectSignals()
     connect(WriteCSVFile, &QAction::triggered, this, &MainWindow::WriteCSVFile_Click);
     connect(MnuExit, &QAction::triggered, this, &MainWindow::MnuExit_Click);
     connect(MnuInfo, &QAction::triggered, this, &MainWindow::MnuInfo_Click);
+    connect(MnuCheckLog, &QAction::triggered, this, &MainWindow::MnuCheckLog_Click);
+    connect(m_checkLog, &CheckLogWindow::lineActivated, this, &MainWindow::showLogLine);
     connect(m_menuKey, &QShortcut::activated, this, [this] { menuBar()->setActiveAction(menuBar()->actions().first()); });
 }
 
@@ -391,6 +399,8 @@ void MainWindow::Text2_Change()
     Label3->setMessage(logSummary(m_report, m_records.count(), kListedInStatus),
                        logSummary(m_report, m_records.count(), kListedInTooltip));
     showDecodeState();
+    if (m_checkLog->isVisible())
+        m_checkLog->setLog(m_log, m_report);
 }
 
 void MainWindow::HScroll1_Change()
@@ -559,6 +569,22 @@ void MainWindow::WriteCSVFile_Click()
 }
 
 void MainWindow::MnuExit_Click() { close(); }
+
+void MainWindow::MnuCheckLog_Click()
+{
+    m_checkLog->setLog(m_log, m_report);
+    m_checkLog->show();
+    m_checkLog->raise();
+    m_checkLog->activateWindow();
+}
+
+// An entry of the Check Log window was activated: its line, selected in the log box.
+void MainWindow::showLogLine(int line)
+{
+    Text2->selectLine(line);
+    activateWindow();
+    Text2->setFocus();
+}
 
 void MainWindow::MnuInfo_Click()
 {

@@ -21,6 +21,8 @@ namespace orvik {
 
 class AboutBox;
 class ChannelChart;
+class CheckLogWindow;
+class LogMarks;
 class OptionButton;
 class PictureCanvas;
 class ScrollBar;
@@ -63,6 +65,8 @@ private:
     void WriteCSVFile_Click();
     void MnuExit_Click();
     void MnuInfo_Click();
+    void MnuCheckLog_Click();
+    void showLogLine(int line);
     void Show_Data(int Rec);
     void Draw_Chart(int Index);
 
@@ -96,6 +100,9 @@ private:
     QAction* MnuExit = nullptr;
     QAction* WriteCSVFile = nullptr;
     QAction* MnuInfo = nullptr;
+    QAction* MnuCheckLog = nullptr;
+    CheckLogWindow* m_checkLog = nullptr; // hidden until asked for
+    LogMarks* m_marks = nullptr;
     QShortcut* m_menuKey = nullptr; // F10 opens the menu bar
 };
 

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -53,6 +54,7 @@ private slots:
     void exportCountsLinesLeftOut();
     void doubtfulValues();
     void noRecordLooksGreyed();
+    void checkLogFollowsEditsAndFindsLines();
 
 private:
     void paste(const QString& text);
@@ -188,6 +190,35 @@ void TestStatusLine::noRecordLooksGreyed()
     paste(beacon(1));
     QVERIFY(value(11)->palette().color(QPalette::Text) != grey);
     QVERIFY(!chart->graphicsEffect());
+}
+
+// TLM File > Check Log lists what was not decoded, follows each edit, and an entry
+// activated with Enter selects its line in the log box.
+void TestStatusLine::checkLogFollowsEditsAndFindsLines()
+{
+    const QString badTag = QString(kReferenceLine).replace(38, 4, QStringLiteral("orw4"));
+    paste(logWith(4, {{3, badTag}}));
+    child<QAction>(QStringLiteral("MnuCheckLog"))->trigger();
+    auto* checkLog = child<QWidget>(QStringLiteral("CheckLog"));
+    QVERIFY(checkLog->isVisible());
+    auto* list = checkLog->findChild<QListWidget*>(QStringLiteral("CheckLogList"));
+    const auto entries = [list] {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out.join(u'|');
+    };
+    QVERIFY2(entries().contains(QStringLiteral("Line 3: \"orv4\" missing at position 39")), qPrintable(entries()));
+
+    paste(logWith(5, {{5, beacon(5) + u' '}}));
+    QVERIFY2(!entries().contains(QStringLiteral("Line 3")), qPrintable(entries()));
+    QVERIFY2(entries().contains(QStringLiteral("Line 5: 121 characters instead of 120")), qPrintable(entries()));
+
+    list->setFocus();
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Return);
+    auto* box = child<QPlainTextEdit>(QStringLiteral("Text2"));
+    QCOMPARE(box->textCursor().selectedText(), beacon(5) + u' ');
 }
 
 QTEST_MAIN(TestStatusLine)
