@@ -55,6 +55,7 @@ private slots:
     void confFiles();
 
 private:
+    bool openWindow();
     void pasteThroughClipboard(const QString& text);
 
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -75,6 +76,13 @@ void TestHostileLogs::cleanup()
 {
     m_window.reset();
     setMessageBoxHandler({});
+}
+
+bool TestHostileLogs::openWindow()
+{
+    m_window = std::make_unique<MainWindow>(m_folder->path());
+    m_window->show();
+    return QTest::qWaitForWindowExposed(m_window.get());
 }
 
 void TestHostileLogs::pasteThroughClipboard(const QString& text)
@@ -131,9 +139,7 @@ void TestHostileLogs::pastes()
 {
     QFETCH(QString, text);
     QFETCH(int, records);
-    m_window = std::make_unique<MainWindow>(m_folder->path());
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(openWindow());
 
     pasteThroughClipboard(text);
     QCOMPARE(m_window->records().count(), records);
@@ -175,9 +181,7 @@ void TestHostileLogs::sameRecordsAsTool()
 {
     QFETCH(QString, text);
     QFETCH(int, records);
-    m_window = std::make_unique<MainWindow>(m_folder->path());
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(openWindow());
     pasteThroughClipboard(text);
     QCOMPARE(m_window->records().count(), records);
     m_window->findChild<QAction*>(QStringLiteral("WriteCSVFile"))->trigger();
@@ -257,9 +261,7 @@ void TestHostileLogs::confFiles()
     else if (kind == u"fifo")
         QCOMPARE(::mkfifo(QFile::encodeName(conf).constData(), 0600), 0);
 
-    m_window = std::make_unique<MainWindow>(m_folder->path());
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(openWindow());
     QVERIFY(!m_boxShown);
     QCOMPARE(m_window->imagePath(), imagePath == u"@" ? m_folder->path() + QDir::separator() : imagePath);
     QCOMPARE(m_window->findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible(), button);
