@@ -236,6 +236,8 @@ void MainWindow::buildControls()
     Text2->setTabChangesFocus(true);
     m_marks = new LogMarks(Text2);
     m_checkLog = new CheckLogWindow(this);
+    // A tool of this window: it neither keeps the program running nor outlives Exit.
+    m_checkLog->setAttribute(Qt::WA_QuitOnClose, false);
 
     auto* bar = new QScrollBar(Qt::Horizontal, m_client);
     bar->setObjectName(QStringLiteral("HScroll1"));
@@ -360,6 +362,12 @@ void MainWindow::Form_Load()
 
     for (int i = 0; i < kChannelCount; ++i)
         Option1[std::size_t(i)]->setText(toQString(kChannels[std::size_t(i)].caption));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    m_checkLog->close();
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::showEvent(QShowEvent* event)

@@ -219,6 +219,10 @@ void TestStatusLine::checkLogFollowsEditsAndFindsLines()
     QTest::keyClick(list, Qt::Key_Return);
     auto* box = child<QPlainTextEdit>(QStringLiteral("Text2"));
     QCOMPARE(box->textCursor().selectedText(), beacon(5) + u' ');
+
+    // It closes with the window.
+    child<QAction>(QStringLiteral("MnuExit"))->trigger();
+    QVERIFY(!checkLog->isVisible());
 }
 
 QTEST_MAIN(TestStatusLine)
