@@ -1,10 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "scrollbar.h"
 
+#include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 
 namespace orvik {
+
+FocusMarkedScrollBar::FocusMarkedScrollBar(QWidget* parent)
+    : QScrollBar(Qt::Horizontal, parent)
+{}
+
+void FocusMarkedScrollBar::paintEvent(QPaintEvent* event)
+{
+    QScrollBar::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+}
 
 ScrollBar::ScrollBar(QScrollBar* widget, qint16 min, qint16 max, qint16 value)
     : QObject(widget)

@@ -7,6 +7,17 @@
 
 namespace orvik {
 
+// A horizontal scroll bar that shows when it has the keyboard focus, in every style: some
+// styles draw no focus mark on scroll bars at all.
+class FocusMarkedScrollBar : public QScrollBar {
+    Q_OBJECT
+public:
+    explicit FocusMarkedScrollBar(QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
 // A scroll bar with 16-bit signed position and range ends, where the minimum may lie
 // above the maximum. A plain QScrollBar lowers its minimum when the maximum is set below
 // it; this one keeps both ends and moves the position only when it falls outside the range:

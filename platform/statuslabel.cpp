@@ -22,12 +22,16 @@ void StatusLabel::setMessage(const QString& message, const QString& details)
     QAccessible::updateAccessibility(&nameChanged);
 }
 
+QString StatusLabel::shownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+}
+
 void StatusLabel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const QRect area = contentsRect();
-    const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width());
-    style()->drawItemText(&painter, area, int(alignment()), palette(), isEnabled(), shown, foregroundRole());
+    style()->drawItemText(&painter, contentsRect(), int(alignment()), palette(), isEnabled(), shownText(),
+                          foregroundRole());
 }
 
 } // namespace orvik

@@ -239,7 +239,7 @@ void MainWindow::buildControls()
     // A tool of this window: it neither keeps the program running nor outlives Exit.
     m_checkLog->setAttribute(Qt::WA_QuitOnClose, false);
 
-    auto* bar = new QScrollBar(Qt::Horizontal, m_client);
+    auto* bar = new FocusMarkedScrollBar(m_client);
     bar->setObjectName(QStringLiteral("HScroll1"));
     bar->setGeometry(pixels(layout::kHScroll1));
     bar->setSingleStep(1);

@@ -48,6 +48,7 @@ private slots:
     void keys_data();
     void keys();
     void positionTextsReadWhole();
+    void recordBarShowsFocus();
 
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -132,6 +133,18 @@ void TestKeyboard::positionTextsReadWhole()
     QCOMPARE(label2->text(), QStringLiteral("#100 / 100"));
     for (const QString& text : {label2->text(), QStringLiteral("100/100"), QStringLiteral("#7 / 5")})
         QVERIFY2(label2->fontMetrics().horizontalAdvance(text) <= label2->contentsRect().width(), qPrintable(text));
+}
+
+// The record bar draws a mark in the highlight colour while it has the focus.
+void TestKeyboard::recordBarShowsFocus()
+{
+    auto* bar = m_window->findChild<QScrollBar*>(QStringLiteral("HScroll1"));
+    const QColor mark = bar->palette().color(QPalette::Highlight);
+    m_window->findChild<QPlainTextEdit*>(QStringLiteral("Text2"))->setFocus();
+    QVERIFY(bar->grab().toImage().pixelColor(1, bar->height() / 2) != mark);
+    bar->setFocus();
+    QVERIFY(bar->hasFocus());
+    QCOMPARE(bar->grab().toImage().pixelColor(1, bar->height() / 2), mark);
 }
 
 QTEST_MAIN(TestKeyboard)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the window tells of each decode: the status line's account of the log, the export's
 // count of what it left out, doubtful values in the panels, and the look of no record.
+#include "platform/statuslabel.h"
 #include "ui/channelchart.h"
 #include "ui/mainwindow.h"
 
@@ -52,6 +53,7 @@ private slots:
     void summary_data();
     void summary();
     void exportCountsLinesLeftOut();
+    void longMessageKeepsItsEnd();
     void doubtfulValues();
     void noRecordLooksGreyed();
     void checkLogFollowsEditsAndFindsLines();
@@ -145,6 +147,26 @@ void TestStatusLine::exportCountsLinesLeftOut()
     QVERIFY(status);
     QCOMPARE(status->text(QAccessible::Name), expected);
     QCOMPARE(status->text(QAccessible::Description), expected);
+}
+
+// A failure in a deep folder: the status line shows the start and the reason, elided in the
+// middle, and keeps the whole message for its tooltip.
+void TestStatusLine::longMessageKeepsItsEnd()
+{
+    const QString deep = m_folder->filePath(QString(12, u'x') + QStringLiteral("/gone/") + QString(120, u'y'));
+    m_window = std::make_unique<MainWindow>(deep);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    paste(beacon(1));
+    m_window->findChild<QAction*>(QStringLiteral("WriteCSVFile"))->trigger();
+    auto* status = m_window->findChild<StatusLabel*>(QStringLiteral("Label3"));
+    QVERIFY(status->text().endsWith(QStringLiteral("could not be written: No such file or directory")));
+    QCOMPARE(status->toolTip(), status->text());
+    const QString shown = status->shownText();
+    QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));
+    QVERIFY2(shown.endsWith(QStringLiteral("No such file or directory")), qPrintable(shown));
+    QVERIFY(shown.startsWith(status->text().left(8)));
+    QVERIFY(status->fontMetrics().horizontalAdvance(shown) <= status->contentsRect().width());
 }
 
 void TestStatusLine::doubtfulValues()
