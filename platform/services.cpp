@@ -20,12 +20,6 @@ namespace orvik {
 
 namespace {
 
-MessageBoxHandler& messageBoxHandler()
-{
-    static MessageBoxHandler handler;
-    return handler;
-}
-
 // Opens path for reading only when it is a regular file; a link is followed.
 bool openRegularFile(const QString& path, QFile& file)
 {
@@ -136,17 +130,5 @@ bool startProgram(const QString& program, const QStringList& arguments)
 {
     return QProcess::startDetached(program, arguments);
 }
-
-void showMessageBox(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon)
-{
-    if (messageBoxHandler()) {
-        messageBoxHandler()(parent, text, title, icon);
-        return;
-    }
-    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
-    box.exec();
-}
-
-void setMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler() = std::move(handler); }
 
 } // namespace orvik

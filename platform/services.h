@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QDate>
-#include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -39,12 +38,5 @@ QString saveFileAtomically(const QString& path, const std::function<bool(QIODevi
 // Starts a program directly, without a shell and without waiting: every argument reaches
 // it whole, blanks and all. False when it cannot be started.
 bool startProgram(const QString& program, const QStringList& arguments);
-
-// A modal message box with one OK button. Tests replace what it does with
-// setMessageBoxHandler(); an empty handler restores the real box.
-using MessageBoxHandler =
-    std::function<void(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon)>;
-void showMessageBox(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon);
-void setMessageBoxHandler(MessageBoxHandler handler);
 
 } // namespace orvik

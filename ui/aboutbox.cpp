@@ -2,7 +2,7 @@
 #include "aboutbox.h"
 
 #include "layout.h"
-#include "platform/geometry.h"
+#include "widgets/geometry.h"
 
 #include <QFrame>
 #include <QKeyEvent>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "decoder/recordtable.h"
-#include "platform/textbox.h"
+#include "widgets/textbox.h"
 
 #include <QWidget>
 

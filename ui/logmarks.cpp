@@ -3,7 +3,7 @@
 
 #include "decoder/diagnose.h"
 #include "decoder/recordtable.h"
-#include "platform/textbox.h"
+#include "widgets/textbox.h"
 
 #include <QHelpEvent>
 #include <QStringList>

@@ -12,14 +12,15 @@
 #include "layout.h"
 #include "logmarks.h"
 #include "logsummary.h"
-#include "platform/geometry.h"
+#include "widgets/geometry.h"
 #include "platform/numbertext.h"
-#include "platform/optionbutton.h"
-#include "platform/picturecanvas.h"
-#include "platform/scrollbar.h"
+#include "widgets/optionbutton.h"
+#include "widgets/picturecanvas.h"
+#include "widgets/scrollbar.h"
 #include "platform/services.h"
-#include "platform/statuslabel.h"
-#include "platform/textbox.h"
+#include "widgets/messagebox.h"
+#include "widgets/statuslabel.h"
+#include "widgets/textbox.h"
 
 #include <QApplication>
 #include <QDir>

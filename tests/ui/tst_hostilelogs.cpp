@@ -3,6 +3,7 @@
 // the window takes each one through its real paste path and goes on working.
 #include "io/batch.h"
 #include "platform/services.h"
+#include "widgets/messagebox.h"
 #include "ui/mainwindow.h"
 
 #include <QAction>

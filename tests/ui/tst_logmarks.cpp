@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Marks in the log box: lines that look like beacon lines but are none, and doubtful fields
 // of records, carry a wave underline that follows every edit; hovering over one tells why.
-#include "platform/textbox.h"
+#include "widgets/textbox.h"
 #include "ui/logmarks.h"
 
 #include <QApplication>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/services.h"
+#include "widgets/messagebox.h"
 #include "ui/channelchart.h"
 #include "ui/mainwindow.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the window tells of each decode: the status line's account of the log, the export's
 // count of what it left out, doubtful values in the panels, and the look of no record.
-#include "platform/statuslabel.h"
+#include "widgets/statuslabel.h"
 #include "ui/channelchart.h"
 #include "ui/mainwindow.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The screenshot canvas: what copyFrom captures, and saving it as a BMP file that replaces
 // an older one only once the new picture is complete.
-#include "platform/picturecanvas.h"
+#include "widgets/picturecanvas.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Twips to pixels at 96 dots per inch, and the layout's fonts resolved to installed
 // Liberation families at a fixed pixel size.
-#include "platform/geometry.h"
+#include "widgets/geometry.h"
 
 #include <QFontInfo>
 #include <QTest>

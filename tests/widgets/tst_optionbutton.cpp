@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Option buttons: exclusive per container, clickedIndex(index) once for every new selection
 // by code or by the user, nothing for a repeat selection or for clearing.
-#include "platform/optionbutton.h"
+#include "widgets/optionbutton.h"
 
 #include <QTest>
 #include <QWidget>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "picturecanvas.h"
 
-#include "services.h"
+#include "platform/services.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The log box: changed() after every change, every kind of line break, however it came in,
 // reported as CR LF, every other character kept as it was, and long lines held whole.
-#include "platform/textbox.h"
+#include "widgets/textbox.h"
 
 #include <QApplication>
 #include <QClipboard>

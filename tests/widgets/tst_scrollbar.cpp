@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The record scroll bar: 16-bit ends that may be reversed, a position that stays inside
 // them, and changed() after code and user moves but not while the thumb is dragged.
-#include "platform/scrollbar.h"
+#include "widgets/scrollbar.h"
 
 #include <QApplication>
 #include <QMouseEvent>
