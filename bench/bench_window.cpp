@@ -151,7 +151,8 @@ int main(int argc, char* argv[])
 
     HandlerClock clock(box);
 
-    std::printf("one keystroke at the end of the log (ms)     handler  until idle  worst   floor  ratio  target\n");
+    std::printf(
+        "one keystroke at the end of the log (ms)     handler  until idle  worst   floor  ratio  target\n");
     // A bare text box lays out a 10 MB line for minutes, so that row has no floor.
     const auto row = [&](const char* what, const QString& log, int rounds, int target, bool withFloor) {
         const double floor = withFloor ? floorKeystroke(log, rounds) : 0;

@@ -182,14 +182,16 @@ std::vector<LineProblem> lineProblems(const LineShape& shape)
 {
     std::vector<LineProblem> problems;
     if (shape.length != std::uint64_t(kBeaconLength))
-        problems.push_back({0, std::size_t(shape.length), -1, -1, lengthReason(shape.length, shape.trailingBlanks)});
+        problems.push_back(
+            {0, std::size_t(shape.length), -1, -1, lengthReason(shape.length, shape.trailingBlanks)});
 
     std::array<bool, kFrameTags.size() + 1> framePlaced{};
     for (std::size_t f = 0; f < kFrameTags.size(); ++f) {
         const FrameTag& frame = kFrameTags[f];
         framePlaced[f + 1] = matchesAt(shape.head, std::size_t(frame.pos - 1), frame.tag);
         if (!framePlaced[f + 1])
-            problems.push_back({std::size_t(frame.pos - 1), frame.tag.size(), -1, -1, tagReason(shape.head, frame)});
+            problems.push_back(
+                {std::size_t(frame.pos - 1), frame.tag.size(), -1, -1, tagReason(shape.head, frame)});
     }
 
     // A frame out of place shifts its fields; the tag's reason says it already.
@@ -203,9 +205,9 @@ std::vector<LineProblem> lineProblems(const LineShape& shape)
             const std::u16string_view field = shape.head.substr(at, std::size_t(ch.len));
             if (!std::all_of(field.begin(), field.end(), isHexDigit)) {
                 problems.push_back({at, field.size(), c, last,
-                                    "positions " + std::to_string(ch.pos) + "-" + std::to_string(ch.pos + ch.len - 1) +
-                                        " (" + channelNames(c, last) + ") hold " + quoted(field) +
-                                        ", not hexadecimal digits"});
+                                    "positions " + std::to_string(ch.pos) + "-" +
+                                        std::to_string(ch.pos + ch.len - 1) + " (" + channelNames(c, last) +
+                                        ") hold " + quoted(field) + ", not hexadecimal digits"});
             }
         }
         c = last + 1;

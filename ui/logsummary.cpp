@@ -53,7 +53,8 @@ QString logSummary(const LogReport& report, int records, int listed)
     if (records == 0) {
         parts << QStringLiteral("No beacon line in the log");
     } else if (report.leftOut > 0) {
-        parts << QStringLiteral("%1 records shown; %2 left out (at most 100 are kept); orvik-tlm decodes them all")
+        parts << QStringLiteral(
+                     "%1 records shown; %2 left out (at most 100 are kept); orvik-tlm decodes them all")
                      .arg(records)
                      .arg(counted(report.leftOut, "more beacon line", "more beacon lines"));
     } else {

@@ -4,21 +4,21 @@
 #include "aboutbox.h"
 #include "channelchart.h"
 #include "checklogwindow.h"
+#include "decoder/diagnose.h"
 #include "decoder/hexconv.h"
 #include "io/confreader.h"
 #include "io/csvwriter.h"
 #include "io/screenshot.h"
-#include "decoder/diagnose.h"
 #include "layout.h"
 #include "logmarks.h"
 #include "logsummary.h"
-#include "widgets/geometry.h"
 #include "platform/numbertext.h"
+#include "platform/services.h"
+#include "widgets/geometry.h"
+#include "widgets/messagebox.h"
 #include "widgets/optionbutton.h"
 #include "widgets/picturecanvas.h"
 #include "widgets/scrollbar.h"
-#include "platform/services.h"
-#include "widgets/messagebox.h"
 #include "widgets/statuslabel.h"
 #include "widgets/textbox.h"
 
@@ -274,7 +274,6 @@ void MainWindow::buildControls()
     Label2->setGeometry(pixels(layout::kLabel2));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setBackground(Label2, kBackground);
-
 }
 
 void MainWindow::buildMenu()
@@ -337,7 +336,8 @@ void MainWindow::connectSignals()
     connect(MnuInfo, &QAction::triggered, this, &MainWindow::MnuInfo_Click);
     connect(MnuCheckLog, &QAction::triggered, this, &MainWindow::MnuCheckLog_Click);
     connect(m_checkLog, &CheckLogWindow::lineActivated, this, &MainWindow::showLogLine);
-    connect(m_menuKey, &QShortcut::activated, this, [this] { menuBar()->setActiveAction(menuBar()->actions().first()); });
+    connect(m_menuKey, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(menuBar()->actions().first()); });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -572,7 +572,8 @@ void MainWindow::WriteCSVFile_Click()
         captions.append(option->text());
     const QString error = saveCsvFile(path, captions, m_records, localDecimalPoint().toStdString());
     if (error.isEmpty())
-        Label3->setMessage(path + QStringLiteral(" has been written") + exportNote(m_report, m_records.count()));
+        Label3->setMessage(path + QStringLiteral(" has been written") +
+                           exportNote(m_report, m_records.count()));
     else
         Label3->setMessage(path + QStringLiteral(" could not be written: ") + error);
 }

@@ -73,8 +73,8 @@ private:
 
     QString m_programFolder;
     RecordTable m_records;
-    TextBox::Lines m_log;  // the lines of the last decode
-    LogReport m_report;    // and what it did with them
+    TextBox::Lines m_log; // the lines of the last decode
+    LogReport m_report;   // and what it did with them
     QString ImagePath;
     QString ConfFile;
     QString m_captureName; // fixed by the first capture of the run

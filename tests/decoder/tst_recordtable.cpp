@@ -346,10 +346,12 @@ void TestRecordTable::report_data()
     many.insert(5, QString());
     QTest::addRow("130 beacon lines") << many << 130 << Lines{} << Lines{} << 30 << 101;
     QTest::addRow("blank lines are no lines")
-        << QStringList{beacon(1), QString(), QStringLiteral(" \t "), beacon(2)} << 2 << Lines{} << Lines{} << 0 << 0;
+        << QStringList{beacon(1), QString(), QStringLiteral(" \t "), beacon(2)} << 2 << Lines{} << Lines{}
+        << 0 << 0;
     QTest::addRow("a field of zz") << QStringList{beacon(1), withText(beacon(2), 36, "zz")} << 2 << Lines{}
                                    << Lines{1} << 0 << 0;
-    QTest::addRow("no beacon line") << QStringList{QStringLiteral("hello")} << 1 << Lines{0} << Lines{} << 0 << 0;
+    QTest::addRow("no beacon line") << QStringList{QStringLiteral("hello")} << 1 << Lines{0} << Lines{} << 0
+                                    << 0;
     QTest::addRow("empty log") << QStringList{} << 0 << Lines{} << Lines{} << 0 << 0;
 }
 

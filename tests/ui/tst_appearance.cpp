@@ -7,9 +7,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-#include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -24,7 +24,9 @@ namespace {
 
 double luminance(const QColor& c)
 {
-    const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    const auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
     return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
 }
 
@@ -116,8 +118,9 @@ void TestAppearance::contrast()
                  QColor(240, 240, 240));
         QCOMPARE(window->findChild<QLineEdit*>(QStringLiteral("Text1_12"))->palette().color(QPalette::Text),
                  QColor(Qt::black));
-        QCOMPARE(window->findChild<QGroupBox*>(QStringLiteral("Frame2"))->palette().color(QPalette::WindowText),
-                 QColor(128, 128, 128));
+        QCOMPARE(
+            window->findChild<QGroupBox*>(QStringLiteral("Frame2"))->palette().color(QPalette::WindowText),
+            QColor(128, 128, 128));
     }
 }
 

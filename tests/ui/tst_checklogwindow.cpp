@@ -2,8 +2,8 @@
 // The Check Log window: one entry for each line not decoded and each record with doubtful
 // fields, in the words of the line's diagnosis, and activating an entry hands on its line.
 #include "decoder/recordtable.h"
-#include "widgets/textbox.h"
 #include "ui/checklogwindow.h"
+#include "widgets/textbox.h"
 
 #include <QListWidget>
 #include <QSignalSpy>

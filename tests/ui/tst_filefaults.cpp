@@ -4,8 +4,8 @@
 // full folders are small tmpfs mounts, so those rows need root and are skipped without it.
 // Then where IMAGE_PATH puts a capture, and what the converter is given.
 #include "platform/services.h"
-#include "widgets/messagebox.h"
 #include "ui/mainwindow.h"
+#include "widgets/messagebox.h"
 
 #include <QAction>
 #include <QDate>

@@ -3,8 +3,8 @@
 // the window takes each one through its real paste path and goes on working.
 #include "io/batch.h"
 #include "platform/services.h"
-#include "widgets/messagebox.h"
 #include "ui/mainwindow.h"
+#include "widgets/messagebox.h"
 
 #include <QAction>
 #include <QApplication>

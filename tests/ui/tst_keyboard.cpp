@@ -132,7 +132,8 @@ void TestKeyboard::positionTextsReadWhole()
     box->setPlainText(beaconLog(100) + QStringLiteral("\r\n"));
     QCOMPARE(label2->text(), QStringLiteral("#100 / 100"));
     for (const QString& text : {label2->text(), QStringLiteral("100/100"), QStringLiteral("#7 / 5")})
-        QVERIFY2(label2->fontMetrics().horizontalAdvance(text) <= label2->contentsRect().width(), qPrintable(text));
+        QVERIFY2(label2->fontMetrics().horizontalAdvance(text) <= label2->contentsRect().width(),
+                 qPrintable(text));
 }
 
 // The record bar draws a mark in the highlight colour while it has the focus.

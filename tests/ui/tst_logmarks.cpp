@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Marks in the log box: lines that look like beacon lines but are none, and doubtful fields
 // of records, carry a wave underline that follows every edit; hovering over one tells why.
-#include "widgets/textbox.h"
 #include "ui/logmarks.h"
+#include "widgets/textbox.h"
 
 #include <QApplication>
 #include <QTest>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/services.h"
-#include "widgets/messagebox.h"
 #include "ui/channelchart.h"
 #include "ui/mainwindow.h"
+#include "widgets/messagebox.h"
 
 #include <QAbstractAxis>
 #include <QAction>
@@ -270,8 +270,7 @@ void TestMainWindow::offWindowUnitLabels()
         QCOMPARE(label->geometry().top(), 272 + (i - 1) * 17);
     }
     QCOMPARE(child<QLabel>(QStringLiteral("Label1_10"))->text(), QStringLiteral("dB\u00B5"));
-    QVERIFY(area.contains(
-        child<QLabel>(QStringLiteral("Label1_10"))->mapTo(client(), QPoint(0, 0))));
+    QVERIFY(area.contains(child<QLabel>(QStringLiteral("Label1_10"))->mapTo(client(), QPoint(0, 0))));
 }
 
 void TestMainWindow::accessibleNames_data()

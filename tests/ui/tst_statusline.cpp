@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the window tells of each decode: the status line's account of the log, the export's
 // count of what it left out, doubtful values in the panels, and the look of no record.
-#include "widgets/statuslabel.h"
 #include "ui/channelchart.h"
 #include "ui/mainwindow.h"
+#include "widgets/statuslabel.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -99,24 +99,40 @@ void TestStatusLine::summary_data()
 
     const QString badTag = QString(kReferenceLine).replace(38, 4, QStringLiteral("orw4"));
     QTest::addRow("37 lines, 4 not decoded")
-        << logWith(37, {{17, beacon(17) + u' '}, {21, beacon(21).left(100)}, {34, badTag}, {37, "73 de DL1ABC"}})
-        << "33 records from 37 lines; 4 lines not decoded: 17, 21, 34, 37" << "17, 21, 34, 37";
-    QTest::addRow("130 beacon lines")
-        << logWith(130) << "100 records shown; 30 more beacon lines left out (at most 100 are kept); orvik-tlm decodes them all"
-        << "orvik-tlm decodes them all";
+        << logWith(
+               37,
+               {
+                   {17, beacon(17) + u' '   },
+                   {21, beacon(21).left(100)},
+                   {34, badTag              },
+                   {37, "73 de DL1ABC"      }
+    })
+        << "33 records from 37 lines; 4 lines not decoded: 17, 21, 34, 37"
+        << "17, 21, 34, 37";
+    QTest::addRow("130 beacon lines") << logWith(130)
+                                      << "100 records shown; 30 more beacon lines left out (at most 100 are "
+                                         "kept); orvik-tlm decodes them all"
+                                      << "orvik-tlm decodes them all";
     QTest::addRow("one miscopied tag") << badTag << "No beacon line in the log; 1 line not decoded: 1"
                                        << "not decoded: 1";
-    QTest::addRow("empty log") << QString() << "No beacon line in the log" << "No beacon line in the log";
-    QTest::addRow("one record") << beacon(5) << "1 record from 1 line" << "1 record from 1 line";
+    QTest::addRow("empty log") << QString() << "No beacon line in the log"
+                               << "No beacon line in the log";
+    QTest::addRow("one record") << beacon(5) << "1 record from 1 line"
+                                << "1 record from 1 line";
     QList<QPair<int, QString>> junk;
     for (int line = 2; line <= 20; line += 2)
         junk.append({line, QStringLiteral("qrm")});
     QTest::addRow("many lines not decoded")
-        << logWith(20, junk) << "10 records from 20 lines; 10 lines not decoded: 2, 4, 6, 8, 10, 12, … (4 more)"
+        << logWith(20, junk)
+        << "10 records from 20 lines; 10 lines not decoded: 2, 4, 6, 8, 10, 12, … (4 more)"
         << "2, 4, 6, 8, 10, 12, 14, 16, 18, 20";
-    QTest::addRow("a field of zz")
-        << logWith(3, {{2, QString(beacon(2)).replace(35, 2, QStringLiteral("zz"))}})
-        << "3 records from 3 lines; doubtful values in record 2" << "doubtful values in record 2";
+    QTest::addRow("a field of zz") << logWith(
+                                          3,
+                                          {
+                                              {2, QString(beacon(2)).replace(35, 2, QStringLiteral("zz"))}
+    })
+                                   << "3 records from 3 lines; doubtful values in record 2"
+                                   << "doubtful values in record 2";
 }
 
 void TestStatusLine::summary()
@@ -137,7 +153,8 @@ void TestStatusLine::exportCountsLinesLeftOut()
     m_window->findChild<QAction*>(QStringLiteral("WriteCSVFile"))->trigger();
 
     const QString path = m_folder->path() + QDir::separator() + QStringLiteral("orvik_telemetry.csv");
-    const QString expected = path + QStringLiteral(" has been written: 100 records; 30 beacon lines left out");
+    const QString expected =
+        path + QStringLiteral(" has been written: 100 records; 30 beacon lines left out");
     QCOMPARE(label3()->text(), expected);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -153,7 +170,8 @@ void TestStatusLine::exportCountsLinesLeftOut()
 // middle, and keeps the whole message for its tooltip.
 void TestStatusLine::longMessageKeepsItsEnd()
 {
-    const QString deep = m_folder->filePath(QString(12, u'x') + QStringLiteral("/gone/") + QString(120, u'y'));
+    const QString deep =
+        m_folder->filePath(QString(12, u'x') + QStringLiteral("/gone/") + QString(120, u'y'));
     m_window = std::make_unique<MainWindow>(deep);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -173,7 +191,9 @@ void TestStatusLine::doubtfulValues()
 {
     QString zz = beacon(2);
     zz.replace(35, 2, QStringLiteral("zz"));
-    paste(logWith(3, {{2, zz}}));
+    paste(logWith(3, {
+                         {2, zz}
+    }));
     const QColor normal = value(13)->palette().color(QPalette::Text);
     QCOMPARE(value(13)->toolTip(), QString());
 
@@ -219,7 +239,9 @@ void TestStatusLine::noRecordLooksGreyed()
 void TestStatusLine::checkLogFollowsEditsAndFindsLines()
 {
     const QString badTag = QString(kReferenceLine).replace(38, 4, QStringLiteral("orw4"));
-    paste(logWith(4, {{3, badTag}}));
+    paste(logWith(4, {
+                         {3, badTag}
+    }));
     child<QAction>(QStringLiteral("MnuCheckLog"))->trigger();
     auto* checkLog = child<QWidget>(QStringLiteral("CheckLog"));
     QVERIFY(checkLog->isVisible());
@@ -230,11 +252,15 @@ void TestStatusLine::checkLogFollowsEditsAndFindsLines()
             out << list->item(i)->text();
         return out.join(u'|');
     };
-    QVERIFY2(entries().contains(QStringLiteral("Line 3: \"orv4\" missing at position 39")), qPrintable(entries()));
+    QVERIFY2(entries().contains(QStringLiteral("Line 3: \"orv4\" missing at position 39")),
+             qPrintable(entries()));
 
-    paste(logWith(5, {{5, beacon(5) + u' '}}));
+    paste(logWith(5, {
+                         {5, beacon(5) + u' '}
+    }));
     QVERIFY2(!entries().contains(QStringLiteral("Line 3")), qPrintable(entries()));
-    QVERIFY2(entries().contains(QStringLiteral("Line 5: 121 characters instead of 120")), qPrintable(entries()));
+    QVERIFY2(entries().contains(QStringLiteral("Line 5: 121 characters instead of 120")),
+             qPrintable(entries()));
 
     list->setFocus();
     list->setCurrentRow(0);

@@ -124,17 +124,18 @@ void TestTextBox::lineBreaks_data()
             const char* name;
             QString text;
         } kept[] = {
-            {"no-break space",      "a\u00a0c"                    },
-            {"line separator",      "a\u2028b"                    },
-            {"paragraph separator", "a\u2029b"                    },
+            {"no-break space",      "a\u00a0c"                            },
+            {"line separator",      "a\u2028b"                            },
+            {"paragraph separator", "a\u2029b"                            },
             {"frame characters",    QString::fromUtf16(u"a\uFDD0b\uFDD1c")},
-            {"mid-line BOM",        "a\uFEFFb"                    },
-            {"NUL",                 QString::fromLatin1("a\0b", 3)},
-            {"unpaired surrogate",  QString("a") + lone + "b"    },
-            {"private use",         "a\uF8F0b"                    },
+            {"mid-line BOM",        "a\uFEFFb"                            },
+            {"NUL",                 QString::fromLatin1("a\0b",             3)},
+            {"unpaired surrogate",                     QString("a") + lone + "b"                                       },
+            {"private use",                     "a\uF8F0b"       },
         };
         for (const auto& k : kept)
-            QTest::addRow("%s, %s", r.name, k.name) << r.route << k.text + "\r\n" + k.text << k.text + "\r\n" + k.text << 2;
+            QTest::addRow("%s, %s", r.name, k.name)
+                << r.route << k.text + "\r\n" + k.text << k.text + "\r\n" + k.text << 2;
     }
 }
 
