@@ -8,6 +8,7 @@
 #include "decoder/hexconv.h"
 #include "io/confreader.h"
 #include "io/csvwriter.h"
+#include "io/filelocations.h"
 #include "io/screenshot.h"
 #include "layout.h"
 #include "logmarks.h"
@@ -349,8 +350,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::Form_Load()
 {
-    ImagePath = m_programFolder + QDir::separator();
-    ConfFile = joinPath(m_programFolder, QStringLiteral("conf.ini"));
+    const FileLocations where = fileLocations(m_programFolder);
+    ImagePath = where.imageFolder + QDir::separator();
+    ConfFile = where.confFile;
+    m_exportFolder = where.exportFolder;
 
     // A missing or unreadable file leaves the defaults, without a word.
     const StartupSettings settings = readConfFile(ConfFile);
@@ -566,7 +569,10 @@ void MainWindow::Command1_Click()
 
 void MainWindow::WriteCSVFile_Click()
 {
-    const QString path = joinPath(m_programFolder, QStringLiteral("orvik_telemetry.csv"));
+    // A user's documents folder may not exist yet; a missing program folder is reported.
+    if (m_exportFolder != m_programFolder)
+        QDir().mkpath(m_exportFolder);
+    const QString path = joinPath(m_exportFolder, QStringLiteral("orvik_telemetry.csv"));
     QStringList captions;
     for (const OptionButton* option : Option1)
         captions.append(option->text());

@@ -77,6 +77,7 @@ private:
     LogReport m_report;   // and what it did with them
     QString ImagePath;
     QString ConfFile;
+    QString m_exportFolder; // the program folder, or the user's documents when it is not writable
     QString m_captureName; // fixed by the first capture of the run
     QPointer<AboutBox> m_aboutBox;
 

@@ -90,6 +90,7 @@ private slots:
     void faults();
     void imagePaths_data();
     void imagePaths();
+    void installedCopy();
 };
 
 void TestFileFaults::faults_data()
@@ -97,9 +98,13 @@ void TestFileFaults::faults_data()
     QTest::addColumn<QString>("target"); // "export" or "screenshot"
     QTest::addColumn<QString>("fault");  // "missing", "read-only" or "full"
     for (const char* target : {"export", "screenshot"}) {
-        for (const char* fault : {"missing", "read-only", "full"})
+        for (const char* fault : {"missing", "read-only", "full"}) {
+            // A read-only program folder is an installed copy: see installedCopy().
+            if (qstrcmp(target, "export") == 0 && qstrcmp(fault, "read-only") == 0)
+                continue;
             QTest::addRow("%s folder %s", target, fault)
                 << QString::fromLatin1(target) << QString::fromLatin1(fault);
+        }
     }
 }
 
@@ -175,6 +180,46 @@ void TestFileFaults::faults()
 
     log->setPlainText(beaconLog(4));
     QCOMPARE(window.records().count(), 4);
+}
+
+// A program folder that is not writable: conf.ini comes from the user's configuration
+// folder, the CSV goes to the documents folder and screenshots to the pictures folder.
+void TestFileFaults::installedCopy()
+{
+    ScratchMount program(QStringLiteral("16k"));
+    if (!program.mounted())
+        QSKIP("mounting a scratch tmpfs needs root");
+    const QString oldCsv = program.path() + QStringLiteral("/orvik_telemetry.csv");
+    QVERIFY(writeFile(oldCsv, "an earlier file\r\n"));
+    QVERIFY(program.makeReadOnly());
+
+    QTemporaryDir home;
+    const QByteArray savedHome = qgetenv("HOME");
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    auto restore = qScopeGuard([&] {
+        qputenv("HOME", savedHome);
+        if (savedConfig.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", savedConfig);
+    });
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+    QVERIFY(QDir().mkpath(home.filePath(QStringLiteral(".config/orvik"))));
+    QVERIFY(writeFile(home.filePath(QStringLiteral(".config/orvik/conf.ini")), "SCREENSHOT=NO\r\n"));
+
+    MainWindow window(program.path());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(!window.findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible());
+    QCOMPARE(window.imagePath(), home.filePath(QStringLiteral("Pictures")) + QDir::separator());
+    window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"))->setPlainText(beaconLog(2));
+    window.findChild<QAction*>(QStringLiteral("WriteCSVFile"))->trigger();
+    const QString csv = home.filePath(QStringLiteral("Documents/orvik_telemetry.csv"));
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Label3"))->text(),
+             QDir::toNativeSeparators(csv) + QStringLiteral(" has been written"));
+    QCOMPARE(readFile(csv).count("\r\n"), 3);
+    QCOMPARE(readFile(oldCsv), QByteArray("an earlier file\r\n"));
 }
 
 void TestFileFaults::imagePaths_data()

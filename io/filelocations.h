@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+namespace orvik {
+
+// Where the window reads and writes its files. A portable copy keeps them all in its
+// program folder. An installed copy, whose program folder is not writable, reads conf.ini
+// from the user's configuration folder when there is none beside the program, writes the
+// CSV to the user's documents folder and the screenshots, by default, to the pictures folder.
+struct FileLocations {
+    QString confFile;
+    QString exportFolder;
+    QString imageFolder;
+};
+
+FileLocations fileLocations(const QString& programFolder);
+
+} // namespace orvik
