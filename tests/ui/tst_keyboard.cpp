@@ -49,6 +49,7 @@ private slots:
     void keys();
     void positionTextsReadWhole();
     void recordBarShowsFocus();
+    void loneAltReachesTheMenuBar();
 
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -146,6 +147,15 @@ void TestKeyboard::recordBarShowsFocus()
     bar->setFocus();
     QVERIFY(bar->hasFocus());
     QCOMPARE(bar->grab().toImage().pixelColor(1, bar->height() / 2), mark);
+}
+
+void TestKeyboard::loneAltReachesTheMenuBar()
+{
+    m_window->findChild<QPlainTextEdit*>(QStringLiteral("Text2"))->setFocus();
+    QTest::keyPress(m_window.get(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(m_window.get(), Qt::Key_Alt);
+    QVERIFY(m_window->menuBar()->hasFocus());
+    QCOMPARE(m_window->menuBar()->activeAction()->text(), QStringLiteral("&File"));
 }
 
 QTEST_MAIN(TestKeyboard)
