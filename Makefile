@@ -3,10 +3,11 @@
 BUILD_DIR ?= build
 SAN_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
+PACKAGE_DIR ?= build-package
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench test-sanitize fuzz clean format
+.PHONY: all deps configure build run test bench package test-sanitize fuzz clean format
 
 all: build
 
@@ -33,6 +34,14 @@ bench: build
 	cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen scripts/run-benchmarks $(BUILD_DIR)
 
+# A release build of the two programs alone, then the Debian package and the portable
+# tarball beside it in $(PACKAGE_DIR).
+package: deps
+	cmake -S . -B $(PACKAGE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVIK_BUILD_TESTS=OFF
+	cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	cd $(PACKAGE_DIR) && cpack
+	@ls -l $(PACKAGE_DIR)/*.deb $(PACKAGE_DIR)/*.tar.gz
+
 test-sanitize:
 	@scripts/install-deps --sanitize
 	cmake -S . -B $(SAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVIK_SANITIZE=ON \
@@ -55,4 +64,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(FUZZ_DIR) $(PACKAGE_DIR)
