@@ -21,11 +21,11 @@ bool isWindowsPath(const QString& path) { return startsWithDriveLetter(path) || 
 
 } // namespace
 
-QString resolveImagePath(const QString& programFolder, const QString& configured)
+QString resolveImagePath(const QString& defaultFolder, const QString& configured)
 {
     if (configured.startsWith(u'/') || isWindowsPath(configured))
         return configured;
-    return joinPath(programFolder, configured);
+    return joinPath(defaultFolder, configured);
 }
 
 QString imagePathProblem(const QString& imagePath)

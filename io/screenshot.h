@@ -10,10 +10,11 @@ namespace orvik {
 // "DDMMYYYY.bmp"; the window fixes it once per run.
 QString captureName(const QDate& date);
 
-// The image path in force for an IMAGE_PATH value. A relative one is taken from the
-// program folder, whatever folder the program was started from; one that starts at a root
-// or a drive is kept as written. Letter case is kept and no separator is added.
-QString resolveImagePath(const QString& programFolder, const QString& configured);
+// The image path in force for an IMAGE_PATH value. A relative one is taken from the folder
+// where screenshots go by default (the program folder of a portable copy), whatever folder
+// the program was started from; one that starts at a root or a drive is kept as written.
+// Letter case is kept and no separator is added.
+QString resolveImagePath(const QString& defaultFolder, const QString& configured);
 
 // Why no capture can be written under this image path on this system, or an empty text.
 // Outside Windows a drive letter ("Z:\shots\") or a leading backslash ("\\server\share\")

@@ -358,7 +358,7 @@ void MainWindow::Form_Load()
     // A missing or unreadable file leaves the defaults, without a word.
     const StartupSettings settings = readConfFile(ConfFile);
     if (settings.imagePath)
-        ImagePath = resolveImagePath(m_programFolder, *settings.imagePath);
+        ImagePath = resolveImagePath(where.imageFolder, *settings.imagePath);
     if (settings.screenshotButton)
         Command1->setVisible(*settings.screenshotButton);
 

@@ -206,13 +206,14 @@ void TestFileFaults::installedCopy()
     qputenv("HOME", QFile::encodeName(home.path()));
     qunsetenv("XDG_CONFIG_HOME");
     QVERIFY(QDir().mkpath(home.filePath(QStringLiteral(".config/orvik"))));
-    QVERIFY(writeFile(home.filePath(QStringLiteral(".config/orvik/conf.ini")), "SCREENSHOT=NO\r\n"));
+    QVERIFY(writeFile(home.filePath(QStringLiteral(".config/orvik/conf.ini")), "SCREENSHOT=NO\r\nIMAGE_PATH=shots/\r\n"));
 
     MainWindow window(program.path());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(!window.findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible());
-    QCOMPARE(window.imagePath(), home.filePath(QStringLiteral("Pictures")) + QDir::separator());
+    // A relative IMAGE_PATH is taken from the pictures folder, not from /usr/bin.
+    QCOMPARE(window.imagePath(), home.filePath(QStringLiteral("Pictures/shots/")));
     window.findChild<QPlainTextEdit*>(QStringLiteral("Text2"))->setPlainText(beaconLog(2));
     window.findChild<QAction*>(QStringLiteral("WriteCSVFile"))->trigger();
     const QString csv = home.filePath(QStringLiteral("Documents/orvik_telemetry.csv"));
