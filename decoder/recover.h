@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "beacon.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvik {
+
+// Why a channel of a recovered record holds no value.
+enum class LeftOut : std::uint8_t {
+    No,           // the value is written
+    FrameMissing, // no copy holds the frame's tag
+    FrameDamaged, // the frame lost or gained characters that cannot be placed
+    NoMajority,   // the copies disagree on a character, none ahead
+    NotHex,       // the character that won is no hexadecimal digit
+};
+
+// Plain words for a reason, UTF-8.
+std::string_view leftOutText(LeftOut reason);
+
+// Where a copy came from: the caller's number of its input and the line in it.
+struct CopySource {
+    std::uint32_t input = 0;
+    std::uint64_t line = 0;
+};
+
+// A character of a copy that the vote overruled. Positions count from 1 as in a beacon line.
+struct VoteChange {
+    std::size_t copy = 0; // index into RecoveredRecord::copies
+    int position = 0;
+    char16_t from = 0;
+    char16_t to = 0;
+};
+
+// One beacon, recovered from one or more copies of it.
+struct RecoveredRecord {
+    Record values{};
+    std::array<LeftOut, kChannelCount> leftOut{};
+    // A beacon line of 120 characters that holds every certain field character; the frame
+    // tags and blanks in place, '-' at every other position. Lower case.
+    std::string line;
+    std::vector<CopySource> copies; // in the order they came
+    std::vector<VoteChange> changes;
+
+    bool written(int channel) const { return leftOut[std::size_t(channel)] == LeftOut::No; }
+    // Bit c set for channel c left out.
+    std::uint32_t leftOutMask() const;
+    bool anyValue() const { return leftOutMask() != (1u << kChannelCount) - 1; }
+};
+
+// Lines that are copies of one beacon are gathered and merged, character by character, into
+// records whose values are certain or left out. Copies are looked for among the `window`
+// lines that follow a record's first copy, so memory stays bounded on any input.
+class Recoverer {
+public:
+    static constexpr std::size_t kDefaultWindow = 100000;
+    // A line longer than this is no copy: it cannot be a beacon that gained a few characters.
+    static constexpr std::size_t kLongestCopy = 2 * kBeaconLength;
+
+    explicit Recoverer(std::size_t window = kDefaultWindow);
+    ~Recoverer();
+    Recoverer(const Recoverer&) = delete;
+    Recoverer& operator=(const Recoverer&) = delete;
+
+    // Takes a line. False when it is no beacon copy at all: fewer than two frame tags, or
+    // far too long. A line of bytes stands for the same UTF-16 text when it is ASCII.
+    bool add(std::u16string_view line, CopySource source);
+    bool add(std::string_view asciiLine, CopySource source);
+
+    // The next record whose window has passed, or with `all` the next one left; records come
+    // in the order of their first copies. False when none is ready.
+    bool take(RecoveredRecord& out, bool all);
+
+private:
+    struct Copy;
+    struct Group;
+    class KeyTable;
+    struct State;
+
+    template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
+    void place(Copy copy);
+    bool fits(const Group& group, const Copy& copy) const;
+    void merge(Group& group, RecoveredRecord& out) const;
+
+    std::size_t m_window;
+    std::uint64_t m_added = 0;      // copies taken so far
+    std::uint64_t m_firstOpen = 0;  // number of the oldest group still open
+    std::unique_ptr<State> m_state; // the open groups, oldest first, and their keys
+};
+
+// Every record of the lines, in one go; lines are numbered from 1 as their sources.
+std::vector<RecoveredRecord> recoverLines(std::span<const std::u16string_view> lines);
+
+} // namespace orvik

@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Recovering beacons from damaged copies: what is certain is written, the rest left out.
+#include "decoder/recover.h"
+
+#include <QTest>
+#include <bit>
+#include <cmath>
+
+using orvik::LeftOut;
+
+namespace {
+
+const QString kGood = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
+                                     "6e6f70717273 orv6 7480ff6e40") +
+                      QString(31, u'0');
+const QString kOther = QStringLiteral("orv1 01e27c orv2 1122a3b4 orv3 c5d6e7 orv4 f80918293a4b orv5 "
+                                      "5c6d7e8f9011 orv6 2233445566") +
+                       QString(31, u'7');
+
+// The line with `text` written over it from position `pos`, counted from 1.
+QString over(const QString& line, int pos, const QString& text)
+{
+    return QString(line).replace(pos - 1, text.size(), text);
+}
+QString dropAt(const QString& line, int pos) { return QString(line).remove(pos - 1, 1); }
+QString insertAt(const QString& line, int pos, const QString& text)
+{
+    return QString(line).insert(pos - 1, text);
+}
+
+std::u16string_view view(const QString& s)
+{
+    return {reinterpret_cast<const char16_t*>(s.utf16()), std::size_t(s.size())};
+}
+
+// "channel:reason" for every channel left out, reasons as numbers.
+QString leftOutList(const orvik::RecoveredRecord& r)
+{
+    QStringList out;
+    for (int c = 0; c < orvik::kChannelCount; ++c) {
+        if (!r.written(c))
+            out << QStringLiteral("%1:%2").arg(c).arg(int(r.leftOut[std::size_t(c)]));
+    }
+    return out.join(u' ');
+}
+
+// "copy:position:from>to" for every character a vote changed.
+QString changeList(const orvik::RecoveredRecord& r)
+{
+    QStringList out;
+    for (const orvik::VoteChange& c : r.changes)
+        out << QStringLiteral("%1:%2:%3>%4").arg(c.copy).arg(c.position).arg(QChar(c.from)).arg(QChar(c.to));
+    return out.join(u' ');
+}
+
+QString channels(int first, int last, LeftOut reason)
+{
+    QStringList out;
+    for (int c = first; c <= last; ++c)
+        out << QStringLiteral("%1:%2").arg(c).arg(int(reason));
+    return out.join(u' ');
+}
+
+} // namespace
+
+class TestRecover : public QObject {
+    Q_OBJECT
+private slots:
+    void recovers_data();
+    void recovers();
+    void groupsCopiesOfOneBeacon_data();
+    void groupsCopiesOfOneBeacon();
+};
+
+void TestRecover::recovers_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("truth");   // the beacon whose strict values the written ones equal
+    QTest::addColumn<QString>("leftOut"); // channel:reason of every channel left out
+    QTest::addColumn<QString>("changes"); // copy:position:from>to
+    const auto damaged = [](int first, int last) { return channels(first, last, LeftOut::FrameDamaged); };
+
+    QTest::addRow("perfect line") << QStringList{kGood} << kGood << ""
+                                  << "";
+    QTest::addRow("perfect line, other values") << QStringList{kOther} << kOther << ""
+                                                << "";
+    QTest::addRow("upper-case copy") << QStringList{kOther.toUpper()} << kOther << ""
+                                     << "";
+    QTest::addRow("trailing blanks") << QStringList{kGood + "  "} << kGood << ""
+                                     << "";
+    QTest::addRow("dropped character in frame 3 keeps the other frames")
+        << QStringList{dropAt(kGood, 33)} << kGood << damaged(11, 13) << "";
+    QTest::addRow("doubled character in frame 5")
+        << QStringList{insertAt(kGood, 66, "7")} << kGood << damaged(20, 25) << "";
+    QTest::addRow("lost blank after the fields of frame 2") << QStringList{dropAt(kGood, 26)} << kGood << ""
+                                                            << "";
+    QTest::addRow("lost blank before the fields of frame 4") << QStringList{dropAt(kGood, 43)} << kGood << ""
+                                                             << "";
+    QTest::addRow("added blanks in frame 3") << QStringList{insertAt(kGood, 31, "  ")} << kGood << ""
+                                             << "";
+    QTest::addRow("lost blank and doubled digit in frame 2 cancel out in length")
+        << QStringList{insertAt(dropAt(kGood, 17), 20, "5")} << over(kGood, 18, "555a0080") << ""
+        << "";
+    // The tail of frame 6 is not blanks, so a character lost there cannot be placed.
+    QTest::addRow("character lost in frame 6's tail")
+        << QStringList{dropAt(kGood, 100)} << kGood << damaged(26, 30) << "";
+    QTest::addRow("frame tag heard wrong")
+        << QStringList{over(kGood, 39, "orb4")} << kGood
+        << damaged(11, 13) + " " + channels(14, 19, LeftOut::FrameMissing) << "";
+    QTest::addRow("one tag twice") << QStringList{over(kGood, 39, "orv5")} << kGood
+                                   << channels(14, 19, LeftOut::FrameMissing) + " " + damaged(20, 25) << "";
+    QTest::addRow("non-hex character in one copy")
+        << QStringList{over(kGood, 36, "8z")} << kGood << channels(13, 13, LeftOut::NotHex) << "";
+
+    QTest::addRow("three copies, each damaged in a different frame")
+        << QStringList{dropAt(kGood, 20), insertAt(kGood, 50, "2"), over(kGood, 84, "fi")} << kGood << ""
+        << "2:85:i>f";
+    QTest::addRow("three copies, one with a hex digit heard wrong")
+        << QStringList{kGood, over(kGood, 36, "9"), kGood} << kGood << ""
+        << "1:36:9>8";
+    QTest::addRow("two copies that disagree on a character")
+        << QStringList{kGood, over(kGood, 36, "9")} << kGood << channels(13, 13, LeftOut::NoMajority) << "";
+    QTest::addRow("non-hex character that wins the vote")
+        << QStringList{over(kGood, 36, "z"), kGood, over(kGood, 36, "z")} << kGood
+        << channels(13, 13, LeftOut::NotHex) << "";
+    QTest::addRow("a copy with a dropped character still votes where it is aligned")
+        << QStringList{kGood, dropAt(over(kGood, 63, "4"), 66), over(kGood, 62, "7")} << kGood << ""
+        << "2:62:7>6 1:63:4>e";
+    QTest::addRow("two copies of a damaged frame outvote nothing they do not hold")
+        << QStringList{dropAt(kGood, 33), dropAt(kGood, 33)} << kGood << damaged(11, 13) << "";
+}
+
+void TestRecover::recovers()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, truth);
+    QFETCH(QString, leftOut);
+    QFETCH(QString, changes);
+    std::vector<std::u16string_view> views;
+    for (const QString& l : lines)
+        views.push_back(view(l));
+    const std::vector<orvik::RecoveredRecord> records = orvik::recoverLines(views);
+    QCOMPARE(records.size(), std::size_t(1));
+    const orvik::RecoveredRecord& r = records.front();
+    QCOMPARE(r.copies.size(), std::size_t(lines.size()));
+    QCOMPARE(leftOutList(r), leftOut);
+    QCOMPARE(changeList(r), changes);
+    orvik::Record expected{};
+    orvik::decodeBeaconLine(view(truth), expected);
+    for (int c = 0; c < orvik::kChannelCount; ++c) {
+        const double got = r.values[std::size_t(c)];
+        if (r.written(c))
+            QCOMPARE(std::bit_cast<std::uint64_t>(got),
+                     std::bit_cast<std::uint64_t>(expected[std::size_t(c)]));
+        else
+            QVERIFY(std::isnan(got));
+    }
+    QVERIFY(orvik::isBeaconLine(std::string_view(r.line)));
+}
+
+void TestRecover::groupsCopiesOfOneBeacon_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QList<int>>("copies"); // lines of each record, counted from 1
+
+    QTest::addRow("two beacons") << QStringList{kGood, kOther} << QList<int>{1, 0, 2};
+    QTest::addRow("copies apart") << QStringList{kGood, kOther, kGood.toUpper(), kOther}
+                                  << QList<int>{1, 3, 0, 2, 4};
+    QTest::addRow("time field heard wrong in one copy")
+        << QStringList{kGood, over(kGood, 8, "f"), kOther} << QList<int>{1, 2, 0, 3};
+    QTest::addRow("same time, other fields: two beacons")
+        << QStringList{kGood, over(kOther, 6, "01e240")} << QList<int>{1, 0, 2};
+    QTest::addRow("time far off, same fields: two beacons")
+        << QStringList{kGood, over(kGood, 6, "ffe2ff")} << QList<int>{1, 0, 2};
+    QTest::addRow("lines that are no beacon at all are skipped")
+        << QStringList{"hello", "orv1 and more", "", kGood, "orv3 orb4"} << QList<int>{4};
+}
+
+void TestRecover::groupsCopiesOfOneBeacon()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QList<int>, copies);
+    std::vector<std::u16string_view> views;
+    for (const QString& l : lines)
+        views.push_back(view(l));
+    QList<int> got;
+    for (const orvik::RecoveredRecord& r : orvik::recoverLines(views)) {
+        if (!got.isEmpty())
+            got << 0;
+        for (const orvik::CopySource& s : r.copies)
+            got << int(s.line);
+    }
+    QCOMPARE(got, copies);
+}
+
+QTEST_APPLESS_MAIN(TestRecover)
+#include "tst_recover.moc"
