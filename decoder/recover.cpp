@@ -16,7 +16,6 @@ constexpr int kFrames = int(kFrameTags.size());
 constexpr int kTagLength = 4;
 // A copy whose frame is longer or shorter than this is not aligned to the others.
 constexpr int kMostShift = 3;
-constexpr int kMostEdits = 4;
 // More copies than this of one beacon start a record of their own.
 constexpr std::size_t kMostCopies = 64;
 
@@ -124,7 +123,10 @@ void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLa
                                      d[(i - 1) * w + j] + 1, d[i * w + (j - 1)] + 1});
         }
     }
-    if (d.back() > kMostEdits)
+    // One character heard wrong besides those lost or gained: more, and the copy may be
+    // shifted against the reference rather than damaged.
+    const int shift = std::abs(int(ref.size()) - int(copy.size()));
+    if (d.back() > shift + 1)
         return;
     walkBack(d, ref, copy, Prefer::Diagonal, first);
     walkBack(d, ref, copy, Prefer::Gap, second);
@@ -138,6 +140,18 @@ void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLa
 // The reason told for a field: what went wrong with its frame before what went wrong with a
 // character.
 int rank(LeftOut reason) { return reason == LeftOut::No ? 0 : 5 - int(reason); }
+
+// A frame of the right length whose blanks stand elsewhere lost a character and gained
+// another: its fields are shifted.
+bool separatorsInPlace(std::u16string_view text, int begin, const FrameLayout& l)
+{
+    for (int p = kTagLength; p < l.fieldBegin; ++p) {
+        if (!isBlank(text[std::size_t(begin + p)]))
+            return false;
+    }
+    return !l.placeable || l.fieldBegin + l.fieldLength == l.length ||
+           isBlank(text[std::size_t(begin + l.length - 1)]);
+}
 
 struct Tally {
     char16_t winner = 0;
@@ -329,7 +343,7 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
         const FrameLayout& l = kLayout[fs];
         if (seen[fs] > 1) {
             copy.reading[fs] = Reading::Damaged;
-        } else if (e - b == l.length) {
+        } else if (e - b == l.length && separatorsInPlace(t, b, l)) {
             copy.reading[fs] = Reading::Exact;
             copy.fieldAt[fs] = std::int16_t(b + l.fieldBegin);
         } else {
@@ -373,27 +387,16 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
 
 void Recoverer::place(Copy copy)
 {
-    // Keys: the on-board time, and the fields of frames 2 and 3, 4 and 5, and 6.
-    std::array<std::uint64_t, 4> keys{};
-    if (copy.time >= 0)
-        keys[0] = mix(std::uint64_t(copy.time) << 3);
-    static constexpr std::array<std::array<int, 2>, 3> kParts{
-        {{1, 2}, {3, 4}, {5, -1}}
-    };
-    for (std::size_t k = 0; k < kParts.size(); ++k) {
-        std::uint64_t h = k + 1;
-        bool whole = true;
-        for (const int f : kParts[k]) {
-            if (f < 0)
-                continue;
-            whole = whole && copy.readable(f);
-            if (!whole)
-                break;
-            for (const char16_t c : copy.fields(f))
-                h = h * 0x100000001b3u ^ c;
-        }
-        if (whole)
-            keys[k + 1] = mix(h);
+    // A key for the fields of each frame that reads: a copy damaged in a few frames is still
+    // found by the others.
+    std::array<std::uint64_t, kFrameTags.size()> keys{};
+    for (int f = 0; f < kFrames; ++f) {
+        if (!copy.readable(f))
+            continue;
+        std::uint64_t h = std::uint64_t(f + 1);
+        for (const char16_t c : copy.fields(f))
+            h = (h << 5 | h >> 59) ^ c;
+        keys[std::size_t(f)] = mix(h);
     }
 
     std::uint64_t chosen = 0;
@@ -433,34 +436,32 @@ void Recoverer::place(Copy copy)
     }
 }
 
-// Copies of one beacon: their on-board times differ in one character at most, and the field
-// characters that both read agree but for one in eight.
+// Copies of one beacon: their on-board times differ in one character at most, and the frames
+// that both read mostly agree. A frame that lost one character and gained another reads as
+// shifted, so a few frames that disagree are borne.
 bool Recoverer::fits(const Group& group, const Copy& copy) const
 {
     if (group.copies.size() >= kMostCopies)
         return false;
-    int compared = 0;
-    int differ = 0;
+    int agree = 0;
+    int disagree = 0;
     for (const Copy& other : group.copies) {
-        if (copy.time >= 0 && other.time >= 0) {
-            const auto x = std::uint32_t(copy.time ^ other.time);
-            int digits = 0;
-            for (int d = 0; d < 6; ++d)
-                digits += (x >> (4 * d) & 15) != 0;
-            if (digits > 1)
-                return false;
-        }
         for (int f = 0; f < kFrames; ++f) {
             if (!copy.readable(f) || !other.readable(f))
                 continue;
             const std::u16string_view a = copy.fields(f);
             const std::u16string_view b = other.fields(f);
+            int differ = 0;
             for (std::size_t i = 0; i < a.size(); ++i)
                 differ += a[i] != b[i];
-            compared += int(a.size());
+            if (f == 0 && differ > 1)
+                return false;
+            if (f == 0 && differ == 1)
+                continue;
+            (differ * 4 <= int(a.size()) ? agree : disagree) += int(a.size());
         }
     }
-    return compared >= 6 && differ * 8 <= compared;
+    return agree >= 6 && disagree <= agree + 12;
 }
 
 bool Recoverer::take(RecoveredRecord& out, bool all)
@@ -497,6 +498,8 @@ void Recoverer::merge(Group& group, RecoveredRecord& out) const
     }
 
     thread_local std::vector<char16_t> readings;
+    // Where there are copies to compare, one alone is no majority: its slip would go unseen.
+    const int leastVotes = n > 1 ? 2 : 1;
     std::array<LeftOut, kBeaconLength + 1> atPosition{};
     for (int f = 0; f < kFrames; ++f) {
         const auto fs = std::size_t(f);
@@ -504,11 +507,22 @@ void Recoverer::merge(Group& group, RecoveredRecord& out) const
         const auto width = std::size_t(l.fieldLength);
         readings.assign(n * width, 0);
         bool anyTag = false;
+        // The reference is the copy of the right length that agrees most with the others.
         const Copy* ref = nullptr;
+        int refAgrees = -1;
         for (const Copy& c : group.copies) {
-            if (c.reading[fs] == Reading::Exact) {
+            if (c.reading[fs] != Reading::Exact)
+                continue;
+            int agrees = 0;
+            for (const Copy& o : group.copies) {
+                if (&o == &c || !o.readable(f))
+                    continue;
+                for (std::size_t i = 0; i < width; ++i)
+                    agrees += c.fields(f)[i] == o.fields(f)[i];
+            }
+            if (agrees > refAgrees) {
                 ref = &c;
-                break;
+                refAgrees = agrees;
             }
         }
         for (std::size_t k = 0; k < n; ++k) {
@@ -528,7 +542,7 @@ void Recoverer::merge(Group& group, RecoveredRecord& out) const
             LeftOut& verdict = atPosition[std::size_t(position)];
             if (t.votes == 0)
                 verdict = anyTag ? LeftOut::FrameDamaged : LeftOut::FrameMissing;
-            else if (t.tie)
+            else if (t.tie || t.votes < leastVotes)
                 verdict = LeftOut::NoMajority;
             else if (!isHex(t.winner))
                 verdict = LeftOut::NotHex;

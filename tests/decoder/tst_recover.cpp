@@ -98,9 +98,9 @@ void TestRecover::recovers_data()
                                                              << "";
     QTest::addRow("added blanks in frame 3") << QStringList{insertAt(kGood, 31, "  ")} << kGood << ""
                                              << "";
+    // A frame of the right length whose blanks moved is shifted: "555a0080" would be read.
     QTest::addRow("lost blank and doubled digit in frame 2 cancel out in length")
-        << QStringList{insertAt(dropAt(kGood, 17), 20, "5")} << over(kGood, 18, "555a0080") << ""
-        << "";
+        << QStringList{insertAt(dropAt(kGood, 17), 20, "5")} << kGood << damaged(1, 10) << "";
     // The tail of frame 6 is not blanks, so a character lost there cannot be placed.
     QTest::addRow("character lost in frame 6's tail")
         << QStringList{dropAt(kGood, 100)} << kGood << damaged(26, 30) << "";
