@@ -4,8 +4,7 @@
 #include "aboutbox.h"
 #include "channelchart.h"
 #include "checklogwindow.h"
-#include "decoder/diagnose.h"
-#include "decoder/hexconv.h"
+#include "datapanels.h"
 #include "io/confreader.h"
 #include "io/csvwriter.h"
 #include "io/filelocations.h"
@@ -13,6 +12,7 @@
 #include "layout.h"
 #include "logmarks.h"
 #include "logsummary.h"
+#include "look.h"
 #include "platform/numbertext.h"
 #include "platform/services.h"
 #include "widgets/geometry.h"
@@ -38,9 +38,6 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QWindow>
-#include <cmath>
-#include <limits>
-#include <span>
 
 // Resources of a static library are registered by hand.
 static void initUiResources() { Q_INIT_RESOURCE(ui); }
@@ -49,71 +46,9 @@ namespace orvik {
 
 namespace {
 
-const QString kSansSerif = QStringLiteral("MS Sans Serif");
-const QColor kBackground(240, 240, 240);
-const QColor kFrameCaption(128, 128, 128);
-const QColor kHighlight(255, 255, 192);
-// Marks the value box of the charted channel; the state lives in the control itself.
-constexpr char kHighlightedProperty[] = "highlighted";
-// Doubtful values: dark red on a light box, light orange on a dark one.
-const QColor kDoubtOnLight(170, 0, 0);
-const QColor kDoubtOnDark(255, 170, 80);
 // How many line and record numbers the status line lists itself, and its tooltip.
 constexpr int kListedInStatus = 6;
 constexpr int kListedInTooltip = 100;
-
-QString toQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
-
-QRect pixels(const layout::Box& b) { return twipsRect(b.left, b.top, b.width, b.height); }
-
-// The layout's colours are those of a light desktop. Under a dark palette every text and
-// background comes from that palette, so that the two always belong together.
-bool usesDesignColours() { return QApplication::palette().color(QPalette::Window).lightness() >= 128; }
-
-void setTextColour(QWidget* w, const QColor& colour)
-{
-    if (!usesDesignColours())
-        return;
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, colour);
-    p.setColor(QPalette::Text, colour);
-    p.setColor(QPalette::ButtonText, colour);
-    w->setPalette(p);
-}
-
-void setBackground(QWidget* w, const QColor& colour)
-{
-    if (!usesDesignColours())
-        return;
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, colour);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
-
-// The words the status channels show; every value not listed gives the fallback.
-struct Word {
-    double value;
-    const char* text;
-};
-
-// clang-format off
-constexpr Word kAntennaWords[]   = {{1, "DEPLOYED"}};
-constexpr Word kCwDutyWords[]    = {{3, "LARGER"}, {2, "DEFAULT"}, {1, "SMALLER"}, {0, "NORMAL"}};
-constexpr Word kStartWords[]     = {{0, "NORMAL"}};
-constexpr Word kChargeWords[]    = {{0, "QUICK"}};
-constexpr Word kObcWords[]       = {{0, "ALIVE"}};
-constexpr Word kTncWords[]       = {{0, "WAITING"}};
-// clang-format on
-
-QString wordFor(double v, std::span<const Word> words, const char* fallback)
-{
-    for (const Word& w : words) {
-        if (v == w.value)
-            return QString::fromLatin1(w.text);
-    }
-    return QString::fromLatin1(fallback);
-}
 
 } // namespace
 
@@ -140,8 +75,8 @@ void MainWindow::buildControls()
 {
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("ClientArea"));
-    setBackground(m_client, kBackground);
-    m_client->setFont(layoutFont(kSansSerif, 8.25));
+    setBackground(m_client, layoutBackground());
+    m_client->setFont(layoutFont(layoutSansSerif(), kLayoutPointSize));
     m_client->setFixedSize(twipsToPixels(layout::kClientWidth), twipsToPixels(layout::kClientHeight));
     m_client->installEventFilter(this);
     // On a screen too small for the designed window the client area scrolls inside it.
@@ -151,70 +86,15 @@ void MainWindow::buildControls()
     m_scroller->setWidget(m_client);
     setCentralWidget(m_scroller);
 
-    std::array<QGroupBox*, 5> panels{};
-    for (std::size_t i = 0; i < layout::kPanels.size(); ++i) {
-        const layout::PanelLayout& panel = layout::kPanels[i];
-        auto* frame = new QGroupBox(toQString(panel.caption), m_client);
-        frame->setObjectName(toQString(panel.name));
-        frame->setGeometry(pixels(panel.box));
-        frame->setFont(layoutFont(kSansSerif, 8.25, true));
-        if (panel.panel == layout::Panel::Time)
-            setBackground(frame, kBackground);
-        else
-            setTextColour(frame, kFrameCaption);
-        panels[std::size_t(panel.panel)] = frame;
-    }
-    Frame1 = panels[std::size_t(layout::Panel::Status)];
-    Frame2 = panels[std::size_t(layout::Panel::Power)];
-    Frame3 = panels[std::size_t(layout::Panel::Temperatures)];
-    Frame4 = panels[std::size_t(layout::Panel::Rssi)];
-    Frame6 = panels[std::size_t(layout::Panel::Time)];
-
-    const QFont regular = layoutFont(kSansSerif, 8.25);
-    for (int i = 0; i < kChannelCount; ++i) {
-        const layout::ChannelRow& row = layout::kChannelRows[std::size_t(i)];
-        const Channel& ch = kChannels[std::size_t(i)];
-        QGroupBox* panel = panels[std::size_t(row.panel)];
-
-        auto* option = new OptionButton(i, panel);
-        option->setObjectName(QStringLiteral("Option1_%1").arg(i));
-        option->setGeometry(
-            twipsRect(layout::kOptionLeft, row.top, layout::kOptionWidth, layout::kOptionHeight));
-        option->setFont(regular);
-        setTextColour(option, Qt::black);
-        Option1[std::size_t(i)] = option;
-
-        auto* value = new QLineEdit(panel);
-        value->setObjectName(QStringLiteral("Text1_%1").arg(i));
-        value->setGeometry(twipsRect(layout::kValueLeft, row.top, row.valueWidth, layout::kValueHeight));
-        value->setFont(i == 0 ? layoutFont(kSansSerif, 8.25, true) : regular);
-        value->setReadOnly(true);
-        value->setText(i == 0 ? QString() : QStringLiteral("invalid"));
-        value->setTextMargins(0, 0, 0, 0);
-        const QString unit = toQString(ch.unit);
-        value->setAccessibleName(unit.isEmpty() ? toQString(ch.caption)
-                                                : toQString(ch.caption) + u' ' + unit);
-        Text1[std::size_t(i)] = value;
-
-        QLabel* label = nullptr;
-        if (i == 0) {
-            label = new QLabel(unit, panel);
-            label->setGeometry(pixels(layout::kTimeUnitLabel));
-        } else if (i <= 9) {
-            label = new QLabel(unit, m_client);
-            label->setGeometry(twipsRect(layout::kOffWindowUnitLeft,
-                                         layout::kOffWindowUnitTop + (i - 1) * layout::kOffWindowUnitStep,
-                                         layout::kUnitWidth, layout::kUnitHeight));
-        } else {
-            label = new QLabel(unit, panel);
-            label->setGeometry(
-                twipsRect(layout::kUnitLeft, row.top, layout::kUnitWidth, layout::kUnitHeight));
-        }
-        label->setObjectName(QStringLiteral("Label1_%1").arg(i));
-        label->setFont(regular);
-        setTextColour(label, Qt::black);
-        Label1[std::size_t(i)] = label;
-    }
+    m_panels = std::make_unique<DataPanels>(m_client);
+    Frame1 = m_panels->frame(layout::Panel::Status);
+    Frame2 = m_panels->frame(layout::Panel::Power);
+    Frame3 = m_panels->frame(layout::Panel::Temperatures);
+    Frame4 = m_panels->frame(layout::Panel::Rssi);
+    Frame6 = m_panels->frame(layout::Panel::Time);
+    Option1 = m_panels->options();
+    Text1 = m_panels->values();
+    Label1 = m_panels->units();
 
     Picture2 = new PictureCanvas(m_client);
     Picture2->setObjectName(QStringLiteral("Picture2"));
@@ -228,7 +108,7 @@ void MainWindow::buildControls()
     Text2 = new TextBox(m_client);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setGeometry(pixels(layout::kText2));
-    QFont logFont = layoutFont(QStringLiteral("Courier New"), 8.25);
+    QFont logFont = layoutFont(QStringLiteral("Courier New"), kLayoutPointSize);
     // A monospaced log needs no shaping, and shaping a pasted megabyte takes seconds.
     logFont.setStyleStrategy(QFont::PreferNoShaping);
     Text2->setFont(logFont);
@@ -255,26 +135,26 @@ void MainWindow::buildControls()
     Frame8 = new QGroupBox(m_client);
     Frame8->setObjectName(QStringLiteral("Frame8"));
     Frame8->setGeometry(pixels(layout::kFrame8));
-    Frame8->setFont(layoutFont(kSansSerif, 8.25, true));
-    setBackground(Frame8, kBackground);
+    Frame8->setFont(layoutFont(layoutSansSerif(), kLayoutPointSize, true));
+    setBackground(Frame8, layoutBackground());
     setTextColour(Frame8, Qt::black);
 
     MSChart1 = new ChannelChart(Frame8);
     MSChart1->setObjectName(QStringLiteral("MSChart1"));
     MSChart1->setGeometry(pixels(layout::kMSChart1));
-    MSChart1->setFont(regular);
+    MSChart1->setFont(layoutFont(layoutSansSerif(), kLayoutPointSize));
     MSChart1->setAccessibleName(QStringLiteral("Channel chart"));
 
     Label3 = new StatusLabel(m_client);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setGeometry(pixels(layout::kLabel3));
-    setBackground(Label3, kBackground);
+    setBackground(Label3, layoutBackground());
 
     Label2 = new QLabel(m_client);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setGeometry(pixels(layout::kLabel2));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    setBackground(Label2, kBackground);
+    setBackground(Label2, layoutBackground());
 }
 
 void MainWindow::buildMenu()
@@ -426,68 +306,7 @@ void MainWindow::Show_Data(int Rec)
     if (Rec < 0 || Rec > RecordTable::kMaxRecords)
         return;
     MSChart1->setCurrentRecord(Rec);
-    const Record& r = m_records.row(Rec);
-    auto set = [this](int channel, const QString& text) { Text1[std::size_t(channel)]->setText(text); };
-
-    const double seconds = std::nearbyint(r[0]);
-    const auto n = std::int32_t(std::clamp(seconds, double(std::numeric_limits<std::int32_t>::min()),
-                                           double(std::numeric_limits<std::int32_t>::max())));
-    set(0, wholeNumberText(r[0]) + QStringLiteral(" => ") + QString::fromStdString(SecToTime(n)));
-    for (int i = 1; i <= 3; ++i)
-        set(i, wholeNumberText(r[std::size_t(i)]));
-    set(4, wordFor(r[4], kAntennaWords, "UNDEPLOYED"));
-    set(5, wordFor(r[5], kCwDutyWords, ""));
-    set(6, wordFor(r[6], kStartWords, "TIMER"));
-    set(7, wordFor(r[7], kChargeWords, "STOP"));
-    set(8, wordFor(r[8], kObcWords, "?"));
-    set(9, wordFor(r[9], kTncWords, "?"));
-    for (int i = 10; i < kChannelCount; ++i)
-        set(i, fixed2NumberText(r[std::size_t(i)]));
-
-    // Fields that held other characters than hex digits: their values are shown, in doubt.
-    std::array<QString, kChannelCount> doubts;
-    if (Rec >= 1 && std::size_t(Rec) <= m_report.recordLines.size()) {
-        const std::size_t line = m_report.recordLines[std::size_t(Rec - 1)];
-        if (std::binary_search(m_report.doubtful.begin(), m_report.doubtful.end(), line)) {
-            for (const LineProblem& p : lineProblems(m_log.lines[line])) {
-                for (int c = p.firstChannel; c >= 0 && c <= p.lastChannel; ++c)
-                    doubts[std::size_t(c)] = QStringLiteral("Doubtful: ") + toQString(p.reason);
-            }
-        }
-    }
-    for (int i = 0; i < kChannelCount; ++i)
-        setDoubt(i, doubts[std::size_t(i)]);
-}
-
-void MainWindow::setDoubt(int channel, const QString& reason)
-{
-    QLineEdit* box = Text1[std::size_t(channel)];
-    if (box->toolTip() == reason)
-        return;
-    box->setToolTip(reason);
-    box->setAccessibleDescription(reason);
-    updateValueLook(channel);
-}
-
-// A value box's colours follow from its state: highlighted as the charted channel (pale
-// yellow, whatever the palette, so its text is dark), doubtful, or showing no record.
-void MainWindow::updateValueLook(int channel)
-{
-    QLineEdit* box = Text1[std::size_t(channel)];
-    const QPalette desktop = QApplication::palette();
-    const bool highlighted = box->property(kHighlightedProperty).toBool();
-    const QColor background = highlighted ? kHighlight : desktop.color(QPalette::Base);
-    QColor text = highlighted || usesDesignColours() ? QColor(Qt::black) : desktop.color(QPalette::Text);
-    if (!box->toolTip().isEmpty())
-        text = background.lightness() < 128 ? kDoubtOnDark : kDoubtOnLight;
-    if (m_records.count() == 0)
-        text = desktop.color(QPalette::Disabled, QPalette::Text);
-    QPalette p = box->palette();
-    if (p.color(QPalette::Base) == background && p.color(QPalette::Text) == text)
-        return;
-    p.setColor(QPalette::Base, background);
-    p.setColor(QPalette::Text, text);
-    box->setPalette(p);
+    m_panels->showRecord(m_records.row(Rec), recordDoubts(m_report, m_log.lines, Rec));
 }
 
 // While no record is decoded, the value boxes and the chart look greyed: what they show
@@ -495,8 +314,7 @@ void MainWindow::updateValueLook(int channel)
 void MainWindow::showDecodeState()
 {
     const bool none = m_records.count() == 0;
-    for (int i = 0; i < kChannelCount; ++i)
-        updateValueLook(i);
+    m_panels->setEmpty(none);
     if (none != (MSChart1->graphicsEffect() != nullptr)) {
         if (none) {
             auto* faded = new QGraphicsOpacityEffect(MSChart1);
@@ -508,22 +326,16 @@ void MainWindow::showDecodeState()
     }
 }
 
-void MainWindow::setHighlight(int channel, bool on)
-{
-    Text1[std::size_t(channel)]->setProperty(kHighlightedProperty, on);
-    updateValueLook(channel);
-}
-
 void MainWindow::Option1_Click(int Index)
 {
     // Buttons exclude each other only within their own panel.
     for (int i = 0; i < kChannelCount; ++i) {
         if (i == Index)
             continue;
-        setHighlight(i, false);
+        m_panels->setHighlight(i, false);
         Option1[std::size_t(i)]->setValue(false);
     }
-    setHighlight(Index, true);
+    m_panels->setHighlight(Index, true);
     Draw_Chart(Index);
 }
 

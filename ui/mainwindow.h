@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <memory>
 
 class QGroupBox;
 class QLabel;
@@ -22,6 +23,7 @@ namespace orvik {
 class AboutBox;
 class ChannelChart;
 class CheckLogWindow;
+class DataPanels;
 class LogMarks;
 class OptionButton;
 class PictureCanvas;
@@ -52,9 +54,6 @@ private:
     void setTabOrder();
     void fitToScreen();
     void connectSignals();
-    void setHighlight(int channel, bool on);
-    void setDoubt(int channel, const QString& reason);
-    void updateValueLook(int channel);
     void showDecodeState();
 
     void Form_Load();
@@ -78,10 +77,11 @@ private:
     QString ImagePath;
     QString ConfFile;
     QString m_exportFolder; // the program folder, or the user's documents when it is not writable
-    QString m_captureName; // fixed by the first capture of the run
+    QString m_captureName;  // fixed by the first capture of the run
     QPointer<AboutBox> m_aboutBox;
 
     QWidget* m_client = nullptr;
+    std::unique_ptr<DataPanels> m_panels;
     QScrollArea* m_scroller = nullptr;
     TextBox* Text2 = nullptr;
     std::array<OptionButton*, kChannelCount> Option1{};
