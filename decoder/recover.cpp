@@ -105,7 +105,8 @@ void walkBack(const std::vector<int>& d, std::u16string_view ref, std::u16string
 }
 
 // Gives the characters of a damaged frame a place in a frame of the right length, where the
-// cheapest alignment leaves no doubt. Writes them at the field positions of `readings`.
+// cheapest alignment leaves no doubt; both are taken after their tags. Writes them at the
+// field positions of `readings`.
 void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLayout& layout,
                 char16_t* readings)
 {
@@ -131,8 +132,9 @@ void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLa
     walkBack(d, ref, copy, Prefer::Diagonal, first);
     walkBack(d, ref, copy, Prefer::Gap, second);
     for (int i = 0; i < layout.fieldLength; ++i) {
-        const auto r = std::size_t(layout.fieldBegin + i);
-        if (first[r] >= 0 && first[r] == second[r])
+        const auto r = std::size_t(layout.fieldBegin - kTagLength + i);
+        // A doubled character puts the same letter here on either walk.
+        if (first[r] >= 0 && second[r] >= 0 && copy[std::size_t(first[r])] == copy[std::size_t(second[r])])
             readings[i] = copy[std::size_t(first[r])];
     }
 }
@@ -143,14 +145,47 @@ int rank(LeftOut reason) { return reason == LeftOut::No ? 0 : 5 - int(reason); }
 
 // A frame of the right length whose blanks stand elsewhere lost a character and gained
 // another: its fields are shifted.
-bool separatorsInPlace(std::u16string_view text, int begin, const FrameLayout& l)
+bool separatorsInPlace(std::u16string_view text, int body, const FrameLayout& l)
 {
-    for (int p = kTagLength; p < l.fieldBegin; ++p) {
-        if (!isBlank(text[std::size_t(begin + p)]))
+    const int begin = body - kTagLength;
+    for (int p = kTagLength; p < l.fieldBegin + l.fieldLength; ++p) {
+        if (isBlank(text[std::size_t(begin + p)]) != (p < l.fieldBegin))
             return false;
     }
     return !l.placeable || l.fieldBegin + l.fieldLength == l.length ||
            isBlank(text[std::size_t(begin + l.length - 1)]);
+}
+
+// The length of the tag heard at `at` with one character lost, gained or changed; 0 when
+// none stands there.
+int damagedTagAt(std::u16string_view text, std::size_t at, std::u16string_view tag)
+{
+    const auto without = [](std::u16string_view s, std::size_t i, std::u16string_view other) {
+        return s.substr(0, i) == other.substr(0, i) && s.substr(i + 1) == other.substr(i);
+    };
+    if (at + tag.size() <= text.size()) {
+        const std::u16string_view four = text.substr(at, tag.size());
+        int differ = 0;
+        for (std::size_t i = 0; i < tag.size(); ++i)
+            differ += four[i] != tag[i];
+        if (differ <= 1)
+            return int(tag.size());
+    }
+    if (at + tag.size() - 1 <= text.size()) {
+        const std::u16string_view three = text.substr(at, tag.size() - 1);
+        for (std::size_t i = 0; i < tag.size(); ++i) {
+            if (without(tag, i, three))
+                return int(tag.size() - 1);
+        }
+    }
+    if (at + tag.size() + 1 <= text.size()) {
+        const std::u16string_view five = text.substr(at, tag.size() + 1);
+        for (std::size_t i = 0; i <= tag.size(); ++i) {
+            if (without(five, i, tag))
+                return int(tag.size() + 1);
+        }
+    }
+    return 0;
 }
 
 struct Tally {
@@ -206,18 +241,22 @@ struct Recoverer::Copy {
     std::array<std::int16_t, kFrameTags.size()> begin{};
     std::array<std::int16_t, kFrameTags.size()> end{};
     std::array<std::int16_t, kFrameTags.size()> fieldAt{};
+    std::array<std::int8_t, kFrameTags.size()> tagLength{}; // 3 to 5 for a tag heard damaged
     std::array<Reading, kFrameTags.size()> reading{};
     std::int32_t time = -1; // the on-board time, when its field reads as hex digits
     CopySource source;
+    std::uint64_t seq = 0; // the order in which copies came
 
     bool readable(int f) const
     {
         return reading[std::size_t(f)] == Reading::Exact || reading[std::size_t(f)] == Reading::Placed;
     }
-    std::u16string_view frame(int f) const
+    // The frame after its tag.
+    std::u16string_view body(int f) const
     {
-        return std::u16string_view(text).substr(std::size_t(begin[std::size_t(f)]),
-                                                std::size_t(end[std::size_t(f)] - begin[std::size_t(f)]));
+        const int b = begin[std::size_t(f)] + tagLength[std::size_t(f)];
+        return std::u16string_view(text).substr(std::size_t(b),
+                                                std::size_t(std::max(0, end[std::size_t(f)] - b)));
     }
     std::u16string_view fields(int f) const
     {
@@ -311,9 +350,10 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
 
     // Every frame tag, by where it stands; a tag seen twice leaves its frame unplaced.
     std::array<int, kFrameTags.size()> seen{};
-    std::array<std::int16_t, Recoverer::kLongestCopy / kTagLength + 1> starts{};
+    std::array<std::int16_t, Recoverer::kLongestCopy / 3 + kFrameTags.size()> starts{};
     int found = 0;
     copy.begin.fill(-1);
+    copy.tagLength.fill(kTagLength);
     for (std::size_t i = 0; i + kTagLength <= t.size(); ++i) {
         if (t[i] != u'o' || t[i + 1] != u'r' || t[i + 2] != u'v')
             continue;
@@ -323,6 +363,38 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
             if (seen[std::size_t(f)]++ == 0)
                 copy.begin[std::size_t(f)] = std::int16_t(i);
             starts[std::size_t(found++)] = std::int16_t(i);
+        }
+    }
+    // A tag heard with one character lost, gained or changed is looked for where the frame
+    // before it or after it says it should stand.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int k = 0; k < kFrames; ++k) {
+            const int f = pass == 0 ? k : kFrames - 1 - k;
+            const auto fs = std::size_t(f);
+            if (seen[fs] != 0)
+                continue;
+            int expected = -1;
+            if (pass == 0 && f == 0)
+                expected = 0;
+            else if (pass == 0 && copy.begin[fs - 1] >= 0)
+                expected = copy.begin[fs - 1] + kLayout[fs - 1].length;
+            else if (pass == 1 && f + 1 < kFrames && copy.begin[fs + 1] >= 0)
+                expected = copy.begin[fs + 1] - kLayout[fs].length;
+            if (expected < 0)
+                continue;
+            for (const int shift : {0, -1, 1, -2, 2, -3, 3}) {
+                const int at = expected + shift;
+                const int length = at < 0 ? 0 : damagedTagAt(t, std::size_t(at), kFrameTags[fs].tag);
+                const bool free = std::none_of(starts.begin(), starts.begin() + found,
+                                               [&](int s) { return s + kTagLength > at && s < at + length; });
+                if (length > 0 && free) {
+                    seen[fs] = 1;
+                    copy.begin[fs] = std::int16_t(at);
+                    copy.tagLength[fs] = std::int8_t(length);
+                    starts[std::size_t(found++)] = std::int16_t(at);
+                    break;
+                }
+            }
         }
     }
     int distinct = 0;
@@ -341,18 +413,19 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
         }
         copy.end[fs] = std::int16_t(e);
         const FrameLayout& l = kLayout[fs];
-        if (seen[fs] > 1) {
+        const int body = b + copy.tagLength[fs];
+        if (seen[fs] > 1 || body > e) {
             copy.reading[fs] = Reading::Damaged;
-        } else if (e - b == l.length && separatorsInPlace(t, b, l)) {
+        } else if (e - body == l.length - kTagLength && separatorsInPlace(t, body, l)) {
             copy.reading[fs] = Reading::Exact;
-            copy.fieldAt[fs] = std::int16_t(b + l.fieldBegin);
+            copy.fieldAt[fs] = std::int16_t(body + l.fieldBegin - kTagLength);
         } else {
             copy.reading[fs] = Reading::Damaged;
             if (!l.placeable)
                 continue;
             // Blanks lost or gained around the fields: a run of exactly the fields' hex
             // digits between blanks is in its place.
-            int p = b + kTagLength;
+            int p = body;
             while (p < e && isBlank(t[std::size_t(p)]))
                 ++p;
             const int at = p;
@@ -399,25 +472,42 @@ void Recoverer::place(Copy copy)
         keys[std::size_t(f)] = mix(h);
     }
 
-    std::uint64_t chosen = 0;
+    // Every open group that the copy fits: a copy that bridges two groups makes them one.
+    std::array<std::uint64_t, kFrameTags.size()> fitting{};
+    std::size_t count = 0;
     for (const std::uint64_t key : keys) {
-        if (key == 0)
+        const std::uint64_t g = key == 0 ? 0 : m_state->keys.find(key);
+        if (g == 0 || g - 1 < m_firstOpen || std::find(fitting.begin(), fitting.end(), g) != fitting.end())
             continue;
-        const std::uint64_t g = m_state->keys.find(key);
-        if (g == 0 || g - 1 < m_firstOpen || g == chosen)
-            continue;
-        if (fits(m_state->groups[std::size_t(g - 1 - m_firstOpen)], copy)) {
-            chosen = g;
-            break;
-        }
+        const Group& candidate = m_state->groups[std::size_t(g - 1 - m_firstOpen)];
+        if (!candidate.copies.empty() && fits(candidate, copy))
+            fitting[count++] = g;
     }
+    std::sort(fitting.begin(), fitting.begin() + std::ptrdiff_t(count));
+    std::uint64_t chosen = count > 0 ? fitting[0] : 0;
     if (chosen == 0) {
         m_state->groups.emplace_back();
         m_state->groups.back().firstCopy = m_added;
         chosen = m_firstOpen + m_state->groups.size();
     }
     Group& group = m_state->groups[std::size_t(chosen - 1 - m_firstOpen)];
+    for (std::size_t i = 1; i < count; ++i) {
+        Group& later = m_state->groups[std::size_t(fitting[i] - 1 - m_firstOpen)];
+        for (Copy& c : later.copies)
+            group.copies.push_back(std::move(c));
+        for (const std::uint64_t key : later.keys) {
+            group.keys.push_back(key);
+            m_state->keys.put(key, chosen);
+        }
+        later.copies.clear();
+        later.keys.clear();
+    }
+    copy.seq = m_added;
     group.copies.push_back(std::move(copy));
+    if (count > 1) {
+        std::sort(group.copies.begin(), group.copies.end(),
+                  [](const Copy& x, const Copy& y) { return x.seq < y.seq; });
+    }
     if (m_state->keys.full()) {
         std::size_t open = 0;
         for (const Group& g : m_state->groups)
@@ -466,6 +556,11 @@ bool Recoverer::fits(const Group& group, const Copy& copy) const
 
 bool Recoverer::take(RecoveredRecord& out, bool all)
 {
+    // Groups merged into an earlier one are left empty.
+    while (!m_state->groups.empty() && m_state->groups.front().copies.empty()) {
+        m_state->groups.pop_front();
+        ++m_firstOpen;
+    }
     if (m_state->groups.empty())
         return false;
     Group& head = m_state->groups.front();
@@ -498,6 +593,7 @@ void Recoverer::merge(Group& group, RecoveredRecord& out) const
     }
 
     thread_local std::vector<char16_t> readings;
+    thread_local std::u16string refText;
     // Where there are copies to compare, one alone is no majority: its slip would go unseen.
     const int leastVotes = n > 1 ? 2 : 1;
     std::array<LeftOut, kBeaconLength + 1> atPosition{};
@@ -507,11 +603,12 @@ void Recoverer::merge(Group& group, RecoveredRecord& out) const
         const auto width = std::size_t(l.fieldLength);
         readings.assign(n * width, 0);
         bool anyTag = false;
-        // The reference is the copy of the right length that agrees most with the others.
+        // The reference is the copy that reads the frame and agrees most with the others; one
+        // whose blanks were placed stands for the frame as sent.
         const Copy* ref = nullptr;
         int refAgrees = -1;
         for (const Copy& c : group.copies) {
-            if (c.reading[fs] != Reading::Exact)
+            if (!c.readable(f))
                 continue;
             int agrees = 0;
             for (const Copy& o : group.copies) {
@@ -532,8 +629,15 @@ void Recoverer::merge(Group& group, RecoveredRecord& out) const
             if (c.readable(f)) {
                 std::copy_n(c.fields(f).data(), width, mine);
             } else if (c.reading[fs] == Reading::Damaged && ref != nullptr &&
-                       std::abs(int(c.frame(f).size()) - l.length) <= kMostShift) {
-                alignFrame(ref->frame(f), c.frame(f), l, mine);
+                       std::abs(int(c.body(f).size()) - (l.length - kTagLength)) <= kMostShift) {
+                std::u16string_view frame = ref->body(f);
+                if (ref->reading[fs] == Reading::Placed) {
+                    refText.assign(std::size_t(l.fieldBegin - kTagLength), u' ');
+                    refText.append(ref->fields(f));
+                    refText.append(std::size_t(l.length - l.fieldBegin - l.fieldLength), u' ');
+                    frame = refText;
+                }
+                alignFrame(frame, c.body(f), l, mine);
             }
         }
         for (std::size_t i = 0; i < width; ++i) {

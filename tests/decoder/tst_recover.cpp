@@ -104,9 +104,13 @@ void TestRecover::recovers_data()
     // The tail of frame 6 is not blanks, so a character lost there cannot be placed.
     QTest::addRow("character lost in frame 6's tail")
         << QStringList{dropAt(kGood, 100)} << kGood << damaged(26, 30) << "";
-    QTest::addRow("frame tag heard wrong")
-        << QStringList{over(kGood, 39, "orb4")} << kGood
-        << damaged(11, 13) + " " + channels(14, 19, LeftOut::FrameMissing) << "";
+    QTest::addRow("frame tag heard with a character changed")
+        << QStringList{over(kGood, 39, "orb4")} << kGood << ""
+        << "";
+    QTest::addRow("frame tag heard with a character lost") << QStringList{dropAt(kGood, 40)} << kGood << ""
+                                                           << "";
+    QTest::addRow("frame tag lost") << QStringList{over(kGood, 39, "xxxx")} << kGood
+                                    << damaged(11, 13) + " " + channels(14, 19, LeftOut::FrameMissing) << "";
     QTest::addRow("one tag twice") << QStringList{over(kGood, 39, "orv5")} << kGood
                                    << channels(14, 19, LeftOut::FrameMissing) + " " + damaged(20, 25) << "";
     QTest::addRow("non-hex character in one copy")
