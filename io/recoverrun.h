@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "beacontext.h"
+#include "decoder/recover.h"
+#include "seenlines.h"
+#include "tlmoptions.h"
+#include "tlmreport.h"
+
+#include <QIODevice>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace orvik {
+
+// orvik-tlm --recover: the lines of the inputs gathered into records, each value certain or
+// left out, written as CSV (an empty cell for a value left out) or JSON Lines (null, with
+// "copies", "lines" and "left_out"). With --check, standard error tells for each record that
+// merged copies, changed characters or left a value out, which lines it took, what the vote
+// changed and why each value is missing.
+class RecoverRun {
+public:
+    // withFile: several inputs, so that a line is named by its file too.
+    RecoverRun(const TlmOptions& options, QIODevice& out, TlmReport& report, bool withFile);
+    ~RecoverRun();
+    RecoverRun(const RecoverRun&) = delete;
+    RecoverRun& operator=(const RecoverRun&) = delete;
+
+    // Instead of being written, each record goes here: the record, and the names of the
+    // lines it took, "<file>:<line>". False stops the run.
+    using RecordSink = std::function<bool(const RecoveredRecord&, const QStringList& sources)>;
+    void sendTo(RecordSink sink) { m_sink = std::move(sink); }
+
+    // One line of the input `file`, without its line end: UTF-8 bytes or UTF-16 units. False
+    // when handing on records failed.
+    bool add(std::string_view bytes, std::uint64_t lineNumber, const QString& file);
+    bool add(std::u16string_view units, std::uint64_t lineNumber, const QString& file);
+    // Writes the records still open.
+    bool finish();
+
+    std::uint64_t records() const { return m_records; }
+
+private:
+    template <class CharT> bool addText(std::basic_string_view<CharT> text, std::uint64_t lineNumber);
+    std::uint32_t inputOf(const QString& file);
+    bool takeReady(bool all);
+    bool handOn(const RecoveredRecord& record);
+    void appendCsv(const RecoveredRecord& record);
+    void appendJson(const RecoveredRecord& record);
+    void tellRecord(const RecoveredRecord& record, const QStringList& sources);
+    void tellNotDecoded(std::u16string_view text, std::uint64_t lineNumber);
+    QString sourceName(const CopySource& source) const;
+
+    const TlmOptions& m_options;
+    QIODevice& m_out;
+    TlmReport& m_report;
+    bool m_withFile;
+    RecordSink m_sink;
+    Recoverer m_recoverer;
+    BeaconText m_text;
+    SeenLines m_seen;
+    QStringList m_inputs;
+    std::string m_block;
+    std::u16string m_wide;
+    QStringDecoder m_utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+    RecoveredRecord m_record;
+    std::uint64_t m_records = 0;
+};
+
+} // namespace orvik
