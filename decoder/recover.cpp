@@ -288,10 +288,21 @@ public:
         }
     }
 
-    void put(std::uint64_t key, std::uint64_t group)
+    void prefetch(std::uint64_t key) const
+    {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[key & (m_slots.size() - 1)]);
+    }
+
+    // A slot of a group that closed is taken again.
+    void put(std::uint64_t key, std::uint64_t group, std::uint64_t firstOpen)
     {
         const std::size_t mask = m_slots.size() - 1;
         for (std::size_t i = key & mask;; i = (i + 1) & mask) {
+            if (m_slots[i].key != 0 && m_slots[i].key != key && m_slots[i].group <= firstOpen) {
+                m_slots[i] = {key, group};
+                return;
+            }
             if (m_slots[i].key == key || m_slots[i].key == 0) {
                 m_used += m_slots[i].key == 0;
                 m_slots[i] = {key, group};
@@ -472,6 +483,8 @@ void Recoverer::place(Copy copy)
         keys[std::size_t(f)] = mix(h);
     }
 
+    for (const std::uint64_t key : keys)
+        m_state->keys.prefetch(key);
     // Every open group that the copy fits: a copy that bridges two groups makes them one.
     std::array<std::uint64_t, kFrameTags.size()> fitting{};
     std::size_t count = 0;
@@ -483,11 +496,15 @@ void Recoverer::place(Copy copy)
         if (!candidate.copies.empty() && fits(candidate, copy))
             fitting[count++] = g;
     }
-    std::sort(fitting.begin(), fitting.begin() + std::ptrdiff_t(count));
+    for (std::size_t i = 1; i < count; ++i) {
+        for (std::size_t j = i; j > 0 && fitting[j - 1] > fitting[j]; --j)
+            std::swap(fitting[j - 1], fitting[j]);
+    }
     std::uint64_t chosen = count > 0 ? fitting[0] : 0;
     if (chosen == 0) {
         m_state->groups.emplace_back();
         m_state->groups.back().firstCopy = m_added;
+        m_state->groups.back().keys.reserve(keys.size());
         chosen = m_firstOpen + m_state->groups.size();
     }
     Group& group = m_state->groups[std::size_t(chosen - 1 - m_firstOpen)];
@@ -497,7 +514,7 @@ void Recoverer::place(Copy copy)
             group.copies.push_back(std::move(c));
         for (const std::uint64_t key : later.keys) {
             group.keys.push_back(key);
-            m_state->keys.put(key, chosen);
+            m_state->keys.put(key, chosen, m_firstOpen);
         }
         later.copies.clear();
         later.keys.clear();
@@ -515,14 +532,14 @@ void Recoverer::place(Copy copy)
         m_state->keys.reset(open + keys.size());
         for (std::size_t i = 0; i < m_state->groups.size(); ++i) {
             for (const std::uint64_t key : m_state->groups[i].keys)
-                m_state->keys.put(key, m_firstOpen + i + 1);
+                m_state->keys.put(key, m_firstOpen + i + 1, m_firstOpen);
         }
     }
     for (const std::uint64_t key : keys) {
         if (key == 0)
             continue;
         group.keys.push_back(key);
-        m_state->keys.put(key, chosen);
+        m_state->keys.put(key, chosen, m_firstOpen);
     }
 }
 
@@ -581,23 +598,45 @@ void Recoverer::merge(Group& group, RecoveredRecord& out) const
     out.changes.clear();
     for (const Copy& c : group.copies)
         out.copies.push_back(c.source);
-    out.line.assign(std::size_t(kBeaconLength), '-');
-    for (int f = 0; f < kFrames; ++f) {
-        const FrameLayout& l = kLayout[std::size_t(f)];
-        for (int i = 0; i < kTagLength; ++i)
-            out.line[std::size_t(l.pos - 1 + i)] = char(kFrameTags[std::size_t(f)].tag[std::size_t(i)]);
-        for (int p = kTagLength; p < l.fieldBegin; ++p)
-            out.line[std::size_t(l.pos - 1 + p)] = ' ';
-        if (l.placeable)
-            out.line[std::size_t(l.pos - 1 + l.length - 1)] = ' ';
-    }
+    static const std::string kTemplate = [] {
+        std::string line(std::size_t(kBeaconLength), '-');
+        for (int f = 0; f < kFrames; ++f) {
+            const FrameLayout& l = kLayout[std::size_t(f)];
+            for (int i = 0; i < kTagLength; ++i)
+                line[std::size_t(l.pos - 1 + i)] = char(kFrameTags[std::size_t(f)].tag[std::size_t(i)]);
+            for (int p = kTagLength; p < l.fieldBegin; ++p)
+                line[std::size_t(l.pos - 1 + p)] = ' ';
+            if (l.placeable)
+                line[std::size_t(l.pos - 1 + l.length - 1)] = ' ';
+        }
+        return line;
+    }();
+    out.line = kTemplate;
 
     thread_local std::vector<char16_t> readings;
     thread_local std::u16string refText;
     // Where there are copies to compare, one alone is no majority: its slip would go unseen.
     const int leastVotes = n > 1 ? 2 : 1;
     std::array<LeftOut, kBeaconLength + 1> atPosition{};
-    for (int f = 0; f < kFrames; ++f) {
+    // A copy alone is read as it stands, with nothing to vote.
+    for (int f = 0; n == 1 && f < kFrames; ++f) {
+        const Copy& c = group.copies.front();
+        const FrameLayout& l = kLayout[std::size_t(f)];
+        const bool readable = c.readable(f);
+        const LeftOut lost =
+            c.reading[std::size_t(f)] == Reading::Missing ? LeftOut::FrameMissing : LeftOut::FrameDamaged;
+        for (int i = 0; i < l.fieldLength; ++i) {
+            const int position = l.pos + l.fieldBegin + i;
+            const char16_t ch = readable ? c.fields(f)[std::size_t(i)] : char16_t(0);
+            if (!readable)
+                atPosition[std::size_t(position)] = lost;
+            else if (!isHex(ch))
+                atPosition[std::size_t(position)] = LeftOut::NotHex;
+            else
+                out.line[std::size_t(position - 1)] = char(ch);
+        }
+    }
+    for (int f = 0; n > 1 && f < kFrames; ++f) {
         const auto fs = std::size_t(f);
         const FrameLayout& l = kLayout[fs];
         const auto width = std::size_t(l.fieldLength);
