@@ -133,9 +133,14 @@ void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLa
     walkBack(d, ref, copy, Prefer::Gap, second);
     for (int i = 0; i < layout.fieldLength; ++i) {
         const auto r = std::size_t(layout.fieldBegin - kTagLength + i);
-        // A doubled character puts the same letter here on either walk.
-        if (first[r] >= 0 && second[r] >= 0 && copy[std::size_t(first[r])] == copy[std::size_t(second[r])])
-            readings[i] = copy[std::size_t(first[r])];
+        // A character doubled or lost in a run of one letter puts that letter here on either
+        // walk, or on one walk while the other leaves the place to a neighbour of the run.
+        const int a = first[r];
+        const int b = second[r];
+        if (a >= 0 && b >= 0 && copy[std::size_t(a)] == copy[std::size_t(b)])
+            readings[i] = copy[std::size_t(a)];
+        else if ((a >= 0) != (b >= 0) && copy[std::size_t(std::max(a, b))] == ref[r])
+            readings[i] = ref[r];
     }
 }
 

@@ -130,6 +130,9 @@ void TestRecover::recovers_data()
     QTest::addRow("a copy with a dropped character still votes where it is aligned")
         << QStringList{kGood, dropAt(over(kGood, 63, "4"), 66), over(kGood, 62, "7")} << kGood << ""
         << "2:62:7>6 1:63:4>e";
+    QTest::addRow("a copy that lost one of two equal letters votes for both")
+        << QStringList{kGood, dropAt(kGood, 35)} << kGood << ""
+        << "";
     QTest::addRow("two copies of a damaged frame outvote nothing they do not hold")
         << QStringList{dropAt(kGood, 33), dropAt(kGood, 33)} << kGood << damaged(11, 13) << "";
 }
