@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archive.h"
 
+#include "archiveadd.h"
+
 #include <QAtomicInt>
 #include <QDateTime>
 #include <QDir>
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace orvik {
 
@@ -23,8 +26,9 @@ namespace {
 constexpr int kBusyTimeoutMs = 5000;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 const QLatin1StringView kFixedColumns[] = {
-    QLatin1StringView("id"),           QLatin1StringView("line"),   QLatin1StringView("received_ms"),
-    QLatin1StringView("received_utc"), QLatin1StringView("source"), QLatin1StringView("copies")};
+    QLatin1StringView("id"),          QLatin1StringView("line"),         QLatin1StringView("line_key"),
+    QLatin1StringView("received_ms"), QLatin1StringView("received_utc"), QLatin1StringView("source"),
+    QLatin1StringView("copies")};
 
 QStringList makeColumnNames()
 {
@@ -77,20 +81,6 @@ const QStringList& columnNames()
 QString channelColumns() { return columnNames().join(QLatin1String(", ")); }
 
 QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-
-QString lowerLine(const std::string& line)
-{
-    bool ascii = true;
-    for (const char c : line)
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (!ascii)
-        return QString::fromUtf8(line).toLower();
-    QString out(qsizetype(line.size()), Qt::Uninitialized);
-    QChar* p = out.data();
-    for (const char c : line)
-        *p++ = QLatin1Char(c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
-    return out;
-}
 
 double readValue(const QVariant& v) { return v.isNull() ? kNaN : v.toDouble(); }
 
@@ -159,8 +149,9 @@ Inspection inspect(const QSqlDatabase& db)
 QString schemaSql()
 {
     QString records = QStringLiteral("CREATE TABLE records (\n"
-                                     "  id INTEGER PRIMARY KEY,\n"
-                                     "  line TEXT NOT NULL UNIQUE,\n"
+                                     "  id INTEGER PRIMARY KEY AUTOINCREMENT,\n"
+                                     "  line TEXT NOT NULL,\n"
+                                     "  line_key INTEGER NOT NULL,\n"
                                      "  received_ms INTEGER NOT NULL,\n"
                                      "  received_utc TEXT NOT NULL,\n"
                                      "  source TEXT NOT NULL,\n"
@@ -177,6 +168,8 @@ struct Archive::Private {
     QString path;
     QString connection;
     bool writable = false;
+    bool adding = false;
+    ArchiveWriter writer;
 
     QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
 
@@ -297,6 +290,7 @@ Archive::~Archive() { close(); }
 
 void Archive::close()
 {
+    rollbackAdding();
     d->disconnect();
     d->writable = false;
 }
@@ -394,6 +388,8 @@ bool Archive::open(const QString& path, Access access, QString* error)
         return false;
     }
     q = QSqlQuery(d->db());
+    // Takes effect on a new file only: larger pages take fewer writes for the same records.
+    d->exec(q, QStringLiteral("PRAGMA page_size = 65536"), nullptr);
     if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !q.next() ||
         q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
         message = d->fail(QStringLiteral("cannot be written: %1").arg(q.lastError().databaseText()));
@@ -415,71 +411,80 @@ bool Archive::open(const QString& path, Access access, QString* error)
 bool Archive::add(std::span<const ArchiveEntry> entries, ArchiveAddResult* result, QString* error)
 {
     ArchiveAddResult counts;
-    QString ignored;
-    QString& message = error ? *error : ignored;
-    if (!d->writable) {
-        message = d->fail(QStringLiteral("is not open for adding"));
+    if (!beginAdding(error))
         return false;
-    }
-    QSqlDatabase db = d->db();
-    QSqlQuery q(db);
-    QString reason;
-    const auto failed = [&](const QSqlQuery& query) {
-        reason = query.lastError().databaseText();
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        message = d->fail(QStringLiteral("cannot be written: %1").arg(reason));
-        return false;
-    };
-    if (!d->exec(q, QStringLiteral("BEGIN IMMEDIATE"), &reason)) {
-        message = d->fail(QStringLiteral("cannot be written: %1").arg(reason));
-        return false;
-    }
-    QString insert =
-        QStringLiteral("INSERT INTO records (line, received_ms, received_utc, source, %1) VALUES (?, ?, ?, ?")
-            .arg(channelColumns());
-    insert += QStringLiteral(", ?").repeated(kChannelCount);
-    insert += QStringLiteral(") ON CONFLICT (line) DO NOTHING");
-    QSqlQuery copy(db);
-    if (!q.prepare(insert))
-        return failed(q);
-    if (!copy.prepare(QStringLiteral("UPDATE records SET copies = copies + 1 WHERE line = ?")))
-        return failed(copy);
-
-    const QVariant null(QMetaType::fromType<double>());
-    qint64 timeMs = 0;
-    QString timeText;
     for (const ArchiveEntry& entry : entries) {
-        const QString line = lowerLine(entry.line);
-        if (timeText.isEmpty() || entry.receivedMs != timeMs) {
-            timeMs = entry.receivedMs;
-            timeText = archiveTimeText(timeMs);
-        }
-        q.bindValue(0, line);
-        q.bindValue(1, entry.receivedMs);
-        q.bindValue(2, timeText);
-        q.bindValue(3, entry.source);
-        for (int i = 0; i < kChannelCount; ++i) {
-            const double value = entry.values[std::size_t(i)];
-            q.bindValue(4 + i, std::isnan(value) ? null : QVariant(value));
-        }
-        if (!q.exec())
-            return failed(q);
-        if (q.numRowsAffected() > 0) {
-            ++counts.added;
-            continue;
-        }
-        copy.bindValue(0, line);
-        if (!copy.exec())
-            return failed(copy);
-        ++counts.alreadyThere;
+        if (!addOne(entry, &counts, error))
+            return false;
     }
-    q.finish();
-    copy.finish();
-    if (!d->exec(q, QStringLiteral("COMMIT"), &reason))
-        return failed(q);
+    if (!commitAdding(error))
+        return false;
     if (result)
         *result = counts;
     return true;
+}
+
+bool Archive::beginAdding(QString* error)
+{
+    QString reason;
+    if (!d->writable) {
+        reason = QStringLiteral("it is not open for adding");
+    } else if (d->adding) {
+        reason = QStringLiteral("adding has begun already");
+    } else {
+        QSqlQuery begin(d->db());
+        // IMMEDIATE takes the write lock now, so that waiting for another writer uses the busy timeout.
+        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            reason = begin.lastError().databaseText();
+        else if (d->adding = true; !d->writer.begin(d->db(), &reason))
+            rollbackAdding();
+    }
+    if (reason.isEmpty())
+        return true;
+    if (error)
+        *error = d->fail(QStringLiteral("cannot be written: %1").arg(reason));
+    return false;
+}
+
+bool Archive::addOne(const ArchiveEntry& entry, ArchiveAddResult* result, QString* error)
+{
+    QString reason = QStringLiteral("adding has not begun");
+    bool added = false;
+    if (d->adding && d->writer.add(entry, &added, &reason)) {
+        ++(added ? result->added : result->alreadyThere);
+        return true;
+    }
+    if (error)
+        *error = d->fail(QStringLiteral("cannot be written: %1").arg(reason));
+    rollbackAdding();
+    return false;
+}
+
+bool Archive::commitAdding(QString* error)
+{
+    QString reason = QStringLiteral("adding has not begun");
+    if (d->adding) {
+        d->writer.end(true);
+        QSqlQuery commit(d->db());
+        if (commit.exec(QStringLiteral("COMMIT"))) {
+            d->adding = false;
+            return true;
+        }
+        reason = commit.lastError().databaseText();
+    }
+    if (error)
+        *error = d->fail(QStringLiteral("cannot be written: %1").arg(reason));
+    rollbackAdding();
+    return false;
+}
+
+void Archive::rollbackAdding()
+{
+    if (d->adding) {
+        QSqlQuery(d->db()).exec(QStringLiteral("ROLLBACK"));
+        d->writer.end(false);
+    }
+    d->adding = false;
 }
 
 qint64 Archive::recordCount() const
@@ -597,7 +602,8 @@ QString archiveColumnName(int channel)
 
 QString archiveTimeText(qint64 utcMs)
 {
-    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC).toString(Qt::ISODateWithMs);
+    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC)
+        .toString(utcMs % 1000 == 0 ? Qt::ISODate : Qt::ISODateWithMs);
 }
 
 bool parseArchiveTime(const QString& text, qint64* utcMs)

@@ -69,6 +69,13 @@ public:
     // One transaction; the same line, letter case aside, counts one more copy and adds no row.
     // Nothing is added when it fails.
     bool add(std::span<const ArchiveEntry> entries, ArchiveAddResult* result, QString* error);
+    // The same one record at a time, for more than is best held in memory: beginAdding opens
+    // the transaction, addOne counts into *result, commitAdding ends it; closing or
+    // rollbackAdding drops what was added since beginAdding.
+    bool beginAdding(QString* error);
+    bool addOne(const ArchiveEntry& entry, ArchiveAddResult* result, QString* error);
+    bool commitAdding(QString* error);
+    void rollbackAdding();
 
     qint64 recordCount() const;
     bool receivedRange(qint64* firstMs, qint64* lastMs) const; // false when empty
@@ -91,7 +98,7 @@ QString defaultArchivePath();
 // The plain column name derived from the caption: "battery_volt_star", "solar_curr_plus_x".
 QString archiveColumnName(int channel);
 
-// "2026-12-08T19:53:00.000Z": fixed width, so that the text sorts as the time does.
+// "2026-12-08T19:53:00Z", or "2026-12-08T19:53:00.250Z" for a time between whole seconds.
 QString archiveTimeText(qint64 utcMs);
 // Reads ISO 8601 UTC ("2026-12-08T19:53:00Z", also with milliseconds or "+00:00"); false
 // for anything else, a date without a time included.

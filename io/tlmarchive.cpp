@@ -1,0 +1,161 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tlmarchive.h"
+
+#include "beacontext.h"
+#include "decoder/beacon.h"
+#include "recordwriter.h"
+
+#include <QStringList>
+#include <charconv>
+#include <cmath>
+
+namespace orvik {
+
+namespace {
+
+// A slice this long keeps another program's wait for the archive well under its busy timeout.
+constexpr qint64 kSliceMs = 250;
+constexpr int kRecordsBetweenClockReads = 1024;
+constexpr std::size_t kPiece = 256 * 1024;
+
+} // namespace
+
+ArchiveSink::ArchiveSink(Archive& archive)
+    : m_archive(archive)
+{}
+
+void ArchiveSink::setInput(const QString& name, qint64 receivedMs)
+{
+    m_sourcePrefix = name.toStdString() + ':';
+    m_entry.receivedMs = receivedMs;
+}
+
+bool ArchiveSink::add(std::string_view asciiLine, std::uint64_t lineNumber, bool& plain)
+{
+    m_wide.assign(asciiLine.begin(), asciiLine.end());
+    m_entry.line.assign(asciiLine);
+    return add(m_wide, lineNumber, plain, false);
+}
+
+bool ArchiveSink::add(std::u16string_view line, std::uint64_t lineNumber, bool& plain, bool keepLine)
+{
+    decodeBeaconLine(line, m_entry.values);
+    for (const Channel& ch : kChannels) {
+        for (const char16_t c : channelField(line, ch))
+            plain =
+                plain && ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'));
+    }
+    if (keepLine)
+        m_entry.line = QStringView(line.data(), qsizetype(line.size())).toUtf8().toStdString();
+    return addEntry(lineNumber);
+}
+
+bool ArchiveSink::addRecovered(std::string_view line, const std::array<double, kChannelCount>& values,
+                               std::uint64_t lineNumber)
+{
+    m_entry.line.assign(line);
+    m_entry.values = values;
+    return addEntry(lineNumber);
+}
+
+bool ArchiveSink::addEntry(std::uint64_t lineNumber)
+{
+    if (!m_begun) {
+        if (!m_archive.beginAdding(&m_error))
+            return false;
+        m_begun = true;
+        m_slice.start();
+    }
+    m_entry.source = QString::fromStdString(m_sourcePrefix + std::to_string(lineNumber));
+    if (!m_archive.addOne(m_entry, &m_pending, &m_error)) {
+        // The archive took the slice back.
+        m_begun = false;
+        m_pending = ArchiveAddResult();
+        return false;
+    }
+    if (++m_sinceCheck < kRecordsBetweenClockReads)
+        return true;
+    m_sinceCheck = 0;
+    return !m_slice.hasExpired(kSliceMs) || finish();
+}
+
+bool ArchiveSink::finish()
+{
+    if (!m_begun)
+        return true;
+    m_begun = false;
+    const ArchiveAddResult slice = m_pending;
+    m_pending = ArchiveAddResult();
+    if (!m_archive.commitAdding(&m_error))
+        return false;
+    m_counts.added += slice.added;
+    m_counts.alreadyThere += slice.alreadyThere;
+    return true;
+}
+
+void ArchiveSink::abandon()
+{
+    m_archive.rollbackAdding();
+    m_begun = false;
+    m_pending = ArchiveAddResult();
+}
+
+bool writeArchiveRecords(const Archive& archive, const TlmOptions& options, QIODevice& out,
+                         std::uint64_t* records, QString* error)
+{
+    const bool csv = options.format == TlmFormat::Csv;
+    const std::string_view decimalPoint = options.decimalPoint;
+    std::string text;
+    std::vector<std::string> keys; // ,"caption": of JSON
+    if (csv) {
+        text = "Received (UTC);";
+        for (const Channel& ch : kChannels)
+            text.append(ch.caption).append(";");
+        text += "\r\n";
+    } else {
+        for (const Channel& ch : kChannels) {
+            std::string key = ",";
+            appendJsonString(key, ch.caption);
+            keys.push_back(key + ':');
+        }
+    }
+    std::uint64_t count = 0;
+    bool written = true;
+    char number[kJsonNumberRoom + kNumberRoom + 8];
+    const auto flush = [&] {
+        written = written && out.write(text.data(), qint64(text.size())) == qint64(text.size());
+        text.clear();
+        return written;
+    };
+    const bool read = archive.forEachRecord(
+        options.sinceMs, options.untilMs,
+        [&](const ArchiveRecord& r) {
+            ++count;
+            const std::string time = archiveTimeText(r.receivedMs).toStdString();
+            if (csv) {
+                text += time + ';';
+                for (const double value : r.values) {
+                    if (!std::isnan(value))
+                        text.append(number, appendCsvNumber(number, value, decimalPoint));
+                    text += ';';
+                }
+                text += "\r\n";
+            } else {
+                text += "{\"record\":" + std::to_string(count) + ",\"received\":\"" + time + "\",\"source\":";
+                appendJsonString(text, r.source.toStdString());
+                text += ",\"copies\":" + std::to_string(r.copies);
+                for (std::size_t i = 0; i < r.values.size(); ++i)
+                    text.append(keys[i]).append(number, appendJsonNumber(number, r.values[i]));
+                text += "}\n";
+            }
+            return text.size() < kPiece || flush();
+        },
+        error);
+    if (read)
+        flush();
+    if (records)
+        *records = count;
+    return read && written;
+}
+
+} // namespace orvik

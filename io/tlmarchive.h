@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "archive.h"
+#include "tlmoptions.h"
+
+#include <QElapsedTimer>
+#include <QIODevice>
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace orvik {
+
+// orvik-tlm --archive: the beacon lines of a run, decoded into the archive. The run is added
+// in slices of about a quarter second, each one transaction, so that the window can add
+// between them; a failure drops the slice under way and keeps those before it.
+class ArchiveSink {
+public:
+    explicit ArchiveSink(Archive& archive);
+
+    // Counts of the slices added so far.
+    const ArchiveAddResult& counts() const { return m_counts; }
+    const QString& error() const { return m_error; }
+
+    // Received time and source of the lines that follow: "<name>:<line number>".
+    void setInput(const QString& name, qint64 receivedMs);
+    // Decodes and adds a beacon line; `plain` is cleared when a field holds other characters
+    // than hex digits. False, with error(), when the archive refused it.
+    bool add(std::string_view asciiLine, std::uint64_t lineNumber, bool& plain);
+    bool add(std::u16string_view line, std::uint64_t lineNumber, bool& plain, bool keepLine = true);
+    // Adds a record recovered from damaged copies: its line as recovered and its values, NaN
+    // for a value left out; lineNumber is that of its first copy.
+    bool addRecovered(std::string_view line, const std::array<double, kChannelCount>& values,
+                      std::uint64_t lineNumber);
+    // Commits the slice under way.
+    bool finish();
+    // Drops the slice under way.
+    void abandon();
+
+private:
+    bool addEntry(std::uint64_t lineNumber);
+
+    Archive& m_archive;
+    ArchiveEntry m_entry;
+    std::u16string m_wide;
+    std::string m_sourcePrefix;
+    ArchiveAddResult m_counts;
+    ArchiveAddResult m_pending; // of the slice under way
+    bool m_begun = false;
+    int m_sinceCheck = 0;
+    QElapsedTimer m_slice;
+    QString m_error;
+};
+
+// orvik-tlm --from-archive: the records received in [sinceMs, untilMs] as CSV, with a leading
+// "Received (UTC)" column, or as JSON Lines with "received", "source" and "copies". A value
+// left out is an empty field or null. False when reading failed, with the reason, or when
+// the output refused a write, with an empty error.
+bool writeArchiveRecords(const Archive& archive, const TlmOptions& options, QIODevice& out,
+                         std::uint64_t* records, QString* error);
+
+} // namespace orvik
