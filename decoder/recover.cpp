@@ -299,15 +299,10 @@ public:
             __builtin_prefetch(&m_slots[key & (m_slots.size() - 1)]);
     }
 
-    // A slot of a group that closed is taken again.
-    void put(std::uint64_t key, std::uint64_t group, std::uint64_t firstOpen)
+    void put(std::uint64_t key, std::uint64_t group)
     {
         const std::size_t mask = m_slots.size() - 1;
         for (std::size_t i = key & mask;; i = (i + 1) & mask) {
-            if (m_slots[i].key != 0 && m_slots[i].key != key && m_slots[i].group <= firstOpen) {
-                m_slots[i] = {key, group};
-                return;
-            }
             if (m_slots[i].key == key || m_slots[i].key == 0) {
                 m_used += m_slots[i].key == 0;
                 m_slots[i] = {key, group};
@@ -519,7 +514,7 @@ void Recoverer::place(Copy copy)
             group.copies.push_back(std::move(c));
         for (const std::uint64_t key : later.keys) {
             group.keys.push_back(key);
-            m_state->keys.put(key, chosen, m_firstOpen);
+            m_state->keys.put(key, chosen);
         }
         later.copies.clear();
         later.keys.clear();
@@ -537,14 +532,14 @@ void Recoverer::place(Copy copy)
         m_state->keys.reset(open + keys.size());
         for (std::size_t i = 0; i < m_state->groups.size(); ++i) {
             for (const std::uint64_t key : m_state->groups[i].keys)
-                m_state->keys.put(key, m_firstOpen + i + 1, m_firstOpen);
+                m_state->keys.put(key, m_firstOpen + i + 1);
         }
     }
     for (const std::uint64_t key : keys) {
         if (key == 0)
             continue;
         group.keys.push_back(key);
-        m_state->keys.put(key, chosen, m_firstOpen);
+        m_state->keys.put(key, chosen);
     }
 }
 
