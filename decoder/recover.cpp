@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recover.h"
 
+#include "copyframes.h"
 #include "hexconv.h"
 
 #include <algorithm>
@@ -10,57 +11,14 @@
 
 namespace orvik {
 
+using namespace copytext;
+
 namespace {
 
-constexpr int kFrames = int(kFrameTags.size());
-constexpr int kTagLength = 4;
 // A copy whose frame is longer or shorter than this is not aligned to the others.
 constexpr int kMostShift = 3;
 // More copies than this of one beacon start a record of their own.
 constexpr std::size_t kMostCopies = 64;
-
-// Where a frame and its fields lie, counted from 0 within the frame.
-struct FrameLayout {
-    int pos;         // the tag in the beacon line, counted from 1
-    int length;      // tag to the next tag
-    int fieldBegin;  // the first field character
-    int fieldLength; // the fields lie side by side
-    // Only a separator follows the fields, so characters lost or gained there can be placed.
-    bool placeable;
-};
-
-constexpr std::array<FrameLayout, kFrameTags.size()> kLayout = [] {
-    std::array<FrameLayout, kFrameTags.size()> layout{};
-    for (int f = 0; f < kFrames; ++f) {
-        FrameLayout& l = layout[std::size_t(f)];
-        l.pos = kFrameTags[std::size_t(f)].pos;
-        l.length = (f + 1 < kFrames ? kFrameTags[std::size_t(f + 1)].pos : kBeaconLength + 1) - l.pos;
-        int first = kBeaconLength;
-        int last = 0;
-        for (const Channel& ch : kChannels) {
-            if (ch.frame == f + 1) {
-                first = std::min(first, ch.pos);
-                last = std::max(last, ch.pos + ch.len);
-            }
-        }
-        l.fieldBegin = first - l.pos;
-        l.fieldLength = last - first;
-        l.placeable = l.length - (l.fieldBegin + l.fieldLength) <= 1;
-    }
-    return layout;
-}();
-
-static_assert(std::all_of(kLayout.begin(), kLayout.end(), [](const FrameLayout& l) {
-    return l.fieldBegin > kTagLength && l.fieldLength > 0 && l.fieldBegin + l.fieldLength <= l.length;
-}));
-
-constexpr char16_t fold(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c; }
-
-constexpr bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
-constexpr bool isHex(char16_t c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'); }
-
-constexpr int hexValue(char16_t c) { return c <= u'9' ? c - u'0' : c - u'a' + 10; }
 
 constexpr std::uint64_t mix(std::uint64_t h)
 {
@@ -72,126 +30,9 @@ constexpr std::uint64_t mix(std::uint64_t h)
     return h | 1; // never 0, which marks a free slot
 }
 
-// How a copy's frame can be read.
-enum class Reading : std::uint8_t { Missing, Exact, Placed, Damaged };
-
-// The two ways of walking back an edit-distance table: taking the diagonal first, or a gap
-// first. A character votes only where both put it in the same place.
-enum class Prefer { Diagonal, Gap };
-
-// Ref position -> copy position on one cheapest alignment, -1 where the copy holds none.
-void walkBack(const std::vector<int>& d, std::u16string_view ref, std::u16string_view copy, Prefer prefer,
-              std::vector<int>& at)
-{
-    const std::size_t w = copy.size() + 1;
-    at.assign(ref.size(), -1);
-    std::size_t i = ref.size();
-    std::size_t j = copy.size();
-    while (i > 0 || j > 0) {
-        const int here = d[i * w + j];
-        const bool diag = i > 0 && j > 0 && here == d[(i - 1) * w + (j - 1)] + (ref[i - 1] != copy[j - 1]);
-        const bool up = i > 0 && here == d[(i - 1) * w + j] + 1;
-        const bool left = j > 0 && here == d[i * w + (j - 1)] + 1;
-        if (diag && (prefer == Prefer::Diagonal || (!up && !left))) {
-            at[--i] = int(--j);
-        } else if (up) {
-            --i;
-        } else if (left) {
-            --j;
-        } else {
-            at[--i] = int(--j); // only the diagonal is left
-        }
-    }
-}
-
-// Gives the characters of a damaged frame a place in a frame of the right length, where the
-// cheapest alignment leaves no doubt; both are taken after their tags. Writes them at the
-// field positions of `readings`.
-void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLayout& layout,
-                char16_t* readings)
-{
-    thread_local std::vector<int> d;
-    thread_local std::vector<int> first;
-    thread_local std::vector<int> second;
-    const std::size_t w = copy.size() + 1;
-    d.assign((ref.size() + 1) * w, 0);
-    for (std::size_t j = 0; j < w; ++j)
-        d[j] = int(j);
-    for (std::size_t i = 1; i <= ref.size(); ++i) {
-        d[i * w] = int(i);
-        for (std::size_t j = 1; j < w; ++j) {
-            d[i * w + j] = std::min({d[(i - 1) * w + (j - 1)] + (ref[i - 1] != copy[j - 1]),
-                                     d[(i - 1) * w + j] + 1, d[i * w + (j - 1)] + 1});
-        }
-    }
-    // One character heard wrong besides those lost or gained: more, and the copy may be
-    // shifted against the reference rather than damaged.
-    const int shift = std::abs(int(ref.size()) - int(copy.size()));
-    if (d.back() > shift + 1)
-        return;
-    walkBack(d, ref, copy, Prefer::Diagonal, first);
-    walkBack(d, ref, copy, Prefer::Gap, second);
-    for (int i = 0; i < layout.fieldLength; ++i) {
-        const auto r = std::size_t(layout.fieldBegin - kTagLength + i);
-        // A character doubled or lost in a run of one letter puts that letter here on either
-        // walk, or on one walk while the other leaves the place to a neighbour of the run.
-        const int a = first[r];
-        const int b = second[r];
-        if (a >= 0 && b >= 0 && copy[std::size_t(a)] == copy[std::size_t(b)])
-            readings[i] = copy[std::size_t(a)];
-        else if ((a >= 0) != (b >= 0) && copy[std::size_t(std::max(a, b))] == ref[r])
-            readings[i] = ref[r];
-    }
-}
-
 // The reason told for a field: what went wrong with its frame before what went wrong with a
 // character.
 int rank(LeftOut reason) { return reason == LeftOut::No ? 0 : 5 - int(reason); }
-
-// A frame of the right length whose blanks stand elsewhere lost a character and gained
-// another: its fields are shifted.
-bool separatorsInPlace(std::u16string_view text, int body, const FrameLayout& l)
-{
-    const int begin = body - kTagLength;
-    for (int p = kTagLength; p < l.fieldBegin + l.fieldLength; ++p) {
-        if (isBlank(text[std::size_t(begin + p)]) != (p < l.fieldBegin))
-            return false;
-    }
-    return !l.placeable || l.fieldBegin + l.fieldLength == l.length ||
-           isBlank(text[std::size_t(begin + l.length - 1)]);
-}
-
-// The length of the tag heard at `at` with one character lost, gained or changed; 0 when
-// none stands there.
-int damagedTagAt(std::u16string_view text, std::size_t at, std::u16string_view tag)
-{
-    const auto without = [](std::u16string_view s, std::size_t i, std::u16string_view other) {
-        return s.substr(0, i) == other.substr(0, i) && s.substr(i + 1) == other.substr(i);
-    };
-    if (at + tag.size() <= text.size()) {
-        const std::u16string_view four = text.substr(at, tag.size());
-        int differ = 0;
-        for (std::size_t i = 0; i < tag.size(); ++i)
-            differ += four[i] != tag[i];
-        if (differ <= 1)
-            return int(tag.size());
-    }
-    if (at + tag.size() - 1 <= text.size()) {
-        const std::u16string_view three = text.substr(at, tag.size() - 1);
-        for (std::size_t i = 0; i < tag.size(); ++i) {
-            if (without(tag, i, three))
-                return int(tag.size() - 1);
-        }
-    }
-    if (at + tag.size() + 1 <= text.size()) {
-        const std::u16string_view five = text.substr(at, tag.size() + 1);
-        for (std::size_t i = 0; i <= tag.size(); ++i) {
-            if (without(five, i, tag))
-                return int(tag.size() + 1);
-        }
-    }
-    return 0;
-}
 
 struct Tally {
     char16_t winner = 0;
@@ -241,33 +82,10 @@ std::uint32_t RecoveredRecord::leftOutMask() const
     return mask;
 }
 
-struct Recoverer::Copy {
-    std::u16string text; // folded to lower case, trailing blanks taken off
-    std::array<std::int16_t, kFrameTags.size()> begin{};
-    std::array<std::int16_t, kFrameTags.size()> end{};
-    std::array<std::int16_t, kFrameTags.size()> fieldAt{};
-    std::array<std::int8_t, kFrameTags.size()> tagLength{}; // 3 to 5 for a tag heard damaged
-    std::array<Reading, kFrameTags.size()> reading{};
+struct Recoverer::Copy : CopyFrames {
     std::int32_t time = -1; // the on-board time, when its field reads as hex digits
     CopySource source;
     std::uint64_t seq = 0; // the order in which copies came
-
-    bool readable(int f) const
-    {
-        return reading[std::size_t(f)] == Reading::Exact || reading[std::size_t(f)] == Reading::Placed;
-    }
-    // The frame after its tag.
-    std::u16string_view body(int f) const
-    {
-        const int b = begin[std::size_t(f)] + tagLength[std::size_t(f)];
-        return std::u16string_view(text).substr(std::size_t(b),
-                                                std::size_t(std::max(0, end[std::size_t(f)] - b)));
-    }
-    std::u16string_view fields(int f) const
-    {
-        return std::u16string_view(text).substr(std::size_t(fieldAt[std::size_t(f)]),
-                                                std::size_t(kLayout[std::size_t(f)].fieldLength));
-    }
 };
 
 struct Recoverer::Group {
@@ -357,100 +175,8 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
     copy.text.resize(line.size());
     for (std::size_t i = 0; i < line.size(); ++i)
         copy.text[i] = fold(char16_t(static_cast<std::make_unsigned_t<CharT>>(line[i])));
-    const std::u16string& t = copy.text;
 
-    // Every frame tag, by where it stands; a tag seen twice leaves its frame unplaced.
-    std::array<int, kFrameTags.size()> seen{};
-    std::array<std::int16_t, Recoverer::kLongestCopy / 3 + kFrameTags.size()> starts{};
-    int found = 0;
-    copy.begin.fill(-1);
-    copy.tagLength.fill(kTagLength);
-    for (std::size_t i = 0; i + kTagLength <= t.size(); ++i) {
-        if (t[i] != u'o' || t[i + 1] != u'r' || t[i + 2] != u'v')
-            continue;
-        for (int f = 0; f < kFrames; ++f) {
-            if (t[i + 3] != kFrameTags[std::size_t(f)].tag[3])
-                continue;
-            if (seen[std::size_t(f)]++ == 0)
-                copy.begin[std::size_t(f)] = std::int16_t(i);
-            starts[std::size_t(found++)] = std::int16_t(i);
-        }
-    }
-    // A tag heard with one character lost, gained or changed is looked for where the frame
-    // before it or after it says it should stand.
-    for (int pass = 0; pass < 2; ++pass) {
-        for (int k = 0; k < kFrames; ++k) {
-            const int f = pass == 0 ? k : kFrames - 1 - k;
-            const auto fs = std::size_t(f);
-            if (seen[fs] != 0)
-                continue;
-            int expected = -1;
-            if (pass == 0 && f == 0)
-                expected = 0;
-            else if (pass == 0 && copy.begin[fs - 1] >= 0)
-                expected = copy.begin[fs - 1] + kLayout[fs - 1].length;
-            else if (pass == 1 && f + 1 < kFrames && copy.begin[fs + 1] >= 0)
-                expected = copy.begin[fs + 1] - kLayout[fs].length;
-            if (expected < 0)
-                continue;
-            for (const int shift : {0, -1, 1, -2, 2, -3, 3}) {
-                const int at = expected + shift;
-                const int length = at < 0 ? 0 : damagedTagAt(t, std::size_t(at), kFrameTags[fs].tag);
-                const bool free = std::none_of(starts.begin(), starts.begin() + found,
-                                               [&](int s) { return s + kTagLength > at && s < at + length; });
-                if (length > 0 && free) {
-                    seen[fs] = 1;
-                    copy.begin[fs] = std::int16_t(at);
-                    copy.tagLength[fs] = std::int8_t(length);
-                    starts[std::size_t(found++)] = std::int16_t(at);
-                    break;
-                }
-            }
-        }
-    }
-    int distinct = 0;
-    for (int f = 0; f < kFrames; ++f) {
-        const auto fs = std::size_t(f);
-        if (seen[fs] == 0) {
-            copy.reading[fs] = Reading::Missing;
-            continue;
-        }
-        ++distinct;
-        const int b = copy.begin[fs];
-        int e = int(t.size());
-        for (int s = 0; s < found; ++s) {
-            if (starts[std::size_t(s)] > b)
-                e = std::min(e, int(starts[std::size_t(s)]));
-        }
-        copy.end[fs] = std::int16_t(e);
-        const FrameLayout& l = kLayout[fs];
-        const int body = b + copy.tagLength[fs];
-        if (seen[fs] > 1 || body > e) {
-            copy.reading[fs] = Reading::Damaged;
-        } else if (e - body == l.length - kTagLength && separatorsInPlace(t, body, l)) {
-            copy.reading[fs] = Reading::Exact;
-            copy.fieldAt[fs] = std::int16_t(body + l.fieldBegin - kTagLength);
-        } else {
-            copy.reading[fs] = Reading::Damaged;
-            if (!l.placeable)
-                continue;
-            // Blanks lost or gained around the fields: a run of exactly the fields' hex
-            // digits between blanks is in its place.
-            int p = body;
-            while (p < e && isBlank(t[std::size_t(p)]))
-                ++p;
-            const int at = p;
-            while (p < e && isHex(t[std::size_t(p)]))
-                ++p;
-            const int run = p - at;
-            while (p < e && isBlank(t[std::size_t(p)]))
-                ++p;
-            if (run == l.fieldLength && p == e) {
-                copy.reading[fs] = Reading::Placed;
-                copy.fieldAt[fs] = std::int16_t(at);
-            }
-        }
-    }
+    const int distinct = cutFrames(copy);
     if (distinct < 2)
         return false;
     if (copy.readable(0)) {
