@@ -162,7 +162,10 @@ struct Corpus {
     std::vector<std::size_t> beaconOf; // of each line
 };
 
-// Each station's copies follow each other: all first copies, then all second copies...
+// Beacons come in passes of kPassBeacons; each station's log of a pass follows the other's,
+// as logs of one pass are put together.
+constexpr std::size_t kPassBeacons = 30;
+
 Corpus makeCorpus(std::size_t beacons, double rate, int copies, std::uint64_t seed)
 {
     Random random(seed);
@@ -170,10 +173,12 @@ Corpus makeCorpus(std::size_t beacons, double rate, int copies, std::uint64_t se
     const auto start = std::uint32_t(random.below(0x800000));
     for (std::size_t b = 0; b < beacons; ++b)
         c.beacons.push_back(makeBeacon(random, start + std::uint32_t(b) * 60));
-    for (int k = 0; k < copies; ++k) {
-        for (std::size_t b = 0; b < beacons; ++b) {
-            c.lines.push_back(hear(c.beacons[b], rate, random));
-            c.beaconOf.push_back(b);
+    for (std::size_t pass = 0; pass < beacons; pass += kPassBeacons) {
+        for (int k = 0; k < copies; ++k) {
+            for (std::size_t b = pass; b < std::min(beacons, pass + kPassBeacons); ++b) {
+                c.lines.push_back(hear(c.beacons[b], rate, random));
+                c.beaconOf.push_back(b);
+            }
         }
     }
     return c;
