@@ -1,0 +1,487 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "trendchart.h"
+
+#include "decoder/hexconv.h"
+#include "platform/numbertext.h"
+
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QKeyEvent>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRubberBand>
+#include <QValueAxis>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace orvik {
+
+namespace {
+
+constexpr qint64 kHour = 3600 * 1000;
+constexpr double kShortestSpan = 1000;
+// Records further apart than this are not joined by a line.
+constexpr double kGapMs = double(kHour);
+
+QDateTime utc(double x) { return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(x)), Qt::UTC); }
+
+QString numberText(double value, bool whole)
+{
+    return whole ? wholeNumberText(value) : fixed2NumberText(value);
+}
+
+// Nice round limits and as many decimals as the step has, as the bar chart's axis does.
+void rangeAxis(QValueAxis* axis, double low, double high, bool nice)
+{
+    if (!(high > low)) {
+        low -= 0.5;
+        high += 0.5;
+    }
+    axis->setTickCount(5);
+    axis->setRange(low, high);
+    if (nice)
+        axis->applyNiceNumbers();
+    const double step = (axis->max() - axis->min()) / double(axis->tickCount() - 1);
+    const int decimals = std::clamp(int(-std::floor(std::log10(step) + 1e-9)), 0, 6);
+    axis->setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + u'f');
+}
+
+} // namespace
+
+TrendChart::TrendChart(QWidget* parent)
+    : QChartView(parent)
+    , m_timeAxis(new QDateTimeAxis)
+    , m_readOutX(std::numeric_limits<double>::quiet_NaN())
+{
+    auto* c = new QChart;
+    c->setBackgroundVisible(false);
+    c->setBackgroundRoundness(0);
+    c->legend()->setAlignment(Qt::AlignTop);
+    QLocale numbers = QLocale::system();
+    numbers.setNumberOptions(QLocale::OmitGroupSeparator);
+    c->setLocale(numbers);
+    c->setLocalizeNumbers(true);
+    // The view paints the time labels in the bottom margin: two lines and the title.
+    c->setMargins(QMargins(6, 4, 6, 3 * labelLineHeight() + 6));
+    m_timeAxis->setVisible(false);
+    c->addAxis(m_timeAxis, Qt::AlignBottom);
+    QChart* const initial = chart();
+    setChart(c);
+    delete initial;
+    setRenderHint(QPainter::Antialiasing, true);
+    setRubberBand(QChartView::RectangleRubberBand);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+int TrendChart::labelLineHeight() const { return fontMetrics().height() + 1; }
+
+void TrendChart::setLines(const std::vector<Line>& lines, TrendTime time, double lo, double hi,
+                          const ValueRanges& fixed, const QString& emptyText)
+{
+    m_lines = lines;
+    m_time = time;
+    m_lo = lo;
+    m_hi = hi > lo ? hi : lo + kShortestSpan;
+    QChart* c = chart();
+    for (QLineSeries* s : std::as_const(m_series)) {
+        c->removeSeries(s);
+        delete s;
+    }
+    // Axes are kept and hidden when unused: one removed from a chart leaves its labels drawn.
+    for (QValueAxis* a : std::as_const(m_slots))
+        a->setVisible(false);
+    m_series.clear();
+    m_axes.clear();
+    m_colours.clear();
+    m_lineAxis.clear();
+    m_timeAxis->setRange(utc(m_lo), utc(m_hi));
+
+    QStringList units;
+    std::vector<std::pair<double, double>> extremes;
+    std::vector<int> seriesOnAxis;
+    std::vector<bool> wholeAxis;
+    bool anyPoint = false;
+    for (const Line& line : m_lines) {
+        auto* series = new QLineSeries;
+        series->setName(line.unit.isEmpty() ? line.caption
+                                            : line.caption + QStringLiteral(" (") + line.unit + u')');
+        series->replace(line.points);
+        c->addSeries(series);
+        series->attachAxis(m_timeAxis);
+        qsizetype u = units.indexOf(line.unit);
+        if (u < 0) {
+            u = units.size();
+            units << line.unit;
+            if (u == m_slots.size()) {
+                auto* slot = new QValueAxis;
+                slot->setLabelsFont(font());
+                c->addAxis(slot, u % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
+                m_slots << slot;
+            }
+            QValueAxis* axis = m_slots[u];
+            axis->setTitleText(line.unit);
+            axis->setLabelsColor(palette().color(QPalette::Text));
+            axis->setTitleBrush(palette().color(QPalette::Text));
+            axis->setVisible(true);
+            m_axes << axis;
+            extremes.emplace_back(std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity());
+            seriesOnAxis.push_back(0);
+            wholeAxis.push_back(true);
+        }
+        series->attachAxis(m_axes[u]);
+        m_series << series;
+        m_lineAxis.push_back(int(u));
+        // The view draws the line, broken where records are missing; the series places it.
+        const QColor colour = series->color();
+        m_colours << colour;
+        series->setPen(QPen(Qt::NoPen));
+        for (QLegendMarker* marker : c->legend()->markers(series)) {
+            marker->setPen(QPen(colour));
+            marker->setBrush(colour);
+        }
+        ++seriesOnAxis[std::size_t(u)];
+        wholeAxis[std::size_t(u)] = wholeAxis[std::size_t(u)] && line.whole;
+        for (const QPointF& p : line.points) {
+            extremes[std::size_t(u)].first = std::min(extremes[std::size_t(u)].first, p.y());
+            extremes[std::size_t(u)].second = std::max(extremes[std::size_t(u)].second, p.y());
+        }
+        anyPoint = anyPoint || !line.points.isEmpty();
+    }
+    for (qsizetype u = 0; u < m_axes.size(); ++u) {
+        QValueAxis* axis = m_axes[u];
+        const auto [low, high] = extremes[std::size_t(u)];
+        if (fixed.contains(units[u]))
+            rangeAxis(axis, fixed[units[u]].first, fixed[units[u]].second, false);
+        else if (low <= high)
+            rangeAxis(axis, low, high, true);
+        else
+            rangeAxis(axis, 0, 1, true);
+        if (wholeAxis[std::size_t(u)] && axis->labelFormat() != QStringLiteral("%.0f") &&
+            axis->max() - axis->min() >= 4)
+            axis->setLabelFormat(QStringLiteral("%.0f"));
+        // An axis of one line takes its colour, so that the two are read together.
+        if (seriesOnAxis[std::size_t(u)] == 1) {
+            for (std::size_t i = 0; i < m_lineAxis.size(); ++i) {
+                if (m_lineAxis[i] == u) {
+                    axis->setLabelsColor(m_colours[qsizetype(i)]);
+                    axis->setTitleBrush(m_colours[qsizetype(i)]);
+                }
+            }
+        }
+    }
+    m_emptyText = anyPoint ? QString() : emptyText;
+    const double keep =
+        m_readOutX >= m_lo && m_readOutX <= m_hi ? m_readOutX : std::numeric_limits<double>::quiet_NaN();
+    setReadOutX(keep);
+    viewport()->update();
+}
+
+ValueRanges TrendChart::valueRanges() const
+{
+    ValueRanges out;
+    for (QValueAxis* axis : m_axes)
+        out.insert(axis->titleText(), {axis->min(), axis->max()});
+    return out;
+}
+
+int TrendChart::plotColumns() const
+{
+    const double w = chart()->plotArea().width();
+    // Before the chart is laid out: a width that the plot will not fall short of.
+    return w >= 16 ? int(w) : std::max(16, width() - 160);
+}
+
+std::vector<TimeTick> TrendChart::shownTicks() const
+{
+    const QFontMetrics fm(font());
+    return timeTicks(m_time, m_lo, m_hi, plotRect().width(),
+                     [&fm](const QString& s) { return double(fm.horizontalAdvance(s)); });
+}
+
+QRectF TrendChart::plotRect() const { return chart()->mapRectToScene(chart()->plotArea()); }
+
+double TrendChart::xAt(double sceneX) const
+{
+    const QRectF plot = plotRect();
+    return m_lo + (sceneX - plot.left()) / plot.width() * (m_hi - m_lo);
+}
+
+double TrendChart::sceneXOf(double x) const
+{
+    const QRectF plot = plotRect();
+    return plot.left() + (x - m_lo) / (m_hi - m_lo) * plot.width();
+}
+
+void TrendChart::zoomAround(double x, double factor)
+{
+    double lo = x - (x - m_lo) * factor;
+    double hi = x + (m_hi - x) * factor;
+    if (hi - lo < kShortestSpan) {
+        lo = x - kShortestSpan / 2;
+        hi = x + kShortestSpan / 2;
+    }
+    emit zoomRequested(lo, hi, {});
+}
+
+void TrendChart::pan(double fraction)
+{
+    const double d = (m_hi - m_lo) * fraction;
+    emit zoomRequested(m_lo + d, m_hi + d, {});
+}
+
+// The read-out stands on the nearest point of any line; each line tells its value nearest to it.
+void TrendChart::setReadOutX(double x)
+{
+    QStringList parts;
+    if (!std::isnan(x)) {
+        double best = std::numeric_limits<double>::quiet_NaN();
+        for (const Line& line : m_lines) {
+            auto it = std::lower_bound(line.points.begin(), line.points.end(), x,
+                                       [](const QPointF& p, double v) { return p.x() < v; });
+            for (auto c : {it, it == line.points.begin() ? it : it - 1}) {
+                if (c != line.points.end() && (std::isnan(best) || std::abs(c->x() - x) < std::abs(best - x)))
+                    best = c->x();
+            }
+        }
+        x = best;
+    }
+    m_readOutX = x;
+    if (!std::isnan(x)) {
+        parts << timeText(m_time, x);
+        for (const Line& line : m_lines) {
+            auto it = std::lower_bound(line.points.begin(), line.points.end(), x,
+                                       [](const QPointF& p, double v) { return p.x() < v; });
+            if (it != line.points.begin() && (it == line.points.end() || x - (it - 1)->x() < it->x() - x))
+                --it;
+            QString part = line.caption + u' ';
+            part += it == line.points.end() ? QStringLiteral("no value") : numberText(it->y(), line.whole);
+            if (it != line.points.end() && !line.unit.isEmpty())
+                part += u' ' + line.unit;
+            parts << part;
+        }
+    }
+    QString text;
+    if (!parts.isEmpty()) {
+        text = parts.takeFirst() + QStringLiteral(": ");
+        text += parts.join(QStringLiteral(", "));
+    }
+    viewport()->update();
+    if (text != m_readOut) {
+        m_readOut = text;
+        emit readOutChanged(text);
+    }
+}
+
+void TrendChart::stepReadOut(int direction)
+{
+    const double from = std::isnan(m_readOutX) ? (direction > 0 ? -std::numeric_limits<double>::infinity()
+                                                                : std::numeric_limits<double>::infinity())
+                                               : m_readOutX;
+    double next = std::numeric_limits<double>::quiet_NaN();
+    for (const Line& line : m_lines) {
+        if (direction > 0) {
+            auto it = std::upper_bound(line.points.begin(), line.points.end(), from,
+                                       [](double v, const QPointF& p) { return v < p.x(); });
+            if (it != line.points.end() && (std::isnan(next) || it->x() < next))
+                next = it->x();
+        } else {
+            auto it = std::lower_bound(line.points.begin(), line.points.end(), from,
+                                       [](const QPointF& p, double v) { return p.x() < v; });
+            if (it != line.points.begin() && (std::isnan(next) || (it - 1)->x() > next))
+                next = (it - 1)->x();
+        }
+    }
+    if (!std::isnan(next))
+        setReadOutX(next);
+}
+
+void TrendChart::keyPressEvent(QKeyEvent* event)
+{
+    const bool shift = event->modifiers().testFlag(Qt::ShiftModifier);
+    const double centre = std::isnan(m_readOutX) ? (m_lo + m_hi) / 2 : m_readOutX;
+    switch (event->key()) {
+    case Qt::Key_Left: shift ? pan(-0.25) : stepReadOut(-1); break;
+    case Qt::Key_Right: shift ? pan(0.25) : stepReadOut(1); break;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        m_readOutX = std::numeric_limits<double>::quiet_NaN();
+        stepReadOut(event->key() == Qt::Key_Home ? 1 : -1);
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: zoomAround(centre, 0.5); break;
+    case Qt::Key_Minus: zoomAround(centre, 2); break;
+    case Qt::Key_Backspace: emit backRequested(); break;
+    default: QChartView::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+void TrendChart::wheelEvent(QWheelEvent* event)
+{
+    const QPointF at = mapToScene(event->position().toPoint());
+    const int steps = event->angleDelta().y();
+    if (!plotRect().contains(at) || steps == 0) {
+        event->ignore();
+        return;
+    }
+    zoomAround(xAt(at.x()), std::pow(0.8, double(steps) / 120.0));
+    event->accept();
+}
+
+void TrendChart::mouseMoveEvent(QMouseEvent* event)
+{
+    QChartView::mouseMoveEvent(event);
+    const auto* band = findChild<QRubberBand*>();
+    const QPointF at = mapToScene(event->position().toPoint());
+    if ((!band || !band->isVisible()) && plotRect().contains(at))
+        setReadOutX(xAt(at.x()));
+}
+
+void TrendChart::mouseReleaseEvent(QMouseEvent* event)
+{
+    auto* band = findChild<QRubberBand*>();
+    if (event->button() == Qt::LeftButton && band && band->isVisible()) {
+        // The rectangle chooses the span and the value ranges; the chart itself is not zoomed,
+        // the span is read again so that its columns are those of the pixels.
+        band->hide();
+        const QRectF plot = plotRect();
+        const QRectF r = mapToScene(band->geometry()).boundingRect().intersected(plot);
+        event->accept();
+        if (r.width() < 3)
+            return;
+        ValueRanges fixed;
+        if (r.height() >= 3 && r.height() < plot.height() - 1) {
+            for (QValueAxis* axis : std::as_const(m_axes)) {
+                const double perPixel = (axis->max() - axis->min()) / plot.height();
+                fixed.insert(axis->titleText(), {axis->min() + (plot.bottom() - r.bottom()) * perPixel,
+                                                 axis->min() + (plot.bottom() - r.top()) * perPixel});
+            }
+        }
+        emit zoomRequested(xAt(r.left()), xAt(r.right()), fixed);
+        return;
+    }
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        emit backRequested();
+        return;
+    }
+    QChartView::mouseReleaseEvent(event);
+}
+
+void TrendChart::drawBackground(QPainter* painter, const QRectF& rect)
+{
+    painter->fillRect(rect, palette().color(QPalette::Base));
+    const QRectF plot = plotRect();
+    QColor grid = palette().color(QPalette::Text);
+    grid.setAlpha(40);
+    painter->setPen(QPen(grid, 0));
+    for (const TimeTick& tick : shownTicks())
+        painter->drawLine(QPointF(sceneXOf(tick.x), plot.top()), QPointF(sceneXOf(tick.x), plot.bottom()));
+}
+
+// Each line as a path, broken where neighbouring records lie an hour or more and a few pixel
+// columns apart: no line is drawn where nothing was received. A record alone is a dot.
+void TrendChart::drawLines(QPainter* painter, const QRectF& plot) const
+{
+    painter->save();
+    painter->setClipRect(plot.adjusted(-2, -2, 2, 2));
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    for (std::size_t i = 0; i < m_lines.size() && i < m_lineAxis.size(); ++i) {
+        const QValueAxis* axis = m_axes[m_lineAxis[i]];
+        const double perValue = plot.height() / (axis->max() - axis->min());
+        const auto at = [&](const QPointF& p) {
+            return QPointF(sceneXOf(p.x()), plot.bottom() - (p.y() - axis->min()) * perValue);
+        };
+        QPainterPath path;
+        std::vector<QPointF> dots;
+        const QList<QPointF>& points = m_lines[i].points;
+        qsizetype runStart = 0;
+        for (qsizetype k = 0; k <= points.size(); ++k) {
+            const bool gap =
+                k == points.size() || (k > 0 && points[k].x() - points[k - 1].x() >= kGapMs &&
+                                       sceneXOf(points[k].x()) - sceneXOf(points[k - 1].x()) > 3);
+            if (k > 0 && gap) {
+                if (k - runStart == 1)
+                    dots.push_back(at(points[runStart]));
+                runStart = k;
+            }
+            if (k == points.size())
+                break;
+            if (k == runStart)
+                path.moveTo(at(points[k]));
+            else
+                path.lineTo(at(points[k]));
+        }
+        painter->setPen(QPen(m_colours[qsizetype(i)], 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawPath(path);
+        for (const QPointF& dot : dots)
+            painter->drawPoint(dot);
+    }
+    painter->restore();
+}
+
+void TrendChart::drawForeground(QPainter* painter, const QRectF& rect)
+{
+    QChartView::drawForeground(painter, rect);
+    const QRectF plot = plotRect();
+    const QFontMetrics fm(font());
+    const QColor text = palette().color(QPalette::Text);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setFont(font());
+    painter->setPen(text);
+    painter->drawLine(plot.bottomLeft(), plot.bottomRight());
+    for (const TimeTick& tick : shownTicks()) {
+        const double x = sceneXOf(tick.x);
+        painter->drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 3));
+        painter->drawText(
+            QPointF(x - fm.horizontalAdvance(tick.label) / 2.0, plot.bottom() + 3 + fm.ascent()), tick.label);
+        if (!tick.dateLabel.isEmpty())
+            painter->drawText(QPointF(x - fm.horizontalAdvance(tick.dateLabel) / 2.0,
+                                      plot.bottom() + 3 + labelLineHeight() + fm.ascent()),
+                              tick.dateLabel);
+    }
+    const QString title = m_time == TrendTime::Received
+                              ? QStringLiteral("Received (UTC)")
+                              : QStringLiteral("On-board time (days since the clock's start)");
+    QFont bold = font();
+    bold.setBold(true);
+    painter->setFont(bold);
+    painter->drawText(QPointF(plot.center().x() - QFontMetrics(bold).horizontalAdvance(title) / 2.0,
+                              plot.bottom() + 3 + 2 * labelLineHeight() + fm.ascent()),
+                      title);
+    if (!m_emptyText.isEmpty())
+        painter->drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
+    drawLines(painter, plot);
+    if (!std::isnan(m_readOutX) && m_readOutX >= m_lo && m_readOutX <= m_hi) {
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        const double x = sceneXOf(m_readOutX);
+        QColor cursor = palette().color(QPalette::Highlight);
+        painter->setPen(QPen(cursor, 1, Qt::DashLine));
+        painter->drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        for (qsizetype i = 0; i < m_series.size(); ++i) {
+            const QList<QPointF>& points = m_lines[std::size_t(i)].points;
+            auto it = std::lower_bound(points.begin(), points.end(), m_readOutX,
+                                       [](const QPointF& p, double v) { return p.x() < v; });
+            if (it != points.begin() &&
+                (it == points.end() || m_readOutX - (it - 1)->x() < it->x() - m_readOutX))
+                --it;
+            if (it == points.end())
+                continue;
+            const QPointF at = chart()->mapToPosition(*it, m_series[i]);
+            painter->setPen(QPen(m_colours[i], 2));
+            painter->setBrush(palette().color(QPalette::Base));
+            painter->drawEllipse(chart()->mapToScene(at), 4, 4);
+        }
+    }
+    painter->restore();
+}
+
+} // namespace orvik

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "io/archivequery.h"
+
+#include <QString>
+#include <span>
+
+class QWidget;
+
+namespace orvik {
+
+// The archive's records with x in [lo, hi] as CSV, written as the window's export writes
+// numbers: a leading "Received (UTC)" column in ISO 8601, then the channels by caption, every
+// field followed by ";", lines ending in CR LF; a value left out is an empty field. The file
+// is replaced only by a complete one. An empty text on success, else the reason.
+QString saveTrendCsv(const QString& path, const Archive& archive, std::span<const int> channels,
+                     TrendTime time, double lo, double hi);
+
+// The widget as drawn, as PNG, or as SVG for a name ending in ".svg".
+QString saveWidgetImage(const QString& path, QWidget* widget, const QString& title);
+
+} // namespace orvik

@@ -1,0 +1,466 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "trendwindow.h"
+
+#include "layout.h"
+#include "platform/numbertext.h"
+#include "platform/services.h"
+#include "trendexport.h"
+
+#include <QChart>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+namespace orvik {
+
+namespace {
+
+constexpr int kChannelRole = Qt::UserRole;
+constexpr qint64 kDayMs = 24 * 3600 * 1000;
+// A span of a single instant is widened to a minute each side.
+constexpr double kLoneRecordMargin = 60 * 1000;
+
+QString toQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+
+QString captionOf(int channel) { return toQString(kChannels[std::size_t(channel)].caption); }
+
+QString unitOf(int channel) { return toQString(kChannels[std::size_t(channel)].unit); }
+
+// As the panels name their value boxes to screen readers.
+QString accessibleNameOf(int channel)
+{
+    const QString unit = unitOf(channel);
+    return unit.isEmpty() ? captionOf(channel) : captionOf(channel) + u' ' + unit;
+}
+
+// Time, counters and status words are whole numbers, as the panels show them.
+bool isWhole(int channel) { return channel < 10; }
+
+QPushButton* button(const QString& text, const char* name, const QString& accessible, QWidget* parent)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAccessibleName(accessible);
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+TrendWindow::TrendWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("TrendWindow"));
+    setWindowTitle(QStringLiteral("Trends"));
+    resize(1100, 640);
+    buildControls();
+    connectSignals();
+    setChosenChannels({11});
+    for (QTreeWidgetItem* item :
+         m_channels->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive)) {
+        if (item->checkState(0) == Qt::Checked) {
+            m_channels->setCurrentItem(item);
+            break;
+        }
+    }
+}
+
+TrendWindow::~TrendWindow() = default;
+
+void TrendWindow::buildControls()
+{
+    m_channels = new QTreeWidget(this);
+    m_channels->setObjectName(QStringLiteral("TrendChannels"));
+    m_channels->setAccessibleName(QStringLiteral("Channels"));
+    m_channels->setHeaderHidden(true);
+    m_channels->setRootIsDecorated(false);
+    m_channels->setItemsExpandable(false);
+    m_channels->setMinimumWidth(200);
+    m_channels->setMaximumWidth(260);
+    // Grouped as the main window's panels, each in its top-to-bottom order.
+    using layout::Panel;
+    for (Panel panel : {Panel::Status, Panel::Power, Panel::Temperatures, Panel::Rssi, Panel::Time}) {
+        const auto it = std::find_if(layout::kPanels.begin(), layout::kPanels.end(),
+                                     [panel](const layout::PanelLayout& p) { return p.panel == panel; });
+        const QString caption = it->caption.empty() ? QStringLiteral("Time") : toQString(it->caption);
+        auto* group = new QTreeWidgetItem(m_channels, {caption});
+        group->setFlags(Qt::ItemIsEnabled);
+        QFont bold = m_channels->font();
+        bold.setBold(true);
+        group->setFont(0, bold);
+        std::vector<int> members;
+        for (int c = 0; c < kChannelCount; ++c) {
+            if (layout::kChannelRows[std::size_t(c)].panel == panel)
+                members.push_back(c);
+        }
+        std::sort(members.begin(), members.end(), [](int a, int b) {
+            return layout::kChannelRows[std::size_t(a)].top < layout::kChannelRows[std::size_t(b)].top;
+        });
+        for (int c : members) {
+            const QString unit = unitOf(c);
+            auto* item = new QTreeWidgetItem(
+                group, {unit.isEmpty() ? captionOf(c) : captionOf(c) + QStringLiteral(" (") + unit + u')'});
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+            item->setCheckState(0, Qt::Unchecked);
+            item->setData(0, kChannelRole, c);
+            item->setData(0, Qt::AccessibleTextRole, accessibleNameOf(c));
+        }
+    }
+    m_channels->expandAll();
+    // Checking is the choice; a selection would only look like one.
+    m_channels->setSelectionMode(QAbstractItemView::NoSelection);
+    auto* channelsLabel = new QLabel(QStringLiteral("C&hannels:"), this);
+    channelsLabel->setBuddy(m_channels);
+
+    m_lastPass = button(QStringLiteral("Last &pass"), "TrendLastPass", QStringLiteral("Last pass"), this);
+    m_lastPass->setToolTip(QStringLiteral("The newest records up to a gap of an hour"));
+    m_lastDay = button(QStringLiteral("Last &day"), "TrendLastDay", QStringLiteral("Last day"), this);
+    m_lastWeek = button(QStringLiteral("Last &week"), "TrendLastWeek", QStringLiteral("Last week"), this);
+    m_everything =
+        button(QStringLiteral("&Everything"), "TrendEverything", QStringLiteral("Everything"), this);
+    m_onBoard = new QCheckBox(QStringLiteral("&On-board time"), this);
+    m_onBoard->setObjectName(QStringLiteral("TrendOnBoard"));
+    m_onBoard->setAccessibleName(QStringLiteral("On-board time"));
+    m_backButton =
+        button(QStringLiteral("&Back"), "TrendBack", QStringLiteral("Back to the view before"), this);
+    m_backButton->setToolTip(QStringLiteral("Backspace or a right click in the chart"));
+    m_exportCsv =
+        button(QStringLiteral("Export &CSV\u2026"), "TrendExportCsv", QStringLiteral("Export CSV"), this);
+    m_saveImage =
+        button(QStringLiteral("Save &image\u2026"), "TrendSaveImage", QStringLiteral("Save image"), this);
+
+    m_chart = new TrendChart(this);
+    m_chart->setObjectName(QStringLiteral("TrendChart"));
+    m_chart->setAccessibleName(QStringLiteral("Trend chart"));
+    m_chart->setToolTip(QStringLiteral("Drag a rectangle or turn the wheel to zoom; Backspace goes back.\n"
+                                       "Keys: Left and Right move the read-out, Shift+Left and Shift+Right "
+                                       "pan, + and - zoom."));
+    m_readOut = new QLabel(this);
+    m_readOut->setObjectName(QStringLiteral("TrendReadOut"));
+    m_readOut->setAccessibleName(QStringLiteral("Read-out"));
+    m_readOut->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("TrendStatus"));
+    m_status->setAccessibleName(QStringLiteral("Status"));
+    m_status->setWordWrap(true);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(channelsLabel);
+    left->addWidget(m_channels);
+    auto* buttons = new QHBoxLayout;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_lastPass, m_lastDay, m_lastWeek, m_everything, m_onBoard})
+        buttons->addWidget(w);
+    buttons->addStretch();
+    for (QWidget* w : std::initializer_list<QWidget*>{m_backButton, m_exportCsv, m_saveImage})
+        buttons->addWidget(w);
+    auto* right = new QVBoxLayout;
+    right->addLayout(buttons);
+    right->addWidget(m_chart, 1);
+    right->addWidget(m_readOut);
+    right->addWidget(m_status);
+    auto* top = new QHBoxLayout(this);
+    top->addLayout(left);
+    top->addLayout(right, 1);
+
+    QWidget* order[] = {m_channels, m_lastPass,   m_lastDay,   m_lastWeek,  m_everything,
+                        m_onBoard,  m_backButton, m_exportCsv, m_saveImage, m_chart};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void TrendWindow::connectSignals()
+{
+    connect(m_lastPass, &QPushButton::clicked, this, [this] { showRange(Range::LastPass); });
+    connect(m_lastDay, &QPushButton::clicked, this, [this] { showRange(Range::LastDay); });
+    connect(m_lastWeek, &QPushButton::clicked, this, [this] { showRange(Range::LastWeek); });
+    connect(m_everything, &QPushButton::clicked, this, [this] { showRange(Range::Everything); });
+    connect(m_onBoard, &QCheckBox::toggled, this, &TrendWindow::setOnBoard);
+    connect(m_backButton, &QPushButton::clicked, this, &TrendWindow::goBack);
+    connect(m_exportCsv, &QPushButton::clicked, this, &TrendWindow::askCsv);
+    connect(m_saveImage, &QPushButton::clicked, this, &TrendWindow::askImage);
+    connect(m_channels, &QTreeWidget::itemChanged, this, [this] { draw(); });
+    connect(m_chart, &TrendChart::zoomRequested, this,
+            [this](double lo, double hi, const ValueRanges& fixed) {
+                showView({lo, hi, fixed}, true);
+            });
+    connect(m_chart, &TrendChart::backRequested, this, &TrendWindow::goBack);
+    connect(m_chart, &TrendChart::readOutChanged, this, [this](const QString& text) {
+        m_readOut->setText(text);
+        m_chart->setAccessibleDescription(text);
+    });
+    connect(m_chart->chart(), &QChart::plotAreaChanged, this, &TrendWindow::plotAreaChanged);
+}
+
+void TrendWindow::setFileNameProvider(FileNameProvider provider) { m_fileNames = std::move(provider); }
+
+std::vector<int> TrendWindow::chosenChannels() const
+{
+    std::vector<int> out;
+    for (int g = 0; g < m_channels->topLevelItemCount(); ++g) {
+        const QTreeWidgetItem* group = m_channels->topLevelItem(g);
+        for (int i = 0; i < group->childCount(); ++i) {
+            if (group->child(i)->checkState(0) == Qt::Checked)
+                out.push_back(group->child(i)->data(0, kChannelRole).toInt());
+        }
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void TrendWindow::setChosenChannels(const std::vector<int>& channels)
+{
+    const QSignalBlocker quiet(m_channels);
+    for (int g = 0; g < m_channels->topLevelItemCount(); ++g) {
+        QTreeWidgetItem* group = m_channels->topLevelItem(g);
+        for (int i = 0; i < group->childCount(); ++i) {
+            const int c = group->child(i)->data(0, kChannelRole).toInt();
+            const bool on = std::find(channels.begin(), channels.end(), c) != channels.end();
+            group->child(i)->setCheckState(0, on ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    draw();
+}
+
+void TrendWindow::openArchive(const QString& path)
+{
+    setWindowTitle(QStringLiteral("Trends \u2013 ") + QDir::toNativeSeparators(path));
+    m_archive = std::make_unique<Archive>();
+    QString error;
+    if (!m_archive->open(path, Archive::Access::ReadOnly, &error)) {
+        m_archive.reset();
+        setProblem(error.isEmpty() ? path + QStringLiteral(" cannot be opened") : error);
+        return;
+    }
+    if (m_archive->recordCount() == 0) {
+        setProblem(
+            QDir::toNativeSeparators(path) +
+            QStringLiteral(" holds no records yet: TLM File \u2192 Add to Archive adds the decoded ones."));
+        return;
+    }
+    setProblem(QString());
+    showRange(Range::Everything);
+    m_history.clear();
+    m_backButton->setEnabled(false);
+}
+
+void TrendWindow::setProblem(const QString& problem)
+{
+    m_problem = problem;
+    for (QWidget* w : std::initializer_list<QWidget*>{m_lastPass, m_lastDay, m_lastWeek, m_everything,
+                                                      m_onBoard, m_backButton, m_exportCsv})
+        w->setEnabled(problem.isEmpty());
+    if (!problem.isEmpty()) {
+        m_status->setText(problem);
+        m_chart->setLines({}, m_time, m_view.lo, m_view.hi, {}, problem);
+    }
+}
+
+bool TrendWindow::rangeOf(Range range, View* view, QString* error) const
+{
+    qint64 first = 0;
+    qint64 last = 0;
+    bool found = false;
+    if (range == Range::Everything)
+        return trendExtent(*m_archive, m_time, &view->lo, &view->hi, error);
+    if (range == Range::LastPass) {
+        found = newestRun(*m_archive, kPassGapMs, &first, &last, error);
+    } else {
+        found = m_archive->receivedRange(&first, &last);
+        first = last - (range == Range::LastDay ? kDayMs : 7 * kDayMs);
+    }
+    if (!found)
+        return false;
+    if (m_time == TrendTime::Received) {
+        view->lo = double(first);
+        view->hi = double(last);
+        return true;
+    }
+    return trendExtentOfReceived(*m_archive, m_time, first, last, &view->lo, &view->hi, error);
+}
+
+void TrendWindow::showRange(Range range)
+{
+    if (!m_archive)
+        return;
+    m_range = range;
+    View view;
+    QString error;
+    if (!rangeOf(range, &view, &error)) {
+        m_status->setText(error.isEmpty() ? QStringLiteral("No records with an on-board time in this range.")
+                                          : error);
+        return;
+    }
+    if (view.hi <= view.lo) {
+        view.lo -= kLoneRecordMargin;
+        view.hi += kLoneRecordMargin;
+    }
+    showView(view, true);
+}
+
+void TrendWindow::showView(const View& view, bool remember)
+{
+    if (remember) {
+        m_history.push_back(m_view);
+        if (m_history.size() > kMaxBack)
+            m_history.erase(m_history.begin());
+    }
+    m_view = view;
+    draw();
+}
+
+void TrendWindow::goBack()
+{
+    if (m_history.empty())
+        return;
+    m_view = m_history.back();
+    m_history.pop_back();
+    draw();
+}
+
+void TrendWindow::setOnBoard(bool on)
+{
+    m_time = on ? TrendTime::OnBoard : TrendTime::Received;
+    // Spans of the two clocks do not translate: the quick range is taken again.
+    showRange(m_range);
+    m_history.clear();
+    m_backButton->setEnabled(false);
+}
+
+void TrendWindow::draw()
+{
+    m_redrawPending = false;
+    m_backButton->setEnabled(m_problem.isEmpty() && !m_history.empty());
+    if (!m_archive || !m_problem.isEmpty())
+        return;
+    if (!isVisible()) {
+        m_drawOnShow = true;
+        return;
+    }
+    m_drawOnShow = false;
+    const std::vector<int> channels = chosenChannels();
+    const int columns = m_chart->plotColumns();
+    TrendData data;
+    QString error;
+    if (!readTrend(*m_archive, channels, m_time, m_view.lo, m_view.hi, columns, &data, &error)) {
+        m_status->setText(error);
+        return;
+    }
+    m_columnsDrawn = columns;
+    std::vector<TrendChart::Line> lines;
+    for (const TrendLine& line : data.lines)
+        lines.push_back({captionOf(line.channel), unitOf(line.channel), isWhole(line.channel), line.points});
+    const QString empty = channels.empty() ? QStringLiteral("Choose one or more channels from the list.")
+                                           : QStringLiteral("No records in this span.");
+    m_chart->setLines(lines, m_time, m_view.lo, m_view.hi, m_view.fixed, empty);
+    QString status = QStringLiteral("%1 %2 from %3 to %4")
+                         .arg(data.records)
+                         .arg(QLatin1String(data.records == 1 ? "record" : "records"),
+                              timeText(m_time, m_view.lo), timeText(m_time, m_view.hi));
+    if (data.reduced)
+        status += QStringLiteral("; drawn as the lowest and highest value of each pixel column");
+    m_status->setText(status);
+    m_exportCsv->setEnabled(!channels.empty());
+}
+
+// Columns follow the plot: never more points than it has room for, and detail when it grows.
+void TrendWindow::plotAreaChanged()
+{
+    const int columns = m_chart->plotColumns();
+    if (m_redrawPending || m_columnsDrawn == 0 ||
+        (columns <= m_columnsDrawn && columns * 5 >= m_columnsDrawn * 4))
+        return;
+    m_redrawPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_redrawPending)
+            draw();
+    });
+}
+
+void TrendWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_drawOnShow)
+        draw();
+}
+
+void TrendWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier) {
+        goBack();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+QString TrendWindow::exportCsv(const QString& path)
+{
+    if (!m_archive)
+        return m_problem;
+    std::vector<int> channels = chosenChannels();
+    // On board, the time on show is a channel of its own.
+    if (m_time == TrendTime::OnBoard && (channels.empty() || channels.front() != 0))
+        channels.insert(channels.begin(), 0);
+    const QString error = saveTrendCsv(path, *m_archive, channels, m_time, m_view.lo, m_view.hi);
+    report(path, error);
+    return error;
+}
+
+QString TrendWindow::saveImage(const QString& path)
+{
+    const QString error = saveWidgetImage(path, m_chart, windowTitle());
+    report(path, error);
+    return error;
+}
+
+void TrendWindow::report(const QString& path, const QString& error)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    m_status->setText(error.isEmpty() ? shown + QStringLiteral(" has been written")
+                                      : shown + QStringLiteral(" could not be written: ") + error);
+}
+
+void TrendWindow::askCsv()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString suggested = joinPath(folder, QStringLiteral("orvik_trend.csv"));
+    const QString filters = QStringLiteral("CSV files (*.csv)");
+    const QString path =
+        m_fileNames ? m_fileNames(QStringLiteral("Export CSV"), suggested, filters)
+                    : QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"), suggested, filters);
+    if (!path.isEmpty())
+        exportCsv(path);
+}
+
+void TrendWindow::askImage()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString suggested = joinPath(folder, QStringLiteral("orvik_trend.png"));
+    const QString filters = QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)");
+    QString path = m_fileNames
+                       ? m_fileNames(QStringLiteral("Save image"), suggested, filters)
+                       : QFileDialog::getSaveFileName(this, QStringLiteral("Save image"), suggested, filters);
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive) &&
+        !path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+        path += QStringLiteral(".png");
+    saveImage(path);
+}
+
+} // namespace orvik

@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "io/archivequery.h"
+#include "ui/trendchart.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace orvik {
+
+// "Trends": chosen channels of the archive as lines over time, received (UTC) or on board.
+// Quick ranges, zoom by rectangle, wheel and keys, Backspace or a right click back to the
+// view before; Escape closes. Each span is read again at the plot's own resolution.
+class TrendWindow : public QWidget {
+    Q_OBJECT
+public:
+    enum class Range { LastPass, LastDay, LastWeek, Everything };
+    // A gap of an hour or more between records ends a pass.
+    static constexpr qint64 kPassGapMs = 3600 * 1000;
+    // Views remembered for going back.
+    static constexpr std::size_t kMaxBack = 100;
+
+    // Asks for a file to write: the dialog's caption, a suggested path and the name filters;
+    // empty when cancelled. Tests replace the file dialog with setFileNameProvider().
+    using FileNameProvider =
+        std::function<QString(const QString& caption, const QString& suggested, const QString& filters)>;
+
+    explicit TrendWindow(QWidget* parent = nullptr);
+    ~TrendWindow() override;
+
+    // Opens the archive (read only) and shows everything in it; a second call reads it again.
+    void openArchive(const QString& path);
+    void setFileNameProvider(FileNameProvider provider);
+
+    // The records of the span on show, as CSV; an empty text on success, else the reason.
+    QString exportCsv(const QString& path);
+    // The chart as PNG, or SVG for a name ending in ".svg".
+    QString saveImage(const QString& path);
+
+    std::vector<int> chosenChannels() const;
+    void setChosenChannels(const std::vector<int>& channels);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    struct View {
+        double lo = 0;
+        double hi = 1;
+        ValueRanges fixed;
+    };
+
+    void buildControls();
+    void connectSignals();
+    void showRange(Range range);
+    void showView(const View& view, bool remember);
+    void goBack();
+    void draw();
+    void setOnBoard(bool on);
+    void plotAreaChanged();
+    void setProblem(const QString& problem);
+    void askCsv();
+    void askImage();
+    void report(const QString& path, const QString& error);
+    bool rangeOf(Range range, View* view, QString* error) const;
+
+    std::unique_ptr<Archive> m_archive;
+    QString m_problem; // why nothing can be shown: the archive cannot be read or is empty
+    TrendTime m_time = TrendTime::Received;
+    Range m_range = Range::Everything;
+    View m_view;
+    std::vector<View> m_history;
+    int m_columnsDrawn = 0;
+    bool m_redrawPending = false;
+    bool m_drawOnShow = false; // the plot's width is known once shown
+    FileNameProvider m_fileNames;
+
+    QTreeWidget* m_channels = nullptr;
+    QPushButton* m_lastPass = nullptr;
+    QPushButton* m_lastDay = nullptr;
+    QPushButton* m_lastWeek = nullptr;
+    QPushButton* m_everything = nullptr;
+    QCheckBox* m_onBoard = nullptr;
+    QPushButton* m_backButton = nullptr;
+    QPushButton* m_exportCsv = nullptr;
+    QPushButton* m_saveImage = nullptr;
+    TrendChart* m_chart = nullptr;
+    QLabel* m_readOut = nullptr;
+    QLabel* m_status = nullptr;
+};
+
+} // namespace orvik
