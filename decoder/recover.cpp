@@ -133,7 +133,8 @@ public:
 
     void reset(std::size_t keys)
     {
-        m_slots.assign(std::max<std::size_t>(1024, std::bit_ceil(keys * 4)), Slot{});
+        // Never smaller than before: memory once taken is filled again rather than asked anew.
+        m_slots.assign(std::max({std::size_t(1024), std::bit_ceil(keys * 4), m_slots.size()}), Slot{});
         m_used = 0;
     }
 

@@ -52,6 +52,7 @@ RecoverRun::RecoverRun(const TlmOptions& options, QIODevice& out, TlmReport& rep
     , m_text(options.format == TlmFormat::Csv ? NumberStyle::Csv : NumberStyle::Json, options.decimalPoint)
 {
     m_block.reserve(kPiece + 4096);
+    m_scratch = std::make_unique_for_overwrite<char[]>(m_text.room() + 2);
 }
 
 RecoverRun::~RecoverRun() = default;
@@ -161,9 +162,7 @@ bool RecoverRun::handOn(const RecoveredRecord& record)
 
 void RecoverRun::appendCsv(const RecoveredRecord& record)
 {
-    const std::size_t start = m_block.size();
-    m_block.resize(start + m_text.room() + 2);
-    char* p = m_block.data() + start;
+    char* p = m_scratch.get();
     if (record.leftOutMask() == 0) {
         // Every value certain: the same text as the strict decoder's for that line.
         bool plain = true;
@@ -177,7 +176,7 @@ void RecoverRun::appendCsv(const RecoveredRecord& record)
     }
     *p++ = '\r';
     *p++ = '\n';
-    m_block.resize(std::size_t(p - m_block.data()));
+    m_block.append(m_scratch.get(), p);
 }
 
 void RecoverRun::appendJson(const RecoveredRecord& record)
@@ -208,15 +207,10 @@ void RecoverRun::appendJson(const RecoveredRecord& record)
         }
         m_block += ']';
     }
-    const std::size_t start = m_block.size();
-    m_block.resize(start + m_text.room());
-    char* p = m_block.data() + start;
     if (record.leftOutMask() == 0) {
         bool plain = true;
-        p = m_text.append(p, std::string_view(record.line), plain);
-        m_block.resize(std::size_t(p - m_block.data()));
+        m_block.append(m_scratch.get(), m_text.append(m_scratch.get(), std::string_view(record.line), plain));
     } else {
-        m_block.resize(start);
         for (int c = 0; c < kChannelCount; ++c) {
             m_block += ',';
             appendJsonString(m_block, captionOf(c));

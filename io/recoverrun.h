@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -65,7 +66,8 @@ private:
     BeaconText m_text;
     SeenLines m_seen;
     QStringList m_inputs;
-    std::string m_block;
+    std::string m_block;               // the text kept before it is handed on
+    std::unique_ptr<char[]> m_scratch; // the values of one record
     std::u16string m_wide;
     QStringDecoder m_utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
     RecoveredRecord m_record;
