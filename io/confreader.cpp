@@ -44,6 +44,8 @@ void readSettingLine(QStringView line, StartupSettings& settings)
         settings.imagePath = value.toString();
     else if (equalsIgnoringAsciiCase(key, QLatin1StringView("SCREENSHOT")))
         settings.screenshotButton = equalsIgnoringAsciiCase(value, QLatin1StringView("YES"));
+    else if (equalsIgnoringAsciiCase(key, QLatin1StringView("ARCHIVE")))
+        settings.archivePath = value.toString();
 }
 
 } // namespace

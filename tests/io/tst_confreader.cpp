@@ -15,6 +15,8 @@ private slots:
     void settings();
     void file_data();
     void file();
+    void archive_data();
+    void archive();
 };
 
 namespace {
@@ -125,6 +127,25 @@ QByteArray utf16(const QString& text, bool littleEndian)
 }
 
 } // namespace
+
+void TestConfReader::archive_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("archive");
+    QTest::addRow("none") << "IMAGE_PATH=/x/\r\nSCREENSHOT=NO" << kNoPath;
+    QTest::addRow("letter case kept, blanks trimmed") << "archive =  /home/Ham/Season.sqlite "
+                                                      << "/home/Ham/Season.sqlite";
+    QTest::addRow("the last wins") << "ARCHIVE=a.sqlite\nARCHIVE=b.sqlite"
+                                   << "b.sqlite";
+    QTest::addRow("comment") << "#ARCHIVE=a.sqlite" << kNoPath;
+}
+
+void TestConfReader::archive()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, archive);
+    QCOMPARE(readConf(text).archivePath.value_or(kNoPath), archive);
+}
 
 void TestConfReader::file_data()
 {
