@@ -119,13 +119,17 @@ bool trendExtentOfReceived(const Archive& archive, TrendTime time, qint64 sinceM
     return extentOf(archive, q, time, lo, hi, error);
 }
 
-bool newestRun(const Archive& archive, qint64 gapMs, qint64* firstMs, qint64* lastMs, QString* error)
+bool newestRun(const Archive& archive, qint64 gapMs, qint64 longestMs, qint64* firstMs, qint64* lastMs,
+               QString* error)
 {
     if (error)
         error->clear();
     QSqlQuery q(QSqlDatabase::database(archive.connectionName(), false));
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM records ORDER BY %1 DESC").arg(kReceivedColumn));
+    q.prepare(QStringLiteral(
+                  "SELECT %1 FROM records WHERE %1 >= (SELECT max(%1) FROM records) - ? ORDER BY %1 DESC")
+                  .arg(kReceivedColumn));
+    q.addBindValue(longestMs);
     if (!run(archive, q, error) || !q.next())
         return false;
     *lastMs = *firstMs = q.value(0).toLongLong();

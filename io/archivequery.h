@@ -37,8 +37,10 @@ bool trendExtentOfReceived(const Archive& archive, TrendTime time, qint64 sinceM
                            double* hi, QString* error);
 
 // The received times of the first and last record of the newest run of records in which no
-// two neighbours lie gapMs or more apart: the last pass. False when empty or failed.
-bool newestRun(const Archive& archive, qint64 gapMs, qint64* firstMs, qint64* lastMs, QString* error);
+// two neighbours lie gapMs or more apart, going back longestMs at most: the last pass. False
+// when empty or failed.
+bool newestRun(const Archive& archive, qint64 gapMs, qint64 longestMs, qint64* firstMs, qint64* lastMs,
+               QString* error);
 
 // The records with x in [lo, hi]. Up to 2 × columns records come whole; beyond that the span
 // is cut into `columns` equal slices and each keeps, per channel, its minimum and its maximum

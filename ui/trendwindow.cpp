@@ -275,7 +275,7 @@ bool TrendWindow::rangeOf(Range range, View* view, QString* error) const
     if (range == Range::Everything)
         return trendExtent(*m_archive, m_time, &view->lo, &view->hi, error);
     if (range == Range::LastPass) {
-        found = newestRun(*m_archive, kPassGapMs, &first, &last, error);
+        found = newestRun(*m_archive, kPassGapMs, kLongestPassMs, &first, &last, error);
     } else {
         found = m_archive->receivedRange(&first, &last);
         first = last - (range == Range::LastDay ? kDayMs : 7 * kDayMs);

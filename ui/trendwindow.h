@@ -26,6 +26,9 @@ public:
     enum class Range { LastPass, LastDay, LastWeek, Everything };
     // A gap of an hour or more between records ends a pass.
     static constexpr qint64 kPassGapMs = 3600 * 1000;
+    // Records received without such a gap for longer, as from a network of stations, show
+    // their last day.
+    static constexpr qint64 kLongestPassMs = 24 * kPassGapMs;
     // Views remembered for going back.
     static constexpr std::size_t kMaxBack = 100;
 
