@@ -92,6 +92,11 @@ struct Recoverer::Group {
     std::uint64_t firstCopy = 0; // m_added when the group began
     std::vector<Copy> copies;
     std::vector<std::uint64_t> keys;
+    // A group of one clean line keeps only its text, folded, until another copy comes.
+    std::string clean;
+    CopySource cleanSource;
+
+    bool empty() const { return copies.empty() && clean.empty(); }
 };
 
 // Open addressing, key -> group number; a key of a group that closed is simply not found
@@ -163,6 +168,97 @@ bool Recoverer::add(std::u16string_view line, CopySource source) { return addTex
 
 bool Recoverer::add(std::string_view asciiLine, CopySource source) { return addText(asciiLine, source); }
 
+namespace {
+
+// The on-board time when its field reads as hex digits, else -1.
+std::int32_t readTime(const CopyFrames& copy)
+{
+    if (!copy.readable(0))
+        return -1;
+    std::int32_t time = 0;
+    for (const char16_t c : copy.fields(0)) {
+        if (!isHex(c))
+            return -1;
+        time = time * 16 + hexValue(c);
+    }
+    return time;
+}
+
+template <class CharT> std::uint64_t frameKey(int f, const CharT* field, int length)
+{
+    std::uint64_t h = std::uint64_t(f + 1);
+    for (int i = 0; i < length; ++i)
+        h = (h << 5 | h >> 59) ^ fold(char16_t(static_cast<std::make_unsigned_t<CharT>>(field[i])));
+    return mix(h);
+}
+
+// A beacon line with every blank in place, hex digits in every field and no other "o" that
+// could start a tag: cutting it into frames finds each where it stands.
+bool isClean(std::string_view line)
+{
+    if (!isBeaconLine(line))
+        return false;
+    for (int f = 0; f < kFrames; ++f) {
+        const FrameLayout& l = kLayout[std::size_t(f)];
+        const int end = l.placeable ? l.length : l.fieldBegin + l.fieldLength;
+        for (int p = kTagLength; p < end; ++p) {
+            const auto c = char16_t(static_cast<unsigned char>(line[std::size_t(l.pos - 1 + p)]));
+            const bool field = p >= l.fieldBegin && p < l.fieldBegin + l.fieldLength;
+            if (field ? !isHex(fold(c)) : !isBlank(c))
+                return false;
+        }
+        for (int p = l.fieldBegin + l.fieldLength; !l.placeable && p < l.length; ++p) {
+            const char c = line[std::size_t(l.pos - 1 + p)];
+            if (c == 'o' || c == 'O' || static_cast<unsigned char>(c) >= 0x80)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+// Most lines are clean copies of a beacon not seen yet: such a line is kept as its text alone.
+bool Recoverer::addClean(std::string_view line, CopySource source)
+{
+    if (line.size() != std::size_t(kBeaconLength) || !isClean(line))
+        return false;
+    std::array<std::uint64_t, kFrameTags.size()> keys{};
+    for (int f = 0; f < kFrames; ++f) {
+        const FrameLayout& l = kLayout[std::size_t(f)];
+        keys[std::size_t(f)] = frameKey(f, line.data() + l.pos - 1 + l.fieldBegin, l.fieldLength);
+        m_state->keys.prefetch(keys[std::size_t(f)]);
+    }
+    for (const std::uint64_t key : keys) {
+        const std::uint64_t g = m_state->keys.find(key);
+        if (g != 0 && g - 1 >= m_firstOpen && !m_state->groups[std::size_t(g - 1 - m_firstOpen)].empty())
+            return false;
+    }
+    Group& group = m_state->groups.emplace_back();
+    group.firstCopy = m_added;
+    group.clean.resize(line.size());
+    for (std::size_t i = 0; i < line.size(); ++i)
+        group.clean[i] = char(fold(char16_t(static_cast<unsigned char>(line[i]))));
+    group.cleanSource = source;
+    addKeys(group, m_firstOpen + m_state->groups.size(), keys);
+    return true;
+}
+
+// The clean line of a group as a copy like any other, for comparing and voting.
+void Recoverer::expand(Group& group) const
+{
+    if (group.clean.empty())
+        return;
+    Copy copy;
+    copy.source = group.cleanSource;
+    copy.seq = group.firstCopy;
+    copy.text.assign(group.clean.begin(), group.clean.end());
+    cutFrames(copy);
+    copy.time = readTime(copy);
+    group.copies.push_back(std::move(copy));
+    group.clean.clear();
+}
+
 template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> line, CopySource source)
 {
     // Blanks after the last character cannot shift a field.
@@ -171,26 +267,21 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
     if (line.size() > kLongestCopy || line.size() < std::size_t(2 * kTagLength))
         return false;
 
+    if constexpr (std::is_same_v<CharT, char>) {
+        if (addClean(line, source)) {
+            ++m_added;
+            return true;
+        }
+    }
     Copy copy;
     copy.source = source;
     copy.text.resize(line.size());
     for (std::size_t i = 0; i < line.size(); ++i)
         copy.text[i] = fold(char16_t(static_cast<std::make_unsigned_t<CharT>>(line[i])));
 
-    const int distinct = cutFrames(copy);
-    if (distinct < 2)
+    if (cutFrames(copy) < 2)
         return false;
-    if (copy.readable(0)) {
-        std::int32_t time = 0;
-        for (const char16_t c : copy.fields(0)) {
-            if (!isHex(c)) {
-                time = -1;
-                break;
-            }
-            time = time * 16 + hexValue(c);
-        }
-        copy.time = time;
-    }
+    copy.time = readTime(copy);
     place(std::move(copy));
     ++m_added;
     return true;
@@ -202,12 +293,8 @@ void Recoverer::place(Copy copy)
     // found by the others.
     std::array<std::uint64_t, kFrameTags.size()> keys{};
     for (int f = 0; f < kFrames; ++f) {
-        if (!copy.readable(f))
-            continue;
-        std::uint64_t h = std::uint64_t(f + 1);
-        for (const char16_t c : copy.fields(f))
-            h = (h << 5 | h >> 59) ^ c;
-        keys[std::size_t(f)] = mix(h);
+        if (copy.readable(f))
+            keys[std::size_t(f)] = frameKey(f, copy.fields(f).data(), kLayout[std::size_t(f)].fieldLength);
     }
 
     for (const std::uint64_t key : keys)
@@ -219,7 +306,8 @@ void Recoverer::place(Copy copy)
         const std::uint64_t g = key == 0 ? 0 : m_state->keys.find(key);
         if (g == 0 || g - 1 < m_firstOpen || std::find(fitting.begin(), fitting.end(), g) != fitting.end())
             continue;
-        const Group& candidate = m_state->groups[std::size_t(g - 1 - m_firstOpen)];
+        Group& candidate = m_state->groups[std::size_t(g - 1 - m_firstOpen)];
+        expand(candidate);
         if (!candidate.copies.empty() && fits(candidate, copy))
             fitting[count++] = g;
     }
@@ -252,6 +340,13 @@ void Recoverer::place(Copy copy)
         std::sort(group.copies.begin(), group.copies.end(),
                   [](const Copy& x, const Copy& y) { return x.seq < y.seq; });
     }
+    addKeys(group, chosen, keys);
+}
+
+// The table is rebuilt from the open groups when it fills, so that keys of closed groups go.
+void Recoverer::addKeys(Group& group, std::uint64_t number,
+                        const std::array<std::uint64_t, kFrameTags.size()>& keys)
+{
     if (m_state->keys.full()) {
         std::size_t open = 0;
         for (const Group& g : m_state->groups)
@@ -266,7 +361,7 @@ void Recoverer::place(Copy copy)
         if (key == 0)
             continue;
         group.keys.push_back(key);
-        m_state->keys.put(key, chosen);
+        m_state->keys.put(key, number);
     }
 }
 
@@ -301,7 +396,7 @@ bool Recoverer::fits(const Group& group, const Copy& copy) const
 bool Recoverer::take(RecoveredRecord& out, bool all)
 {
     // Groups merged into an earlier one are left empty.
-    while (!m_state->groups.empty() && m_state->groups.front().copies.empty()) {
+    while (!m_state->groups.empty() && m_state->groups.front().empty()) {
         m_state->groups.pop_front();
         ++m_firstOpen;
     }
@@ -318,13 +413,16 @@ bool Recoverer::take(RecoveredRecord& out, bool all)
 
 void Recoverer::merge(Group& group, RecoveredRecord& out) const
 {
-    const std::size_t n = group.copies.size();
+    const bool clean = !group.clean.empty();
+    const std::size_t n = clean ? 1 : group.copies.size();
     out.values.fill(std::numeric_limits<double>::quiet_NaN());
     out.leftOut.fill(LeftOut::No);
     out.copies.clear();
     out.changes.clear();
     for (const Copy& c : group.copies)
         out.copies.push_back(c.source);
+    if (clean)
+        out.copies.push_back(group.cleanSource);
     static const std::string kTemplate = [] {
         std::string line(std::size_t(kBeaconLength), '-');
         for (int f = 0; f < kFrames; ++f) {
@@ -345,8 +443,14 @@ void Recoverer::merge(Group& group, RecoveredRecord& out) const
     // Where there are copies to compare, one alone is no majority: its slip would go unseen.
     const int leastVotes = n > 1 ? 2 : 1;
     std::array<LeftOut, kBeaconLength + 1> atPosition{};
+    for (int f = 0; clean && f < kFrames; ++f) {
+        const FrameLayout& l = kLayout[std::size_t(f)];
+        const auto at = std::size_t(l.pos - 1 + l.fieldBegin);
+        std::copy_n(group.clean.begin() + std::ptrdiff_t(at), l.fieldLength,
+                    out.line.begin() + std::ptrdiff_t(at));
+    }
     // A copy alone is read as it stands, with nothing to vote.
-    for (int f = 0; n == 1 && f < kFrames; ++f) {
+    for (int f = 0; !clean && n == 1 && f < kFrames; ++f) {
         const Copy& c = group.copies.front();
         const FrameLayout& l = kLayout[std::size_t(f)];
         const bool readable = c.readable(f);

@@ -85,7 +85,11 @@ private:
     struct State;
 
     template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
+    bool addClean(std::string_view line, CopySource source);
+    void expand(Group& group) const;
     void place(Copy copy);
+    void addKeys(Group& group, std::uint64_t number,
+                 const std::array<std::uint64_t, kFrameTags.size()>& keys);
     bool fits(const Group& group, const Copy& copy) const;
     void merge(Group& group, RecoveredRecord& out) const;
 
