@@ -67,13 +67,6 @@ TrendWindow::TrendWindow(QWidget* parent)
     buildControls();
     connectSignals();
     setChosenChannels({11});
-    for (QTreeWidgetItem* item :
-         m_channels->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive)) {
-        if (item->checkState(0) == Qt::Checked) {
-            m_channels->setCurrentItem(item);
-            break;
-        }
-    }
 }
 
 TrendWindow::~TrendWindow() = default;
@@ -222,14 +215,20 @@ std::vector<int> TrendWindow::chosenChannels() const
 void TrendWindow::setChosenChannels(const std::vector<int>& channels)
 {
     const QSignalBlocker quiet(m_channels);
+    QTreeWidgetItem* first = nullptr;
     for (int g = 0; g < m_channels->topLevelItemCount(); ++g) {
         QTreeWidgetItem* group = m_channels->topLevelItem(g);
         for (int i = 0; i < group->childCount(); ++i) {
             const int c = group->child(i)->data(0, kChannelRole).toInt();
             const bool on = std::find(channels.begin(), channels.end(), c) != channels.end();
             group->child(i)->setCheckState(0, on ? Qt::Checked : Qt::Unchecked);
+            if (on && !first)
+                first = group->child(i);
         }
     }
+    // The keyboard starts at the first chosen channel.
+    if (first)
+        m_channels->setCurrentItem(first);
     draw();
 }
 
@@ -243,10 +242,14 @@ void TrendWindow::openArchive(const QString& path)
         setProblem(error.isEmpty() ? path + QStringLiteral(" cannot be opened") : error);
         return;
     }
-    if (m_archive->recordCount() == 0) {
-        setProblem(
-            QDir::toNativeSeparators(path) +
-            QStringLiteral(" holds no records yet: TLM File \u2192 Add to Archive adds the decoded ones."));
+    double first = 0;
+    double last = 0;
+    if (!trendExtent(*m_archive, TrendTime::Received, &first, &last, &error)) {
+        setProblem(!error.isEmpty()
+                       ? error
+                       : QDir::toNativeSeparators(path) +
+                             QStringLiteral(" holds no records yet: TLM File \u2192 Add to Archive "
+                                            "adds the decoded ones."));
         return;
     }
     setProblem(QString());
@@ -277,7 +280,11 @@ bool TrendWindow::rangeOf(Range range, View* view, QString* error) const
     if (range == Range::LastPass) {
         found = newestRun(*m_archive, kPassGapMs, kLongestPassMs, &first, &last, error);
     } else {
-        found = m_archive->receivedRange(&first, &last);
+        // The received-time index answers at once, where min() and max() together read every row.
+        double oldest = 0;
+        double newest = 0;
+        found = trendExtent(*m_archive, TrendTime::Received, &oldest, &newest, error);
+        last = qint64(newest);
         first = last - (range == Range::LastDay ? kDayMs : 7 * kDayMs);
     }
     if (!found)
