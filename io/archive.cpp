@@ -1,88 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "archive.h"
-
-#include "archiveadd.h"
+#include "archiveprivate.h"
 
 #include <QAtomicInt>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QUrl>
-#include <algorithm>
-#include <cmath>
-#include <limits>
-#include <optional>
 
 namespace orvik {
 
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-const QLatin1StringView kFixedColumns[] = {
-    QLatin1StringView("id"),          QLatin1StringView("line"),         QLatin1StringView("line_key"),
-    QLatin1StringView("received_ms"), QLatin1StringView("received_utc"), QLatin1StringView("source"),
-    QLatin1StringView("copies")};
-
-QStringList makeColumnNames()
-{
-    QStringList names;
-    for (const Channel& ch : kChannels) {
-        QString name;
-        QChar previous;
-        const auto separate = [&] {
-            if (!name.isEmpty() && !name.endsWith(QLatin1Char('_')))
-                name += QLatin1Char('_');
-        };
-        for (const char c : ch.caption) {
-            const QChar q = QLatin1Char(c);
-            if (q.isLetterOrNumber() && c >= 0) {
-                // "SolarCurr" reads as two words.
-                if (q.isUpper() && previous.isLower())
-                    separate();
-                name += q.toLower();
-            } else {
-                separate();
-                if (c == '+')
-                    name += QLatin1String("plus_");
-                else if (c == '-')
-                    name += QLatin1String("minus_");
-                else if (c == '*')
-                    name += QLatin1String("star_");
-            }
-            previous = q;
-        }
-        while (name.endsWith(QLatin1Char('_')))
-            name.chop(1);
-        if (name.isEmpty() || name[0].isDigit())
-            name.prepend(QLatin1String("channel_"));
-        const QString base = name;
-        for (int n = 2; names.contains(name) || std::find(std::begin(kFixedColumns), std::end(kFixedColumns),
-                                                          name) != std::end(kFixedColumns);
-             ++n)
-            name = base + QLatin1Char('_') + QString::number(n);
-        names << name;
-    }
-    return names;
-}
-
-const QStringList& columnNames()
-{
-    static const QStringList names = makeColumnNames();
-    return names;
-}
-
-QString channelColumns() { return columnNames().join(QLatin1String(", ")); }
-
 QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-
-double readValue(const QVariant& v) { return v.isNull() ? kNaN : v.toDouble(); }
 
 QAtomicInt connectionCounter;
 
@@ -129,8 +62,8 @@ Inspection inspect(const QSqlDatabase& db)
         result.kind = Kind::Newer;
         return result;
     }
-    QStringList wanted = columnNames();
-    for (const QLatin1StringView fixed : kFixedColumns)
+    QStringList wanted = archiveColumnNames();
+    for (const QLatin1StringView fixed : kArchiveFixedColumns)
         wanted << fixed;
     if (!q.exec(QStringLiteral("PRAGMA table_info(records)"))) {
         result.reason = q.lastError().databaseText();
@@ -156,129 +89,110 @@ QString schemaSql()
                                      "  received_utc TEXT NOT NULL,\n"
                                      "  source TEXT NOT NULL,\n"
                                      "  copies INTEGER NOT NULL DEFAULT 1");
-    for (const QString& name : columnNames())
+    for (const QString& name : archiveColumnNames())
         records += QStringLiteral(",\n  %1 REAL").arg(name);
     records += QStringLiteral(")");
     return records;
 }
 
+bool exec(QSqlQuery& q, const QString& sql, QString* error)
+{
+    if (q.exec(sql))
+        return true;
+    if (error)
+        *error = q.lastError().databaseText();
+    return false;
+}
+
+// What a refused file is, after its path.
+QString refusal(const Inspection& found)
+{
+    switch (found.kind) {
+    case Kind::Newer:
+        return QStringLiteral("comes from a newer version of the program (archive version %1; this one reads "
+                              "up to %2); it is left as it is")
+            .arg(found.version)
+            .arg(kArchiveSchemaVersion);
+    case Kind::Foreign:
+        return QStringLiteral("is an SQLite database but no archive of this program; it is left as it is");
+    case Kind::Damaged: return QStringLiteral("is damaged (%1); it is left as it is").arg(found.reason);
+    case Kind::Unreadable: return QStringLiteral("cannot be read: %1").arg(found.reason);
+    default: return QString();
+    }
+}
+
 } // namespace
 
-struct Archive::Private {
-    QString path;
-    QString connection;
-    bool writable = false;
-    bool adding = false;
-    ArchiveWriter writer;
-
-    QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
-
-    // immutable: on a read-only medium, where SQLite cannot make the shared-memory file of WAL.
-    bool connect(bool readOnly, bool immutable = false)
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
-        if (readOnly)
-            options += QStringLiteral(";QSQLITE_OPEN_READONLY");
-        if (immutable) {
-            db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
-                               QStringLiteral("?immutable=1"));
-            options += QStringLiteral(";QSQLITE_OPEN_URI");
-        } else {
-            db.setDatabaseName(path);
-        }
-        db.setConnectOptions(options);
-        return db.open();
+bool Archive::Private::connect(bool readOnly, bool immutable)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
+    if (readOnly)
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    if (immutable) {
+        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?immutable=1"));
+        options += QStringLiteral(";QSQLITE_OPEN_URI");
+    } else {
+        db.setDatabaseName(path);
     }
+    db.setConnectOptions(options);
+    return db.open();
+}
 
-    void disconnect()
+void Archive::Private::disconnect()
+{
     {
-        {
-            QSqlDatabase db = QSqlDatabase::database(connection, false);
-            if (db.isValid())
-                db.close();
-        }
-        if (QSqlDatabase::contains(connection))
-            QSqlDatabase::removeDatabase(connection);
+        QSqlDatabase db = QSqlDatabase::database(connection, false);
+        if (db.isValid())
+            db.close();
     }
+    if (QSqlDatabase::contains(connection))
+        QSqlDatabase::removeDatabase(connection);
+}
 
-    QString fail(const QString& what) const
-    {
-        return QStringLiteral("'%1' %2").arg(QDir::toNativeSeparators(path), what);
-    }
-
-    QString refusal(const Inspection& found) const
-    {
-        switch (found.kind) {
-        case Kind::Newer:
-            return fail(QStringLiteral("comes from a newer version of the program (archive version %1; this "
-                                       "one reads up to %2); it is left as it is")
-                            .arg(found.version)
-                            .arg(kArchiveSchemaVersion));
-        case Kind::Foreign:
-            return fail(
-                QStringLiteral("is an SQLite database but no archive of this program; it is left as it is"));
-        case Kind::Damaged:
-            return fail(QStringLiteral("is damaged (%1); it is left as it is").arg(found.reason));
-        case Kind::Unreadable: return fail(QStringLiteral("cannot be read: %1").arg(found.reason));
-        default: return QString();
-        }
-    }
-
-    bool exec(QSqlQuery& q, const QString& sql, QString* error) const
-    {
-        if (q.exec(sql))
-            return true;
-        if (error)
-            *error = q.lastError().databaseText();
+bool Archive::Private::createSchema(QString* error)
+{
+    QSqlQuery q(db());
+    QString reason;
+    if (!exec(q, QStringLiteral("BEGIN IMMEDIATE"), &reason)) {
+        *error = fail(QStringLiteral("cannot be written: %1").arg(reason));
         return false;
     }
-
-    bool createSchema(QString* error)
-    {
-        QSqlQuery q(db());
-        QString reason;
-        if (!exec(q, QStringLiteral("BEGIN IMMEDIATE"), &reason)) {
-            *error = fail(QStringLiteral("cannot be written: %1").arg(reason));
-            return false;
-        }
-        // Another program may have made it meanwhile.
-        const Inspection again = inspect(db());
-        if (again.kind != Kind::Empty) {
-            exec(q, QStringLiteral("ROLLBACK"), nullptr);
-            if (again.kind == Kind::Ours)
-                return true;
-            *error = refusal(again);
-            return false;
-        }
-        bool ok =
-            exec(q, schemaSql(), &reason) &&
-            exec(q, QStringLiteral("CREATE INDEX records_received ON records (received_ms)"), &reason) &&
-            exec(q,
-                 QStringLiteral("CREATE TABLE channels (number INTEGER PRIMARY KEY, column_name TEXT "
-                                "NOT NULL UNIQUE, caption TEXT NOT NULL, unit TEXT NOT NULL)"),
-                 &reason) &&
-            q.prepare(QStringLiteral("INSERT INTO channels VALUES (?, ?, ?, ?)"));
-        for (int i = 0; ok && i < kChannelCount; ++i) {
-            q.bindValue(0, i);
-            q.bindValue(1, columnNames()[i]);
-            q.bindValue(2, fromUtf8(kChannels[std::size_t(i)].caption));
-            q.bindValue(3, fromUtf8(kChannels[std::size_t(i)].unit));
-            ok = q.exec();
-            if (!ok)
-                reason = q.lastError().databaseText();
-        }
-        ok = ok &&
-             exec(q, QStringLiteral("PRAGMA application_id = %1").arg(kArchiveApplicationId), &reason) &&
-             exec(q, QStringLiteral("PRAGMA user_version = %1").arg(kArchiveSchemaVersion), &reason) &&
-             exec(q, QStringLiteral("COMMIT"), &reason);
-        if (!ok) {
-            exec(q, QStringLiteral("ROLLBACK"), nullptr);
-            *error = fail(QStringLiteral("cannot be written: %1").arg(reason));
-        }
-        return ok;
+    // Another program may have made it meanwhile.
+    const Inspection again = inspect(db());
+    if (again.kind != Kind::Empty) {
+        exec(q, QStringLiteral("ROLLBACK"), nullptr);
+        if (again.kind == Kind::Ours)
+            return true;
+        *error = fail(refusal(again));
+        return false;
     }
-};
+    bool ok = exec(q, schemaSql(), &reason) &&
+              exec(q, QStringLiteral("CREATE INDEX records_received ON records (received_ms)"), &reason) &&
+              exec(q,
+                   QStringLiteral("CREATE TABLE channels (number INTEGER PRIMARY KEY, column_name TEXT "
+                                  "NOT NULL UNIQUE, caption TEXT NOT NULL, unit TEXT NOT NULL)"),
+                   &reason) &&
+              q.prepare(QStringLiteral("INSERT INTO channels VALUES (?, ?, ?, ?)"));
+    for (int i = 0; ok && i < kChannelCount; ++i) {
+        q.bindValue(0, i);
+        q.bindValue(1, archiveColumnNames()[i]);
+        q.bindValue(2, fromUtf8(kChannels[std::size_t(i)].caption));
+        q.bindValue(3, fromUtf8(kChannels[std::size_t(i)].unit));
+        ok = q.exec();
+        if (!ok)
+            reason = q.lastError().databaseText();
+    }
+    ok = ok && exec(q, QStringLiteral("PRAGMA application_id = %1").arg(kArchiveApplicationId), &reason) &&
+         exec(q, QStringLiteral("PRAGMA user_version = %1").arg(kArchiveSchemaVersion), &reason) &&
+         exec(q, QStringLiteral("COMMIT"), &reason);
+    if (!ok) {
+        exec(q, QStringLiteral("ROLLBACK"), nullptr);
+        *error = fail(QStringLiteral("cannot be written: %1").arg(reason));
+    }
+    return ok;
+}
 
 Archive::Archive()
     : d(std::make_unique<Private>())
@@ -351,7 +265,7 @@ bool Archive::open(const QString& path, Access access, QString* error)
             return false;
         }
         if (found.kind != Kind::Ours && found.kind != Kind::Empty) {
-            message = d->refusal(found);
+            message = d->fail(refusal(found));
             close();
             return false;
         }
@@ -389,7 +303,7 @@ bool Archive::open(const QString& path, Access access, QString* error)
     }
     q = QSqlQuery(d->db());
     // Takes effect on a new file only: larger pages take fewer writes for the same records.
-    d->exec(q, QStringLiteral("PRAGMA page_size = 65536"), nullptr);
+    exec(q, QStringLiteral("PRAGMA page_size = 65536"), nullptr);
     if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !q.next() ||
         q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
         message = d->fail(QStringLiteral("cannot be written: %1").arg(q.lastError().databaseText()));
@@ -397,7 +311,9 @@ bool Archive::open(const QString& path, Access access, QString* error)
         close();
         return false;
     }
-    d->exec(q, QStringLiteral("PRAGMA synchronous = NORMAL"), nullptr);
+    exec(q, QStringLiteral("PRAGMA synchronous = NORMAL"), nullptr);
+    // SQLite's usual 4 MB of journal between checkpoints, in pages of 64 KB.
+    exec(q, QStringLiteral("PRAGMA wal_autocheckpoint = 64"), nullptr);
     const bool ok = inspect(d->db()).kind == Kind::Ours || d->createSchema(&message);
     q = QSqlQuery();
     if (!ok) {
@@ -434,10 +350,13 @@ bool Archive::beginAdding(QString* error)
     } else {
         QSqlQuery begin(d->db());
         // IMMEDIATE takes the write lock now, so that waiting for another writer uses the busy timeout.
-        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
             reason = begin.lastError().databaseText();
-        else if (d->adding = true; !d->writer.begin(d->db(), &reason))
-            rollbackAdding();
+        } else {
+            d->adding = true;
+            if (!d->writer.begin(d->db(), &reason))
+                rollbackAdding();
+        }
     }
     if (reason.isEmpty())
         return true;
@@ -485,152 +404,6 @@ void Archive::rollbackAdding()
         d->writer.end(false);
     }
     d->adding = false;
-}
-
-qint64 Archive::recordCount() const
-{
-    QSqlQuery q(d->db());
-    return q.exec(QStringLiteral("SELECT count(*) FROM records")) && q.next() ? q.value(0).toLongLong() : 0;
-}
-
-bool Archive::receivedRange(qint64* firstMs, qint64* lastMs) const
-{
-    QSqlQuery q(d->db());
-    if (!q.exec(QStringLiteral("SELECT min(received_ms), max(received_ms) FROM records")) || !q.next() ||
-        q.value(0).isNull())
-        return false;
-    if (firstMs)
-        *firstMs = q.value(0).toLongLong();
-    if (lastMs)
-        *lastMs = q.value(1).toLongLong();
-    return true;
-}
-
-bool Archive::readSeries(std::span<const int> channels, qint64 sinceMs, qint64 untilMs, ArchiveSeries* out,
-                         QString* error) const
-{
-    ArchiveSeries series;
-    series.channels.assign(channels.begin(), channels.end());
-    series.values.resize(channels.size());
-    QString columns = QStringLiteral("received_ms, %1").arg(columnNames()[0]);
-    for (const int channel : channels) {
-        if (channel < 0 || channel >= kChannelCount) {
-            if (error)
-                *error = QStringLiteral("there is no channel %1").arg(channel);
-            return false;
-        }
-        columns += QStringLiteral(", ") + columnNames()[channel];
-    }
-    QSqlQuery q(d->db());
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT %1 FROM records WHERE received_ms BETWEEN ? AND ? ORDER BY "
-                                  "received_ms, id")
-                       .arg(columns))) {
-        if (error)
-            *error = d->fail(QStringLiteral("cannot be read: %1").arg(q.lastError().databaseText()));
-        return false;
-    }
-    q.bindValue(0, sinceMs);
-    q.bindValue(1, untilMs);
-    if (!q.exec()) {
-        if (error)
-            *error = d->fail(QStringLiteral("cannot be read: %1").arg(q.lastError().databaseText()));
-        return false;
-    }
-    while (q.next()) {
-        series.receivedMs.push_back(q.value(0).toLongLong());
-        series.obcTime.push_back(readValue(q.value(1)));
-        for (std::size_t i = 0; i < channels.size(); ++i)
-            series.values[i].push_back(readValue(q.value(int(i) + 2)));
-    }
-    if (q.lastError().isValid()) {
-        if (error)
-            *error = d->fail(QStringLiteral("cannot be read: %1").arg(q.lastError().databaseText()));
-        return false;
-    }
-    if (out)
-        *out = std::move(series);
-    return true;
-}
-
-bool Archive::forEachRecord(qint64 sinceMs, qint64 untilMs,
-                            const std::function<bool(const ArchiveRecord&)>& visit, QString* error) const
-{
-    QSqlQuery q(d->db());
-    q.setForwardOnly(true);
-    const auto failed = [&] {
-        if (error)
-            *error = d->fail(QStringLiteral("cannot be read: %1").arg(q.lastError().databaseText()));
-        return false;
-    };
-    if (!q.prepare(
-            QStringLiteral("SELECT received_ms, line, source, copies, %1 FROM records WHERE received_ms "
-                           "BETWEEN ? AND ? ORDER BY received_ms, id")
-                .arg(channelColumns())))
-        return failed();
-    q.bindValue(0, sinceMs);
-    q.bindValue(1, untilMs);
-    if (!q.exec())
-        return failed();
-    ArchiveRecord record;
-    while (q.next()) {
-        record.receivedMs = q.value(0).toLongLong();
-        record.line = q.value(1).toString().toStdString();
-        record.source = q.value(2).toString();
-        record.copies = q.value(3).toLongLong();
-        for (int i = 0; i < kChannelCount; ++i)
-            record.values[std::size_t(i)] = readValue(q.value(4 + i));
-        if (!visit(record))
-            return true;
-    }
-    return !q.lastError().isValid() || failed();
-}
-
-QString defaultArchivePath()
-{
-    // One archive for the window and the tool, whatever each program is called.
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (folder.isEmpty())
-        folder = QDir::homePath();
-    return QDir::toNativeSeparators(folder + QStringLiteral("/orvik/archive.sqlite"));
-}
-
-QString archiveColumnName(int channel)
-{
-    return channel >= 0 && channel < kChannelCount ? columnNames()[channel] : QString();
-}
-
-QString archiveTimeText(qint64 utcMs)
-{
-    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC)
-        .toString(utcMs % 1000 == 0 ? Qt::ISODate : Qt::ISODateWithMs);
-}
-
-bool parseArchiveTime(const QString& text, qint64* utcMs)
-{
-    static const QRegularExpression form(QStringLiteral(
-        R"(^(\d{4})-(\d{2})-(\d{2})[T ](\d{2}):(\d{2})(?::(\d{2})(?:[.,](\d{1,9}))?)?(Z|[+-]\d{2}(?::?\d{2})?)?$)"));
-    const QRegularExpressionMatch m = form.match(text.trimmed());
-    if (!m.hasMatch())
-        return false;
-    const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    const QString fraction = (m.captured(7) + QStringLiteral("00")).left(3);
-    const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt(), fraction.toInt());
-    if (!date.isValid() || !time.isValid())
-        return false;
-    int offsetSeconds = 0;
-    const QString zone = m.captured(8);
-    if (zone.size() > 1) {
-        const int hours = zone.mid(1, 2).toInt();
-        const int minutes = zone.size() > 3 ? zone.right(2).toInt() : 0;
-        if (hours > 23 || minutes > 59)
-            return false;
-        offsetSeconds = (zone[0] == QLatin1Char('-') ? -1 : 1) * (hours * 3600 + minutes * 60);
-    }
-    const qint64 ms = QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch() - qint64(offsetSeconds) * 1000;
-    if (utcMs)
-        *utcMs = ms;
-    return true;
 }
 
 } // namespace orvik

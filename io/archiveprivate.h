@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "archive.h"
+#include "archiveadd.h"
+
+#include <QDir>
+#include <QLatin1StringView>
+#include <QSqlDatabase>
+#include <QStringList>
+#include <array>
+
+namespace orvik {
+
+// The columns of table records before those of the channels.
+inline constexpr std::array<QLatin1StringView, 7> kArchiveFixedColumns{
+    QLatin1StringView("id"),          QLatin1StringView("line"),         QLatin1StringView("line_key"),
+    QLatin1StringView("received_ms"), QLatin1StringView("received_utc"), QLatin1StringView("source"),
+    QLatin1StringView("copies")};
+
+// archiveColumnName of every channel, in channel order.
+const QStringList& archiveColumnNames();
+
+struct Archive::Private {
+    QString path;
+    QString connection;
+    bool writable = false;
+    bool adding = false;
+    ArchiveWriter writer;
+
+    QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
+    // A one-line message that names the file.
+    QString fail(const QString& what) const
+    {
+        return QStringLiteral("'%1' %2").arg(QDir::toNativeSeparators(path), what);
+    }
+    // immutable: on a read-only medium, where SQLite cannot make the shared-memory file of WAL.
+    bool connect(bool readOnly, bool immutable = false);
+    void disconnect();
+    bool createSchema(QString* error);
+};
+
+} // namespace orvik

@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Reading an archive, and the names and times it keeps.
+#include "archiveprivate.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace orvik {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+QStringList makeColumnNames()
+{
+    QStringList names;
+    for (const Channel& ch : kChannels) {
+        QString name;
+        QChar previous;
+        const auto separate = [&] {
+            if (!name.isEmpty() && !name.endsWith(QLatin1Char('_')))
+                name += QLatin1Char('_');
+        };
+        for (const char c : ch.caption) {
+            const QChar q = QLatin1Char(c);
+            if (q.isLetterOrNumber() && c >= 0) {
+                // "SolarCurr" reads as two words.
+                if (q.isUpper() && previous.isLower())
+                    separate();
+                name += q.toLower();
+            } else {
+                separate();
+                if (c == '+')
+                    name += QLatin1String("plus_");
+                else if (c == '-')
+                    name += QLatin1String("minus_");
+                else if (c == '*')
+                    name += QLatin1String("star_");
+            }
+            previous = q;
+        }
+        while (name.endsWith(QLatin1Char('_')))
+            name.chop(1);
+        if (name.isEmpty() || name[0].isDigit())
+            name.prepend(QLatin1String("channel_"));
+        const QString base = name;
+        for (int n = 2;
+             names.contains(name) || std::find(kArchiveFixedColumns.begin(), kArchiveFixedColumns.end(),
+                                               name) != kArchiveFixedColumns.end();
+             ++n)
+            name = base + QLatin1Char('_') + QString::number(n);
+        names << name;
+    }
+    return names;
+}
+
+double readValue(const QVariant& v) { return v.isNull() ? kNaN : v.toDouble(); }
+
+} // namespace
+
+const QStringList& archiveColumnNames()
+{
+    static const QStringList names = makeColumnNames();
+    return names;
+}
+
+qint64 Archive::recordCount() const
+{
+    QSqlQuery q(d->db());
+    return q.exec(QStringLiteral("SELECT count(*) FROM records")) && q.next() ? q.value(0).toLongLong() : 0;
+}
+
+bool Archive::receivedRange(qint64* firstMs, qint64* lastMs) const
+{
+    QSqlQuery q(d->db());
+    if (!q.exec(QStringLiteral("SELECT min(received_ms), max(received_ms) FROM records")) || !q.next() ||
+        q.value(0).isNull())
+        return false;
+    if (firstMs)
+        *firstMs = q.value(0).toLongLong();
+    if (lastMs)
+        *lastMs = q.value(1).toLongLong();
+    return true;
+}
+
+bool Archive::readSeries(std::span<const int> channels, qint64 sinceMs, qint64 untilMs, ArchiveSeries* out,
+                         QString* error) const
+{
+    ArchiveSeries series;
+    series.channels.assign(channels.begin(), channels.end());
+    series.values.resize(channels.size());
+    QString columns = QStringLiteral("received_ms, %1").arg(archiveColumnNames()[0]);
+    for (const int channel : channels) {
+        if (channel < 0 || channel >= kChannelCount) {
+            if (error)
+                *error = QStringLiteral("there is no channel %1").arg(channel);
+            return false;
+        }
+        columns += QStringLiteral(", ") + archiveColumnNames()[channel];
+    }
+    QSqlQuery q(d->db());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM records WHERE received_ms BETWEEN ? AND ? ORDER BY "
+                                  "received_ms, id")
+                       .arg(columns))) {
+        if (error)
+            *error = d->fail(QStringLiteral("cannot be read: %1").arg(q.lastError().databaseText()));
+        return false;
+    }
+    q.bindValue(0, sinceMs);
+    q.bindValue(1, untilMs);
+    if (!q.exec()) {
+        if (error)
+            *error = d->fail(QStringLiteral("cannot be read: %1").arg(q.lastError().databaseText()));
+        return false;
+    }
+    while (q.next()) {
+        series.receivedMs.push_back(q.value(0).toLongLong());
+        series.obcTime.push_back(readValue(q.value(1)));
+        for (std::size_t i = 0; i < channels.size(); ++i)
+            series.values[i].push_back(readValue(q.value(int(i) + 2)));
+    }
+    if (q.lastError().isValid()) {
+        if (error)
+            *error = d->fail(QStringLiteral("cannot be read: %1").arg(q.lastError().databaseText()));
+        return false;
+    }
+    if (out)
+        *out = std::move(series);
+    return true;
+}
+
+bool Archive::forEachRecord(qint64 sinceMs, qint64 untilMs,
+                            const std::function<bool(const ArchiveRecord&)>& visit, QString* error) const
+{
+    QSqlQuery q(d->db());
+    q.setForwardOnly(true);
+    const auto failed = [&] {
+        if (error)
+            *error = d->fail(QStringLiteral("cannot be read: %1").arg(q.lastError().databaseText()));
+        return false;
+    };
+    if (!q.prepare(
+            QStringLiteral("SELECT received_ms, line, source, copies, %1 FROM records WHERE received_ms "
+                           "BETWEEN ? AND ? ORDER BY received_ms, id")
+                .arg(archiveColumnNames().join(QLatin1String(", ")))))
+        return failed();
+    q.bindValue(0, sinceMs);
+    q.bindValue(1, untilMs);
+    if (!q.exec())
+        return failed();
+    ArchiveRecord record;
+    while (q.next()) {
+        record.receivedMs = q.value(0).toLongLong();
+        record.line = q.value(1).toString().toStdString();
+        record.source = q.value(2).toString();
+        record.copies = q.value(3).toLongLong();
+        for (int i = 0; i < kChannelCount; ++i)
+            record.values[std::size_t(i)] = readValue(q.value(4 + i));
+        if (!visit(record))
+            return true;
+    }
+    return !q.lastError().isValid() || failed();
+}
+
+QString defaultArchivePath()
+{
+    // One archive for the window and the tool, whatever each program is called.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    return QDir::toNativeSeparators(folder + QStringLiteral("/orvik/archive.sqlite"));
+}
+
+QString archiveColumnName(int channel)
+{
+    return channel >= 0 && channel < kChannelCount ? archiveColumnNames()[channel] : QString();
+}
+
+QString archiveTimeText(qint64 utcMs)
+{
+    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC)
+        .toString(utcMs % 1000 == 0 ? Qt::ISODate : Qt::ISODateWithMs);
+}
+
+bool parseArchiveTime(const QString& text, qint64* utcMs)
+{
+    static const QRegularExpression form(QStringLiteral(
+        R"(^(\d{4})-(\d{2})-(\d{2})[T ](\d{2}):(\d{2})(?::(\d{2})(?:[.,](\d{1,9}))?)?(Z|[+-]\d{2}(?::?\d{2})?)?$)"));
+    const QRegularExpressionMatch m = form.match(text.trimmed());
+    if (!m.hasMatch())
+        return false;
+    const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    const QString fraction = (m.captured(7) + QStringLiteral("00")).left(3);
+    const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt(), fraction.toInt());
+    if (!date.isValid() || !time.isValid())
+        return false;
+    int offsetSeconds = 0;
+    const QString zone = m.captured(8);
+    if (zone.size() > 1) {
+        const int hours = zone.mid(1, 2).toInt();
+        const int minutes = zone.size() > 3 ? zone.right(2).toInt() : 0;
+        if (hours > 23 || minutes > 59)
+            return false;
+        offsetSeconds = (zone[0] == QLatin1Char('-') ? -1 : 1) * (hours * 3600 + minutes * 60);
+    }
+    const qint64 ms = QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch() - qint64(offsetSeconds) * 1000;
+    if (utcMs)
+        *utcMs = ms;
+    return true;
+}
+
+} // namespace orvik
