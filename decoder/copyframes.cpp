@@ -96,13 +96,19 @@ void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLa
     thread_local std::vector<int> d;
     thread_local std::vector<int> first;
     thread_local std::vector<int> second;
+    // Only cells near the diagonal are worked out: a path that strays further costs more than
+    // any alignment taken.
     const std::size_t w = copy.size() + 1;
-    d.assign((ref.size() + 1) * w, 0);
-    for (std::size_t j = 0; j < w; ++j)
+    const std::size_t band = std::size_t(std::abs(int(ref.size()) - int(copy.size()))) + 2;
+    constexpr int kFar = 1 << 20;
+    d.assign((ref.size() + 1) * w, kFar);
+    for (std::size_t j = 0; j < w && j <= band; ++j)
         d[j] = int(j);
     for (std::size_t i = 1; i <= ref.size(); ++i) {
-        d[i * w] = int(i);
-        for (std::size_t j = 1; j < w; ++j) {
+        if (i <= band)
+            d[i * w] = int(i);
+        const std::size_t last = std::min(w - 1, i + band);
+        for (std::size_t j = i > band ? i - band : 1; j <= last; ++j) {
             d[i * w + j] = std::min({d[(i - 1) * w + (j - 1)] + (ref[i - 1] != copy[j - 1]),
                                      d[(i - 1) * w + j] + 1, d[i * w + (j - 1)] + 1});
         }
