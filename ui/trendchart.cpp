@@ -35,6 +35,16 @@ QString numberText(double value, bool whole)
     return whole ? wholeNumberText(value) : fixed2NumberText(value);
 }
 
+// The point nearest to x of points in x order; end() when there are none.
+QList<QPointF>::const_iterator nearest(const QList<QPointF>& points, double x)
+{
+    auto it = std::lower_bound(points.begin(), points.end(), x,
+                               [](const QPointF& p, double v) { return p.x() < v; });
+    if (it != points.begin() && (it == points.end() || x - (it - 1)->x() < it->x() - x))
+        --it;
+    return it;
+}
+
 // Nice round limits and as many decimals as the step has, as the bar chart's axis does.
 void rangeAxis(QValueAxis* axis, double low, double high, bool nice)
 {
@@ -242,12 +252,9 @@ void TrendChart::setReadOutX(double x)
     if (!std::isnan(x)) {
         double best = std::numeric_limits<double>::quiet_NaN();
         for (const Line& line : m_lines) {
-            auto it = std::lower_bound(line.points.begin(), line.points.end(), x,
-                                       [](const QPointF& p, double v) { return p.x() < v; });
-            for (auto c : {it, it == line.points.begin() ? it : it - 1}) {
-                if (c != line.points.end() && (std::isnan(best) || std::abs(c->x() - x) < std::abs(best - x)))
-                    best = c->x();
-            }
+            const auto it = nearest(line.points, x);
+            if (it != line.points.end() && (std::isnan(best) || std::abs(it->x() - x) < std::abs(best - x)))
+                best = it->x();
         }
         x = best;
     }
@@ -255,10 +262,7 @@ void TrendChart::setReadOutX(double x)
     if (!std::isnan(x)) {
         parts << timeText(m_time, x);
         for (const Line& line : m_lines) {
-            auto it = std::lower_bound(line.points.begin(), line.points.end(), x,
-                                       [](const QPointF& p, double v) { return p.x() < v; });
-            if (it != line.points.begin() && (it == line.points.end() || x - (it - 1)->x() < it->x() - x))
-                --it;
+            const auto it = nearest(line.points, x);
             QString part = line.caption + u' ';
             part += it == line.points.end() ? QStringLiteral("no value") : numberText(it->y(), line.whole);
             if (it != line.points.end() && !line.unit.isEmpty())
@@ -468,11 +472,7 @@ void TrendChart::drawForeground(QPainter* painter, const QRectF& rect)
         painter->drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         for (qsizetype i = 0; i < m_series.size(); ++i) {
             const QList<QPointF>& points = m_lines[std::size_t(i)].points;
-            auto it = std::lower_bound(points.begin(), points.end(), m_readOutX,
-                                       [](const QPointF& p, double v) { return p.x() < v; });
-            if (it != points.begin() &&
-                (it == points.end() || m_readOutX - (it - 1)->x() < it->x() - m_readOutX))
-                --it;
+            const auto it = nearest(points, m_readOutX);
             if (it == points.end())
                 continue;
             const QPointF at = chart()->mapToPosition(*it, m_series[i]);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "trendwindow.h"
 
-#include "layout.h"
+#include "channellist.h"
 #include "platform/numbertext.h"
 #include "platform/services.h"
 #include "trendexport.h"
@@ -11,13 +11,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -26,23 +24,9 @@ namespace orvik {
 
 namespace {
 
-constexpr int kChannelRole = Qt::UserRole;
 constexpr qint64 kDayMs = 24 * 3600 * 1000;
 // A span of a single instant is widened to a minute each side.
 constexpr double kLoneRecordMargin = 60 * 1000;
-
-QString toQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
-
-QString captionOf(int channel) { return toQString(kChannels[std::size_t(channel)].caption); }
-
-QString unitOf(int channel) { return toQString(kChannels[std::size_t(channel)].unit); }
-
-// As the panels name their value boxes to screen readers.
-QString accessibleNameOf(int channel)
-{
-    const QString unit = unitOf(channel);
-    return unit.isEmpty() ? captionOf(channel) : captionOf(channel) + u' ' + unit;
-}
 
 // Time, counters and status words are whole numbers, as the panels show them.
 bool isWhole(int channel) { return channel < 10; }
@@ -73,46 +57,10 @@ TrendWindow::~TrendWindow() = default;
 
 void TrendWindow::buildControls()
 {
-    m_channels = new QTreeWidget(this);
+    m_channels = new ChannelList(this);
     m_channels->setObjectName(QStringLiteral("TrendChannels"));
-    m_channels->setAccessibleName(QStringLiteral("Channels"));
-    m_channels->setHeaderHidden(true);
-    m_channels->setRootIsDecorated(false);
-    m_channels->setItemsExpandable(false);
     m_channels->setMinimumWidth(200);
     m_channels->setMaximumWidth(260);
-    // Grouped as the main window's panels, each in its top-to-bottom order.
-    using layout::Panel;
-    for (Panel panel : {Panel::Status, Panel::Power, Panel::Temperatures, Panel::Rssi, Panel::Time}) {
-        const auto it = std::find_if(layout::kPanels.begin(), layout::kPanels.end(),
-                                     [panel](const layout::PanelLayout& p) { return p.panel == panel; });
-        const QString caption = it->caption.empty() ? QStringLiteral("Time") : toQString(it->caption);
-        auto* group = new QTreeWidgetItem(m_channels, {caption});
-        group->setFlags(Qt::ItemIsEnabled);
-        QFont bold = m_channels->font();
-        bold.setBold(true);
-        group->setFont(0, bold);
-        std::vector<int> members;
-        for (int c = 0; c < kChannelCount; ++c) {
-            if (layout::kChannelRows[std::size_t(c)].panel == panel)
-                members.push_back(c);
-        }
-        std::sort(members.begin(), members.end(), [](int a, int b) {
-            return layout::kChannelRows[std::size_t(a)].top < layout::kChannelRows[std::size_t(b)].top;
-        });
-        for (int c : members) {
-            const QString unit = unitOf(c);
-            auto* item = new QTreeWidgetItem(
-                group, {unit.isEmpty() ? captionOf(c) : captionOf(c) + QStringLiteral(" (") + unit + u')'});
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-            item->setCheckState(0, Qt::Unchecked);
-            item->setData(0, kChannelRole, c);
-            item->setData(0, Qt::AccessibleTextRole, accessibleNameOf(c));
-        }
-    }
-    m_channels->expandAll();
-    // Checking is the choice; a selection would only look like one.
-    m_channels->setSelectionMode(QAbstractItemView::NoSelection);
     auto* channelsLabel = new QLabel(QStringLiteral("C&hannels:"), this);
     channelsLabel->setBuddy(m_channels);
 
@@ -198,37 +146,14 @@ void TrendWindow::connectSignals()
 
 void TrendWindow::setFileNameProvider(FileNameProvider provider) { m_fileNames = std::move(provider); }
 
-std::vector<int> TrendWindow::chosenChannels() const
-{
-    std::vector<int> out;
-    for (int g = 0; g < m_channels->topLevelItemCount(); ++g) {
-        const QTreeWidgetItem* group = m_channels->topLevelItem(g);
-        for (int i = 0; i < group->childCount(); ++i) {
-            if (group->child(i)->checkState(0) == Qt::Checked)
-                out.push_back(group->child(i)->data(0, kChannelRole).toInt());
-        }
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
+std::vector<int> TrendWindow::chosenChannels() const { return m_channels->checkedChannels(); }
 
 void TrendWindow::setChosenChannels(const std::vector<int>& channels)
 {
-    const QSignalBlocker quiet(m_channels);
-    QTreeWidgetItem* first = nullptr;
-    for (int g = 0; g < m_channels->topLevelItemCount(); ++g) {
-        QTreeWidgetItem* group = m_channels->topLevelItem(g);
-        for (int i = 0; i < group->childCount(); ++i) {
-            const int c = group->child(i)->data(0, kChannelRole).toInt();
-            const bool on = std::find(channels.begin(), channels.end(), c) != channels.end();
-            group->child(i)->setCheckState(0, on ? Qt::Checked : Qt::Unchecked);
-            if (on && !first)
-                first = group->child(i);
-        }
+    {
+        const QSignalBlocker quiet(m_channels);
+        m_channels->setCheckedChannels(channels);
     }
-    // The keyboard starts at the first chosen channel.
-    if (first)
-        m_channels->setCurrentItem(first);
     draw();
 }
 
@@ -367,7 +292,8 @@ void TrendWindow::draw()
     m_columnsDrawn = columns;
     std::vector<TrendChart::Line> lines;
     for (const TrendLine& line : data.lines)
-        lines.push_back({captionOf(line.channel), unitOf(line.channel), isWhole(line.channel), line.points});
+        lines.push_back(
+            {channelCaption(line.channel), channelUnit(line.channel), isWhole(line.channel), line.points});
     const QString empty = channels.empty() ? QStringLiteral("Choose one or more channels from the list.")
                                            : QStringLiteral("No records in this span.");
     m_chart->setLines(lines, m_time, m_view.lo, m_view.hi, m_view.fixed, empty);

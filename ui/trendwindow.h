@@ -12,10 +12,10 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace orvik {
+
+class ChannelList;
 
 // "Trends": chosen channels of the archive as lines over time, received (UTC) or on board.
 // Quick ranges, zoom by rectangle, wheel and keys, Backspace or a right click back to the
@@ -88,7 +88,7 @@ private:
     bool m_drawOnShow = false; // the plot's width is known once shown
     FileNameProvider m_fileNames;
 
-    QTreeWidget* m_channels = nullptr;
+    ChannelList* m_channels = nullptr;
     QPushButton* m_lastPass = nullptr;
     QPushButton* m_lastDay = nullptr;
     QPushButton* m_lastWeek = nullptr;
