@@ -45,6 +45,8 @@ public:
     bool finish();
 
     std::uint64_t records() const { return m_records; }
+    // The name of input number `input` of a CopySource.
+    QString inputName(std::uint32_t input) const { return m_inputs.value(qsizetype(input)); }
 
 private:
     template <class CharT> bool addText(std::basic_string_view<CharT> text, std::uint64_t lineNumber);
