@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <cstring>
 #include <vector>
 
 namespace orvik {
@@ -22,17 +23,24 @@ void foldInto(std::u16string_view line, std::u16string& key)
     }
 }
 
+// memcmp rather than char_traits<char16_t>, which compares unit by unit: a keystroke compares
+// every line of the log.
+bool sameLine(std::u16string_view a, std::u16string_view b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+}
+
 } // namespace
 
 void DecodeTimes::update(std::span<const std::u16string_view> before,
                          std::span<const std::u16string_view> after, qint64 nowMs)
 {
     std::size_t first = 0;
-    while (first < before.size() && first < after.size() && before[first] == after[first])
+    while (first < before.size() && first < after.size() && sameLine(before[first], after[first]))
         ++first;
     std::size_t end = after.size();
-    for (std::size_t old = before.size(); end > first && old > first && before[old - 1] == after[end - 1];
-         --old)
+    for (std::size_t old = before.size();
+         end > first && old > first && sameLine(before[old - 1], after[end - 1]); --old)
         --end;
     for (std::size_t i = first; i < end; ++i) {
         if (!isBeaconLine(after[i]))
