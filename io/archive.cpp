@@ -75,6 +75,13 @@ Inspection inspect(const QSqlDatabase& db)
         result.reason = QStringLiteral("the table of records lacks the column %1").arg(wanted.first());
         return result;
     }
+    QVariant keys;
+    if (!single(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'line_keys'"), &keys))
+        return result;
+    if (keys.toInt() != 1) {
+        result.reason = QStringLiteral("the table line_keys is missing");
+        return result;
+    }
     result.kind = Kind::Ours;
     return result;
 }
@@ -168,13 +175,16 @@ bool Archive::Private::createSchema(QString* error)
         *error = fail(refusal(again));
         return false;
     }
-    bool ok = exec(q, schemaSql(), &reason) &&
-              exec(q, QStringLiteral("CREATE INDEX records_received ON records (received_ms)"), &reason) &&
-              exec(q,
-                   QStringLiteral("CREATE TABLE channels (number INTEGER PRIMARY KEY, column_name TEXT "
-                                  "NOT NULL UNIQUE, caption TEXT NOT NULL, unit TEXT NOT NULL)"),
-                   &reason) &&
-              q.prepare(QStringLiteral("INSERT INTO channels VALUES (?, ?, ?, ?)"));
+    bool ok =
+        exec(q, schemaSql(), &reason) &&
+        exec(q, QStringLiteral("CREATE INDEX records_received ON records (received_ms)"), &reason) &&
+        exec(q, QStringLiteral("CREATE TABLE line_keys (id INTEGER PRIMARY KEY, line_key INTEGER NOT NULL)"),
+             &reason) &&
+        exec(q,
+             QStringLiteral("CREATE TABLE channels (number INTEGER PRIMARY KEY, column_name TEXT "
+                            "NOT NULL UNIQUE, caption TEXT NOT NULL, unit TEXT NOT NULL)"),
+             &reason) &&
+        q.prepare(QStringLiteral("INSERT INTO channels VALUES (?, ?, ?, ?)"));
     for (int i = 0; ok && i < kChannelCount; ++i) {
         q.bindValue(0, i);
         q.bindValue(1, archiveColumnNames()[i]);

@@ -74,7 +74,9 @@ bool ArchiveWriter::begin(const QSqlDatabase& db, QString* reason)
             .toUtf8();
     const char* const copyById = "UPDATE records SET copies = copies + 1 WHERE id = ? AND line = ?";
     const char* const copyByKey = "UPDATE records SET copies = copies + 1 WHERE line_key = ? AND line = ?";
+    const char* const keep = "INSERT INTO line_keys (id, line_key) VALUES (?, ?)";
     if (sqlite3_prepare_v2(m_db, insert.constData(), int(insert.size()), &m_insert, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(m_db, keep, -1, &m_keep, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(m_db, copyById, -1, &m_copyById, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(m_db, copyByKey, -1, &m_copyByKey, nullptr) != SQLITE_OK)
         return fail(reason);
@@ -84,7 +86,7 @@ bool ArchiveWriter::begin(const QSqlDatabase& db, QString* reason)
 bool ArchiveWriter::learn(QString* reason)
 {
     sqlite3_stmt* rows = nullptr;
-    if (sqlite3_prepare_v2(m_db, "SELECT id, line_key FROM records WHERE id > ? ORDER BY id", -1, &rows,
+    if (sqlite3_prepare_v2(m_db, "SELECT id, line_key FROM line_keys WHERE id > ? ORDER BY id", -1, &rows,
                            nullptr) != SQLITE_OK)
         return fail(reason);
     sqlite3_bind_int64(rows, 1, m_knownUpTo);
@@ -170,6 +172,9 @@ bool ArchiveWriter::add(const ArchiveEntry& entry, bool* added, QString* reason)
     if (!ok || !run(m_insert))
         return fail(reason);
     m_knownUpTo = sqlite3_last_insert_rowid(m_db);
+    if (sqlite3_bind_int64(m_keep, 1, m_knownUpTo) != SQLITE_OK ||
+        sqlite3_bind_int64(m_keep, 2, sqlite3_int64(key)) != SQLITE_OK || !run(m_keep))
+        return fail(reason);
     remember(key, m_knownUpTo, known != 0);
     *added = true;
     return true;
@@ -177,7 +182,7 @@ bool ArchiveWriter::add(const ArchiveEntry& entry, bool* added, QString* reason)
 
 void ArchiveWriter::end(bool committed)
 {
-    for (sqlite3_stmt** statement : {&m_insert, &m_copyById, &m_copyByKey}) {
+    for (sqlite3_stmt** statement : {&m_insert, &m_keep, &m_copyById, &m_copyByKey}) {
         sqlite3_finalize(*statement);
         *statement = nullptr;
     }

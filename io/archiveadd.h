@@ -23,7 +23,9 @@ std::uint64_t archiveLineKey(std::string_view lowerLine);
 // record. The same line is found by its key in memory, not by an index in the file: an index
 // on random keys costs SQLite more than the rest of a record. Every program adds only under
 // the write lock and first learns the rows added since its last look, so the keys it holds
-// are those of the whole file.
+// are those of the whole file. It learns them from table line_keys, which holds each row's id
+// and key in id order: appended to at little cost, and read in a fraction of the time that
+// reading the records would take.
 class ArchiveWriter {
 public:
     ArchiveWriter() = default;
@@ -45,6 +47,7 @@ private:
 
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_insert = nullptr;
+    sqlite3_stmt* m_keep = nullptr; // into line_keys
     sqlite3_stmt* m_copyById = nullptr;
     sqlite3_stmt* m_copyByKey = nullptr;
     // Open addressing on the key; an empty slot holds id 0, which no row has.
