@@ -91,27 +91,55 @@ struct Recoverer::Copy : CopyFrames {
 struct Recoverer::Group {
     std::uint64_t firstCopy = 0; // m_added when the group began
     std::vector<Copy> copies;
-    std::vector<std::uint64_t> keys;
+    // The keys of its copies: those of one copy are kept in place, so that a line alone asks
+    // for no memory.
+    std::array<std::uint64_t, kFrameTags.size()> ownKeys{};
+    std::uint8_t ownCount = 0;
+    std::vector<std::uint64_t> moreKeys;
     // A group of one clean line keeps only its text, folded, until another copy comes.
-    std::string clean;
+    bool clean = false;
+    std::array<char, kBeaconLength> cleanText;
     CopySource cleanSource;
 
-    bool empty() const { return copies.empty() && clean.empty(); }
+    bool empty() const { return copies.empty() && !clean; }
+    std::size_t keyCount() const { return ownCount + moreKeys.size(); }
+    void addKey(std::uint64_t key)
+    {
+        if (ownCount < ownKeys.size())
+            ownKeys[ownCount++] = key;
+        else
+            moreKeys.push_back(key);
+    }
+    template <class F> void forKeys(F f) const
+    {
+        for (std::size_t i = 0; i < ownCount; ++i)
+            f(ownKeys[i]);
+        for (const std::uint64_t key : moreKeys)
+            f(key);
+    }
+    void clearKeys()
+    {
+        ownCount = 0;
+        moreKeys.clear();
+    }
 };
 
 // Open addressing, key -> group number; a key of a group that closed is simply not found
-// again, and the table is rebuilt from the open groups when it fills.
+// again, and the table is rebuilt from the open groups when it fills. A slot holds 32 bits of
+// the key and of the group number, so that more of the table stays in the cache: a key taken
+// for another is only a candidate, which fits() still judges.
 class Recoverer::KeyTable {
 public:
-    std::uint64_t find(std::uint64_t key) const
+    // The low 32 bits of the group number + 1 the key was put for, 0 when not found.
+    std::uint32_t find(std::uint64_t key) const
     {
         if (m_slots.empty())
             return 0;
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = key & mask;; i = (i + 1) & mask) {
-            if (m_slots[i].key == key)
+        const std::uint32_t tag = tagOf(key);
+        for (std::size_t i = home(key);; i = (i + 1) & m_mask) {
+            if (m_slots[i].tag == tag)
                 return m_slots[i].group;
-            if (m_slots[i].key == 0)
+            if (m_slots[i].tag == 0)
                 return 0;
         }
     }
@@ -119,16 +147,16 @@ public:
     void prefetch(std::uint64_t key) const
     {
         if (!m_slots.empty())
-            __builtin_prefetch(&m_slots[key & (m_slots.size() - 1)]);
+            __builtin_prefetch(&m_slots[home(key)]);
     }
 
     void put(std::uint64_t key, std::uint64_t group)
     {
-        const std::size_t mask = m_slots.size() - 1;
-        for (std::size_t i = key & mask;; i = (i + 1) & mask) {
-            if (m_slots[i].key == key || m_slots[i].key == 0) {
-                m_used += m_slots[i].key == 0;
-                m_slots[i] = {key, group};
+        const std::uint32_t tag = tagOf(key);
+        for (std::size_t i = home(key);; i = (i + 1) & m_mask) {
+            if (m_slots[i].tag == tag || m_slots[i].tag == 0) {
+                m_used += m_slots[i].tag == 0;
+                m_slots[i] = {tag, std::uint32_t(group)};
                 return;
             }
         }
@@ -140,21 +168,36 @@ public:
     {
         // Never smaller than before: memory once taken is filled again rather than asked anew.
         m_slots.assign(std::max({std::size_t(1024), std::bit_ceil(keys * 4), m_slots.size()}), Slot{});
+        m_mask = m_slots.size() - 1;
         m_used = 0;
     }
 
 private:
     struct Slot {
-        std::uint64_t key = 0;
-        std::uint64_t group = 0; // group number + 1
+        std::uint32_t tag = 0; // the key's high bits, never 0
+        std::uint32_t group = 0;
     };
+    static std::uint32_t tagOf(std::uint64_t key) { return std::uint32_t(key >> 32) | 1u; }
+    // The low bit of a key is always set; the place comes from the bits above it.
+    std::size_t home(std::uint64_t key) const { return std::size_t(key >> 1) & m_mask; }
+
     std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
     std::size_t m_used = 0;
 };
 
 struct Recoverer::State {
     std::deque<Group> groups;
     KeyTable keys;
+    // The table is rebuilt before its 32-bit group numbers could be taken for those of old groups.
+    std::uint64_t rebuiltAt = 0;
+
+    // Where the open group a key was put for stands in `groups`; groups.size() for none.
+    std::size_t openAt(std::uint32_t stored, std::uint64_t firstOpen) const
+    {
+        const std::uint32_t at = stored - std::uint32_t(firstOpen + 1);
+        return stored != 0 && at < groups.size() ? at : groups.size();
+    }
 };
 
 Recoverer::Recoverer(std::size_t window)
@@ -230,15 +273,15 @@ bool Recoverer::addClean(std::string_view line, CopySource source)
         m_state->keys.prefetch(keys[std::size_t(f)]);
     }
     for (const std::uint64_t key : keys) {
-        const std::uint64_t g = m_state->keys.find(key);
-        if (g != 0 && g - 1 >= m_firstOpen && !m_state->groups[std::size_t(g - 1 - m_firstOpen)].empty())
+        const std::size_t at = m_state->openAt(m_state->keys.find(key), m_firstOpen);
+        if (at < m_state->groups.size() && !m_state->groups[at].empty())
             return false;
     }
     Group& group = m_state->groups.emplace_back();
     group.firstCopy = m_added;
-    group.clean.resize(line.size());
+    group.clean = true;
     for (std::size_t i = 0; i < line.size(); ++i)
-        group.clean[i] = char(fold(char16_t(static_cast<unsigned char>(line[i]))));
+        group.cleanText[i] = char(fold(char16_t(static_cast<unsigned char>(line[i]))));
     group.cleanSource = source;
     addKeys(group, m_firstOpen + m_state->groups.size(), keys);
     return true;
@@ -247,16 +290,16 @@ bool Recoverer::addClean(std::string_view line, CopySource source)
 // The clean line of a group as a copy like any other, for comparing and voting.
 void Recoverer::expand(Group& group) const
 {
-    if (group.clean.empty())
+    if (!group.clean)
         return;
     Copy copy;
     copy.source = group.cleanSource;
     copy.seq = group.firstCopy;
-    copy.text.assign(group.clean.begin(), group.clean.end());
+    copy.text.assign(group.cleanText.begin(), group.cleanText.end());
     cutFrames(copy);
     copy.time = readTime(copy);
     group.copies.push_back(std::move(copy));
-    group.clean.clear();
+    group.clean = false;
 }
 
 template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> line, CopySource source)
@@ -303,10 +346,12 @@ void Recoverer::place(Copy copy)
     std::array<std::uint64_t, kFrameTags.size()> fitting{};
     std::size_t count = 0;
     for (const std::uint64_t key : keys) {
-        const std::uint64_t g = key == 0 ? 0 : m_state->keys.find(key);
-        if (g == 0 || g - 1 < m_firstOpen || std::find(fitting.begin(), fitting.end(), g) != fitting.end())
+        const std::size_t at =
+            key == 0 ? m_state->groups.size() : m_state->openAt(m_state->keys.find(key), m_firstOpen);
+        const std::uint64_t g = m_firstOpen + at + 1;
+        if (at == m_state->groups.size() || std::find(fitting.begin(), fitting.end(), g) != fitting.end())
             continue;
-        Group& candidate = m_state->groups[std::size_t(g - 1 - m_firstOpen)];
+        Group& candidate = m_state->groups[at];
         expand(candidate);
         if (!candidate.copies.empty() && fits(candidate, copy))
             fitting[count++] = g;
@@ -319,7 +364,6 @@ void Recoverer::place(Copy copy)
     if (chosen == 0) {
         m_state->groups.emplace_back();
         m_state->groups.back().firstCopy = m_added;
-        m_state->groups.back().keys.reserve(keys.size());
         chosen = m_firstOpen + m_state->groups.size();
     }
     Group& group = m_state->groups[std::size_t(chosen - 1 - m_firstOpen)];
@@ -327,12 +371,12 @@ void Recoverer::place(Copy copy)
         Group& later = m_state->groups[std::size_t(fitting[i] - 1 - m_firstOpen)];
         for (Copy& c : later.copies)
             group.copies.push_back(std::move(c));
-        for (const std::uint64_t key : later.keys) {
-            group.keys.push_back(key);
+        later.forKeys([&](std::uint64_t key) {
+            group.addKey(key);
             m_state->keys.put(key, chosen);
-        }
+        });
         later.copies.clear();
-        later.keys.clear();
+        later.clearKeys();
     }
     copy.seq = m_added;
     group.copies.push_back(std::move(copy));
@@ -347,20 +391,20 @@ void Recoverer::place(Copy copy)
 void Recoverer::addKeys(Group& group, std::uint64_t number,
                         const std::array<std::uint64_t, kFrameTags.size()>& keys)
 {
-    if (m_state->keys.full()) {
+    if (m_state->keys.full() || number - m_state->rebuiltAt > (std::uint64_t(1) << 31)) {
         std::size_t open = 0;
         for (const Group& g : m_state->groups)
-            open += g.keys.size();
+            open += g.keyCount();
         m_state->keys.reset(open + keys.size());
-        for (std::size_t i = 0; i < m_state->groups.size(); ++i) {
-            for (const std::uint64_t key : m_state->groups[i].keys)
-                m_state->keys.put(key, m_firstOpen + i + 1);
-        }
+        for (std::size_t i = 0; i < m_state->groups.size(); ++i)
+            m_state->groups[i].forKeys(
+                [&](std::uint64_t key) { m_state->keys.put(key, m_firstOpen + i + 1); });
+        m_state->rebuiltAt = number;
     }
     for (const std::uint64_t key : keys) {
         if (key == 0)
             continue;
-        group.keys.push_back(key);
+        group.addKey(key);
         m_state->keys.put(key, number);
     }
 }
@@ -413,7 +457,7 @@ bool Recoverer::take(RecoveredRecord& out, bool all)
 
 void Recoverer::merge(Group& group, RecoveredRecord& out) const
 {
-    const bool clean = !group.clean.empty();
+    const bool clean = group.clean;
     const std::size_t n = clean ? 1 : group.copies.size();
     out.values.fill(std::numeric_limits<double>::quiet_NaN());
     out.leftOut.fill(LeftOut::No);
@@ -446,7 +490,7 @@ void Recoverer::merge(Group& group, RecoveredRecord& out) const
     for (int f = 0; clean && f < kFrames; ++f) {
         const FrameLayout& l = kLayout[std::size_t(f)];
         const auto at = std::size_t(l.pos - 1 + l.fieldBegin);
-        std::copy_n(group.clean.begin() + std::ptrdiff_t(at), l.fieldLength,
+        std::copy_n(group.cleanText.begin() + std::ptrdiff_t(at), l.fieldLength,
                     out.line.begin() + std::ptrdiff_t(at));
     }
     // A copy alone is read as it stands, with nothing to vote.
