@@ -2,7 +2,6 @@
 #include "recover.h"
 
 #include "copyframes.h"
-#include "hexconv.h"
 
 #include <algorithm>
 #include <bit>
@@ -437,7 +436,7 @@ bool Recoverer::fits(const Group& group, const Copy& copy) const
     return agree >= 6 && disagree <= agree + 12;
 }
 
-bool Recoverer::take(RecoveredRecord& out, bool all)
+bool Recoverer::take(RecoveredRecord& out, bool all, bool values)
 {
     // Groups merged into an earlier one are left empty.
     while (!m_state->groups.empty() && m_state->groups.front().empty()) {
@@ -449,13 +448,13 @@ bool Recoverer::take(RecoveredRecord& out, bool all)
     Group& head = m_state->groups.front();
     if (!all && m_added - head.firstCopy <= m_window)
         return false;
-    merge(head, out);
+    merge(head, out, values);
     m_state->groups.pop_front();
     ++m_firstOpen;
     return true;
 }
 
-void Recoverer::merge(Group& group, RecoveredRecord& out) const
+void Recoverer::merge(Group& group, RecoveredRecord& out, bool values) const
 {
     const bool clean = group.clean;
     const std::size_t n = clean ? 1 : group.copies.size();
@@ -574,7 +573,8 @@ void Recoverer::merge(Group& group, RecoveredRecord& out) const
             }
         }
     }
-    for (int c = 0; c < kChannelCount; ++c) {
+    // A clean line leaves nothing out.
+    for (int c = 0; !clean && c < kChannelCount; ++c) {
         const Channel& ch = kChannels[std::size_t(c)];
         LeftOut worst = LeftOut::No;
         for (int p = ch.pos; p < ch.pos + ch.len; ++p) {
@@ -582,12 +582,18 @@ void Recoverer::merge(Group& group, RecoveredRecord& out) const
                 worst = atPosition[std::size_t(p)];
         }
         out.leftOut[std::size_t(c)] = worst;
-        if (worst != LeftOut::No)
+    }
+    if (!values && out.leftOutMask() == 0)
+        return;
+    for (int c = 0; c < kChannelCount; ++c) {
+        const Channel& ch = kChannels[std::size_t(c)];
+        if (!out.written(c))
             continue;
-        std::array<char16_t, 16> field{};
+        // Every character written is a hex digit: the field reads as HexToDec reads it.
+        std::int32_t field = 0;
         for (int i = 0; i < ch.len; ++i)
-            field[std::size_t(i)] = char16_t(out.line[std::size_t(ch.pos - 1 + i)]);
-        out.values[std::size_t(c)] = channelValue(ch, HexToDec({field.data(), std::size_t(ch.len)}));
+            field = field * 16 + hexValue(char16_t(out.line[std::size_t(ch.pos - 1 + i)]));
+        out.values[std::size_t(c)] = channelValue(ch, field);
     }
 }
 

@@ -75,8 +75,9 @@ public:
     bool add(std::string_view asciiLine, CopySource source);
 
     // The next record whose window has passed, or with `all` the next one left; records come
-    // in the order of their first copies. False when none is ready.
-    bool take(RecoveredRecord& out, bool all);
+    // in the order of their first copies. False when none is ready. Without `values`, a record
+    // whose every value is certain keeps them in its line alone, its values left NaN.
+    bool take(RecoveredRecord& out, bool all, bool values = true);
 
 private:
     struct Copy;
@@ -91,7 +92,7 @@ private:
     void addKeys(Group& group, std::uint64_t number,
                  const std::array<std::uint64_t, kFrameTags.size()>& keys);
     bool fits(const Group& group, const Copy& copy) const;
-    void merge(Group& group, RecoveredRecord& out) const;
+    void merge(Group& group, RecoveredRecord& out, bool values) const;
 
     std::size_t m_window;
     std::uint64_t m_added = 0;      // copies taken so far

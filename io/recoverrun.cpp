@@ -122,7 +122,8 @@ QString RecoverRun::sourceName(const CopySource& source) const
 
 bool RecoverRun::takeReady(bool all)
 {
-    while (m_recoverer.take(m_record, all)) {
+    // The text written of a record whose every value is certain is its line's.
+    while (m_recoverer.take(m_record, all, bool(m_sink))) {
         if (!handOn(m_record))
             return false;
     }
