@@ -5,11 +5,15 @@
 #include "decoder/diagnose.h"
 #include "linesplitter.h"
 #include "recordwriter.h"
+#include "recoverrun.h"
 #include "seenlines.h"
+#include "tlmarchive.h"
 #include "tlmfiles.h"
 #include "tlmreport.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QHash>
 #include <QLocale>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -72,16 +76,20 @@ bool isAscii(std::string_view bytes)
 // Turns the lines of the inputs into records, one input after the other.
 class BeaconRun {
 public:
-    BeaconRun(const TlmOptions& options, RecordWriter& writer, TlmReport& report)
+    // Records go to the writer, or with --archive to the sink.
+    BeaconRun(const TlmOptions& options, RecordWriter* writer, ArchiveSink* sink, TlmReport& report)
         : m_options(options)
         , m_writer(writer)
+        , m_sink(sink)
         , m_report(report)
         , m_buffer(std::size_t(kChunkBytes))
     {
         m_wide.reserve(kMaxBeaconBytes);
     }
 
-    std::uint64_t records() const { return m_records; }
+    std::uint64_t records() const { return m_recover ? m_recover->records() : m_records; }
+    // With --recover every line goes to the recovery, which makes and hands on the records.
+    void recoverInto(RecoverRun* recover) { m_recover = recover; }
 
     // Sizes the table of lines seen for an input of this many bytes.
     void expectBytes(std::uint64_t bytes)
@@ -125,7 +133,7 @@ public:
                 return StreamResult::WriteFailed;
             if (n == 0)
                 break;
-            m_report.progress(m_bytes, m_linesSeen, m_records);
+            m_report.progress(m_bytes, m_linesSeen, records());
         }
         // A last odd byte is no whole unit; it stands for one replacement character.
         if (m_oddByte >= 0)
@@ -151,6 +159,8 @@ private:
             }
             return true;
         }
+        if (m_recover)
+            return m_recover->add(line.bytes, m_lineNumber, m_name);
         if constexpr (std::is_same_v<CharT, char>) {
             if (line.bytes.size() == std::size_t(kBeaconLength) && isAscii(line.bytes))
                 return handleText(line.bytes);
@@ -176,11 +186,15 @@ private:
             m_seen.prefetch(hash);
         }
         bool plain = true;
-        if (!m_writer.write(text, m_records + 1, m_lineNumber, m_name, plain))
+        if (m_sink) {
+            if (!m_sink->add(text, m_lineNumber, plain))
+                return false;
+        } else if (!m_writer->write(text, m_records + 1, m_lineNumber, m_name, plain)) {
             return false;
+        }
         // The table is read once the record is made, so that its memory comes meanwhile.
         if (m_options.dedupe && !m_seen.insert(hash)) {
-            m_writer.dropLast();
+            m_writer->dropLast();
             return true;
         }
         ++m_records;
@@ -229,7 +243,8 @@ private:
     }
 
     const TlmOptions& m_options;
-    RecordWriter& m_writer;
+    RecordWriter* m_writer;
+    ArchiveSink* m_sink;
     TlmReport& m_report;
     std::vector<char> m_buffer;
     // A byte-order mark inside a line is a character of it; only the file's first is dropped.
@@ -242,6 +257,7 @@ private:
     QString m_name;
     std::string m_nameText; // in UTF-8, for diagnostics
     SeenLines m_seen;
+    RecoverRun* m_recover = nullptr;
     std::uint64_t m_lineNumber = 0;
     std::uint64_t m_linesSeen = 0;
     std::uint64_t m_records = 0;
@@ -265,6 +281,100 @@ int show(const QByteArray& text, const TlmStreams& streams, TlmReport& report)
     return 2;
 }
 
+template <class WriteError>
+int finishOutput(QIODevice* out, OutputBuffer& buffer, std::uint64_t records, const WriteError& writeError)
+{
+    // An uncommitted QSaveFile throws its output away when it goes, on every early return;
+    // without a record, an older file stays as it was.
+    auto* saveFile = qobject_cast<QSaveFile*>(out);
+    if (saveFile && records == 0)
+        return 1;
+    if (!buffer.finish())
+        return writeError(buffer.errorString());
+    if (saveFile && !saveFile->commit())
+        return writeError(saveFile->errorString());
+    return records > 0 ? 0 : 1;
+}
+
+// Received times are kept to the second: a copied beacon is not timed more finely.
+qint64 wholeSecond(qint64 ms) { return ms - ((ms % 1000) + 1000) % 1000; }
+
+// orvik-tlm --archive: the inputs decoded into the archive.
+int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
+                 const QList<QByteArray>& inputIds, std::uint64_t totalBytes, const TlmStreams& streams,
+                 TlmReport& report)
+{
+    const QByteArray archiveId = inspectOutput(options.archivePath).identity;
+    if (!archiveId.isEmpty() && inputIds.contains(archiveId)) {
+        report.say(QStringLiteral("'%1' is both input and archive").arg(shownName(options.archivePath)));
+        return 2;
+    }
+    Archive archive;
+    QString error;
+    if (!archive.open(shownName(options.archivePath), Archive::Access::ReadWrite, &error)) {
+        report.say(error);
+        return 2;
+    }
+    ArchiveSink sink(archive);
+    report.setTotalBytes(totalBytes);
+    BeaconRun run(options, nullptr, &sink, report);
+    // With --recover the records come later than their lines, so each takes the received time
+    // and name of the input of its first copy.
+    std::unique_ptr<RecoverRun> recover;
+    QHash<QString, qint64> receivedOf;
+    if (options.recover) {
+        recover = std::make_unique<RecoverRun>(options, streams.out, report, inputs.size() > 1);
+        recover->sendTo([&](const RecoveredRecord& record, const QStringList&) {
+            const QString name = recover->inputName(record.copies.front().input);
+            sink.setInput(name, receivedOf.value(name));
+            return sink.addRecovered(record.line, record.values, record.copies.front().line);
+        });
+        run.recoverInto(recover.get());
+    }
+    const auto tellCounts = [&](const char* after) {
+        report.say(QStringLiteral("%1 added, %2 already there%3")
+                       .arg(sink.counts().added)
+                       .arg(sink.counts().alreadyThere)
+                       .arg(QLatin1StringView(after)));
+    };
+    const auto fail = [&](const QString& message) {
+        sink.abandon();
+        report.say(message);
+        if (sink.counts().added + sink.counts().alreadyThere > 0)
+            tellCounts(" before that");
+        return 2;
+    };
+    for (const QByteArray& name : inputs) {
+        QFile file;
+        QIODevice* in = &streams.in;
+        QString shown = stdinName();
+        qint64 received = options.receivedMs.value_or(QDateTime::currentMSecsSinceEpoch());
+        if (name != "-") {
+            QString reason;
+            if (!openInput(file, name, reason))
+                return fail(QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
+            in = &file;
+            shown = shownName(name);
+            if (!options.receivedMs)
+                received = file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+        }
+        sink.setInput(shown, wholeSecond(received));
+        receivedOf.insert(shown, wholeSecond(received));
+        const StreamResult result = run.read(*in, shown);
+        if (result == StreamResult::ReadFailed)
+            return fail(QStringLiteral("cannot read '%1': %2").arg(shown, in->errorString()));
+        if (result == StreamResult::WriteFailed)
+            return fail(sink.error());
+    }
+    if (recover && !recover->finish())
+        return fail(sink.error());
+    if (!sink.finish())
+        return fail(sink.error());
+    report.flush();
+    tellCounts("");
+    return run.records() > 0 ? 0 : 1;
+}
+
 } // namespace
 
 int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
@@ -286,9 +396,14 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
     // Every input is checked before any output is made, so a wrong name leaves nothing
     // behind; each is opened only when it is read, as a named pipe gives its data only once.
     const QByteArray stdinMark("-");
-    const QList<QByteArray> inputs = options.inputs.isEmpty() ? QList<QByteArray>{stdinMark} : options.inputs;
+    const bool fromArchive = !options.fromArchive.isEmpty();
+    QList<QByteArray> inputs = options.inputs.isEmpty() ? QList<QByteArray>{stdinMark} : options.inputs;
+    if (fromArchive)
+        inputs.clear();
     std::uint64_t totalBytes = 0;
     QList<QByteArray> inputIds;
+    if (fromArchive)
+        inputIds.append(inspectOutput(options.fromArchive).identity);
     if (inputs.contains(stdinMark)) {
         if (!streams.in.isOpen()) {
             report.say(QStringLiteral("standard input is closed"));
@@ -309,6 +424,8 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
         inputIds.append(facts.identity);
         totalBytes += facts.size;
     }
+    if (!options.archivePath.isEmpty())
+        return addToArchive(options, inputs, inputIds, totalBytes, streams, report);
 
     std::unique_ptr<QFileDevice> outFile;
     QIODevice* out = &streams.out;
@@ -337,14 +454,35 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
         report.say(QStringLiteral("cannot write %1: %2").arg(outName, reason));
         return 2;
     };
+    if (fromArchive) {
+        Archive archive;
+        std::uint64_t records = 0;
+        QString error;
+        if (!archive.open(shownName(options.fromArchive), Archive::Access::ReadOnly, &error)) {
+            report.say(error);
+            return 2;
+        }
+        if (!writeArchiveRecords(archive, options, buffer, &records, &error)) {
+            if (error.isEmpty())
+                return writeError(buffer.errorString());
+            report.say(error);
+            return 2;
+        }
+        return finishOutput(out, buffer, records, writeError);
+    }
 
     RecordWriter writer(buffer, options.format, options.decimalPoint, options.inputs.size() > 1);
     if (!writer.begin())
         return writeError(buffer.errorString());
 
     report.setTotalBytes(totalBytes);
-    BeaconRun run(options, writer, report);
+    BeaconRun run(options, &writer, nullptr, report);
     run.expectBytes(totalBytes);
+    std::unique_ptr<RecoverRun> recover;
+    if (options.recover) {
+        recover = std::make_unique<RecoverRun>(options, buffer, report, options.inputs.size() > 1);
+        run.recoverInto(recover.get());
+    }
     const auto readOne = [&](QIODevice& in, const QString& name) {
         const StreamResult result = run.read(in, name);
         if (result == StreamResult::ReadFailed) {
@@ -372,18 +510,12 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
         if (!readOne(file, shownName(name)))
             return 2;
     }
-    report.flush();
-
-    // An uncommitted QSaveFile throws its output away when it goes, on every early return;
-    // without a record, an older file stays as it was.
-    auto* saveFile = qobject_cast<QSaveFile*>(out);
-    if (saveFile && run.records() == 0)
-        return 1;
-    if (!writer.flush() || !buffer.finish())
+    if (recover && !recover->finish())
         return writeError(buffer.errorString());
-    if (saveFile && !saveFile->commit())
-        return writeError(saveFile->errorString());
-    return run.records() > 0 ? 0 : 1;
+    report.flush();
+    if (!writer.flush())
+        return writeError(buffer.errorString());
+    return finishOutput(out, buffer, run.records(), writeError);
 }
 
 int runTlm(const QStringList& arguments, const TlmStreams& streams)

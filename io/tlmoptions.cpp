@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tlmoptions.h"
 
+#include "archive.h"
+
 #include <QStringList>
 #include <array>
 
@@ -8,14 +10,29 @@ namespace orvik {
 
 namespace {
 
-enum Option { Output, Format, DecimalPoint, Check, Dedupe, Help, Version, kOptionCount };
+enum Option {
+    Output,
+    Format,
+    DecimalPoint,
+    Check,
+    Dedupe,
+    Help,
+    Version,
+    ToArchive,
+    FromArchive,
+    Received,
+    Since,
+    Until,
+    Recover,
+    kOptionCount
+};
 
 struct OptionName {
     QLatin1StringView name;
     Option option;
 };
 
-constexpr std::array<OptionName, 9> kOptionNames{
+constexpr std::array<OptionName, 15> kOptionNames{
     {
      {QLatin1StringView("o"), Output},
      {QLatin1StringView("output"), Output},
@@ -26,10 +43,20 @@ constexpr std::array<OptionName, 9> kOptionNames{
      {QLatin1StringView("h"), Help},
      {QLatin1StringView("help"), Help},
      {QLatin1StringView("version"), Version},
+     {QLatin1StringView("archive"), ToArchive},
+     {QLatin1StringView("from-archive"), FromArchive},
+     {QLatin1StringView("received"), Received},
+     {QLatin1StringView("since"), Since},
+     {QLatin1StringView("until"), Until},
+     {QLatin1StringView("recover"), Recover},
      }
 };
 
-bool takesValue(Option option) { return option == Output || option == Format || option == DecimalPoint; }
+bool takesValue(Option option)
+{
+    return option == Output || option == Format || option == DecimalPoint || option == ToArchive ||
+           option == FromArchive || option == Received || option == Since || option == Until;
+}
 
 QString shown(const QByteArray& bytes) { return QString::fromLocal8Bit(bytes); }
 
@@ -144,6 +171,55 @@ private:
     QString m_error;
 };
 
+bool readTime(const ArgumentReader& reader, Option option, const char* name, qint64* ms, QString& error)
+{
+    if (!reader.isSet(option))
+        return true;
+    if (parseArchiveTime(shown(reader.value(option)), ms))
+        return true;
+    error = QStringLiteral("--%1 wants a UTC time such as 2026-12-08T19:53:00Z, not '%2'")
+                .arg(QLatin1StringView(name), shown(reader.value(option)));
+    return false;
+}
+
+// The options of the archive, and what cannot go with them.
+bool readArchiveOptions(const ArgumentReader& reader, TlmOptions& options, QString& error)
+{
+    options.archivePath = reader.value(ToArchive);
+    options.fromArchive = reader.value(FromArchive);
+    const auto refuse = [&](const char* text) {
+        error = QString::fromLatin1(text);
+        return false;
+    };
+    if ((reader.isSet(ToArchive) && options.archivePath.isEmpty()) ||
+        (reader.isSet(FromArchive) && options.fromArchive.isEmpty()))
+        return refuse("the archive file name is empty");
+    if (reader.isSet(ToArchive) && reader.isSet(FromArchive))
+        return refuse("--archive and --from-archive cannot go together");
+    if (reader.isSet(ToArchive) && (reader.isSet(Output) || reader.isSet(Format)))
+        return refuse("--archive writes no records: -o and --format cannot go with it");
+    if (reader.isSet(ToArchive) && reader.isSet(Dedupe))
+        return refuse("--dedupe cannot go with --archive, which keeps every beacon line once anyway");
+    if (reader.isSet(FromArchive) && !options.inputs.isEmpty())
+        return refuse("--from-archive reads no input files");
+    if (reader.isSet(FromArchive) && (reader.isSet(Check) || reader.isSet(Dedupe)))
+        return refuse("--check and --dedupe cannot go with --from-archive");
+    if (reader.isSet(Received) && !reader.isSet(ToArchive))
+        return refuse("--received goes only with --archive");
+    if ((reader.isSet(Since) || reader.isSet(Until)) && !reader.isSet(FromArchive))
+        return refuse("--since and --until go only with --from-archive");
+    qint64 received = 0;
+    if (!readTime(reader, Received, "received", &received, error) ||
+        !readTime(reader, Since, "since", &options.sinceMs, error) ||
+        !readTime(reader, Until, "until", &options.untilMs, error))
+        return false;
+    if (reader.isSet(Received))
+        options.receivedMs = received;
+    if (options.sinceMs > options.untilMs)
+        return refuse("--since is later than --until");
+    return true;
+}
+
 } // namespace
 
 QString tlmHelpText()
@@ -171,10 +247,33 @@ QString tlmHelpText()
         "                       not decoded, and which decoded fields hold no hex digits\n"
         "  --dedupe             leave out beacon lines that repeat an earlier one, letter case\n"
         "                       aside\n"
+        "  --recover            also decode damaged copies: lines are cut into frames at their\n"
+        "                       tags, copies of one beacon (the same on-board time, or nearly\n"
+        "                       the same characters) are merged by a vote on each character,\n"
+        "                       and a value is written only when every character of its field\n"
+        "                       is certain; a value left out is an empty csv field, or null in\n"
+        "                       jsonl, which adds \"copies\", \"lines\" and \"left_out\". With\n"
+        "                       --check, tells which lines each record took, what the vote\n"
+        "                       changed and why a value was left out\n"
+        "  --archive FILE       add the records to the archive FILE instead of writing them,\n"
+        "                       each beacon line once, letter case aside (a repeat counts one\n"
+        "                       more copy), and tell \"n added, m already there\" on standard\n"
+        "                       error. FILE is made when missing; a file that is no archive\n"
+        "                       is left as it is\n"
+        "  --received TIME      the time the records were received, in UTC, as ISO 8601:\n"
+        "                       2026-12-08T19:53:00Z (default: the input file's modification\n"
+        "                       time; for standard input, now)\n"
+        "  --from-archive FILE  write the records of the archive FILE, oldest first, as csv\n"
+        "                       (with a leading \"Received (UTC)\" column) or jsonl (with\n"
+        "                       \"received\", \"source\" and \"copies\"); a value left out is an\n"
+        "                       empty field or null\n"
+        "  --since TIME         with --from-archive: only records received at TIME or later\n"
+        "  --until TIME         with --from-archive: only records received at TIME or earlier\n"
         "  -h, --help           show this help\n"
         "  --version            show the version\n"
         "\n"
-        "Exit status: 0 records written, 1 no beacon line found, 2 error.\n");
+        "Exit status: 0 records written (or added), 1 no beacon line found (no record in the\n"
+        "archive's range), 2 error.\n");
 }
 
 bool parseTlmArguments(const QList<QByteArray>& arguments, TlmOptions& options, QString& error)
@@ -190,6 +289,11 @@ bool parseTlmArguments(const QList<QByteArray>& arguments, TlmOptions& options, 
     options.version = reader.isSet(Version);
     options.check = reader.isSet(Check);
     options.dedupe = reader.isSet(Dedupe);
+    options.recover = reader.isSet(Recover);
+    if (options.recover && reader.isSet(FromArchive)) {
+        error = QStringLiteral("--recover cannot go with --from-archive, which decodes nothing");
+        return false;
+    }
     options.outputPath = reader.value(Output);
     options.inputs = reader.positional();
     if (reader.isSet(Output) && options.outputPath.isEmpty()) {
@@ -215,7 +319,7 @@ bool parseTlmArguments(const QList<QByteArray>& arguments, TlmOptions& options, 
         }
         options.decimalPoint = sep.toStdString();
     }
-    return true;
+    return readArchiveOptions(reader, options, error);
 }
 
 } // namespace orvik

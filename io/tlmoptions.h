@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <limits>
+#include <optional>
 #include <string>
 
 namespace orvik {
@@ -18,9 +20,15 @@ struct TlmOptions {
     QByteArray outputPath;    // empty: standard output
     bool check = false;
     bool dedupe = false;
+    bool recover = false; // records from damaged copies, each value certain or left out
     bool help = false;
     bool version = false;
-    QList<QByteArray> inputs; // empty: standard input; "-" stands for it among them
+    QList<QByteArray> inputs;         // empty: standard input; "-" stands for it among them
+    QByteArray archivePath;           // --archive: add the records to this archive instead of writing them
+    QByteArray fromArchive;           // --from-archive: write the records of this archive
+    std::optional<qint64> receivedMs; // --received, UTC milliseconds
+    qint64 sinceMs = std::numeric_limits<qint64>::min();
+    qint64 untilMs = std::numeric_limits<qint64>::max();
 };
 
 // Reads the command line, whose first argument is the program, with the rules and words of

@@ -1,0 +1,232 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "io/archive.h"
+#include "io/batch.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <limits>
+
+using namespace orvik;
+
+namespace {
+
+const QByteArray kGood =
+    "orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 7480ff6e40" +
+    QByteArray(31, '0');
+
+QByteArray beacon(int n)
+{
+    return QByteArray(kGood).replace(5, 6, QByteArray::number(n, 16).rightJustified(6, '0'));
+}
+
+// Beacon lines first to last - 1, one a line, and a line that is none.
+QByteArray log(int first, int last, bool upper = false)
+{
+    QByteArray text;
+    for (int n = first; n < last; ++n)
+        text += (upper ? beacon(n).toUpper() : beacon(n)) + "\r\n";
+    return text + "no beacon\r\n";
+}
+
+struct Run {
+    int status;
+    QByteArray out;
+    QByteArray err;
+};
+
+// DIR in an argument stands for the folder.
+Run run(const QTemporaryDir& dir, QStringList args, const QByteArray& input = QByteArray())
+{
+    for (QString& arg : args)
+        arg.replace(QStringLiteral("DIR"), dir.path());
+    QBuffer in;
+    in.setData(input);
+    in.open(QIODevice::ReadOnly);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QBuffer err;
+    err.open(QIODevice::WriteOnly);
+    const int status = runTlm(QStringList{"orvik-tlm"} + args, TlmStreams{in, out, err, false, 0});
+    return {status, out.data(), err.data()};
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified = QDateTime())
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush() &&
+           (modified.isNull() || f.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+} // namespace
+
+class TestTlmArchive : public QObject {
+    Q_OBJECT
+
+private slots:
+    void addingTellsCounts_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("logs"); // added one after the other
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("err");
+        QTest::addRow("new lines") << QList<QByteArray>{log(1, 4)} << 0
+                                   << QByteArray("orvik-tlm: 3 added, 0 already there\n");
+        QTest::addRow("the same again") << QList<QByteArray>{log(1, 4), log(1, 4)} << 0
+                                        << QByteArray("orvik-tlm: 0 added, 3 already there\n");
+        QTest::addRow("letter case aside") << QList<QByteArray>{log(1, 4), log(2, 6, true)} << 0
+                                           << QByteArray("orvik-tlm: 2 added, 2 already there\n");
+        QTest::addRow("repeats within a run") << QList<QByteArray>{log(1, 3) + log(1, 3)} << 0
+                                              << QByteArray("orvik-tlm: 2 added, 2 already there\n");
+        QTest::addRow("no beacon line")
+            << QList<QByteArray>{"no beacon\n"} << 1 << QByteArray("orvik-tlm: 0 added, 0 already there\n");
+    }
+    void addingTellsCounts()
+    {
+        QFETCH(QList<QByteArray>, logs);
+        QFETCH(int, status);
+        QFETCH(QByteArray, err);
+        QTemporaryDir dir;
+        Run last{};
+        for (const QByteArray& text : logs)
+            last = run(dir, {"--archive", "DIR/a.sqlite"}, text);
+        QCOMPARE(last.status, status);
+        QCOMPARE(last.err, err);
+        QCOMPARE(last.out, QByteArray());
+    }
+
+    // The values of the export are those of the tool's own CSV of the same lines.
+    void exportMatchesTheToolsCsv_data()
+    {
+        QTest::addColumn<QStringList>("range");
+        QTest::addColumn<QList<int>>("beacons"); // expected, oldest first
+        QTest::addRow("everything") << QStringList{} << QList<int>{1, 2, 3, 4};
+        QTest::addRow("since, inclusive")
+            << QStringList{"--since", "2026-12-08T19:53:00Z"} << QList<int>{3, 4};
+        QTest::addRow("until, inclusive")
+            << QStringList{"--until", "2026-12-08T19:53:00Z"} << QList<int>{1, 2, 3, 4};
+        QTest::addRow("until before") << QStringList{"--until", "2026-12-08T19:52:59Z"} << QList<int>{1, 2};
+        QTest::addRow("one instant, local offset")
+            << QStringList{"--since", "2026-12-08T20:53:00+01:00", "--until", "2026-12-08T19:53:00.999Z"}
+            << QList<int>{3, 4};
+        QTest::addRow("none") << QStringList{"--since", "2027-01-01T00:00:00Z"} << QList<int>{};
+    }
+    void exportMatchesTheToolsCsv()
+    {
+        QFETCH(QStringList, range);
+        QFETCH(QList<int>, beacons);
+        QTemporaryDir dir;
+        // Lines 3 and 4 are received at the file's time, to the second; lines 1 and 2 a week before.
+        QVERIFY(writeFile(dir.filePath("late.txt"), log(3, 5),
+                          QDateTime(QDate(2026, 12, 8), QTime(19, 53, 0, 400), Qt::UTC)));
+        QCOMPARE(run(dir, {"--archive", "DIR/a.sqlite", "DIR/late.txt"}).status, 0);
+        QCOMPARE(
+            run(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-01T06:00:00Z"}, log(1, 3)).status,
+            0);
+        // The same line seen later keeps its first received time.
+        QCOMPARE(
+            run(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-09T00:00:00Z"}, log(4, 5)).status,
+            0);
+
+        const Run csv =
+            run(dir, QStringList{"--from-archive", "DIR/a.sqlite", "--decimal-point", ","} + range);
+        QCOMPARE(csv.status, beacons.isEmpty() ? 1 : 0);
+        const QList<QByteArray> rows = csv.out.split('\n');
+        QCOMPARE(rows.size(), beacons.size() + 2);
+        QVERIFY(rows[0].startsWith("Received (UTC);OBC Time;"));
+        for (qsizetype i = 0; i < beacons.size(); ++i) {
+            const int n = beacons[i];
+            const QByteArray time = n < 3 ? "2026-12-01T06:00:00Z;" : "2026-12-08T19:53:00Z;";
+            const Run plain = run(dir, {"--decimal-point", ","}, beacon(n) + "\n");
+            QCOMPARE(rows[i + 1] + '\n', time + plain.out.split('\n')[1] + '\n');
+        }
+
+        const Run jsonl =
+            run(dir, QStringList{"--from-archive", "DIR/a.sqlite", "--format", "jsonl"} + range);
+        QCOMPARE(jsonl.out.count('\n'), beacons.size());
+        if (!beacons.isEmpty())
+            QVERIFY2(jsonl.out.startsWith("{\"record\":1,\"received\":\"2026-12-0"), jsonl.out.constData());
+    }
+
+    void valuesLeftOutAreEmpty()
+    {
+        QTemporaryDir dir;
+        {
+            Archive archive;
+            QVERIFY(archive.open(dir.filePath("a.sqlite"), Archive::Access::ReadWrite, nullptr));
+            ArchiveEntry entry;
+            entry.line = beacon(7).toStdString();
+            entry.values.fill(std::numeric_limits<double>::quiet_NaN());
+            entry.values[1] = 0.5;
+            entry.source = QStringLiteral("recovered.txt:3");
+            QVERIFY(archive.add(std::span(&entry, 1), nullptr, nullptr));
+        }
+        const Run csv = run(dir, {"--from-archive", "DIR/a.sqlite", "--decimal-point", ","});
+        QCOMPARE(csv.out.split('\n')[1], "1970-01-01T00:00:00Z;;0,5" + QByteArray(30, ';') + '\r');
+        const Run jsonl = run(dir, {"--from-archive", "DIR/a.sqlite", "--format", "jsonl"});
+        QVERIFY2(jsonl.out.contains("\"source\":\"recovered.txt:3\",\"copies\":1,\"OBC Time\":null,\"Uplink "
+                                    "Counter\":0.5,\"Camera Counter\":null"),
+                 jsonl.out.constData());
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("says");
+        QTest::addRow("--archive with -o") << QStringList{"--archive", "DIR/a.sqlite", "-o", "DIR/x.csv"}
+                                           << QByteArray("-o and --format cannot go with it");
+        QTest::addRow("both archive options")
+            << QStringList{"--archive", "DIR/a.sqlite", "--from-archive", "DIR/a.sqlite"}
+            << QByteArray("cannot go together");
+        QTest::addRow("--from-archive with a log")
+            << QStringList{"--from-archive", "DIR/a.sqlite", "DIR/log.txt"}
+            << QByteArray("reads no input files");
+        QTest::addRow("bad received time")
+            << QStringList{"--archive", "DIR/a.sqlite", "--received", "08.12.2026"}
+            << QByteArray("--received wants a UTC time");
+        QTest::addRow("--since alone") << QStringList{"--since", "2026-12-08T19:53:00Z", "DIR/log.txt"}
+                                       << QByteArray("go only with --from-archive");
+        QTest::addRow("--received alone") << QStringList{"--received", "2026-12-08T19:53:00Z", "DIR/log.txt"}
+                                          << QByteArray("goes only with --archive");
+        QTest::addRow("since after until")
+            << QStringList{"--from-archive",    "DIR/a.sqlite", "--since",
+                           "2026-12-09T00:00Z", "--until",      "2026-12-08T00:00Z"}
+            << QByteArray("later than --until");
+        QTest::addRow("a log is no archive")
+            << QStringList{"--archive", "DIR/log.txt", "DIR/log.txt"} << QByteArray("both input and archive");
+        QTest::addRow("text is no archive")
+            << QStringList{"--archive", "DIR/notes.txt", "DIR/log.txt"} << QByteArray("is not an archive");
+        QTest::addRow("export of no archive")
+            << QStringList{"--from-archive", "DIR/notes.txt"} << QByteArray("is not an archive");
+        QTest::addRow("export onto the archive")
+            << QStringList{"--from-archive", "DIR/a.sqlite", "-o", "DIR/a.sqlite"}
+            << QByteArray("is both input and output");
+    }
+    void refusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, says);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("log.txt"), log(1, 3)));
+        QVERIFY(writeFile(dir.filePath("notes.txt"), "orv1 heard at noon\n"));
+        QCOMPARE(run(dir, {"--archive", "DIR/a.sqlite", "DIR/log.txt"}).status, 0);
+        QFile archive(dir.filePath("a.sqlite"));
+        QVERIFY(archive.open(QIODevice::ReadOnly));
+        const QByteArray before = archive.readAll();
+        archive.close();
+
+        const Run refused = run(dir, args);
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.err.contains(says) && refused.err.count('\n') == 1, refused.err.constData());
+        QCOMPARE(refused.out, QByteArray());
+        QVERIFY(archive.open(QIODevice::ReadOnly));
+        QCOMPARE(archive.readAll(), before);
+        QFile notes(dir.filePath("notes.txt"));
+        QVERIFY(notes.open(QIODevice::ReadOnly));
+        QCOMPARE(notes.readAll(), QByteArray("orv1 heard at noon\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTlmArchive)
+#include "tst_tlmarchive.moc"
