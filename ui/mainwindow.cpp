@@ -15,6 +15,7 @@
 #include "look.h"
 #include "platform/numbertext.h"
 #include "platform/services.h"
+#include "trendwindow.h"
 #include "widgets/geometry.h"
 #include "widgets/messagebox.h"
 #include "widgets/optionbutton.h"
@@ -24,6 +25,7 @@
 #include "widgets/textbox.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
@@ -171,8 +173,12 @@ void MainWindow::buildMenu()
     WriteCSVFile = tlm->addAction(QStringLiteral("&Write CSV File"));
     WriteCSVFile->setObjectName(QStringLiteral("WriteCSVFile"));
     WriteCSVFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    MnuAddToArchive = tlm->addAction(QStringLiteral("&Add to Archive"));
+    MnuAddToArchive->setObjectName(QStringLiteral("MnuAddToArchive"));
     MnuCheckLog = tlm->addAction(QStringLiteral("&Check Log\u2026"));
     MnuCheckLog->setObjectName(QStringLiteral("MnuCheckLog"));
+    MnuTrends = tlm->addAction(QStringLiteral("&Trends\u2026"));
+    MnuTrends->setObjectName(QStringLiteral("MnuTrends"));
 
     MnuInfo = menuBar()->addAction(QStringLiteral("&Info"));
     MnuInfo->setObjectName(QStringLiteral("MnuInfo"));
@@ -216,6 +222,8 @@ void MainWindow::connectSignals()
     connect(MnuExit, &QAction::triggered, this, &MainWindow::MnuExit_Click);
     connect(MnuInfo, &QAction::triggered, this, &MainWindow::MnuInfo_Click);
     connect(MnuCheckLog, &QAction::triggered, this, &MainWindow::MnuCheckLog_Click);
+    connect(MnuAddToArchive, &QAction::triggered, this, &MainWindow::MnuAddToArchive_Click);
+    connect(MnuTrends, &QAction::triggered, this, &MainWindow::MnuTrends_Click);
     connect(m_checkLog, &CheckLogWindow::lineActivated, this, &MainWindow::showLogLine);
     connect(m_menuKey, &QShortcut::activated, this,
             [this] { menuBar()->setActiveAction(menuBar()->actions().first()); });
@@ -241,6 +249,7 @@ void MainWindow::Form_Load()
         ImagePath = resolveImagePath(where.imageFolder, *settings.imagePath);
     if (settings.screenshotButton)
         Command1->setVisible(*settings.screenshotButton);
+    m_archivePath = windowArchivePath(m_programFolder, settings.archivePath);
 
     Picture2->setVisible(false);
 
@@ -251,6 +260,8 @@ void MainWindow::Form_Load()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     m_checkLog->close();
+    if (m_trends)
+        m_trends->close();
     QMainWindow::closeEvent(event);
 }
 
@@ -278,8 +289,10 @@ void MainWindow::Form_Resize() { Picture2->setGeometry(0, 0, m_client->width(), 
 
 void MainWindow::Text2_Change()
 {
+    const TextBox::Lines before = std::move(m_log);
     m_log = Text2->lines();
     parseLogLines(m_log.lines, m_records, &m_report);
+    m_decodeTimes.update(before.lines, m_log.lines, QDateTime::currentSecsSinceEpoch() * 1000);
 
     HScroll1->setEnabled(true);
     Label2->setText(QStringLiteral("#%1 / %2").arg(HScroll1->value()).arg(m_records.count()));
@@ -397,6 +410,27 @@ void MainWindow::WriteCSVFile_Click()
 }
 
 void MainWindow::MnuExit_Click() { close(); }
+
+void MainWindow::MnuAddToArchive_Click()
+{
+    Label3->setMessage(addLogToArchive(m_archivePath, m_log.lines, m_decodeTimes));
+}
+
+// The trend window on the archive; opened anew it reads the archive again, open it keeps its view.
+void MainWindow::MnuTrends_Click()
+{
+    if (!m_trends) {
+        m_trends = new TrendWindow(this);
+        // A tool of this window, as the Check Log window is.
+        m_trends->setAttribute(Qt::WA_QuitOnClose, false);
+        m_trends->setWindowIcon(windowIcon());
+    }
+    if (!m_trends->isVisible())
+        m_trends->openArchive(m_archivePath);
+    m_trends->show();
+    m_trends->raise();
+    m_trends->activateWindow();
+}
 
 void MainWindow::MnuCheckLog_Click()
 {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "archiveactions.h"
 #include "decoder/recordtable.h"
 #include "widgets/textbox.h"
 
@@ -23,6 +24,7 @@ namespace orvik {
 class AboutBox;
 class ChannelChart;
 class CheckLogWindow;
+class TrendWindow;
 class DataPanels;
 class LogMarks;
 class OptionButton;
@@ -66,6 +68,8 @@ private:
     void MnuExit_Click();
     void MnuInfo_Click();
     void MnuCheckLog_Click();
+    void MnuAddToArchive_Click();
+    void MnuTrends_Click();
     void showLogLine(int line);
     void Show_Data(int Rec);
     void Draw_Chart(int Index);
@@ -104,6 +108,11 @@ private:
     QAction* MnuInfo = nullptr;
     QAction* MnuCheckLog = nullptr;
     CheckLogWindow* m_checkLog = nullptr; // hidden until asked for
+    QAction* MnuAddToArchive = nullptr;
+    QString m_archivePath;     // ARCHIVE= of conf.ini, or the default
+    DecodeTimes m_decodeTimes; // when each beacon line of the log was first decoded
+    QAction* MnuTrends = nullptr;
+    TrendWindow* m_trends = nullptr; // made when first asked for
     LogMarks* m_marks = nullptr;
     QShortcut* m_menuKey = nullptr; // F10 opens the menu bar
 };

@@ -1,0 +1,226 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "io/archive.h"
+#include "ui/archiveactions.h"
+#include "ui/mainwindow.h"
+#include "widgets/statuslabel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <limits>
+
+using namespace orvik;
+
+namespace {
+
+const QString kGood =
+    QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 "
+                   "orv6 7480ff6e40") +
+    QString(31, u'0');
+
+QString beacon(int n) { return QString(kGood).replace(5, 6, QString::number(n, 16).rightJustified(6, u'0')); }
+
+// Beacon lines first to last - 1, CR LF after each, with a line that is none among them.
+QString log(int first, int last)
+{
+    QString text = QStringLiteral("heard at noon\r\n");
+    for (int n = first; n < last; ++n)
+        text += beacon(n) + QStringLiteral("\r\n");
+    return text;
+}
+
+struct Totals {
+    qint64 rows = 0;
+    qint64 copies = 0;
+    qint64 firstMs = 0;
+    qint64 lastMs = 0;
+};
+
+Totals totals(const QString& path)
+{
+    Totals t;
+    Archive archive;
+    if (!archive.open(path, Archive::Access::ReadOnly, nullptr))
+        return t;
+    t.firstMs = std::numeric_limits<qint64>::max();
+    archive.forEachRecord(
+        std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(),
+        [&](const ArchiveRecord& r) {
+            ++t.rows;
+            t.copies += r.copies;
+            t.firstMs = std::min(t.firstMs, r.receivedMs);
+            t.lastMs = std::max(t.lastMs, r.receivedMs);
+            return true;
+        },
+        nullptr);
+    return t;
+}
+
+} // namespace
+
+class TestArchiveActions : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<MainWindow> m_window;
+
+    QString archivePath() const { return m_folder->filePath(QStringLiteral("season.sqlite")); }
+    QString label3() const { return m_window->findChild<StatusLabel*>(QStringLiteral("Label3"))->text(); }
+    void paste(const QString& text)
+    {
+        auto* box = m_window->findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+        box->setFocus();
+        box->selectAll();
+        box->insertPlainText(text);
+    }
+    void addToArchive()
+    {
+        auto* action = m_window->findChild<QAction*>(QStringLiteral("MnuAddToArchive"));
+        QVERIFY(action);
+        action->trigger();
+    }
+
+private slots:
+    void init()
+    {
+        m_folder = std::make_unique<QTemporaryDir>();
+        QFile conf(m_folder->filePath(QStringLiteral("conf.ini")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("ARCHIVE=season.sqlite\r\n");
+        conf.close();
+        m_window = std::make_unique<MainWindow>(m_folder->path());
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+    void cleanup() { m_window.reset(); }
+
+    void addsEveryBeaconLine_data()
+    {
+        QTest::addColumn<QStringList>("logs"); // each pasted and added in turn
+        QTest::addColumn<QString>("label3");   // after the last; PATH stands for the archive
+        QTest::addColumn<int>("rows");
+        QTest::addRow("three lines") << QStringList{log(1, 4)} << "3 records added to PATH" << 3;
+        QTest::addRow("one line") << QStringList{log(1, 2)} << "1 record added to PATH" << 1;
+        QTest::addRow("added again") << QStringList{log(1, 4), log(1, 4)}
+                                     << "0 records added to PATH; 3 were there already" << 3;
+        QTest::addRow("letter case aside")
+            << QStringList{log(1, 3) + beacon(2).toUpper() + QStringLiteral("\r\n")}
+            << "2 records added to PATH; 1 was there already" << 2;
+        QTest::addRow("past the 100th line")
+            << QStringList{log(1, 131)} << "130 records added to PATH" << 130;
+        QTest::addRow("no beacon line")
+            << QStringList{QStringLiteral("heard nothing")} << "No beacon line to add to PATH" << 0;
+    }
+    void addsEveryBeaconLine()
+    {
+        QFETCH(QStringList, logs);
+        QFETCH(QString, label3);
+        QFETCH(int, rows);
+        const qint64 before = QDateTime::currentSecsSinceEpoch() * 1000;
+        for (const QString& text : logs) {
+            paste(text);
+            addToArchive();
+        }
+        QCOMPARE(this->label3(), QString(label3).replace(QStringLiteral("PATH"), archivePath()));
+        const Totals t = totals(archivePath());
+        QCOMPARE(t.rows, qint64(rows));
+        // Received when first decoded, to the second.
+        if (rows > 0) {
+            QVERIFY(t.firstMs >= before && t.lastMs <= QDateTime::currentMSecsSinceEpoch());
+            QCOMPARE(t.firstMs % 1000, qint64(0));
+        }
+    }
+
+    // Logs in turn, the n-th decoded at second n; each line then tells when it was first decoded.
+    void firstDecodedTimes_data()
+    {
+        QTest::addColumn<QList<QStringList>>("logs");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QList<qint64>>("seconds"); // -1: never noted
+        const QString a = beacon(1), b = beacon(2), c = beacon(3), d = beacon(4);
+        QTest::addRow("kept from the first") << QList<QStringList>{{a}, {a, b}} << QStringList{a, b} << QList<qint64>{0, 1};
+        QTest::addRow("letter case aside")
+            << QList<QStringList>{{a}, {a.toUpper()}} << QStringList{a.toUpper()} << QList<qint64>{0};
+        QTest::addRow("removed and pasted again") << QList<QStringList>{{a}, {}, {b, a}} << QStringList{a, b}
+                                                  << QList<qint64>{0, 2};
+        QTest::addRow("changed in the middle") << QList<QStringList>{{a, b, c}, {a, d, c}} << QStringList{a, b, c, d}
+                                               << QList<qint64>{0, 0, 0, 1};
+        QTest::addRow("no beacon line") << QList<QStringList>{{QStringLiteral("orv1 heard")}}
+                                        << QStringList{QStringLiteral("orv1 heard")} << QList<qint64>{-1};
+    }
+    void firstDecodedTimes()
+    {
+        QFETCH(QList<QStringList>, logs);
+        QFETCH(QStringList, lines);
+        QFETCH(QList<qint64>, seconds);
+        DecodeTimes times;
+        std::vector<std::u16string> before;
+        for (qsizetype n = 0; n < logs.size(); ++n) {
+            std::vector<std::u16string> after;
+            for (const QString& line : logs[n])
+                after.push_back(line.toStdU16String());
+            const std::vector<std::u16string_view> viewsBefore(before.begin(), before.end());
+            const std::vector<std::u16string_view> viewsAfter(after.begin(), after.end());
+            times.update(viewsBefore, viewsAfter, n * 1000);
+            before = std::move(after);
+        }
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            QCOMPARE(times.firstDecoded(lines[i].toStdU16String(), -1000), seconds[i] * 1000);
+    }
+
+    void refusedArchiveIsReportedAndKept()
+    {
+        QFile notes(archivePath());
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("orv1 notes of a pass\n");
+        notes.close();
+        paste(log(1, 4));
+        addToArchive();
+        QVERIFY2(
+            label3().startsWith(QStringLiteral("Nothing was added to the archive: '%1' is not an archive")
+                                    .arg(archivePath())),
+            qPrintable(label3()));
+        QVERIFY(notes.open(QIODevice::ReadOnly));
+        QCOMPARE(notes.readAll(), QByteArray("orv1 notes of a pass\n"));
+    }
+
+    // orvik-tlm adds a big log while the window adds its own lines, some of them the same.
+    void windowAndToolAddAtOnce()
+    {
+        constexpr int kToolLines = 60000;
+        QFile big(m_folder->filePath(QStringLiteral("big.log")));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        for (int n = 0; n < kToolLines; ++n)
+            big.write(beacon(0x100000 + n).toLatin1() + "\n");
+        big.close();
+
+        QProcess tool;
+        tool.start(QStringLiteral(ORVIK_TLM_PATH),
+                   {QStringLiteral("--archive"), archivePath(), big.fileName()});
+        QVERIFY(tool.waitForStarted());
+        // 40 lines of the window's own and 10 that the tool adds too.
+        paste(log(1, 41) + log(0x100000, 0x10000a));
+        int adds = 0;
+        int addsWhileRunning = 0;
+        while (tool.state() != QProcess::NotRunning || adds < 3) {
+            addToArchive();
+            ++adds;
+            addsWhileRunning += tool.state() != QProcess::NotRunning;
+            QVERIFY2(label3().contains(QStringLiteral(" added to ")), qPrintable(label3()));
+            tool.waitForFinished(100);
+        }
+        QCOMPARE(tool.exitCode(), 0);
+        QVERIFY(addsWhileRunning > 0);
+        const Totals t = totals(archivePath());
+        QCOMPARE(t.rows, qint64(kToolLines + 40));
+        QCOMPARE(t.copies, qint64(kToolLines + 50 * adds));
+    }
+};
+
+QTEST_MAIN(TestArchiveActions)
+#include "tst_archiveactions.moc"
