@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filelocations.h"
 
+#include "archive.h"
 #include "platform/services.h"
 
 #include <QDir>
@@ -33,6 +34,7 @@ FileLocations fileLocations(const QString& programFolder)
     const bool portable = !folder.exists() || folder.isWritable();
     where.exportFolder = portable ? programFolder : userFolder(QStandardPaths::DocumentsLocation);
     where.imageFolder = portable ? programFolder : userFolder(QStandardPaths::PicturesLocation);
+    where.archiveFolder = portable ? programFolder : QFileInfo(defaultArchivePath()).path();
     return where;
 }
 

@@ -58,11 +58,11 @@ qint64 DecodeTimes::firstDecoded(std::u16string_view line, qint64 otherwise) con
     return it == m_first.end() ? otherwise : it->second;
 }
 
-QString windowArchivePath(const QString& programFolder, const std::optional<QString>& configured)
+QString windowArchivePath(const QString& baseFolder, const std::optional<QString>& configured)
 {
     if (!configured || configured->isEmpty())
         return defaultArchivePath();
-    return QDir::toNativeSeparators(QDir::cleanPath(resolveImagePath(programFolder, *configured)));
+    return QDir::toNativeSeparators(QDir::cleanPath(resolveImagePath(baseFolder, *configured)));
 }
 
 QString addLogToArchive(const QString& archivePath, std::span<const std::u16string_view> lines,

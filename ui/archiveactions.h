@@ -26,9 +26,9 @@ private:
     std::u16string m_key;
 };
 
-// The archive that the window adds to: ARCHIVE= of conf.ini, a relative path taken from the
-// program folder, or else defaultArchivePath().
-QString windowArchivePath(const QString& programFolder, const std::optional<QString>& configured);
+// The archive that the window adds to: ARCHIVE= of conf.ini, a relative path taken from
+// baseFolder (the program folder of a portable copy), or else defaultArchivePath().
+QString windowArchivePath(const QString& baseFolder, const std::optional<QString>& configured);
 
 // TLM File > Add to Archive: every beacon line of the log, also those past the 100th that the
 // window does not show, with the time each was first decoded. Returns the text for the status

@@ -249,7 +249,7 @@ void MainWindow::Form_Load()
         ImagePath = resolveImagePath(where.imageFolder, *settings.imagePath);
     if (settings.screenshotButton)
         Command1->setVisible(*settings.screenshotButton);
-    m_archivePath = windowArchivePath(m_programFolder, settings.archivePath);
+    m_archivePath = windowArchivePath(where.archiveFolder, settings.archivePath);
 
     Picture2->setVisible(false);
 

@@ -196,17 +196,25 @@ void TestFileFaults::installedCopy()
     QTemporaryDir home;
     const QByteArray savedHome = qgetenv("HOME");
     const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
     auto restore = qScopeGuard([&] {
         qputenv("HOME", savedHome);
-        if (savedConfig.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", savedConfig);
+        for (const auto& [name, value] : {
+                 std::pair{"XDG_CONFIG_HOME", savedConfig},
+                 std::pair{"XDG_DATA_HOME",   savedData  }
+        }) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
     });
     qputenv("HOME", QFile::encodeName(home.path()));
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_DATA_HOME");
     QVERIFY(QDir().mkpath(home.filePath(QStringLiteral(".config/orvik"))));
-    QVERIFY(writeFile(home.filePath(QStringLiteral(".config/orvik/conf.ini")), "SCREENSHOT=NO\r\nIMAGE_PATH=shots/\r\n"));
+    QVERIFY(writeFile(home.filePath(QStringLiteral(".config/orvik/conf.ini")),
+                      "SCREENSHOT=NO\r\nIMAGE_PATH=shots/\r\nARCHIVE=season.sqlite\r\n"));
 
     MainWindow window(program.path());
     window.show();
@@ -221,6 +229,15 @@ void TestFileFaults::installedCopy()
              QDir::toNativeSeparators(csv) + QStringLiteral(" has been written"));
     QCOMPARE(readFile(csv).count("\r\n"), 3);
     QCOMPARE(readFile(oldCsv), QByteArray("an earlier file\r\n"));
+
+    // A relative ARCHIVE is taken from the user's data folder, beside the default archive.
+    window.findChild<QAction*>(QStringLiteral("MnuAddToArchive"))->trigger();
+    const QString archive = home.filePath(QStringLiteral(".local/share/orvik/season.sqlite"));
+    QVERIFY2(window.findChild<QLabel*>(QStringLiteral("Label3"))
+                 ->text()
+                 .contains(QDir::toNativeSeparators(archive)),
+             qPrintable(window.findChild<QLabel*>(QStringLiteral("Label3"))->text()));
+    QVERIFY(QFileInfo::exists(archive));
 }
 
 void TestFileFaults::imagePaths_data()
