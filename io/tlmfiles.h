@@ -21,6 +21,11 @@ struct FileFacts {
     std::uint64_t size = 0; // of a regular file, else 0
 };
 
+// A name of the command line as messages and records show it.
+inline QString shownName(const QByteArray& name) { return QFile::decodeName(name); }
+// Standard input as messages and records name it.
+inline QString stdinName() { return QStringLiteral("<stdin>"); }
+
 // Whether the input can be read, without opening it: a named pipe gives its data only once.
 bool inspectInput(const QByteArray& name, FileFacts& facts, QString& reason);
 // The same for a stream that is already open, such as standard input.

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "archiverun.h"
+
+#include "batch.h"
+#include "beaconrun.h"
+#include "recoverrun.h"
+#include "tlmarchive.h"
+#include "tlmfiles.h"
+#include "tlmreport.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QHash>
+#include <memory>
+
+namespace orvik {
+
+namespace {
+
+// Received times are kept to the second: a copied beacon is not timed more finely.
+qint64 wholeSecond(qint64 ms) { return ms - ((ms % 1000) + 1000) % 1000; }
+
+} // namespace
+
+int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
+                 const QList<QByteArray>& inputIds, std::uint64_t totalBytes, const TlmStreams& streams,
+                 TlmReport& report)
+{
+    const QByteArray archiveId = inspectOutput(options.archivePath).identity;
+    if (!archiveId.isEmpty() && inputIds.contains(archiveId)) {
+        report.say(QStringLiteral("'%1' is both input and archive").arg(shownName(options.archivePath)));
+        return 2;
+    }
+    Archive archive;
+    QString error;
+    if (!archive.open(shownName(options.archivePath), Archive::Access::ReadWrite, &error)) {
+        report.say(error);
+        return 2;
+    }
+    ArchiveSink sink(archive);
+    report.setTotalBytes(totalBytes);
+    BeaconRun run(options, nullptr, &sink, report);
+    // With --recover the records come later than their lines, so each takes the received time
+    // and name of the input of its first copy.
+    std::unique_ptr<RecoverRun> recover;
+    QHash<QString, qint64> receivedOf;
+    if (options.recover) {
+        recover = std::make_unique<RecoverRun>(options, streams.out, report, inputs.size() > 1);
+        recover->sendTo([&](const RecoveredRecord& record, const QStringList&) {
+            const QString name = recover->inputName(record.copies.front().input);
+            sink.setInput(name, receivedOf.value(name));
+            return sink.addRecovered(record.line, record.values, record.copies.front().line);
+        });
+        run.recoverInto(recover.get());
+    }
+    const auto tellCounts = [&](const char* after) {
+        report.say(QStringLiteral("%1 added, %2 already there%3")
+                       .arg(sink.counts().added)
+                       .arg(sink.counts().alreadyThere)
+                       .arg(QLatin1StringView(after)));
+    };
+    const auto fail = [&](const QString& message) {
+        sink.abandon();
+        report.say(message);
+        if (sink.counts().added + sink.counts().alreadyThere > 0)
+            tellCounts(" before that");
+        return 2;
+    };
+    for (const QByteArray& name : inputs) {
+        QFile file;
+        QIODevice* in = &streams.in;
+        QString shown = stdinName();
+        qint64 received = options.receivedMs.value_or(QDateTime::currentMSecsSinceEpoch());
+        if (name != "-") {
+            QString reason;
+            if (!openInput(file, name, reason))
+                return fail(QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
+            in = &file;
+            shown = shownName(name);
+            if (!options.receivedMs)
+                received = file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+        }
+        sink.setInput(shown, wholeSecond(received));
+        receivedOf.insert(shown, wholeSecond(received));
+        const StreamResult result = run.read(*in, shown);
+        if (result == StreamResult::ReadFailed)
+            return fail(QStringLiteral("cannot read '%1': %2").arg(shown, in->errorString()));
+        if (result == StreamResult::WriteFailed)
+            return fail(sink.error());
+    }
+    if (recover && !recover->finish())
+        return fail(sink.error());
+    if (!sink.finish())
+        return fail(sink.error());
+    report.flush();
+    tellCounts("");
+    return run.records() > 0 ? 0 : 1;
+}
+
+} // namespace orvik
