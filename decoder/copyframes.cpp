@@ -101,7 +101,13 @@ void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLa
     const std::size_t w = copy.size() + 1;
     const std::size_t band = std::size_t(std::abs(int(ref.size()) - int(copy.size()))) + 2;
     constexpr int kFar = 1 << 20;
-    d.assign((ref.size() + 1) * w, kFar);
+    // Cells beyond the band's edges are never read, so only the band and its rims are set.
+    d.resize((ref.size() + 1) * w);
+    for (std::size_t i = 0; i <= ref.size(); ++i) {
+        const std::size_t from = i > band + 1 ? i - band - 1 : 0;
+        std::fill(d.begin() + std::ptrdiff_t(i * w + from),
+                  d.begin() + std::ptrdiff_t(i * w + std::min(w - 1, i + band + 1) + 1), kFar);
+    }
     for (std::size_t j = 0; j < w && j <= band; ++j)
         d[j] = int(j);
     for (std::size_t i = 1; i <= ref.size(); ++i) {

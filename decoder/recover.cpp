@@ -389,6 +389,8 @@ void Recoverer::place(Copy copy)
     if (chosen == 0) {
         m_state->groups.emplace_back();
         m_state->groups.back().firstCopy = m_added;
+        // Copies of a beacon mostly come a few at a time: one allocation rather than three.
+        m_state->groups.back().copies.reserve(4);
         chosen = m_firstOpen + m_state->groups.size();
     }
     Group& group = m_state->groups[std::size_t(chosen - 1 - m_firstOpen)];
@@ -550,11 +552,13 @@ void Recoverer::merge(Group& group, RecoveredRecord& out, bool values) const
             if (!c.readable(f))
                 continue;
             int agrees = 0;
+            const std::u16string_view mine = c.fields(f);
             for (const Copy& o : group.copies) {
                 if (&o == &c || !o.readable(f))
                     continue;
+                const std::u16string_view theirs = o.fields(f);
                 for (std::size_t i = 0; i < width; ++i)
-                    agrees += c.fields(f)[i] == o.fields(f)[i];
+                    agrees += mine[i] == theirs[i];
             }
             if (agrees > refAgrees) {
                 ref = &c;
