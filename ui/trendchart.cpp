@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "trendchart.h"
 
-#include "decoder/hexconv.h"
-#include "platform/numbertext.h"
+#include "trendreadout.h"
 
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -29,21 +28,6 @@ constexpr double kShortestSpan = 1000;
 constexpr double kGapMs = double(kHour);
 
 QDateTime utc(double x) { return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(x)), Qt::UTC); }
-
-QString numberText(double value, bool whole)
-{
-    return whole ? wholeNumberText(value) : fixed2NumberText(value);
-}
-
-// The point nearest to x of points in x order; end() when there are none.
-QList<QPointF>::const_iterator nearest(const QList<QPointF>& points, double x)
-{
-    auto it = std::lower_bound(points.begin(), points.end(), x,
-                               [](const QPointF& p, double v) { return p.x() < v; });
-    if (it != points.begin() && (it == points.end() || x - (it - 1)->x() < it->x() - x))
-        --it;
-    return it;
-}
 
 // Nice round limits and as many decimals as the step has, as the bar chart's axis does.
 void rangeAxis(QValueAxis* axis, double low, double high, bool nice)
@@ -248,33 +232,8 @@ void TrendChart::pan(double fraction)
 // The read-out stands on the nearest point of any line; each line tells its value nearest to it.
 void TrendChart::setReadOutX(double x)
 {
-    QStringList parts;
-    if (!std::isnan(x)) {
-        double best = std::numeric_limits<double>::quiet_NaN();
-        for (const Line& line : m_lines) {
-            const auto it = nearest(line.points, x);
-            if (it != line.points.end() && (std::isnan(best) || std::abs(it->x() - x) < std::abs(best - x)))
-                best = it->x();
-        }
-        x = best;
-    }
-    m_readOutX = x;
-    if (!std::isnan(x)) {
-        parts << timeText(m_time, x);
-        for (const Line& line : m_lines) {
-            const auto it = nearest(line.points, x);
-            QString part = line.caption + u' ';
-            part += it == line.points.end() ? QStringLiteral("no value") : numberText(it->y(), line.whole);
-            if (it != line.points.end() && !line.unit.isEmpty())
-                part += u' ' + line.unit;
-            parts << part;
-        }
-    }
-    QString text;
-    if (!parts.isEmpty()) {
-        text = parts.takeFirst() + QStringLiteral(": ");
-        text += parts.join(QStringLiteral(", "));
-    }
+    m_readOutX = readOutAt(m_lines, x);
+    const QString text = readOutText(m_lines, m_time, m_readOutX);
     viewport()->update();
     if (text != m_readOut) {
         m_readOut = text;
@@ -284,23 +243,7 @@ void TrendChart::setReadOutX(double x)
 
 void TrendChart::stepReadOut(int direction)
 {
-    const double from = std::isnan(m_readOutX) ? (direction > 0 ? -std::numeric_limits<double>::infinity()
-                                                                : std::numeric_limits<double>::infinity())
-                                               : m_readOutX;
-    double next = std::numeric_limits<double>::quiet_NaN();
-    for (const Line& line : m_lines) {
-        if (direction > 0) {
-            auto it = std::upper_bound(line.points.begin(), line.points.end(), from,
-                                       [](double v, const QPointF& p) { return v < p.x(); });
-            if (it != line.points.end() && (std::isnan(next) || it->x() < next))
-                next = it->x();
-        } else {
-            auto it = std::lower_bound(line.points.begin(), line.points.end(), from,
-                                       [](const QPointF& p, double v) { return p.x() < v; });
-            if (it != line.points.begin() && (std::isnan(next) || (it - 1)->x() > next))
-                next = (it - 1)->x();
-        }
-    }
+    const double next = readOutStep(m_lines, m_readOutX, direction);
     if (!std::isnan(next))
         setReadOutX(next);
 }
@@ -472,7 +415,7 @@ void TrendChart::drawForeground(QPainter* painter, const QRectF& rect)
         painter->drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         for (qsizetype i = 0; i < m_series.size(); ++i) {
             const QList<QPointF>& points = m_lines[std::size_t(i)].points;
-            const auto it = nearest(points, m_readOutX);
+            const auto it = nearestPoint(points, m_readOutX);
             if (it == points.end())
                 continue;
             const QPointF at = chart()->mapToPosition(*it, m_series[i]);

@@ -3,6 +3,7 @@
 
 #include "io/archivequery.h"
 #include "ui/timeaxis.h"
+#include "ui/trendreadout.h"
 
 #include <QChartView>
 #include <QList>
@@ -28,12 +29,7 @@ using ValueRanges = QMap<QString, QPair<double, double>>;
 class TrendChart : public QChartView {
     Q_OBJECT
 public:
-    struct Line {
-        QString caption;
-        QString unit;
-        bool whole = false; // whole numbers, as the panels show counters and the time
-        QList<QPointF> points;
-    };
+    using Line = ChartLine;
 
     explicit TrendChart(QWidget* parent);
 
