@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "trendchart.h"
 
+#include "brokenline.h"
 #include "trendreadout.h"
 
 #include <QDateTime>
@@ -10,7 +11,6 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPainter>
-#include <QPainterPath>
 #include <QRubberBand>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -22,10 +22,7 @@ namespace orvik {
 
 namespace {
 
-constexpr qint64 kHour = 3600 * 1000;
 constexpr double kShortestSpan = 1000;
-// Records further apart than this are not joined by a line.
-constexpr double kGapMs = double(kHour);
 
 QDateTime utc(double x) { return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(x)), Qt::UTC); }
 
@@ -332,8 +329,6 @@ void TrendChart::drawBackground(QPainter* painter, const QRectF& rect)
         painter->drawLine(QPointF(sceneXOf(tick.x), plot.top()), QPointF(sceneXOf(tick.x), plot.bottom()));
 }
 
-// Each line as a path, broken where neighbouring records lie an hour or more and a few pixel
-// columns apart: no line is drawn where nothing was received. A record alone is a dot.
 void TrendChart::drawLines(QPainter* painter, const QRectF& plot) const
 {
     painter->save();
@@ -345,30 +340,11 @@ void TrendChart::drawLines(QPainter* painter, const QRectF& plot) const
         const auto at = [&](const QPointF& p) {
             return QPointF(sceneXOf(p.x()), plot.bottom() - (p.y() - axis->min()) * perValue);
         };
-        QPainterPath path;
-        std::vector<QPointF> dots;
-        const QList<QPointF>& points = m_lines[i].points;
-        qsizetype runStart = 0;
-        for (qsizetype k = 0; k <= points.size(); ++k) {
-            const bool gap =
-                k == points.size() || (k > 0 && points[k].x() - points[k - 1].x() >= kGapMs &&
-                                       sceneXOf(points[k].x()) - sceneXOf(points[k - 1].x()) > 3);
-            if (k > 0 && gap) {
-                if (k - runStart == 1)
-                    dots.push_back(at(points[runStart]));
-                runStart = k;
-            }
-            if (k == points.size())
-                break;
-            if (k == runStart)
-                path.moveTo(at(points[k]));
-            else
-                path.lineTo(at(points[k]));
-        }
+        const BrokenLine line = brokenLine(m_lines[i].points, at);
         painter->setPen(QPen(m_colours[qsizetype(i)], 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter->setBrush(Qt::NoBrush);
-        painter->drawPath(path);
-        for (const QPointF& dot : dots)
+        painter->drawPath(line.path);
+        for (const QPointF& dot : line.dots)
             painter->drawPoint(dot);
     }
     painter->restore();
