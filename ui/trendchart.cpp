@@ -2,6 +2,7 @@
 #include "trendchart.h"
 
 #include "brokenline.h"
+#include "timelabels.h"
 #include "trendreadout.h"
 
 #include <QDateTime>
@@ -58,7 +59,7 @@ TrendChart::TrendChart(QWidget* parent)
     c->setLocale(numbers);
     c->setLocalizeNumbers(true);
     // The view paints the time labels in the bottom margin: two lines and the title.
-    c->setMargins(QMargins(6, 4, 6, 3 * labelLineHeight() + 6));
+    c->setMargins(QMargins(6, 4, 6, timeLabelsHeight(fontMetrics()) + 6));
     m_timeAxis->setVisible(false);
     c->addAxis(m_timeAxis, Qt::AlignBottom);
     QChart* const initial = chart();
@@ -68,8 +69,6 @@ TrendChart::TrendChart(QWidget* parent)
     setRubberBand(QChartView::RectangleRubberBand);
     setFocusPolicy(Qt::StrongFocus);
 }
-
-int TrendChart::labelLineHeight() const { return fontMetrics().height() + 1; }
 
 void TrendChart::setLines(const std::vector<Line>& lines, TrendTime time, double lo, double hi,
                           const ValueRanges& fixed, const QString& emptyText)
@@ -209,6 +208,11 @@ double TrendChart::sceneXOf(double x) const
     return plot.left() + (x - m_lo) / (m_hi - m_lo) * plot.width();
 }
 
+SceneX TrendChart::toScene() const
+{
+    return [this](double x) { return sceneXOf(x); };
+}
+
 void TrendChart::zoomAround(double x, double factor)
 {
     double lo = x - (x - m_lo) * factor;
@@ -321,12 +325,7 @@ void TrendChart::mouseReleaseEvent(QMouseEvent* event)
 void TrendChart::drawBackground(QPainter* painter, const QRectF& rect)
 {
     painter->fillRect(rect, palette().color(QPalette::Base));
-    const QRectF plot = plotRect();
-    QColor grid = palette().color(QPalette::Text);
-    grid.setAlpha(40);
-    painter->setPen(QPen(grid, 0));
-    for (const TimeTick& tick : shownTicks())
-        painter->drawLine(QPointF(sceneXOf(tick.x), plot.top()), QPointF(sceneXOf(tick.x), plot.bottom()));
+    drawTimeGrid(*painter, plotRect(), shownTicks(), toScene(), palette().color(QPalette::Text));
 }
 
 void TrendChart::drawLines(QPainter* painter, const QRectF& plot) const
@@ -354,34 +353,17 @@ void TrendChart::drawForeground(QPainter* painter, const QRectF& rect)
 {
     QChartView::drawForeground(painter, rect);
     const QRectF plot = plotRect();
-    const QFontMetrics fm(font());
-    const QColor text = palette().color(QPalette::Text);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing, false);
     painter->setFont(font());
-    painter->setPen(text);
-    painter->drawLine(plot.bottomLeft(), plot.bottomRight());
-    for (const TimeTick& tick : shownTicks()) {
-        const double x = sceneXOf(tick.x);
-        painter->drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 3));
-        painter->drawText(
-            QPointF(x - fm.horizontalAdvance(tick.label) / 2.0, plot.bottom() + 3 + fm.ascent()), tick.label);
-        if (!tick.dateLabel.isEmpty())
-            painter->drawText(QPointF(x - fm.horizontalAdvance(tick.dateLabel) / 2.0,
-                                      plot.bottom() + 3 + labelLineHeight() + fm.ascent()),
-                              tick.dateLabel);
-    }
-    const QString title = m_time == TrendTime::Received
-                              ? QStringLiteral("Received (UTC)")
-                              : QStringLiteral("On-board time (days since the clock's start)");
-    QFont bold = font();
-    bold.setBold(true);
-    painter->setFont(bold);
-    painter->drawText(QPointF(plot.center().x() - QFontMetrics(bold).horizontalAdvance(title) / 2.0,
-                              plot.bottom() + 3 + 2 * labelLineHeight() + fm.ascent()),
-                      title);
-    if (!m_emptyText.isEmpty())
+    painter->setPen(palette().color(QPalette::Text));
+    drawTimeLabels(*painter, plot, shownTicks(), toScene(), m_time);
+    if (!m_emptyText.isEmpty()) {
+        QFont bold = font();
+        bold.setBold(true);
+        painter->setFont(bold);
         painter->drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
+    }
     drawLines(painter, plot);
     if (!std::isnan(m_readOutX) && m_readOutX >= m_lo && m_readOutX <= m_hi) {
         painter->setRenderHint(QPainter::Antialiasing, true);

@@ -3,6 +3,7 @@
 
 #include "io/archivequery.h"
 #include "ui/timeaxis.h"
+#include "ui/timelabels.h"
 #include "ui/trendreadout.h"
 
 #include <QChartView>
@@ -66,11 +67,11 @@ private:
     QRectF plotRect() const;
     double xAt(double sceneX) const;
     double sceneXOf(double x) const;
+    SceneX toScene() const;
     void zoomAround(double x, double factor);
     void pan(double fraction);
     void setReadOutX(double x);
     void stepReadOut(int direction);
-    int labelLineHeight() const;
     void drawLines(QPainter* painter, const QRectF& plot) const;
 
     QDateTimeAxis* m_timeAxis;
