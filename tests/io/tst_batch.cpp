@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "decoder/recordtable.h"
-#include "io/batch.h"
 #include "io/csvwriter.h"
+#include "tlmtestdata.h"
 #include "windowexport.h"
 
 #include <QBuffer>
@@ -10,10 +10,6 @@
 #include <QTest>
 
 namespace {
-
-const QByteArray kGood =
-    "orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 7480ff6e40" +
-    QByteArray(31, '0');
 
 // Text as Windows saves it in "Unicode": UTF-16 after a byte-order mark. Every unit is
 // written as it stands, an unpaired surrogate too.
@@ -28,19 +24,8 @@ QByteArray utf16(const QString& text, bool bigEndian)
     return bytes;
 }
 
-QByteArray beacon(int n)
-{
-    return QByteArray(kGood).replace(5, 6, QByteArray::number(n, 16).rightJustified(6, '0'));
-}
-
 const QByteArray kLog =
     beacon(1) + "\r\njunk\r\n" + beacon(2).toUpper() + "\r\n\r\n" + beacon(0xabcdef) + "\r\n";
-
-struct Run {
-    int status;
-    QByteArray out;
-    QByteArray err;
-};
 
 // Reads fail with the given reason; writes too, once `room` bytes were taken, and a write
 // that does not fit is cut short without a reason, as a file system does when it fills up.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // orvik-tlm --recover: records from damaged copies, in CSV, JSON Lines and the --check report.
-#include "io/batch.h"
+#include "tlmtestdata.h"
 #include "windowexport.h"
 
 #include <QBuffer>
@@ -12,38 +12,15 @@
 
 namespace {
 
-const QByteArray kGood =
-    "orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 7480ff6e40" +
-    QByteArray(31, '0');
-
-QByteArray over(int pos, const QByteArray& text)
-{
-    return QByteArray(kGood).replace(pos - 1, text.size(), text);
-}
 QByteArray dropAt(int pos) { return QByteArray(kGood).remove(pos - 1, 1); }
 QByteArray log(const QByteArrayList& lines) { return lines.join("\r\n") + "\r\n"; }
 
-struct Run {
-    int status;
-    QByteArray out;
-    QByteArray err;
-};
-
 Run run(const QStringList& args, const QByteArray& input)
 {
-    QBuffer in;
-    in.setData(input);
-    in.open(QIODevice::ReadOnly);
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    QBuffer err;
-    err.open(QIODevice::WriteOnly);
-    const orvik::TlmStreams streams{in, out, err, false, 0};
     // --archive writes no numbers, so it takes no decimal point.
     const QStringList point =
         args.contains("--archive") ? QStringList() : QStringList{"--decimal-point", "."};
-    const int status = orvik::runTlm(QStringList{"orvik-tlm"} + point + args, streams);
-    return {status, out.data(), err.data()};
+    return runInMemory(point + args, input);
 }
 
 // The window's export of the good line with the cells of `leftOut` emptied.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "io/archive.h"
-#include "io/batch.h"
+#include "tlmtestdata.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -13,15 +13,6 @@ using namespace orvik;
 
 namespace {
 
-const QByteArray kGood =
-    "orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 7480ff6e40" +
-    QByteArray(31, '0');
-
-QByteArray beacon(int n)
-{
-    return QByteArray(kGood).replace(5, 6, QByteArray::number(n, 16).rightJustified(6, '0'));
-}
-
 // Beacon lines first to last - 1, one a line, and a line that is none.
 QByteArray log(int first, int last, bool upper = false)
 {
@@ -31,26 +22,12 @@ QByteArray log(int first, int last, bool upper = false)
     return text + "no beacon\r\n";
 }
 
-struct Run {
-    int status;
-    QByteArray out;
-    QByteArray err;
-};
-
 // DIR in an argument stands for the folder.
 Run run(const QTemporaryDir& dir, QStringList args, const QByteArray& input = QByteArray())
 {
     for (QString& arg : args)
         arg.replace(QStringLiteral("DIR"), dir.path());
-    QBuffer in;
-    in.setData(input);
-    in.open(QIODevice::ReadOnly);
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    QBuffer err;
-    err.open(QIODevice::WriteOnly);
-    const int status = runTlm(QStringList{"orvik-tlm"} + args, TlmStreams{in, out, err, false, 0});
-    return {status, out.data(), err.data()};
+    return runInMemory(args, input);
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified = QDateTime())

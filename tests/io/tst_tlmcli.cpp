@@ -3,6 +3,7 @@
 #include "decoder/beacon.h"
 #include "decoder/recordtable.h"
 #include "io/csvwriter.h"
+#include "tlmtestdata.h"
 #include "windowexport.h"
 
 #include <QBuffer>
@@ -18,24 +19,9 @@
 
 namespace {
 
-const QByteArray kGood =
-    "orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 7480ff6e40" +
-    QByteArray(31, '0');
-
-QByteArray over(int pos, const QByteArray& text)
-{
-    return QByteArray(kGood).replace(pos - 1, text.size(), text);
-}
-
 // A copy with a trailing blank, a lost frame tag, and "zz" in the battery temperature.
 const QByteArray kLog = over(6, "000001") + "\r\n" + kGood + " \r\n" + over(39, "xxxx") + "\r\n" +
                         over(36, "zz") + "\r\n" + over(6, "000fff").toUpper() + "\r\n";
-
-struct Run {
-    int status;
-    QByteArray out;
-    QByteArray err;
-};
 
 Run finish(QProcess& p, const QString& dir, const QByteArray& input)
 {
