@@ -61,6 +61,41 @@ QString channels(int first, int last, LeftOut reason)
     return out.join(u' ');
 }
 
+// A record as text, down to the bits of its values.
+QString described(const orvik::RecoveredRecord& r)
+{
+    QStringList sources;
+    for (const orvik::CopySource& s : r.copies)
+        sources << QString::number(s.line);
+    QStringList bits;
+    for (const double v : r.values)
+        bits << QString::number(std::bit_cast<std::uint64_t>(v), 16);
+    return sources.join(u',') + u'|' + leftOutList(r) + u'|' + changeList(r) + u'|' +
+           QString::fromStdString(r.line) + u'|' + bits.join(u' ');
+}
+
+// Every record of the lines, given as bytes (which a clean line takes a shorter way) or as
+// UTF-16 text, taken as each line comes.
+QStringList recordsOf(const QStringList& lines, std::size_t window, bool bytes, bool values)
+{
+    orvik::Recoverer recoverer(window);
+    orvik::RecoveredRecord r;
+    QStringList out;
+    std::uint64_t number = 0;
+    for (const QString& l : lines) {
+        const QByteArray latin = l.toLatin1();
+        if (bytes)
+            recoverer.add(std::string_view(latin.constData(), std::size_t(latin.size())), {0, ++number});
+        else
+            recoverer.add(view(l), {0, ++number});
+        while (recoverer.take(r, false, values))
+            out << described(r);
+    }
+    while (recoverer.take(r, true, values))
+        out << described(r);
+    return out;
+}
+
 } // namespace
 
 class TestRecover : public QObject {
@@ -70,6 +105,8 @@ private slots:
     void recovers();
     void groupsCopiesOfOneBeacon_data();
     void groupsCopiesOfOneBeacon();
+    void bytesReadAsText_data();
+    void bytesReadAsText();
 };
 
 void TestRecover::recovers_data()
@@ -198,6 +235,49 @@ void TestRecover::groupsCopiesOfOneBeacon()
             got << int(s.line);
     }
     QCOMPARE(got, copies);
+}
+
+void TestRecover::bytesReadAsText_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("window");
+
+    const QString shared = over(kOther, 27, kGood.mid(26, 12));
+    QTest::addRow("clean lines of two beacons") << QStringList{kGood, kOther} << 10;
+    QTest::addRow("clean copies in both cases") << QStringList{kGood, kGood.toUpper(), kOther} << 10;
+    QTest::addRow("clean copy after a damaged one") << QStringList{dropAt(kGood, 30), kGood, kGood} << 10;
+    QTest::addRow("damaged copy after a clean one") << QStringList{kGood, over(kGood, 45, "x"), kOther} << 10;
+    QTest::addRow("a frame shared with another beacon") << QStringList{kGood, shared, kOther} << 10;
+    QTest::addRow("tab for a blank, blanks after the end")
+        << QStringList{over(kGood, 5, "\t") + "  ", kGood} << 10;
+    QTest::addRow("a tag after the last frame") << QStringList{over(kGood, 100, "orv2"), kOther} << 10;
+    QTest::addRow("a letter that is no hex digit") << QStringList{over(kGood, 45, "x"), kOther} << 10;
+    QTest::addRow("a blank lost") << QStringList{over(kGood, 5, "0"), kOther} << 10;
+    QTest::addRow("copies beyond the window") << QStringList{kGood, kOther, kGood, kOther, kGood} << 1;
+    QTest::addRow("no beacon between copies") << QStringList{kGood, "orv1 orv2", kGood.toUpper()} << 1;
+}
+
+// A clean line given as bytes takes a shorter way than one given as text, and a record whose
+// every value is certain can leave them to its line: the records are the same.
+void TestRecover::bytesReadAsText()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(int, window);
+    const QStringList text = recordsOf(lines, std::size_t(window), false, true);
+    QVERIFY(!text.isEmpty());
+    QCOMPARE(recordsOf(lines, std::size_t(window), true, true), text);
+    const QStringList lean = recordsOf(lines, std::size_t(window), true, false);
+    QCOMPARE(lean.size(), text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // Values left to the line are NaN; everything else is as before.
+        const bool allCertain = text[i].section(u'|', 1, 1).isEmpty();
+        QCOMPARE(lean[i].section(u'|', 0, 3), text[i].section(u'|', 0, 3));
+        if (allCertain)
+            QCOMPARE(lean[i].section(u'|', 4),
+                     QStringList(orvik::kChannelCount, QStringLiteral("7ff8000000000000")).join(u' '));
+        else
+            QCOMPARE(lean[i], text[i]);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestRecover)
