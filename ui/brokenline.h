@@ -12,7 +12,8 @@ namespace orvik {
 // Records further apart than this are not joined by a line.
 constexpr double kGapMs = 3600.0 * 1000;
 
-// A line of the trend chart as drawn: no line where nothing was received, a record alone a dot.
+// A line of the trend chart as drawn: no line where nothing was received, a record alone
+// (or records on one spot) a dot.
 struct BrokenLine {
     QPainterPath path;
     std::vector<QPointF> dots;

@@ -26,6 +26,7 @@ void TestBrokenLine::breaksAtGaps_data()
     QTest::addRow("an hour apart") << QList<double>{0, 1} << 10.0 << 0 << QList<double>{0, 10};
     QTest::addRow("two runs") << QList<double>{0, 0.5, 1.5, 2} << 10.0 << 2 << QList<double>{};
     QTest::addRow("records alone") << QList<double>{0, 2, 4, 4.5} << 10.0 << 1 << QList<double>{0, 20};
+    QTest::addRow("records of one instant") << QList<double>{5, 5, 5} << 10.0 << 0 << QList<double>{50};
     QTest::addRow("gaps too narrow to see") << QList<double>{0, 1, 2} << 2.0 << 2 << QList<double>{};
 }
 
