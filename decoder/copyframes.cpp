@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "copyframes.h"
 
+#include "beacon.h"
 #include "recover.h"
 
 #include <vector>
@@ -84,6 +85,37 @@ int damagedTagAt(std::u16string_view text, std::size_t at, std::u16string_view t
     }
     return 0;
 }
+
+// What a clean line may hold at each position, and what each byte is; the tags are looked at
+// by isBeaconLine.
+enum CharClass : std::uint8_t { kAnyChar = 1, kHexChar = 2, kBlankChar = 4, kNoTagStart = 8 };
+
+constexpr std::array<std::uint8_t, 256> kCharClass = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        const auto u = char16_t(c);
+        classes[std::size_t(c)] =
+            std::uint8_t(kAnyChar | (isHex(fold(u)) ? kHexChar : 0) | (isBlank(u) ? kBlankChar : 0) |
+                         (c != 'o' && c != 'O' && c < 0x80 ? kNoTagStart : 0));
+    }
+    return classes;
+}();
+
+constexpr std::array<std::uint8_t, kBeaconLength> kCleanNeeds = [] {
+    std::array<std::uint8_t, kBeaconLength> needs{};
+    needs.fill(kAnyChar);
+    for (int f = 0; f < kFrames; ++f) {
+        const FrameLayout& l = kLayout[std::size_t(f)];
+        for (int p = kTagLength; p < l.length; ++p) {
+            const bool field = p >= l.fieldBegin && p < l.fieldBegin + l.fieldLength;
+            const bool after = p >= l.fieldBegin + l.fieldLength;
+            needs[std::size_t(l.pos - 1 + p)] = field                     ? kHexChar
+                                                : (after && !l.placeable) ? kNoTagStart
+                                                                          : kBlankChar;
+        }
+    }
+    return needs;
+}();
 
 } // namespace
 
@@ -237,6 +269,16 @@ int cutFrames(CopyFrames& copy)
         }
     }
     return distinct;
+}
+
+bool isCleanLine(std::string_view line)
+{
+    if (!isBeaconLine(line))
+        return false;
+    bool clean = true;
+    for (std::size_t p = 0; p < kCleanNeeds.size(); ++p)
+        clean &= (kCharClass[static_cast<unsigned char>(line[p])] & kCleanNeeds[p]) != 0;
+    return clean;
 }
 
 } // namespace orvik

@@ -97,6 +97,10 @@ struct CopyFrames {
 // hex digits. Returns how many frames were found.
 int cutFrames(CopyFrames& copy);
 
+// A beacon line with every blank in place, hex digits in every field and no other "o" that
+// could start a tag: cutting it into frames finds each where it stands.
+bool isCleanLine(std::string_view line);
+
 // Gives the characters of a damaged frame a place in a frame of the right length, where the
 // cheapest alignment leaves no doubt; both are taken after their tags. Writes them at the
 // field positions of `readings`, which has the fields' length.

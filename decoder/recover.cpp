@@ -260,55 +260,12 @@ template <class CharT> std::uint64_t frameKey(int f, const CharT* field, int len
     return mix(h);
 }
 
-// What a clean line may hold at each position, and what each byte is; the tags are looked at
-// by isBeaconLine.
-enum CharClass : std::uint8_t { kAnyChar = 1, kHexChar = 2, kBlankChar = 4, kNoTagStart = 8 };
-
-constexpr std::array<std::uint8_t, 256> kCharClass = [] {
-    std::array<std::uint8_t, 256> classes{};
-    for (int c = 0; c < 256; ++c) {
-        const auto u = char16_t(c);
-        classes[std::size_t(c)] =
-            std::uint8_t(kAnyChar | (isHex(fold(u)) ? kHexChar : 0) | (isBlank(u) ? kBlankChar : 0) |
-                         (c != 'o' && c != 'O' && c < 0x80 ? kNoTagStart : 0));
-    }
-    return classes;
-}();
-
-constexpr std::array<std::uint8_t, kBeaconLength> kCleanNeeds = [] {
-    std::array<std::uint8_t, kBeaconLength> needs{};
-    needs.fill(kAnyChar);
-    for (int f = 0; f < kFrames; ++f) {
-        const FrameLayout& l = kLayout[std::size_t(f)];
-        for (int p = kTagLength; p < l.length; ++p) {
-            const bool field = p >= l.fieldBegin && p < l.fieldBegin + l.fieldLength;
-            const bool after = p >= l.fieldBegin + l.fieldLength;
-            needs[std::size_t(l.pos - 1 + p)] = field                     ? kHexChar
-                                                : (after && !l.placeable) ? kNoTagStart
-                                                                          : kBlankChar;
-        }
-    }
-    return needs;
-}();
-
-// A beacon line with every blank in place, hex digits in every field and no other "o" that
-// could start a tag: cutting it into frames finds each where it stands.
-bool isClean(std::string_view line)
-{
-    if (!isBeaconLine(line))
-        return false;
-    bool clean = true;
-    for (std::size_t p = 0; p < kCleanNeeds.size(); ++p)
-        clean &= (kCharClass[static_cast<unsigned char>(line[p])] & kCleanNeeds[p]) != 0;
-    return clean;
-}
-
 } // namespace
 
 // Most lines are clean copies of a beacon not seen yet: such a line is kept as its text alone.
 bool Recoverer::addClean(std::string_view line, CopySource source)
 {
-    if (line.size() != std::size_t(kBeaconLength) || !isClean(line))
+    if (line.size() != std::size_t(kBeaconLength) || !isCleanLine(line))
         return false;
     std::array<std::uint64_t, kFrameTags.size()> keys{};
     for (int f = 0; f < kFrames; ++f) {
