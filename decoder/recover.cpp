@@ -5,14 +5,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
 #include <deque>
 #include <limits>
-#include <new>
-
-#if __has_include(<sys/mman.h>)
-#include <sys/mman.h>
-#endif
 
 namespace orvik {
 
@@ -138,7 +132,7 @@ public:
     // The low 32 bits of the group number + 1 the key was put for, 0 when not found.
     std::uint32_t find(std::uint64_t key) const
     {
-        if (m_size == 0)
+        if (m_slots.empty())
             return 0;
         const std::uint32_t tag = tagOf(key);
         for (std::size_t i = home(key);; i = (i + 1) & m_mask) {
@@ -151,7 +145,7 @@ public:
 
     void prefetch(std::uint64_t key) const
     {
-        if (m_size != 0)
+        if (!m_slots.empty())
             __builtin_prefetch(&m_slots[home(key)]);
     }
 
@@ -167,29 +161,13 @@ public:
         }
     }
 
-    bool full() const { return m_used * 2 >= m_size; }
+    bool full() const { return m_used * 2 >= m_slots.size(); }
 
     void reset(std::size_t keys)
     {
         // Never smaller than before: memory once taken is filled again rather than asked anew.
-        const std::size_t size = std::max({std::size_t(1024), std::bit_ceil(keys * 4), m_size});
-        if (size != m_size) {
-            // Large pages, where the system gives them: a lookup is a miss in the cache, and
-            // should not be one in the address translation too.
-            constexpr std::size_t kPage = std::size_t(2) << 20;
-            const std::size_t bytes = size * sizeof(Slot);
-            const std::size_t align = bytes >= kPage ? kPage : alignof(std::max_align_t);
-            m_slots.reset(static_cast<Slot*>(std::aligned_alloc(align, (bytes + align - 1) / align * align)));
-            if (!m_slots)
-                throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-            if (align == kPage)
-                madvise(m_slots.get(), bytes, MADV_HUGEPAGE);
-#endif
-            m_size = size;
-        }
-        std::fill_n(m_slots.get(), m_size, Slot{});
-        m_mask = m_size - 1;
+        m_slots.assign(std::max({std::size_t(1024), std::bit_ceil(keys * 4), m_slots.size()}), Slot{});
+        m_mask = m_slots.size() - 1;
         m_used = 0;
     }
 
@@ -202,11 +180,7 @@ private:
     // The low bit of a key is always set; the place comes from the bits above it.
     std::size_t home(std::uint64_t key) const { return std::size_t(key >> 1) & m_mask; }
 
-    struct Free {
-        void operator()(Slot* p) const { std::free(p); }
-    };
-    std::unique_ptr<Slot[], Free> m_slots;
-    std::size_t m_size = 0;
+    std::vector<Slot> m_slots;
     std::size_t m_mask = 0;
     std::size_t m_used = 0;
 };
