@@ -145,8 +145,12 @@ public:
 
     void prefetch(std::uint64_t key) const
     {
+#if defined(__GNUC__)
         if (!m_slots.empty())
             __builtin_prefetch(&m_slots[home(key)]);
+#else
+        (void)key;
+#endif
     }
 
     void put(std::uint64_t key, std::uint64_t group)
