@@ -55,6 +55,12 @@ struct RecoveredRecord {
     bool anyValue() const { return leftOutMask() != (1u << kChannelCount) - 1; }
 };
 
+// The copies and groups of the work, kept out of sight in recoverinternal.h.
+namespace recovery {
+struct Copy;
+struct Group;
+} // namespace recovery
+
 // Lines that are copies of one beacon are gathered and merged, character by character, into
 // records whose values are certain or left out. Copies are looked for among the `window`
 // lines that follow a record's first copy, so memory stays bounded on any input.
@@ -80,9 +86,8 @@ public:
     bool take(RecoveredRecord& out, bool all, bool values = true);
 
 private:
-    struct Copy;
-    struct Group;
-    class KeyTable;
+    using Copy = recovery::Copy;
+    using Group = recovery::Group;
     struct State;
 
     template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
@@ -92,7 +97,6 @@ private:
     void addKeys(Group& group, std::uint64_t number,
                  const std::array<std::uint64_t, kFrameTags.size()>& keys);
     bool fits(const Group& group, const Copy& copy) const;
-    void merge(Group& group, RecoveredRecord& out, bool values) const;
 
     std::size_t m_window;
     std::uint64_t m_added = 0;      // copies taken so far

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// What the grouping of copies (recover.cpp) and the vote (vote.cpp) share; not for callers.
+#include "copyframes.h"
+#include "recover.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace orvik {
+namespace recovery {
+
+struct Copy : CopyFrames {
+    std::int32_t time = -1; // the on-board time, when its field reads as hex digits
+    CopySource source;
+    std::uint64_t seq = 0; // the order in which copies came
+};
+
+struct Group {
+    std::uint64_t firstCopy = 0; // m_added when the group began
+    std::vector<Copy> copies;
+    // The keys of its copies: those of one copy are kept in place, so that a line alone asks
+    // for no memory.
+    std::array<std::uint64_t, kFrameTags.size()> ownKeys{};
+    std::uint8_t ownCount = 0;
+    std::vector<std::uint64_t> moreKeys;
+    // A group of one clean line keeps only its text, folded, until another copy comes.
+    bool clean = false;
+    std::array<char, kBeaconLength> cleanText;
+    CopySource cleanSource;
+
+    bool empty() const { return copies.empty() && !clean; }
+    std::size_t keyCount() const { return ownCount + moreKeys.size(); }
+    void addKey(std::uint64_t key)
+    {
+        if (ownCount < ownKeys.size())
+            ownKeys[ownCount++] = key;
+        else
+            moreKeys.push_back(key);
+    }
+    template <class F> void forKeys(F f) const
+    {
+        for (std::size_t i = 0; i < ownCount; ++i)
+            f(ownKeys[i]);
+        for (const std::uint64_t key : moreKeys)
+            f(key);
+    }
+    void clearKeys()
+    {
+        ownCount = 0;
+        moreKeys.clear();
+    }
+};
+
+} // namespace recovery
+} // namespace orvik
