@@ -58,20 +58,6 @@ bool Recoverer::add(std::string_view asciiLine, CopySource source) { return addT
 
 namespace {
 
-// The on-board time when its field reads as hex digits, else -1.
-std::int32_t readTime(const CopyFrames& copy)
-{
-    if (!copy.readable(0))
-        return -1;
-    std::int32_t time = 0;
-    for (const char16_t c : copy.fields(0)) {
-        if (!isHex(c))
-            return -1;
-        time = time * 16 + hexValue(c);
-    }
-    return time;
-}
-
 template <class CharT> std::uint64_t frameKey(int f, const CharT* field, int length)
 {
     std::uint64_t h = std::uint64_t(f + 1);
@@ -118,7 +104,6 @@ void Recoverer::expand(Group& group) const
     copy.seq = group.firstCopy;
     copy.text.assign(group.cleanText.begin(), group.cleanText.end());
     cutFrames(copy);
-    copy.time = readTime(copy);
     group.copies.push_back(std::move(copy));
     group.clean = false;
 }
@@ -145,7 +130,6 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
 
     if (cutFrames(copy) < 2)
         return false;
-    copy.time = readTime(copy);
     place(std::move(copy));
     ++m_added;
     return true;

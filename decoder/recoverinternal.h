@@ -13,7 +13,6 @@ namespace orvik {
 namespace recovery {
 
 struct Copy : CopyFrames {
-    std::int32_t time = -1; // the on-board time, when its field reads as hex digits
     CopySource source;
     std::uint64_t seq = 0; // the order in which copies came
 };
