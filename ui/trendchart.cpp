@@ -343,8 +343,10 @@ void TrendChart::drawLines(QPainter* painter, const QRectF& plot) const
         painter->setPen(QPen(m_colours[qsizetype(i)], 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter->setBrush(Qt::NoBrush);
         painter->drawPath(line.path);
+        // A record alone must be seen at a glance, not as one pixel.
+        painter->setBrush(m_colours[qsizetype(i)]);
         for (const QPointF& dot : line.dots)
-            painter->drawPoint(dot);
+            painter->drawEllipse(dot, 2.5, 2.5);
     }
     painter->restore();
 }
