@@ -31,17 +31,19 @@ struct Run {
 };
 
 // The whole of orvik-tlm on the arguments after the program name, with `input` as its
-// standard input.
-inline Run runInMemory(const QStringList& args, const QByteArray& input = QByteArray())
+// standard input. A device given stands in for that stream; its bytes are not returned.
+inline Run runInMemory(const QStringList& args, const QByteArray& input = QByteArray(), bool terminal = false,
+                       QIODevice* in = nullptr, QIODevice* out = nullptr, QIODevice* err = nullptr)
 {
-    QBuffer in;
-    in.setData(input);
-    in.open(QIODevice::ReadOnly);
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    QBuffer err;
-    err.open(QIODevice::WriteOnly);
-    const int status =
-        orvik::runTlm(QStringList{"orvik-tlm"} + args, orvik::TlmStreams{in, out, err, false, 0});
-    return {status, out.data(), err.data()};
+    QBuffer inBuffer;
+    inBuffer.setData(input);
+    inBuffer.open(QIODevice::ReadOnly);
+    QBuffer outBuffer;
+    outBuffer.open(QIODevice::WriteOnly);
+    QBuffer errBuffer;
+    errBuffer.open(QIODevice::WriteOnly);
+    const orvik::TlmStreams streams{in ? *in : inBuffer, out ? *out : outBuffer, err ? *err : errBuffer,
+                                    terminal, 0};
+    const int status = orvik::runTlm(QStringList{"orvik-tlm"} + args, streams);
+    return {status, outBuffer.data(), errBuffer.data()};
 }

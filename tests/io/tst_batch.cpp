@@ -74,17 +74,7 @@ protected:
 Run runWith(const QStringList& args, const QByteArray& input, bool terminal = false, QIODevice* in = nullptr,
             QIODevice* out = nullptr, QIODevice* err = nullptr)
 {
-    QBuffer inBuffer;
-    inBuffer.setData(input);
-    inBuffer.open(QIODevice::ReadOnly);
-    QBuffer outBuffer;
-    outBuffer.open(QIODevice::WriteOnly);
-    QBuffer errBuffer;
-    errBuffer.open(QIODevice::WriteOnly);
-    const orvik::TlmStreams streams{in ? *in : inBuffer, out ? *out : outBuffer, err ? *err : errBuffer,
-                                    terminal, 0};
-    const int status = orvik::runTlm(QStringList{"orvik-tlm", "--decimal-point", "."} + args, streams);
-    return {status, outBuffer.data(), errBuffer.data()};
+    return runInMemory(QStringList{"--decimal-point", "."} + args, input, terminal, in, out, err);
 }
 
 } // namespace
