@@ -16,28 +16,65 @@ namespace {
 // first. A character votes only where both put it in the same place.
 enum class Prefer { Diagonal, Gap };
 
-// Ref position -> copy position on one cheapest alignment, -1 where the copy holds none.
-void walkBack(const std::vector<int>& d, std::u16string_view ref, std::u16string_view copy, Prefer prefer,
-              std::vector<int>& at)
+// The cells of an edit-distance table whose column less their row lies from `lo` to `hi`,
+// a row after another, each with a rim cell on either side that no path takes. Cell p's
+// diagonal neighbour is p - width, the one above it p - width + 1, the one left of it p - 1.
+struct BandTable {
+    BandTable(int* cells, std::ptrdiff_t lo, std::ptrdiff_t hi)
+        : cells(cells)
+        , lo(lo)
+        , width(hi - lo + 3)
+    {}
+    std::ptrdiff_t index(std::size_t i, std::size_t j) const
+    {
+        return std::ptrdiff_t(i) * (width - 1) + std::ptrdiff_t(j) - lo + 1;
+    }
+
+    int* cells;
+    std::ptrdiff_t lo;
+    std::ptrdiff_t width;
+};
+
+// A table too large for the stack, kept for the next one.
+int* largeCells(std::size_t count)
 {
-    const std::size_t w = copy.size() + 1;
-    at.assign(ref.size(), -1);
+    thread_local std::vector<int> cells;
+    cells.resize(count);
+    return cells.data();
+}
+
+// Ref position -> copy position on one cheapest alignment, -1 where the copy holds none, for
+// the ref positions `from` to `to`, written to at[i - from].
+void walkBack(const BandTable& d, std::u16string_view ref, std::u16string_view copy, Prefer prefer,
+              std::size_t from, std::size_t to, int* at)
+{
     std::size_t i = ref.size();
     std::size_t j = copy.size();
-    while (i > 0 || j > 0) {
-        const int here = d[i * w + j];
-        const bool diag = i > 0 && j > 0 && here == d[(i - 1) * w + (j - 1)] + (ref[i - 1] != copy[j - 1]);
-        const bool up = i > 0 && here == d[(i - 1) * w + j] + 1;
-        const bool left = j > 0 && here == d[i * w + (j - 1)] + 1;
+    std::ptrdiff_t p = d.index(i, j);
+    const int* const c = d.cells;
+    const std::ptrdiff_t w = d.width;
+    // What the walk does before `from` changes nothing after it.
+    while (i > from) {
+        const int here = c[p];
+        const bool diag = j > 0 && here == c[p - w] + (ref[i - 1] != copy[j - 1]);
+        const bool up = here == c[p - w + 1] + 1;
+        const bool left = j > 0 && here == c[p - 1] + 1;
+        int taken = -1;
         if (diag && (prefer == Prefer::Diagonal || (!up && !left))) {
-            at[--i] = int(--j);
+            taken = int(--j);
+            p -= w;
         } else if (up) {
-            --i;
+            p -= w - 1;
         } else if (left) {
             --j;
+            --p;
+            continue;
         } else {
-            at[--i] = int(--j); // only the diagonal is left
+            taken = int(--j); // only the diagonal is left
+            p -= w;
         }
+        if (--i < to)
+            at[i - from] = taken;
     }
 }
 
@@ -125,45 +162,53 @@ constexpr std::array<std::uint8_t, kBeaconLength> kCleanNeeds = [] {
 void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLayout& layout,
                 char16_t* readings)
 {
-    thread_local std::vector<int> d;
-    thread_local std::vector<int> first;
-    thread_local std::vector<int> second;
-    // Only cells near the diagonal are worked out: a path that strays further costs more than
-    // any alignment taken.
-    const std::size_t w = copy.size() + 1;
-    const std::size_t band = std::size_t(std::abs(int(ref.size()) - int(copy.size()))) + 2;
-    constexpr int kFar = 1 << 20;
-    // Cells beyond the band's edges are never read, so only the band and its rims are set.
-    d.resize((ref.size() + 1) * w);
-    for (std::size_t i = 0; i <= ref.size(); ++i) {
-        const std::size_t from = i > band + 1 ? i - band - 1 : 0;
-        std::fill(d.begin() + std::ptrdiff_t(i * w + from),
-                  d.begin() + std::ptrdiff_t(i * w + std::min(w - 1, i + band + 1) + 1), kFar);
-    }
-    for (std::size_t j = 0; j < w && j <= band; ++j)
-        d[j] = int(j);
-    for (std::size_t i = 1; i <= ref.size(); ++i) {
-        if (i <= band)
-            d[i * w] = int(i);
-        const std::size_t last = std::min(w - 1, i + band);
-        for (std::size_t j = i > band ? i - band : 1; j <= last; ++j) {
-            d[i * w + j] = std::min({d[(i - 1) * w + (j - 1)] + (ref[i - 1] != copy[j - 1]),
-                                     d[(i - 1) * w + j] + 1, d[i * w + (j - 1)] + 1});
-        }
-    }
-    // One character heard wrong besides those lost or gained: more, and the copy may be
-    // shifted against the reference rather than damaged.
-    const int shift = std::abs(int(ref.size()) - int(copy.size()));
-    if (d.back() > shift + 1)
+    const std::size_t fieldFrom = std::size_t(layout.fieldBegin - kTagLength);
+    const std::size_t fieldLength = std::size_t(layout.fieldLength);
+    // A reference too short to hold the fields places nothing.
+    if (ref.size() < fieldFrom + fieldLength)
         return;
-    walkBack(d, ref, copy, Prefer::Diagonal, first);
-    walkBack(d, ref, copy, Prefer::Gap, second);
-    for (int i = 0; i < layout.fieldLength; ++i) {
-        const auto r = std::size_t(layout.fieldBegin - kTagLength + i);
+    // One character heard wrong besides those lost or gained: more, and the copy may be
+    // shifted against the reference rather than damaged. A path that leaves the diagonals
+    // through the two corners costs more than that, so only the cells between them are worked out.
+    const std::ptrdiff_t grown = std::ptrdiff_t(copy.size()) - std::ptrdiff_t(ref.size());
+    const int most = int(std::abs(grown)) + 1;
+    const std::ptrdiff_t lo = std::min<std::ptrdiff_t>(0, grown);
+    const std::ptrdiff_t hi = std::max<std::ptrdiff_t>(0, grown);
+    const std::size_t cellCount = (ref.size() + 1) * std::size_t(hi - lo + 3);
+    std::array<int, 1024> local;
+    BandTable d(cellCount > local.size() ? largeCells(cellCount) : local.data(), lo, hi);
+    int* const c = d.cells;
+    const std::ptrdiff_t w = d.width;
+    constexpr int kFar = 1 << 20;
+    for (std::size_t i = 0; i <= ref.size(); ++i) {
+        c[std::ptrdiff_t(i) * w] = kFar;
+        c[std::ptrdiff_t(i + 1) * w - 1] = kFar;
+        const auto from = std::size_t(std::max<std::ptrdiff_t>(0, std::ptrdiff_t(i) + lo));
+        const std::size_t to = std::min(copy.size(), std::size_t(std::ptrdiff_t(i) + hi));
+        std::ptrdiff_t p = d.index(i, from);
+        int least = kFar;
+        for (std::size_t j = from; j <= to; ++j, ++p) {
+            c[p] = i == 0 || j == 0
+                       ? int(i + j)
+                       : std::min({c[p - w] + (ref[i - 1] != copy[j - 1]), c[p - w + 1] + 1, c[p - 1] + 1});
+            least = std::min(least, c[p]);
+        }
+        // No path's cost falls from one row to the next.
+        if (least > most)
+            return;
+    }
+    if (c[d.index(ref.size(), copy.size())] > most)
+        return;
+    std::array<int, kBeaconLength> first;
+    std::array<int, kBeaconLength> second;
+    walkBack(d, ref, copy, Prefer::Diagonal, fieldFrom, fieldFrom + fieldLength, first.data());
+    walkBack(d, ref, copy, Prefer::Gap, fieldFrom, fieldFrom + fieldLength, second.data());
+    for (std::size_t i = 0; i < fieldLength; ++i) {
+        const std::size_t r = fieldFrom + i;
         // A character doubled or lost in a run of one letter puts that letter here on either
         // walk, or on one walk while the other leaves the place to a neighbour of the run.
-        const int a = first[r];
-        const int b = second[r];
+        const int a = first[i];
+        const int b = second[i];
         if (a >= 0 && b >= 0 && copy[std::size_t(a)] == copy[std::size_t(b)])
             readings[i] = copy[std::size_t(a)];
         else if ((a >= 0) != (b >= 0) && copy[std::size_t(std::max(a, b))] == ref[r])
