@@ -4,6 +4,7 @@
 #include "beacon.h"
 #include "recover.h"
 
+#include <cstring>
 #include <vector>
 
 namespace orvik {
@@ -78,50 +79,86 @@ void walkBack(const BandTable& d, std::u16string_view ref, std::u16string_view c
     }
 }
 
+constexpr std::uint64_t kLanes = 0x0001000100010001u;
+
+// Whether any of the four characters packed in `word` is `c`.
+constexpr bool anyLaneIs(std::uint64_t word, char16_t c)
+{
+    const std::uint64_t x = word ^ (kLanes * c);
+    return ((x - kLanes) & ~x & (kLanes << 15)) != 0;
+}
+
+std::uint64_t fourAt(const char16_t* p)
+{
+    static_assert(sizeof(char16_t) == 2);
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+// Whether any of the `n` characters from `p` is a blank, four at a time.
+bool holdsBlank(const char16_t* p, int n)
+{
+    bool blank = false;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const std::uint64_t word = fourAt(p + i);
+        blank |= anyLaneIs(word, u' ') || anyLaneIs(word, u'\t');
+    }
+    for (; i < n; ++i)
+        blank |= isBlank(p[i]);
+    return blank;
+}
+
 // A frame of the right length whose blanks stand elsewhere lost a character and gained
 // another: its fields are shifted.
 bool separatorsInPlace(std::u16string_view text, int body, const FrameLayout& l)
 {
-    const int begin = body - kTagLength;
-    for (int p = kTagLength; p < l.fieldBegin + l.fieldLength; ++p) {
-        if (isBlank(text[std::size_t(begin + p)]) != (p < l.fieldBegin))
+    const char16_t* const frame = text.data() + body - kTagLength;
+    for (int p = kTagLength; p < l.fieldBegin; ++p) {
+        if (!isBlank(frame[p]))
             return false;
     }
-    return !l.placeable || l.fieldBegin + l.fieldLength == l.length ||
-           isBlank(text[std::size_t(begin + l.length - 1)]);
+    return !holdsBlank(frame + l.fieldBegin, l.fieldLength) &&
+           (!l.placeable || l.fieldBegin + l.fieldLength == l.length || isBlank(frame[l.length - 1]));
+}
+
+// Whether `shorter` is `longer` with one character taken out.
+bool lostOne(std::u16string_view longer, std::u16string_view shorter)
+{
+    std::size_t same = 0;
+    while (same < shorter.size() && shorter[same] == longer[same])
+        ++same;
+    return longer.substr(same + 1) == shorter.substr(same);
 }
 
 // The length of the tag heard at `at` with one character lost, gained or changed; 0 when
 // none stands there.
 int damagedTagAt(std::u16string_view text, std::size_t at, std::u16string_view tag)
 {
-    const auto without = [](std::u16string_view s, std::size_t i, std::u16string_view other) {
-        return s.substr(0, i) == other.substr(0, i) && s.substr(i + 1) == other.substr(i);
-    };
     if (at + tag.size() <= text.size()) {
-        const std::u16string_view four = text.substr(at, tag.size());
         int differ = 0;
         for (std::size_t i = 0; i < tag.size(); ++i)
-            differ += four[i] != tag[i];
+            differ += text[at + i] != tag[i];
         if (differ <= 1)
             return int(tag.size());
     }
-    if (at + tag.size() - 1 <= text.size()) {
-        const std::u16string_view three = text.substr(at, tag.size() - 1);
-        for (std::size_t i = 0; i < tag.size(); ++i) {
-            if (without(tag, i, three))
-                return int(tag.size() - 1);
-        }
-    }
-    if (at + tag.size() + 1 <= text.size()) {
-        const std::u16string_view five = text.substr(at, tag.size() + 1);
-        for (std::size_t i = 0; i <= tag.size(); ++i) {
-            if (without(five, i, tag))
-                return int(tag.size() + 1);
-        }
-    }
+    if (at + tag.size() - 1 <= text.size() && lostOne(tag, text.substr(at, tag.size() - 1)))
+        return int(tag.size() - 1);
+    if (at + tag.size() + 1 <= text.size() && lostOne(text.substr(at, tag.size() + 1), tag))
+        return int(tag.size() + 1);
     return 0;
 }
+
+// Every tag is "orv" and its frame's number, so the character after "orv" tells the frame.
+static_assert([] {
+    for (std::size_t f = 0; f < kFrameTags.size(); ++f) {
+        const std::u16string_view tag = kFrameTags[f].tag;
+        if (tag.size() != kTagLength || tag.substr(0, 3) != u"orv" || tag[3] != u'1' + f)
+            return false;
+    }
+    return true;
+}());
 
 // What a clean line may hold at each position, and what each byte is; the tags are looked at
 // by isBeaconLine.
@@ -223,24 +260,31 @@ int cutFrames(CopyFrames& copy)
         return 0;
     // Every frame tag, by where it stands; a tag seen twice leaves its frame unplaced.
     std::array<int, kFrameTags.size()> seen{};
-    std::array<std::int16_t, Recoverer::kLongestCopy / 3 + kFrameTags.size()> starts{};
+    // Kept in order, so that a frame ends where the next start stands.
+    std::array<std::int16_t, Recoverer::kLongestCopy / 3 + kFrameTags.size()> starts;
     int found = 0;
     copy.begin.fill(-1);
     copy.tagLength.fill(kTagLength);
-    for (std::size_t i = 0; i + kTagLength <= t.size(); ++i) {
-        if (t[i] != u'o' || t[i + 1] != u'r' || t[i + 2] != u'v')
+    const std::size_t lastStart = t.size() >= kTagLength ? t.size() - kTagLength + 1 : 0;
+    // Four characters at a time: a tag starts with an "o", and most groups of four hold none.
+    for (std::size_t group = 0; group < lastStart; group += 4) {
+        if (!anyLaneIs(fourAt(t.data() + group), u'o'))
             continue;
-        for (int f = 0; f < kFrames; ++f) {
-            if (t[i + 3] != kFrameTags[std::size_t(f)].tag[3])
+        for (std::size_t i = group; i < std::min(group + 4, lastStart); ++i) {
+            if (t[i] != u'o' || t[i + 1] != u'r' || t[i + 2] != u'v')
                 continue;
-            if (seen[std::size_t(f)]++ == 0)
-                copy.begin[std::size_t(f)] = std::int16_t(i);
+            const auto f = std::size_t(t[i + 3] - u'1');
+            if (f >= kFrameTags.size())
+                continue;
+            if (seen[f]++ == 0)
+                copy.begin[f] = std::int16_t(i);
             starts[std::size_t(found++)] = std::int16_t(i);
         }
     }
     // A tag heard with one character lost, gained or changed is looked for where the frame
     // before it or after it says it should stand.
-    for (int pass = 0; pass < 2; ++pass) {
+    const bool allSeen = std::find(seen.begin(), seen.end(), 0) == seen.end();
+    for (int pass = 0; pass < 2 && !allSeen; ++pass) {
         for (int k = 0; k < kFrames; ++k) {
             const int f = pass == 0 ? k : kFrames - 1 - k;
             const auto fs = std::size_t(f);
@@ -258,15 +302,17 @@ int cutFrames(CopyFrames& copy)
             for (const int shift : {0, -1, 1, -2, 2, -3, 3}) {
                 const int at = expected + shift;
                 const int length = at < 0 ? 0 : damagedTagAt(t, std::size_t(at), kFrameTags[fs].tag);
-                const bool free = std::none_of(starts.begin(), starts.begin() + found,
-                                               [&](int s) { return s + kTagLength > at && s < at + length; });
-                if (length > 0 && free) {
-                    seen[fs] = 1;
-                    copy.begin[fs] = std::int16_t(at);
-                    copy.tagLength[fs] = std::int8_t(length);
-                    starts[std::size_t(found++)] = std::int16_t(at);
-                    break;
-                }
+                if (length == 0 || std::any_of(starts.begin(), starts.begin() + found,
+                                               [&](int s) { return s + kTagLength > at && s < at + length; }))
+                    continue;
+                seen[fs] = 1;
+                copy.begin[fs] = std::int16_t(at);
+                copy.tagLength[fs] = std::int8_t(length);
+                auto* const place = std::upper_bound(starts.begin(), starts.begin() + found, at);
+                std::copy_backward(place, starts.begin() + found, starts.begin() + found + 1);
+                *place = std::int16_t(at);
+                ++found;
+                break;
             }
         }
     }
@@ -279,11 +325,8 @@ int cutFrames(CopyFrames& copy)
         }
         ++distinct;
         const int b = copy.begin[fs];
-        int e = int(t.size());
-        for (int s = 0; s < found; ++s) {
-            if (starts[std::size_t(s)] > b)
-                e = std::min(e, int(starts[std::size_t(s)]));
-        }
+        const auto* const next = std::upper_bound(starts.begin(), starts.begin() + found, b);
+        const int e = next == starts.begin() + found ? int(t.size()) : *next;
         copy.end[fs] = std::int16_t(e);
         const FrameLayout& l = kLayout[fs];
         const int body = b + copy.tagLength[fs];
@@ -298,16 +341,16 @@ int cutFrames(CopyFrames& copy)
                 continue;
             // Blanks lost or gained around the fields: a run of exactly the fields' hex
             // digits between blanks is in its place.
-            int p = body;
-            while (p < e && isBlank(t[std::size_t(p)]))
-                ++p;
-            const int at = p;
-            while (p < e && isHex(t[std::size_t(p)]))
-                ++p;
-            const int run = p - at;
-            while (p < e && isBlank(t[std::size_t(p)]))
-                ++p;
-            if (run == l.fieldLength && p == e) {
+            int at = body;
+            while (at < e && isBlank(t[std::size_t(at)]))
+                ++at;
+            if (e - at < l.fieldLength)
+                continue;
+            const auto fields = std::u16string_view(t).substr(std::size_t(at), std::size_t(e - at));
+            bool hex = true;
+            for (int i = 0; i < l.fieldLength; ++i)
+                hex &= isHex(fields[std::size_t(i)]);
+            if (hex && std::all_of(fields.begin() + l.fieldLength, fields.end(), isBlank)) {
                 copy.reading[fs] = Reading::Placed;
                 copy.fieldAt[fs] = std::int16_t(at);
             }
