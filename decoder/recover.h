@@ -88,20 +88,25 @@ public:
 private:
     using Copy = recovery::Copy;
     using Group = recovery::Group;
+    struct Pending;
     struct State;
+    // Lines are placed this many behind the one taken, while their key slots are fetched.
+    static constexpr std::size_t kAhead = 8;
 
     template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
-    bool addClean(std::string_view line, CopySource source);
+    void placeOldest();
+    void closeReady();
+    bool addClean(const Pending& line);
     void expand(Group& group) const;
-    void place(Copy copy);
+    void place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys);
     void addKeys(Group& group, std::uint64_t number,
                  const std::array<std::uint64_t, kFrameTags.size()>& keys);
     bool fits(const Group& group, const Copy& copy) const;
 
     std::size_t m_window;
-    std::uint64_t m_added = 0;      // copies taken so far
+    std::uint64_t m_added = 0;      // copies placed so far
     std::uint64_t m_firstOpen = 0;  // number of the oldest group still open
-    std::unique_ptr<State> m_state; // the open groups, oldest first, and their keys
+    std::unique_ptr<State> m_state; // the groups, their keys and the lines not yet placed
 };
 
 // Every record of the lines, in one go; lines are numbered from 1 as their sources.

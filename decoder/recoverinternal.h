@@ -27,7 +27,7 @@ struct Group {
     std::vector<std::uint64_t> moreKeys;
     // A group of one clean line keeps only its text, folded, until another copy comes.
     bool clean = false;
-    std::array<char, kBeaconLength> cleanText;
+    std::array<char, kBeaconLength> cleanText; // as it came, letter case and all
     CopySource cleanSource;
 
     bool empty() const { return copies.empty() && !clean; }

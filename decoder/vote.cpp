@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -63,6 +64,15 @@ std::string_view leftOutText(LeftOut reason)
 
 std::uint32_t RecoveredRecord::leftOutMask() const
 {
+    // Mostly nothing is left out: the reasons are read eight at a time to see that.
+    static_assert(sizeof(LeftOut) == 1 && int(LeftOut::No) == 0);
+    std::array<std::uint64_t, (kChannelCount + 7) / 8> words{};
+    std::memcpy(words.data(), leftOut.data(), sizeof leftOut);
+    std::uint64_t any = 0;
+    for (const std::uint64_t w : words)
+        any |= w;
+    if (any == 0)
+        return 0;
     std::uint32_t mask = 0;
     for (int c = 0; c < kChannelCount; ++c)
         mask |= std::uint32_t(leftOut[std::size_t(c)] != LeftOut::No) << c;
@@ -103,11 +113,26 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
     // Where there are copies to compare, one alone is no majority: its slip would go unseen.
     const int leastVotes = n > 1 ? 2 : 1;
     std::array<LeftOut, kBeaconLength + 1> atPosition{};
-    for (int f = 0; clean && f < kFrames; ++f) {
-        const FrameLayout& l = kLayout[std::size_t(f)];
-        const auto at = std::size_t(l.pos - 1 + l.fieldBegin);
-        std::copy_n(group.cleanText.begin() + std::ptrdiff_t(at), l.fieldLength,
-                    out.line.begin() + std::ptrdiff_t(at));
+    if (clean) {
+        // The fields hold hex digits alone: setting the letter bit folds them, eight at a time.
+        static_assert(kBeaconLength % 8 == 0);
+        static const std::array<std::uint64_t, kBeaconLength / 8> kFieldBytes = [] {
+            std::array<unsigned char, kBeaconLength> bytes{};
+            for (const FrameLayout& l : kLayout)
+                std::fill_n(bytes.begin() + (l.pos - 1 + l.fieldBegin), l.fieldLength, 0xFF);
+            std::array<std::uint64_t, kBeaconLength / 8> words{};
+            std::memcpy(words.data(), bytes.data(), bytes.size());
+            return words;
+        }();
+        for (std::size_t w = 0; w < kFieldBytes.size(); ++w) {
+            std::uint64_t text;
+            std::uint64_t shape;
+            std::memcpy(&text, group.cleanText.data() + 8 * w, 8);
+            std::memcpy(&shape, out.line.data() + 8 * w, 8);
+            const std::uint64_t word =
+                ((text | 0x2020202020202020u) & kFieldBytes[w]) | (shape & ~kFieldBytes[w]);
+            std::memcpy(out.line.data() + 8 * w, &word, 8);
+        }
     }
     // A copy alone is read as it stands, with nothing to vote.
     for (int f = 0; !clean && n == 1 && f < kFrames; ++f) {

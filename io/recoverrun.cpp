@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace orvik {
 
@@ -17,8 +18,17 @@ constexpr std::size_t kMostCopyBytes = 3 * Recoverer::kLongestCopy;
 
 bool isAsciiText(std::string_view bytes)
 {
-    return std::all_of(bytes.begin(), bytes.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // Eight bytes at a time: no byte may have its high bit set.
+    std::uint64_t bits = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        bits |= word;
+    }
+    for (; i < bytes.size(); ++i)
+        bits |= static_cast<unsigned char>(bytes[i]);
+    return (bits & 0x8080808080808080u) == 0;
 }
 
 void appendNumber(std::string& out, std::uint64_t n)

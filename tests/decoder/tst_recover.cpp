@@ -75,8 +75,9 @@ QString described(const orvik::RecoveredRecord& r)
 }
 
 // Every record of the lines, given as bytes (which a clean line takes a shorter way) or as
-// UTF-16 text, taken as each line comes.
-QStringList recordsOf(const QStringList& lines, std::size_t window, bool bytes, bool values)
+// UTF-16 text, taken as each line comes or all at the end.
+QStringList recordsOf(const QStringList& lines, std::size_t window, bool bytes, bool values,
+                      bool takeEach = true)
 {
     orvik::Recoverer recoverer(window);
     orvik::RecoveredRecord r;
@@ -88,7 +89,7 @@ QStringList recordsOf(const QStringList& lines, std::size_t window, bool bytes, 
             recoverer.add(std::string_view(latin.constData(), std::size_t(latin.size())), {0, ++number});
         else
             recoverer.add(view(l), {0, ++number});
-        while (recoverer.take(r, false, values))
+        while (takeEach && recoverer.take(r, false, values))
             out << described(r);
     }
     while (recoverer.take(r, true, values))
@@ -206,29 +207,46 @@ void TestRecover::groupsCopiesOfOneBeacon_data()
 {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QList<int>>("copies"); // lines of each record, counted from 1
+    QTest::addColumn<int>("window");        // 0 for none
 
-    QTest::addRow("two beacons") << QStringList{kGood, kOther} << QList<int>{1, 0, 2};
+    QTest::addRow("two beacons") << QStringList{kGood, kOther} << QList<int>{1, 0, 2} << 0;
     QTest::addRow("copies apart") << QStringList{kGood, kOther, kGood.toUpper(), kOther}
-                                  << QList<int>{1, 3, 0, 2, 4};
+                                  << QList<int>{1, 3, 0, 2, 4} << 0;
     QTest::addRow("time field heard wrong in one copy")
-        << QStringList{kGood, over(kGood, 8, "f"), kOther} << QList<int>{1, 2, 0, 3};
+        << QStringList{kGood, over(kGood, 8, "f"), kOther} << QList<int>{1, 2, 0, 3} << 0;
     QTest::addRow("same time, other fields: two beacons")
-        << QStringList{kGood, over(kOther, 6, "01e240")} << QList<int>{1, 0, 2};
+        << QStringList{kGood, over(kOther, 6, "01e240")} << QList<int>{1, 0, 2} << 0;
     QTest::addRow("time far off, same fields: two beacons")
-        << QStringList{kGood, over(kGood, 6, "ffe2ff")} << QList<int>{1, 0, 2};
+        << QStringList{kGood, over(kGood, 6, "ffe2ff")} << QList<int>{1, 0, 2} << 0;
     QTest::addRow("lines that are no beacon at all are skipped")
-        << QStringList{"hello", "orv1 and more", "", kGood, "orv3 orb4"} << QList<int>{4};
+        << QStringList{"hello", "orv1 and more", "", kGood, "orv3 orb4"} << QList<int>{4} << 0;
+    // Records taken only at the end: a window closes all the same.
+    QTest::addRow("a copy beyond the window")
+        << QStringList{kGood, kOther, kGood} << QList<int>{1, 0, 2, 0, 3} << 1;
+    QTest::addRow("a copy at the window's edge")
+        << QStringList{kGood, kOther, kGood} << QList<int>{1, 3, 0, 2} << 2;
 }
 
 void TestRecover::groupsCopiesOfOneBeacon()
 {
     QFETCH(QStringList, lines);
     QFETCH(QList<int>, copies);
+    QFETCH(int, window);
     std::vector<std::u16string_view> views;
     for (const QString& l : lines)
         views.push_back(view(l));
+    std::vector<orvik::RecoveredRecord> records = orvik::recoverLines(views);
+    if (window > 0) {
+        orvik::Recoverer recoverer{std::size_t(window)};
+        std::uint64_t number = 0;
+        for (const std::u16string_view line : views)
+            recoverer.add(line, {0, ++number});
+        records.clear();
+        for (orvik::RecoveredRecord r; recoverer.take(r, true);)
+            records.push_back(r);
+    }
     QList<int> got;
-    for (const orvik::RecoveredRecord& r : orvik::recoverLines(views)) {
+    for (const orvik::RecoveredRecord& r : records) {
         if (!got.isEmpty())
             got << 0;
         for (const orvik::CopySource& s : r.copies)
@@ -254,11 +272,14 @@ void TestRecover::bytesReadAsText_data()
     QTest::addRow("a letter that is no hex digit") << QStringList{over(kGood, 45, "x"), kOther} << 10;
     QTest::addRow("a blank lost") << QStringList{over(kGood, 5, "0"), kOther} << 10;
     QTest::addRow("copies beyond the window") << QStringList{kGood, kOther, kGood, kOther, kGood} << 1;
+    QTest::addRow("copies at the window's edge")
+        << QStringList{kGood, kOther, kGood, kOther, kOther, kGood} << 2;
     QTest::addRow("no beacon between copies") << QStringList{kGood, "orv1 orv2", kGood.toUpper()} << 1;
 }
 
-// A clean line given as bytes takes a shorter way than one given as text, and a record whose
-// every value is certain can leave them to its line: the records are the same.
+// A clean line given as bytes takes a shorter way than one given as text, a record whose
+// every value is certain can leave them to its line, and a window closes however seldom
+// records are taken: the records are the same.
 void TestRecover::bytesReadAsText()
 {
     QFETCH(QStringList, lines);
@@ -266,6 +287,7 @@ void TestRecover::bytesReadAsText()
     const QStringList text = recordsOf(lines, std::size_t(window), false, true);
     QVERIFY(!text.isEmpty());
     QCOMPARE(recordsOf(lines, std::size_t(window), true, true), text);
+    QCOMPARE(recordsOf(lines, std::size_t(window), true, true, false), text);
     const QStringList lean = recordsOf(lines, std::size_t(window), true, false);
     QCOMPARE(lean.size(), text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
