@@ -26,12 +26,24 @@ struct Tally {
     char16_t winner = 0;
     int votes = 0;
     bool tie = false;
+    bool unanimous = false; // every copy that reads the place holds the winner
 };
 
 // The most frequent character of the readings, 0 standing for none.
 Tally countVotes(const char16_t* readings, std::size_t count, std::size_t stride)
 {
-    Tally t;
+    // Mostly every copy that reads the place agrees: one pass tells.
+    Tally t{0, 0, false, true};
+    for (std::size_t k = 0; k < count && t.unanimous; ++k) {
+        const char16_t c = readings[k * stride];
+        if (c != 0 && t.winner != 0 && c != t.winner)
+            t.unanimous = false;
+        else if (c != 0)
+            t = {c, t.votes + 1, false, true};
+    }
+    if (t.unanimous)
+        return t;
+    t = {};
     for (std::size_t k = 0; k < count; ++k) {
         const char16_t c = readings[k * stride];
         if (c == 0)
@@ -40,7 +52,7 @@ Tally countVotes(const char16_t* readings, std::size_t count, std::size_t stride
         for (std::size_t m = 0; m < count; ++m)
             n += readings[m * stride] == c;
         if (n > t.votes) {
-            t = {c, n, false};
+            t = {c, n, false, false};
         } else if (n == t.votes && c != t.winner) {
             t.tie = true;
         }
@@ -160,10 +172,15 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
         bool anyTag = false;
         // The reference is the copy that reads the frame and agrees most with the others; one
         // whose blanks were placed stands for the frame as sent.
+        const auto aligned = [&](const Copy& c) {
+            return c.reading[fs] == Reading::Damaged &&
+                   std::abs(int(c.body(f).size()) - (l.length - kTagLength)) <= kMostShift;
+        };
+        const bool anyAligned = std::any_of(group.copies.begin(), group.copies.end(), aligned);
         const Copy* ref = nullptr;
         int refAgrees = -1;
         for (const Copy& c : group.copies) {
-            if (!c.readable(f))
+            if (!anyAligned || !c.readable(f))
                 continue;
             int agrees = 0;
             const std::u16string_view mine = c.fields(f);
@@ -185,8 +202,7 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
             anyTag = anyTag || c.reading[fs] != Reading::Missing;
             if (c.readable(f)) {
                 std::copy_n(c.fields(f).data(), width, mine);
-            } else if (c.reading[fs] == Reading::Damaged && ref != nullptr &&
-                       std::abs(int(c.body(f).size()) - (l.length - kTagLength)) <= kMostShift) {
+            } else if (ref != nullptr && aligned(c)) {
                 std::u16string_view frame = ref->body(f);
                 if (ref->reading[fs] == Reading::Placed) {
                     refText.assign(std::size_t(l.fieldBegin - kTagLength), u' ');
@@ -210,7 +226,7 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
             if (verdict != LeftOut::No)
                 continue;
             out.line[std::size_t(position - 1)] = char(t.winner);
-            for (std::size_t k = 0; k < n; ++k) {
+            for (std::size_t k = 0; !t.unanimous && k < n; ++k) {
                 const char16_t c = readings[k * width + i];
                 if (c != 0 && c != t.winner)
                     out.changes.push_back({k, position, c, t.winner});
