@@ -5,6 +5,7 @@
 #include "copyframes.h"
 #include "recover.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -32,8 +33,12 @@ struct Group {
 
     bool empty() const { return copies.empty() && !clean; }
     std::size_t keyCount() const { return ownCount + moreKeys.size(); }
+    // A key its copies share is kept once.
     void addKey(std::uint64_t key)
     {
+        if (std::find(ownKeys.begin(), ownKeys.begin() + ownCount, key) != ownKeys.begin() + ownCount ||
+            std::find(moreKeys.begin(), moreKeys.end(), key) != moreKeys.end())
+            return;
         if (ownCount < ownKeys.size())
             ownKeys[ownCount++] = key;
         else
