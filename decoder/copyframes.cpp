@@ -45,8 +45,9 @@ int* largeCells(std::size_t count)
 }
 
 // Ref position -> copy position on one cheapest alignment, -1 where the copy holds none, for
-// the ref positions `from` to `to`, written to at[i - from].
-void walkBack(const BandTable& d, std::u16string_view ref, std::u16string_view copy, Prefer prefer,
+// the ref positions `from` to `to`, written to at[i - from]. Returns whether the walk met a
+// cell where the other way of walking would have gone elsewhere.
+bool walkBack(const BandTable& d, std::u16string_view ref, std::u16string_view copy, Prefer prefer,
               std::size_t from, std::size_t to, int* at)
 {
     std::size_t i = ref.size();
@@ -54,12 +55,14 @@ void walkBack(const BandTable& d, std::u16string_view ref, std::u16string_view c
     std::ptrdiff_t p = d.index(i, j);
     const int* const c = d.cells;
     const std::ptrdiff_t w = d.width;
+    bool parted = false;
     // What the walk does before `from` changes nothing after it.
     while (i > from) {
         const int here = c[p];
         const bool diag = j > 0 && here == c[p - w] + (ref[i - 1] != copy[j - 1]);
         const bool up = here == c[p - w + 1] + 1;
         const bool left = j > 0 && here == c[p - 1] + 1;
+        parted = parted || (diag && (up || left));
         int taken = -1;
         if (diag && (prefer == Prefer::Diagonal || (!up && !left))) {
             taken = int(--j);
@@ -77,6 +80,7 @@ void walkBack(const BandTable& d, std::u16string_view ref, std::u16string_view c
         if (--i < to)
             at[i - from] = taken;
     }
+    return parted;
 }
 
 constexpr std::uint64_t kLanes = 0x0001000100010001u;
@@ -220,15 +224,25 @@ void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLa
     for (std::size_t i = 0; i <= ref.size(); ++i) {
         c[std::ptrdiff_t(i) * w] = kFar;
         c[std::ptrdiff_t(i + 1) * w - 1] = kFar;
-        const auto from = std::size_t(std::max<std::ptrdiff_t>(0, std::ptrdiff_t(i) + lo));
+    }
+    // Row 0 and column 0: every character so far lost or gained.
+    for (std::size_t j = 0; j <= std::size_t(hi); ++j)
+        c[d.index(0, j)] = int(j);
+    for (std::size_t i = 1; i <= ref.size(); ++i) {
+        std::size_t j = std::size_t(std::max<std::ptrdiff_t>(0, std::ptrdiff_t(i) + lo));
         const std::size_t to = std::min(copy.size(), std::size_t(std::ptrdiff_t(i) + hi));
-        std::ptrdiff_t p = d.index(i, from);
-        int least = kFar;
-        for (std::size_t j = from; j <= to; ++j, ++p) {
-            c[p] = i == 0 || j == 0
-                       ? int(i + j)
-                       : std::min({c[p - w] + (ref[i - 1] != copy[j - 1]), c[p - w + 1] + 1, c[p - 1] + 1});
-            least = std::min(least, c[p]);
+        std::ptrdiff_t p = d.index(i, j);
+        int left = kFar;
+        if (j == 0) {
+            left = int(i);
+            c[p++] = left;
+            ++j;
+        }
+        int least = left;
+        for (; j <= to; ++j, ++p) {
+            left = std::min({c[p - w] + (ref[i - 1] != copy[j - 1]), c[p - w + 1] + 1, left + 1});
+            c[p] = left;
+            least = std::min(least, left);
         }
         // No path's cost falls from one row to the next.
         if (least > most)
@@ -238,14 +252,18 @@ void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLa
         return;
     std::array<int, kBeaconLength> first;
     std::array<int, kBeaconLength> second;
-    walkBack(d, ref, copy, Prefer::Diagonal, fieldFrom, fieldFrom + fieldLength, first.data());
-    walkBack(d, ref, copy, Prefer::Gap, fieldFrom, fieldFrom + fieldLength, second.data());
+    // Walks that never part put every character in the same place.
+    const bool parted =
+        walkBack(d, ref, copy, Prefer::Diagonal, fieldFrom, fieldFrom + fieldLength, first.data());
+    if (parted)
+        walkBack(d, ref, copy, Prefer::Gap, fieldFrom, fieldFrom + fieldLength, second.data());
+    const std::array<int, kBeaconLength>& other = parted ? second : first;
     for (std::size_t i = 0; i < fieldLength; ++i) {
         const std::size_t r = fieldFrom + i;
         // A character doubled or lost in a run of one letter puts that letter here on either
         // walk, or on one walk while the other leaves the place to a neighbour of the run.
         const int a = first[i];
-        const int b = second[i];
+        const int b = other[i];
         if (a >= 0 && b >= 0 && copy[std::size_t(a)] == copy[std::size_t(b)])
             readings[i] = copy[std::size_t(a)];
         else if ((a >= 0) != (b >= 0) && copy[std::size_t(std::max(a, b))] == ref[r])
