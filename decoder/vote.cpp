@@ -168,15 +168,31 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
         const auto fs = std::size_t(f);
         const FrameLayout& l = kLayout[fs];
         const auto width = std::size_t(l.fieldLength);
-        readings.assign(n * width, 0);
         bool anyTag = false;
-        // The reference is the copy that reads the frame and agrees most with the others; one
-        // whose blanks were placed stands for the frame as sent.
         const auto aligned = [&](const Copy& c) {
             return c.reading[fs] == Reading::Damaged &&
                    std::abs(int(c.body(f).size()) - (l.length - kTagLength)) <= kMostShift;
         };
         const bool anyAligned = std::any_of(group.copies.begin(), group.copies.end(), aligned);
+        // Mostly the copies that read the frame agree on all of it, and none is to be aligned:
+        // every place is then unanimous.
+        const Copy* first = nullptr;
+        int readers = 0;
+        bool same = !anyAligned;
+        for (const Copy& c : group.copies) {
+            anyTag = anyTag || c.reading[fs] != Reading::Missing;
+            if (!c.readable(f))
+                continue;
+            ++readers;
+            if (first == nullptr)
+                first = &c;
+            else
+                same = same && c.fields(f) == first->fields(f);
+        }
+        if (!same)
+            readings.assign(n * width, 0);
+        // The reference is the copy that reads the frame and agrees most with the others; one
+        // whose blanks were placed stands for the frame as sent.
         const Copy* ref = nullptr;
         int refAgrees = -1;
         for (const Copy& c : group.copies) {
@@ -196,10 +212,9 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
                 refAgrees = agrees;
             }
         }
-        for (std::size_t k = 0; k < n; ++k) {
+        for (std::size_t k = 0; !same && k < n; ++k) {
             const Copy& c = group.copies[k];
             char16_t* const mine = readings.data() + k * width;
-            anyTag = anyTag || c.reading[fs] != Reading::Missing;
             if (c.readable(f)) {
                 std::copy_n(c.fields(f).data(), width, mine);
             } else if (ref != nullptr && aligned(c)) {
@@ -215,7 +230,10 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
         }
         for (std::size_t i = 0; i < width; ++i) {
             const int position = l.pos + l.fieldBegin + int(i);
-            const Tally t = countVotes(readings.data() + i, n, width);
+            const char16_t agreed = first != nullptr ? first->fields(f)[i] : char16_t(0);
+            const Tally t = !same         ? countVotes(readings.data() + i, n, width)
+                            : agreed != 0 ? Tally{agreed, readers, false, true}
+                                          : Tally{0, 0, false, true};
             LeftOut& verdict = atPosition[std::size_t(position)];
             if (t.votes == 0)
                 verdict = anyTag ? LeftOut::FrameDamaged : LeftOut::FrameMissing;
