@@ -238,8 +238,15 @@ char* BeaconText::append(char* out, std::u16string_view line, bool& plain) const
                                         : appendLine<NumberStyle::Csv>(out, line.data(), plain);
 }
 
-template <NumberStyle style, class CharT>
-char* BeaconText::appendLine(char* out, const CharT* line, bool& plain) const
+char* BeaconText::append(char* out, std::string_view line, bool& plain, std::uint32_t leftOut) const
+{
+    return m_style == NumberStyle::Json
+               ? appendLine<NumberStyle::Json, true>(out, line.data(), plain, leftOut)
+               : appendLine<NumberStyle::Csv, true>(out, line.data(), plain, leftOut);
+}
+
+template <NumberStyle style, bool someLeftOut, class CharT>
+char* BeaconText::appendLine(char* out, const CharT* line, bool& plain, std::uint32_t leftOut) const
 {
     static const Slot kNone{};
     // Every slot is looked up first, so that the loads are under way together before the
@@ -264,6 +271,13 @@ char* BeaconText::appendLine(char* out, const CharT* line, bool& plain) const
         if constexpr (style == NumberStyle::Json) {
             std::memcpy(out, kKeys[c].text.data(), kSlotSize);
             out += kKeys[c].size;
+        }
+        if constexpr (someLeftOut) {
+            if ((leftOut >> c & 1) != 0) {
+                constexpr std::string_view kLeftOut = style == NumberStyle::Json ? "null" : ";";
+                out = std::copy(kLeftOut.begin(), kLeftOut.end(), out);
+                return;
+            }
         }
         if constexpr (isWholeField(ch)) {
             std::uint32_t read = 0;

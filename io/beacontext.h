@@ -4,6 +4,7 @@
 #include "decoder/beacon.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,12 +39,15 @@ public:
     // digits.
     char* append(char* out, std::string_view line, bool& plain) const;
     char* append(char* out, std::u16string_view line, bool& plain) const;
+    // The same for a line whose channels in `leftOut` (bit c for channel c) hold no value:
+    // an empty CSV field, or null in JSON.
+    char* append(char* out, std::string_view line, bool& plain, std::uint32_t leftOut) const;
 
 private:
     struct Slot;
 
-    template <NumberStyle style, class CharT>
-    char* appendLine(char* out, const CharT* line, bool& plain) const;
+    template <NumberStyle style, bool someLeftOut = false, class CharT>
+    char* appendLine(char* out, const CharT* line, bool& plain, std::uint32_t leftOut = 0) const;
 
     NumberStyle m_style;
     std::string m_decimalPoint;

@@ -173,18 +173,12 @@ bool RecoverRun::handOn(const RecoveredRecord& record)
 
 void RecoverRun::appendCsv(const RecoveredRecord& record)
 {
-    char* p = m_scratch.get();
-    if (record.leftOutMask() == 0) {
-        // Every value certain: the same text as the strict decoder's for that line.
-        bool plain = true;
-        p = m_text.append(p, std::string_view(record.line), plain);
-    } else {
-        for (int c = 0; c < kChannelCount; ++c) {
-            if (record.written(c))
-                p = appendCsvNumber(p, record.values[std::size_t(c)], m_options.decimalPoint);
-            *p++ = ';';
-        }
-    }
+    // Every value written has its hex digits in the record's line: the same text as the
+    // strict decoder's for them.
+    bool plain = true;
+    const std::uint32_t leftOut = record.leftOutMask();
+    char* p = leftOut == 0 ? m_text.append(m_scratch.get(), std::string_view(record.line), plain)
+                           : m_text.append(m_scratch.get(), std::string_view(record.line), plain, leftOut);
     *p++ = '\r';
     *p++ = '\n';
     m_block.append(m_scratch.get(), p);
@@ -218,22 +212,12 @@ void RecoverRun::appendJson(const RecoveredRecord& record)
         }
         m_block += ']';
     }
-    if (record.leftOutMask() == 0) {
-        bool plain = true;
-        m_block.append(m_scratch.get(), m_text.append(m_scratch.get(), std::string_view(record.line), plain));
-    } else {
-        for (int c = 0; c < kChannelCount; ++c) {
-            m_block += ',';
-            appendJsonString(m_block, captionOf(c));
-            m_block += ':';
-            if (!record.written(c)) {
-                m_block += "null";
-                continue;
-            }
-            char buf[kJsonNumberRoom];
-            m_block.append(buf, appendJsonNumber(buf, record.values[std::size_t(c)]));
-        }
-    }
+    bool plain = true;
+    const std::uint32_t leftOut = record.leftOutMask();
+    m_block.append(m_scratch.get(),
+                   leftOut == 0
+                       ? m_text.append(m_scratch.get(), std::string_view(record.line), plain)
+                       : m_text.append(m_scratch.get(), std::string_view(record.line), plain, leftOut));
     m_block += ",\"left_out\":[";
     bool first = true;
     for (int c = 0; c < kChannelCount; ++c) {
