@@ -4,6 +4,7 @@
 #include "beacon.h"
 #include "recover.h"
 
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -85,11 +86,26 @@ bool walkBack(const BandTable& d, std::u16string_view ref, std::u16string_view c
 
 constexpr std::uint64_t kLanes = 0x0001000100010001u;
 
-// Whether any of the four characters packed in `word` is `c`.
-constexpr bool anyLaneIs(std::uint64_t word, char16_t c)
+// The top bit of each of the four characters packed in `word` that is `c`, and no other bit.
+constexpr std::uint64_t lanesAre(std::uint64_t word, char16_t c)
 {
+    constexpr std::uint64_t kLow = kLanes * 0x7fff;
     const std::uint64_t x = word ^ (kLanes * c);
-    return ((x - kLanes) & ~x & (kLanes << 15)) != 0;
+    return ~(((x & kLow) + kLow) | x | kLow);
+}
+
+// Takes the first of the characters that lanesAre() marked: its place in their group.
+int takeFirstLane(std::uint64_t& marks)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        const int bit = std::countr_zero(marks);
+        marks &= marks - 1;
+        return bit / 16;
+    } else {
+        const int bit = 63 - std::countl_zero(marks);
+        marks &= ~(std::uint64_t(1) << bit);
+        return 3 - bit / 16;
+    }
 }
 
 std::uint64_t fourAt(const char16_t* p)
@@ -107,7 +123,7 @@ bool holdsBlank(const char16_t* p, int n)
     int i = 0;
     for (; i + 4 <= n; i += 4) {
         const std::uint64_t word = fourAt(p + i);
-        blank |= anyLaneIs(word, u' ') || anyLaneIs(word, u'\t');
+        blank |= (lanesAre(word, u' ') | lanesAre(word, u'\t')) != 0;
     }
     for (; i < n; ++i)
         blank |= isBlank(p[i]);
@@ -286,10 +302,9 @@ int cutFrames(CopyFrames& copy)
     const std::size_t lastStart = t.size() >= kTagLength ? t.size() - kTagLength + 1 : 0;
     // Four characters at a time: a tag starts with an "o", and most groups of four hold none.
     for (std::size_t group = 0; group < lastStart; group += 4) {
-        if (!anyLaneIs(fourAt(t.data() + group), u'o'))
-            continue;
-        for (std::size_t i = group; i < std::min(group + 4, lastStart); ++i) {
-            if (t[i] != u'o' || t[i + 1] != u'r' || t[i + 2] != u'v')
+        for (std::uint64_t os = lanesAre(fourAt(t.data() + group), u'o'); os != 0;) {
+            const std::size_t i = group + std::size_t(takeFirstLane(os));
+            if (i >= lastStart || t[i + 1] != u'r' || t[i + 2] != u'v')
                 continue;
             const auto f = std::size_t(t[i + 3] - u'1');
             if (f >= kFrameTags.size())
