@@ -237,14 +237,14 @@ void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLa
     int* const c = d.cells;
     const std::ptrdiff_t w = d.width;
     constexpr int kFar = 1 << 20;
-    for (std::size_t i = 0; i <= ref.size(); ++i) {
-        c[std::ptrdiff_t(i) * w] = kFar;
-        c[std::ptrdiff_t(i + 1) * w - 1] = kFar;
-    }
     // Row 0 and column 0: every character so far lost or gained.
+    c[0] = kFar;
+    c[w - 1] = kFar;
     for (std::size_t j = 0; j <= std::size_t(hi); ++j)
         c[d.index(0, j)] = int(j);
     for (std::size_t i = 1; i <= ref.size(); ++i) {
+        c[std::ptrdiff_t(i) * w] = kFar;
+        c[std::ptrdiff_t(i + 1) * w - 1] = kFar;
         std::size_t j = std::size_t(std::max<std::ptrdiff_t>(0, std::ptrdiff_t(i) + lo));
         const std::size_t to = std::min(copy.size(), std::size_t(std::ptrdiff_t(i) + hi));
         std::ptrdiff_t p = d.index(i, j);
