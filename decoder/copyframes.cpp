@@ -213,9 +213,6 @@ constexpr std::array<std::uint8_t, kBeaconLength> kCleanNeeds = [] {
 
 } // namespace
 
-// Gives the characters of a damaged frame a place in a frame of the right length, where the
-// cheapest alignment leaves no doubt; both are taken after their tags. Writes them at the
-// field positions of `readings`.
 void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLayout& layout,
                 char16_t* readings)
 {
