@@ -57,7 +57,7 @@ bool walkBack(const BandTable& d, std::u16string_view ref, std::u16string_view c
     const int* const c = d.cells;
     const std::ptrdiff_t w = d.width;
     bool parted = false;
-    // What the walk does before `from` changes nothing after it.
+    // The rows before `from` are not asked for, so the walk stops there.
     while (i > from) {
         const int here = c[p];
         const bool diag = j > 0 && here == c[p - w] + (ref[i - 1] != copy[j - 1]);
@@ -218,8 +218,8 @@ void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLa
 {
     const std::size_t fieldFrom = std::size_t(layout.fieldBegin - kTagLength);
     const std::size_t fieldLength = std::size_t(layout.fieldLength);
-    // A reference too short to hold the fields places nothing.
-    if (ref.size() < fieldFrom + fieldLength)
+    // A reference too short to hold the fields places nothing; a frame's fields fit a beacon line.
+    if (ref.size() < fieldFrom + fieldLength || fieldLength > std::size_t(kBeaconLength))
         return;
     // One character heard wrong besides those lost or gained: more, and the copy may be
     // shifted against the reference rather than damaged. A path that leaves the diagonals
