@@ -101,11 +101,4 @@ int cutFrames(CopyFrames& copy);
 // could start a tag: cutting it into frames finds each where it stands.
 bool isCleanLine(std::string_view line);
 
-// Gives the characters of a damaged frame a place in a frame of the right length, where the
-// cheapest alignment leaves no doubt; both are taken after their tags. Writes them at the
-// field positions of `readings`, which has the fields' length; a `ref` too short to hold the
-// fields places nothing.
-void alignFrame(std::u16string_view ref, std::u16string_view copy, const FrameLayout& layout,
-                char16_t* readings);
-
 } // namespace orvik

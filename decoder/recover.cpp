@@ -274,7 +274,7 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
         for (Copy& c : later.copies)
             group.copies.push_back(std::move(c));
         later.forKeys([&](std::uint64_t key) {
-            group.addKey(key);
+            group.addKey(key, false);
             m_state->keys.put(key, chosen);
         });
         later.copies.clear();
@@ -303,10 +303,11 @@ void Recoverer::addKeys(Group& group, std::uint64_t number,
         m_state->keys.refill(entries, entries.size() + keys.size());
         m_state->rebuiltAt = number;
     }
+    const bool first = group.keyCount() == 0;
     for (const std::uint64_t key : keys) {
         if (key == 0)
             continue;
-        group.addKey(key);
+        group.addKey(key, first);
         m_state->keys.put(key, number);
     }
 }

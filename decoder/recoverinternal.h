@@ -33,11 +33,12 @@ struct Group {
 
     bool empty() const { return copies.empty() && !clean; }
     std::size_t keyCount() const { return ownCount + moreKeys.size(); }
-    // A key its copies share is kept once.
-    void addKey(std::uint64_t key)
+    // A key its copies share is kept once; the keys of a group's first copy are its own.
+    void addKey(std::uint64_t key, bool first)
     {
-        if (std::find(ownKeys.begin(), ownKeys.begin() + ownCount, key) != ownKeys.begin() + ownCount ||
-            std::find(moreKeys.begin(), moreKeys.end(), key) != moreKeys.end())
+        if (!first &&
+            (std::find(ownKeys.begin(), ownKeys.begin() + ownCount, key) != ownKeys.begin() + ownCount ||
+             std::find(moreKeys.begin(), moreKeys.end(), key) != moreKeys.end()))
             return;
         if (ownCount < ownKeys.size())
             ownKeys[ownCount++] = key;

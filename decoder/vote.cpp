@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vote.h"
 
+#include "alignframe.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
