@@ -15,17 +15,5 @@ void KeyTable::reset(std::size_t keys)
     m_used = 0;
 }
 
-void KeyTable::refill(const std::vector<Entry>& entries, std::size_t keys)
-{
-    reset(keys);
-    // Each put misses the cache: the slots of those to come are fetched meanwhile.
-    constexpr std::size_t kAhead = 16;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (i + kAhead < entries.size())
-            prefetch(entries[i + kAhead].key);
-        put(entries[i].key, entries[i].group);
-    }
-}
-
 } // namespace recovery
 } // namespace orvik

@@ -55,13 +55,6 @@ public:
     // Empties the table, with room for `keys` keys.
     void reset(std::size_t keys);
 
-    struct Entry {
-        std::uint64_t key;
-        std::uint64_t group;
-    };
-    // Empties the table, with room for `keys` keys, and puts the entries back in their order.
-    void refill(const std::vector<Entry>& entries, std::size_t keys);
-
 private:
     struct Slot {
         std::uint32_t tag = 0; // the key's high bits, never 0

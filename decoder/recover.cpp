@@ -106,7 +106,6 @@ struct Recoverer::State {
     recovery::KeyTable keys;
     // The table is rebuilt before its 32-bit group numbers could be taken for those of old groups.
     std::uint64_t rebuiltAt = 0;
-    std::vector<recovery::KeyTable::Entry> refill;
     std::array<Pending, kAhead> pending;
     std::size_t pendingFirst = 0;
     std::size_t pendingCount = 0;
@@ -294,14 +293,19 @@ void Recoverer::addKeys(Group& group, std::uint64_t number,
                         const std::array<std::uint64_t, kFrameTags.size()>& keys)
 {
     if (m_state->keys.full() || number - m_state->rebuiltAt > (std::uint64_t(1) << 31)) {
-        std::vector<recovery::KeyTable::Entry>& entries = m_state->refill;
-        entries.clear();
-        for (std::size_t i = 0; i < m_state->openCount(); ++i)
-            m_state->open(i).forKeys([&](std::uint64_t key) {
-                entries.push_back({key, m_firstOpen + i + 1});
-            });
-        m_state->keys.refill(entries, entries.size() + keys.size());
-        m_state->rebuiltAt = number;
+        State& st = *m_state;
+        std::size_t open = 0;
+        for (std::size_t i = 0; i < st.openCount(); ++i)
+            open += st.open(i).keyCount();
+        st.keys.reset(open + keys.size());
+        // Each put misses the cache: the slots of the groups to come are fetched meanwhile.
+        constexpr std::size_t kAheadGroups = 4;
+        for (std::size_t i = 0; i < st.openCount(); ++i) {
+            if (i + kAheadGroups < st.openCount())
+                st.open(i + kAheadGroups).forKeys([&](std::uint64_t key) { st.keys.prefetch(key); });
+            st.open(i).forKeys([&](std::uint64_t key) { st.keys.put(key, m_firstOpen + i + 1); });
+        }
+        st.rebuiltAt = number;
     }
     const bool first = group.keyCount() == 0;
     for (const std::uint64_t key : keys) {

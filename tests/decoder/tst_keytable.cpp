@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recovery's key table: keys whose places meet are both found, a key put again is replaced,
-// a refill puts back only what it is given, and the table fills at half its slots, which are
-// never fewer than after an earlier reset.
+// and the table fills at half its slots, which are never fewer than after an earlier reset.
 #include "decoder/keytable.h"
 
 #include <QList>
@@ -54,19 +53,9 @@ void TestKeyTable::find()
     KeyTable table;
     QCOMPARE(table.find(probe), 0u);
     table.reset(0);
-    std::vector<KeyTable::Entry> entries;
-    for (qsizetype i = 0; i < keys.size(); ++i) {
+    for (qsizetype i = 0; i < keys.size(); ++i)
         table.put(keys[i], groups[i]);
-        entries.push_back({keys[i], groups[i]});
-    }
     QCOMPARE(table.find(probe), expected);
-
-    // Refilled with the same keys in their order, over keys put before.
-    KeyTable refilled;
-    refilled.reset(0);
-    refilled.put(probe, 99);
-    refilled.refill(entries, 0);
-    QCOMPARE(refilled.find(probe), expected);
 }
 
 void TestKeyTable::full_data()
