@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recovery on any lines: every record it gives keeps its promises. A written value is
 // the strict decoding of its field in the record's line, whose characters are all hex
-// digits; a value left out is NaN and says why; each record names copies it really took.
+// digits; a value left out is NaN and says why; each record names copies it really took; and
+// ASCII lines given as bytes give the records they give as text.
 #include "decoder/hexconv.h"
 #include "decoder/recover.h"
 
@@ -61,27 +62,62 @@ void check(const RecoveredRecord& r, std::uint64_t lines)
     }
 }
 
+// Every record of the text's lines, each checked. ASCII lines go in as bytes when `bytes` is
+// set, which a clean line takes a shorter way; any other line goes in as UTF-16 text.
+std::vector<RecoveredRecord> recover(std::string_view text, bool bytes)
+{
+    // A small window, so that records also close while lines still come.
+    Recoverer recoverer(8);
+    std::uint64_t lines = 0;
+    std::vector<RecoveredRecord> records;
+    RecoveredRecord record;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view l = text.substr(start, end - start);
+        const bool ascii =
+            std::all_of(l.begin(), l.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        std::u16string wide;
+        for (const char c : l)
+            wide += char16_t(static_cast<unsigned char>(c));
+        if (bytes && ascii)
+            recoverer.add(l, CopySource{0, ++lines});
+        else
+            recoverer.add(std::u16string_view(wide), CopySource{0, ++lines});
+        while (recoverer.take(record, false)) {
+            check(record, lines);
+            records.push_back(record);
+        }
+        start = end + 1;
+    }
+    while (recoverer.take(record, true)) {
+        check(record, lines);
+        records.push_back(record);
+    }
+    return records;
+}
+
+bool same(const RecoveredRecord& a, const RecoveredRecord& b)
+{
+    const auto sameCopies = [](const CopySource& x, const CopySource& y) { return x.line == y.line; };
+    const auto sameChanges = [](const VoteChange& x, const VoteChange& y) {
+        return x.copy == y.copy && x.position == y.position && x.from == y.from && x.to == y.to;
+    };
+    return std::memcmp(a.values.data(), b.values.data(), sizeof a.values) == 0 && a.leftOut == b.leftOut &&
+           a.line == b.line &&
+           std::equal(a.copies.begin(), a.copies.end(), b.copies.begin(), b.copies.end(), sameCopies) &&
+           std::equal(a.changes.begin(), a.changes.end(), b.changes.begin(), b.changes.end(), sameChanges);
+}
+
 } // namespace
 } // namespace orvik
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    // A small window, so that records also close while lines still come.
-    orvik::Recoverer recoverer(8);
-    std::uint64_t lines = 0;
-    orvik::RecoveredRecord record;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        const std::string_view l = text.substr(start, end - start);
-        const std::u16string wide(l.begin(), l.end());
-        recoverer.add(std::u16string_view(wide), orvik::CopySource{0, ++lines});
-        while (recoverer.take(record, false))
-            orvik::check(record, lines);
-        start = end + 1;
-    }
-    while (recoverer.take(record, true))
-        orvik::check(record, lines);
+    const std::vector<orvik::RecoveredRecord> asText = orvik::recover(text, false);
+    const std::vector<orvik::RecoveredRecord> asBytes = orvik::recover(text, true);
+    if (!std::equal(asText.begin(), asText.end(), asBytes.begin(), asBytes.end(), orvik::same))
+        orvik::fail("lines given as bytes give other records than as text", -1);
     return 0;
 }
