@@ -31,10 +31,6 @@ constexpr std::uint64_t mix(std::uint64_t h)
     return h | 1; // never 0, which marks a free slot
 }
 
-} // namespace
-
-namespace {
-
 // A key is made of the fields' bytes with the letter bit set, eight at a time: for the hex
 // digits of a clean line that is folding them, and a copy's folded text gives the same key.
 // Any other character only makes a candidate, which fits() judges.
@@ -196,7 +192,6 @@ void Recoverer::placeOldest()
     closeReady();
     if (p.clean && !addClean(p)) {
         // A clean line that meets a copy of its beacon is compared and voted like any other.
-        p.copy.source = p.source;
         foldClean(p.cleanText, p.copy.text);
         cutFrames(p.copy);
         p.clean = false;
