@@ -9,7 +9,6 @@
 #include "tlmreport.h"
 
 #include <algorithm>
-#include <cstring>
 #include <type_traits>
 
 namespace orvik {
@@ -41,21 +40,6 @@ Encoding takeByteOrderMark(std::string_view& bytes)
         return Encoding::Utf16Be;
     take("\xEF\xBB\xBF");
     return Encoding::Utf8;
-}
-
-// A line of ASCII bytes is its own UTF-16 text, one unit a byte.
-bool isAscii(std::string_view bytes)
-{
-    std::uint64_t high = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        high |= word;
-    }
-    for (; i < bytes.size(); ++i)
-        high |= static_cast<unsigned char>(bytes[i]);
-    return (high & 0x8080808080808080u) == 0;
 }
 
 } // namespace

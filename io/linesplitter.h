@@ -21,6 +21,10 @@ template <class CharT> struct BasicSplitLine {
 };
 using SplitLine = BasicSplitLine<char>;
 
+// Whether no byte has its high bit set: a line of ASCII bytes is its own UTF-16 text, one
+// unit a byte.
+bool isAscii(std::string_view bytes);
+
 // What is known of a cut line, gathered unit by unit over the whole of it.
 class LineTally {
 public:

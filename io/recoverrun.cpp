@@ -2,11 +2,11 @@
 #include "recoverrun.h"
 
 #include "decoder/diagnose.h"
+#include "linesplitter.h"
 #include "recordwriter.h"
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 
 namespace orvik {
 
@@ -15,21 +15,6 @@ namespace {
 constexpr std::size_t kPiece = 256 * 1024;
 // A UTF-8 line longer than this cannot be a copy of a beacon.
 constexpr std::size_t kMostCopyBytes = 3 * Recoverer::kLongestCopy;
-
-bool isAsciiText(std::string_view bytes)
-{
-    // Eight bytes at a time: no byte may have its high bit set.
-    std::uint64_t bits = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        bits |= word;
-    }
-    for (; i < bytes.size(); ++i)
-        bits |= static_cast<unsigned char>(bytes[i]);
-    return (bits & 0x8080808080808080u) == 0;
-}
 
 void appendNumber(std::string& out, std::uint64_t n)
 {
@@ -73,12 +58,12 @@ bool RecoverRun::add(std::string_view bytes, std::uint64_t lineNumber, const QSt
     if (bytes.size() < 8 || bytes.size() > kMostCopyBytes) {
         if (m_options.check && bytes.size() <= kMostCopyBytes) {
             m_wide.assign(bytes.begin(), bytes.end());
-            if (isAsciiText(bytes))
+            if (isAscii(bytes))
                 tellNotDecoded(m_wide, lineNumber);
         }
         return true;
     }
-    if (isAsciiText(bytes))
+    if (isAscii(bytes))
         return addText(bytes, lineNumber);
     const QString text = m_utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     m_wide.assign(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()));
