@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Aligning a damaged frame with a reference: a character is placed only where every cheapest
-// alignment puts it, a letter lost or doubled in a run of it is still certain, and a copy too
-// far off, or a reference too short, places nothing.
+// Aligning a damaged frame with a reference: a character is placed only where the cheapest
+// alignments leave no doubt, a letter lost or doubled in a run of it is still certain, and a
+// copy too far off, or a reference too short, places nothing.
 #include "decoder/alignframe.h"
 
 #include <QTest>
@@ -26,9 +26,9 @@ void TestAlignFrame::places_data()
     QTest::addRow("a character lost") << " a0c880 "
                                       << " a0880 "
                                       << "a0.880";
-    QTest::addRow("a character heard wrong") << " a0c880 "
-                                             << " a0c8801 "
-                                             << "a0c880";
+    QTest::addRow("a character gained after the fields") << " a0c880 "
+                                                         << " a0c8801 "
+                                                         << "a0c880";
     QTest::addRow("a letter lost in a run of it") << " a0c880 "
                                                   << " a0c80 "
                                                   << "a0c880";
