@@ -25,10 +25,14 @@ enum class LeftOut : std::uint8_t {
 // Plain words for a reason, UTF-8.
 std::string_view leftOutText(LeftOut reason);
 
-// Where a copy came from: the caller's number of its input and the line in it.
+// Where a copy came from: the caller's number of its input and the lines in it. A copy that a
+// CW decoder wrapped over several lines runs from `line` to `lastLine`.
 struct CopySource {
     std::uint32_t input = 0;
     std::uint64_t line = 0;
+    std::uint64_t lastLine = 0; // 0: the copy is `line` alone
+
+    std::uint64_t last() const { return lastLine > line ? lastLine : line; }
 };
 
 // A character of a copy that the vote overruled. Positions count from 1 as in a beacon line.
@@ -48,6 +52,10 @@ struct RecoveredRecord {
     std::string line;
     std::vector<CopySource> copies; // in the order they came
     std::vector<VoteChange> changes;
+    // A record this one could not be told apart from, by the first copy of each: it could be a
+    // copy of that beacon or its neighbour, so it stands alone and what the two disagree on is
+    // left out. Line 0 when there is none.
+    CopySource lookalike;
 
     bool written(int channel) const { return leftOut[std::size_t(channel)] == LeftOut::No; }
     // Bit c set for channel c left out.
