@@ -2,10 +2,9 @@
 #include "copyframes.h"
 
 #include "beacon.h"
-#include "recover.h"
+#include "placechars.h"
 
-#include <bit>
-#include <cstring>
+#include <cstdlib>
 #include <vector>
 
 namespace orvik {
@@ -14,63 +13,28 @@ using namespace copytext;
 
 namespace {
 
-constexpr std::uint64_t kLanes = 0x0001000100010001u;
+// How far a tag may stand from where the frames before it say, after characters lost or gained.
+constexpr int kTagSlack = 6;
+// The tags found of a copy longer than this are those of its beacon's length and a little more.
+constexpr std::size_t kSearched = std::size_t(kBeaconLength) + 2 * kMostShift;
 
-// The top bit of each of the four characters packed in `word` that is `c`, and no other bit.
-constexpr std::uint64_t lanesAre(std::uint64_t word, char16_t c)
-{
-    constexpr std::uint64_t kLow = kLanes * 0x7fff;
-    const std::uint64_t x = word ^ (kLanes * c);
-    return ~(((x & kLow) + kLow) | x | kLow);
-}
-
-// Takes the first of the characters that lanesAre() marked: its place in their group.
-int takeFirstLane(std::uint64_t& marks)
-{
-    if constexpr (std::endian::native == std::endian::little) {
-        const int bit = std::countr_zero(marks);
-        marks &= marks - 1;
-        return bit / 16;
-    } else {
-        const int bit = 63 - std::countl_zero(marks);
-        marks &= ~(std::uint64_t(1) << bit);
-        return 3 - bit / 16;
-    }
-}
-
-std::uint64_t fourAt(const char16_t* p)
-{
-    static_assert(sizeof(char16_t) == 2);
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    return word;
-}
-
-// Whether any of the `n` characters from `p` is a blank, four at a time.
-bool holdsBlank(const char16_t* p, int n)
-{
-    bool blank = false;
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const std::uint64_t word = fourAt(p + i);
-        blank |= (lanesAre(word, u' ') | lanesAre(word, u'\t')) != 0;
-    }
-    for (; i < n; ++i)
-        blank |= isBlank(p[i]);
-    return blank;
-}
-
-// A frame of the right length whose blanks stand elsewhere lost a character and gained
-// another: its fields are shifted.
-bool separatorsInPlace(std::u16string_view text, int body, const FrameLayout& l)
-{
-    const char16_t* const frame = text.data() + body - kTagLength;
-    for (int p = kTagLength; p < l.fieldBegin; ++p) {
-        if (!isBlank(frame[p]))
+// Every tag is "orv" and its frame's number, so the character after "orv" tells the frame.
+static_assert([] {
+    for (std::size_t f = 0; f < kFrameTags.size(); ++f) {
+        const std::u16string_view tag = kFrameTags[f].tag;
+        if (tag.size() != kTagLength || tag.substr(0, 3) != u"orv" || tag[3] != u'1' + f)
             return false;
     }
-    return !holdsBlank(frame + l.fieldBegin, l.fieldLength) &&
-           (!l.placeable || l.fieldBegin + l.fieldLength == l.length || isBlank(frame[l.length - 1]));
+    return true;
+}());
+
+// The frame whose tag stands whole at `at`, or -1.
+int tagAt(std::u16string_view t, std::size_t at)
+{
+    if (at + kTagLength > t.size() || t[at] != u'o' || t[at + 1] != u'r' || t[at + 2] != u'v')
+        return -1;
+    const int f = int(t[at + 3]) - int(u'1');
+    return f >= 0 && f < kFrames ? f : -1;
 }
 
 // Whether `shorter` is `longer` with one character taken out.
@@ -100,111 +64,57 @@ int damagedTagAt(std::u16string_view text, std::size_t at, std::u16string_view t
     return 0;
 }
 
-// Every tag is "orv" and its frame's number, so the character after "orv" tells the frame.
-static_assert([] {
-    for (std::size_t f = 0; f < kFrameTags.size(); ++f) {
-        const std::u16string_view tag = kFrameTags[f].tag;
-        if (tag.size() != kTagLength || tag.substr(0, 3) != u"orv" || tag[3] != u'1' + f)
-            return false;
-    }
-    return true;
-}());
-
-// What a clean line may hold at each position; the tags are looked at by isBeaconLine.
-enum CharClass : std::uint8_t { kAnyChar = 1, kHexChar = 2, kBlankChar = 4, kNoTagStart = 8 };
-
-constexpr std::array<std::uint8_t, kBeaconLength> kCleanNeeds = [] {
-    std::array<std::uint8_t, kBeaconLength> needs{};
-    needs.fill(kAnyChar);
-    for (int f = 0; f < kFrames; ++f) {
-        const FrameLayout& l = kLayout[std::size_t(f)];
-        for (int p = kTagLength; p < l.length; ++p) {
-            const bool field = p >= l.fieldBegin && p < l.fieldBegin + l.fieldLength;
-            const bool after = p >= l.fieldBegin + l.fieldLength;
-            needs[std::size_t(l.pos - 1 + p)] = field                     ? kHexChar
-                                                : (after && !l.placeable) ? kNoTagStart
-                                                                          : kBlankChar;
-        }
-    }
-    return needs;
-}();
-
-// What each of a clean line's bytes must be, eight bytes to a word, the high bit of a byte set
-// where the need applies.
-struct CleanMasks {
-    std::array<std::uint64_t, kBeaconLength / 8> hex{};
-    std::array<std::uint64_t, kBeaconLength / 8> blank{};
-    std::array<std::uint64_t, kBeaconLength / 8> noTagStart{};
-};
-
-constexpr CleanMasks kCleanMasks = [] {
-    static_assert(kBeaconLength % 8 == 0);
-    CleanMasks m;
-    for (std::size_t p = 0; p < kCleanNeeds.size(); ++p) {
-        const std::uint64_t bit = std::uint64_t(0x80) << (8 * (p % 8));
-        if (kCleanNeeds[p] == kHexChar)
-            m.hex[p / 8] |= bit;
-        else if (kCleanNeeds[p] == kBlankChar)
-            m.blank[p / 8] |= bit;
-        else if (kCleanNeeds[p] == kNoTagStart)
-            m.noTagStart[p / 8] |= bit;
-    }
-    return m;
-}();
-
-constexpr std::uint64_t kBytes = 0x0101010101010101u;
-constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-
-// The high bit of each byte of `word` (high bits clear) that is `c`.
-constexpr std::uint64_t bytesAre(std::uint64_t word, unsigned char c)
+// Whole tags where the frames before them say they stand; a frame whose tag stands twice
+// there is left unfound, and marked in `twice`.
+void findWholeTags(CopyFrames& copy, std::array<bool, kFrameTags.size()>& twice)
 {
-    const std::uint64_t x = word ^ (kBytes * c);
-    return ~(((x & ~kHighBits) + ~kHighBits) | x) & kHighBits;
+    const std::u16string_view t = std::u16string_view(copy.text).substr(0, kSearched);
+    int base = -1; // where the line's first character lies, as the tags found so far say
+    for (std::size_t at = 0; at + kTagLength <= t.size(); ++at) {
+        const int f = tagAt(t, at);
+        if (f < 0)
+            continue;
+        const auto fs = std::size_t(f);
+        const int expected = (base < 0 ? int(at) - (kFrameTags[fs].pos - 1) : base) + kFrameTags[fs].pos - 1;
+        const bool inOrder = std::all_of(copy.begin.begin() + f, copy.begin.end(), [](int b) { return b < 0; });
+        if (std::abs(int(at) - expected) > kTagSlack || !inOrder) {
+            twice[fs] = twice[fs] || (copy.begin[fs] >= 0 && std::abs(int(at) - expected) <= kTagSlack);
+            continue;
+        }
+        if (copy.begin[fs] >= 0) {
+            twice[fs] = true;
+            continue;
+        }
+        copy.begin[fs] = std::int16_t(at);
+        if (base < 0)
+            base = int(at) - (kFrameTags[fs].pos - 1);
+    }
+    for (std::size_t f = 0; f < twice.size(); ++f) {
+        if (twice[f])
+            copy.begin[f] = -1;
+    }
 }
 
-// The high bit of each byte of `word` (high bits clear) from `lo` to `hi`.
-constexpr std::uint64_t bytesIn(std::uint64_t word, unsigned char lo, unsigned char hi)
+bool overlapsTag(const CopyFrames& copy, int at, int length)
 {
-    return (word + kBytes * (0x80 - lo)) & ~(word + kBytes * (0x7F - hi)) & kHighBits;
+    for (std::size_t f = 0; f < copy.begin.size(); ++f) {
+        const int b = copy.begin[f];
+        if (b >= 0 && b + copy.tagLength[f] > at && b < at + length)
+            return true;
+    }
+    return false;
 }
 
-} // namespace
-
-int cutFrames(CopyFrames& copy)
+// A tag heard with one character lost, gained or changed is looked for where the frame
+// before it or after it says it should stand.
+void findDamagedTags(CopyFrames& copy, const std::array<bool, kFrameTags.size()>& twice)
 {
-    const std::u16string& t = copy.text;
-    if (t.size() > Recoverer::kLongestCopy)
-        return 0;
-    // Every frame tag, by where it stands; a tag seen twice leaves its frame unplaced.
-    std::array<int, kFrameTags.size()> seen{};
-    // Kept in order, so that a frame ends where the next start stands.
-    std::array<std::int16_t, Recoverer::kLongestCopy / 3 + kFrameTags.size()> starts;
-    int found = 0;
-    copy.begin.fill(-1);
-    copy.tagLength.fill(kTagLength);
-    const std::size_t lastStart = t.size() >= kTagLength ? t.size() - kTagLength + 1 : 0;
-    // Four characters at a time: a tag starts with an "o", and most groups of four hold none.
-    for (std::size_t group = 0; group < lastStart; group += 4) {
-        for (std::uint64_t os = lanesAre(fourAt(t.data() + group), u'o'); os != 0;) {
-            const std::size_t i = group + std::size_t(takeFirstLane(os));
-            if (i >= lastStart || t[i + 1] != u'r' || t[i + 2] != u'v')
-                continue;
-            const auto f = std::size_t(t[i + 3] - u'1');
-            if (f >= kFrameTags.size())
-                continue;
-            if (seen[f]++ == 0)
-                copy.begin[f] = std::int16_t(i);
-            starts[std::size_t(found++)] = std::int16_t(i);
-        }
-    }
-    // A tag heard with one character lost, gained or changed is looked for where the frame
-    // before it or after it says it should stand.
-    const bool allSeen = std::find(seen.begin(), seen.end(), 0) == seen.end();
-    for (int pass = 0; pass < 2 && !allSeen; ++pass) {
+    const std::u16string_view t = copy.text;
+    for (int pass = 0; pass < 2; ++pass) {
         for (int k = 0; k < kFrames; ++k) {
             const int f = pass == 0 ? k : kFrames - 1 - k;
             const auto fs = std::size_t(f);
-            if (seen[fs] != 0)
+            if (copy.begin[fs] >= 0 || twice[fs])
                 continue;
             int expected = -1;
             if (pass == 0 && f == 0)
@@ -213,86 +123,204 @@ int cutFrames(CopyFrames& copy)
                 expected = copy.begin[fs - 1] + kLayout[fs - 1].length;
             else if (pass == 1 && f + 1 < kFrames && copy.begin[fs + 1] >= 0)
                 expected = copy.begin[fs + 1] - kLayout[fs].length;
-            if (expected < 0)
-                continue;
-            for (const int shift : {0, -1, 1, -2, 2, -3, 3}) {
-                const int at = expected + shift;
+            for (int shift = 0; expected >= 0 && shift <= 2 * kMostShift; ++shift) {
+                const int at = expected + (shift % 2 == 0 ? shift / 2 : -(shift + 1) / 2);
                 const int length = at < 0 ? 0 : damagedTagAt(t, std::size_t(at), kFrameTags[fs].tag);
-                if (length == 0 || std::any_of(starts.begin(), starts.begin() + found,
-                                               [&](int s) { return s + kTagLength > at && s < at + length; }))
+                if (length == 0 || overlapsTag(copy, at, length))
                     continue;
-                seen[fs] = 1;
                 copy.begin[fs] = std::int16_t(at);
                 copy.tagLength[fs] = std::int8_t(length);
-                auto* const place = std::upper_bound(starts.begin(), starts.begin() + found, at);
-                std::copy_backward(place, starts.begin() + found, starts.begin() + found + 1);
-                *place = std::int16_t(at);
-                ++found;
                 break;
             }
         }
     }
-    int distinct = 0;
+}
+
+// Blanks and marks that stand between beacons are no part of the last frame's tail.
+bool isGap(char16_t c) { return !isHex(c) && !(c >= u'g' && c <= u'z'); }
+
+// The separator places of frame f's body: before its fields, and after them where only a
+// separator follows.
+template <class F> void forSeparators(std::u16string_view body, const FrameLayout& l, F f)
+{
+    const std::size_t from = std::size_t(l.fieldBegin - kTagLength);
+    f(body[from - 1]);
+    if (l.placeable)
+        f(body[from + std::size_t(l.fieldLength)]);
+}
+
+// The character a copy writes between its fields, where the frames of its length agree on
+// one that is no hex digit; 0 where they do not.
+char16_t lineSeparator(const CopyFrames& copy, const std::array<int, kFrameTags.size()>& ends)
+{
+    std::array<char16_t, 2 * kFrameTags.size()> seen{};
+    std::size_t count = 0;
     for (int f = 0; f < kFrames; ++f) {
         const auto fs = std::size_t(f);
-        if (seen[fs] == 0) {
-            copy.reading[fs] = Reading::Missing;
-            continue;
-        }
-        ++distinct;
-        const int b = copy.begin[fs];
-        const auto* const next = std::upper_bound(starts.begin(), starts.begin() + found, b);
-        const int e = next == starts.begin() + found ? int(t.size()) : *next;
-        copy.end[fs] = std::int16_t(e);
         const FrameLayout& l = kLayout[fs];
-        const int body = b + copy.tagLength[fs];
-        if (seen[fs] > 1 || body > e) {
-            copy.reading[fs] = Reading::Damaged;
-        } else if (e - body == l.length - kTagLength && separatorsInPlace(t, body, l)) {
-            copy.reading[fs] = Reading::Exact;
-            copy.fieldAt[fs] = std::int16_t(body + l.fieldBegin - kTagLength);
-        } else {
-            copy.reading[fs] = Reading::Damaged;
-            if (!l.placeable)
-                continue;
-            // Blanks lost or gained around the fields: a run of exactly the fields' hex
-            // digits between blanks is in its place.
-            int at = body;
-            while (at < e && isBlank(t[std::size_t(at)]))
-                ++at;
-            if (e - at < l.fieldLength)
-                continue;
-            const auto fields = std::u16string_view(t).substr(std::size_t(at), std::size_t(e - at));
-            bool hex = true;
-            for (int i = 0; i < l.fieldLength; ++i)
-                hex &= isHex(fields[std::size_t(i)]);
-            if (hex && std::all_of(fields.begin() + l.fieldLength, fields.end(), isBlank)) {
-                copy.reading[fs] = Reading::Placed;
-                copy.fieldAt[fs] = std::int16_t(at);
+        const int body = copy.begin[fs] + copy.tagLength[fs];
+        if (copy.begin[fs] < 0 || ends[fs] - body != l.length - kTagLength)
+            continue;
+        forSeparators(std::u16string_view(copy.text).substr(std::size_t(body)), l,
+                      [&](char16_t c) { seen[count++] = c; });
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto same = std::size_t(std::count(seen.begin(), seen.begin() + std::ptrdiff_t(count), seen[i]));
+        if (!isHex(seen[i]) && same >= 3 && 3 * same >= 2 * count)
+            return seen[i];
+    }
+    return 0;
+}
+
+// A frame of its length lost a character and gained another where a separator stands among
+// its fields: a blank, the frame's own separator, or the one the rest of the line writes, which
+// then stands at none of its separator places. A separator that is a hex digit tells nothing.
+bool separatorsMoved(std::u16string_view body, const FrameLayout& l, char16_t lineSep)
+{
+    bool ownMissing = false;
+    std::array<char16_t, 2> own{};
+    std::size_t owned = 0;
+    forSeparators(body, l, [&](char16_t c) {
+        own[owned++] = c;
+        ownMissing = ownMissing || (lineSep != 0 && c != lineSep);
+    });
+    const std::size_t from = std::size_t(l.fieldBegin - kTagLength);
+    for (std::size_t i = from; i < from + std::size_t(l.fieldLength); ++i) {
+        const char16_t c = body[i];
+        if (isHex(c))
+            continue;
+        const bool own_ = std::find(own.begin(), own.begin() + std::ptrdiff_t(owned), c) != own.begin() + std::ptrdiff_t(owned);
+        if (isBlank(c) || (lineSep != 0 && c == lineSep) || own_)
+            return true;
+    }
+    return ownMissing;
+}
+
+// The characters of a frame that lost or gained some, placed where the fields' hex digits
+// leave no doubt. Places nothing for a frame too far off.
+bool placeAlone(CopyFrames& copy, int f)
+{
+    const FrameLayout& l = kLayout[std::size_t(f)];
+    std::array<Want, kMostPlaced> pattern;
+    const int length = l.length - kTagLength;
+    if (length > int(kMostPlaced))
+        return false;
+    for (int p = 0; p < length; ++p) {
+        const bool field = p >= l.fieldBegin - kTagLength && p < l.fieldBegin - kTagLength + l.fieldLength;
+        pattern[std::size_t(p)] = Want{field ? Want::HexDigit : Want::Any, 0};
+    }
+    const std::size_t from = std::size_t(l.fieldBegin - kTagLength);
+    placeChars(std::span<const Want>(pattern.data(), std::size_t(length)), copy.body(f), from,
+               from + std::size_t(l.fieldLength), copy.fields(f));
+    return std::any_of(copy.fields(f), copy.fields(f) + l.fieldLength, [](char16_t c) { return c != 0; });
+}
+
+void readFrame(CopyFrames& copy, int f, int end, char16_t lineSep)
+{
+    const auto fs = std::size_t(f);
+    const FrameLayout& l = kLayout[fs];
+    const int body = copy.begin[fs] + copy.tagLength[fs];
+    if (f == kFrames - 1) {
+        while (end - body > l.length - kTagLength && isGap(copy.text[std::size_t(end - 1)]))
+            --end;
+    }
+    copy.end[fs] = std::int16_t(std::max(end, body));
+    const std::u16string_view b = copy.body(f);
+    if (int(b.size()) == l.length - kTagLength && !separatorsMoved(b, l, lineSep)) {
+        copy.reading[fs] = Reading::Exact;
+        std::copy_n(b.data() + (l.fieldBegin - kTagLength), l.fieldLength, copy.fields(f));
+        return;
+    }
+    const bool sameLength = int(b.size()) == l.length - kTagLength;
+    copy.reading[fs] = !sameLength && placeAlone(copy, f) ? Reading::Placed : Reading::Damaged;
+}
+
+void readStrict(CopyFrames& copy)
+{
+    for (int f = 0; f < kFrames; ++f) {
+        const auto fs = std::size_t(f);
+        const FrameLayout& l = kLayout[fs];
+        copy.begin[fs] = std::int16_t(l.pos - 1);
+        copy.tagLength[fs] = kTagLength;
+        copy.end[fs] = std::int16_t(l.pos - 1 + l.length);
+        copy.reading[fs] = Reading::Exact;
+        std::copy_n(copy.text.data() + (l.pos - 1 + l.fieldBegin), l.fieldLength, copy.fields(f));
+    }
+}
+
+} // namespace
+
+std::optional<std::uint32_t> CopyFrames::time() const
+{
+    const FrameLayout& l = kLayout[0];
+    std::uint32_t t = 0;
+    for (int i = 0; i < l.fieldLength; ++i) {
+        const char16_t c = held[std::size_t(l.heldAt + i)];
+        if (!isHex(c))
+            return std::nullopt;
+        t = t * 16 + std::uint32_t(hexValue(c));
+    }
+    return t;
+}
+
+int cutFrames(CopyFrames& copy)
+{
+    copy.held.fill(0);
+    copy.begin.fill(-1);
+    copy.end.fill(-1);
+    copy.tagLength.fill(kTagLength);
+    copy.reading.fill(Reading::Missing);
+    if (copy.strict) {
+        readStrict(copy);
+        return kFrames;
+    }
+    std::array<bool, kFrameTags.size()> twice{};
+    findWholeTags(copy, twice);
+    findDamagedTags(copy, twice);
+    std::array<int, kFrameTags.size()> ends{};
+    for (int f = 0; f < kFrames; ++f) {
+        ends[std::size_t(f)] = int(copy.text.size());
+        for (int g = f + 1; g < kFrames; ++g) {
+            if (copy.begin[std::size_t(g)] >= 0) {
+                ends[std::size_t(f)] = copy.begin[std::size_t(g)];
+                break;
             }
         }
     }
-    return distinct;
+    const char16_t lineSep = lineSeparator(copy, ends);
+    int found = 0;
+    for (int f = 0; f < kFrames; ++f) {
+        const auto fs = std::size_t(f);
+        if (copy.begin[fs] < 0) {
+            copy.reading[fs] = twice[fs] ? Reading::Damaged : Reading::Missing;
+            found += twice[fs];
+            continue;
+        }
+        ++found;
+        readFrame(copy, f, ends[fs], lineSep);
+    }
+    return found;
 }
 
 bool isCleanLine(std::string_view line)
 {
+    static constexpr std::array<bool, 256> kHexByte = [] {
+        std::array<bool, 256> t{};
+        for (const char c : std::string_view("0123456789abcdefABCDEF"))
+            t[static_cast<unsigned char>(c)] = true;
+        return t;
+    }();
     if (!isBeaconLine(line))
         return false;
-    std::uint64_t wrong = 0;
-    for (std::size_t w = 0; w < kCleanMasks.hex.size(); ++w) {
-        std::uint64_t word;
-        std::memcpy(&word, line.data() + 8 * w, sizeof word);
-        const std::uint64_t ascii = ~word & kHighBits;
-        const std::uint64_t low = word & ~kHighBits;
-        const std::uint64_t folded = low | (kBytes * 0x20);
-        const std::uint64_t hex = (bytesIn(low, '0', '9') | bytesIn(folded, 'a', 'f')) & ascii;
-        const std::uint64_t blank = (bytesAre(low, ' ') | bytesAre(low, '\t')) & ascii;
-        const std::uint64_t noTagStart = ~bytesAre(folded, 'o') & ascii;
-        wrong |= (kCleanMasks.hex[w] & ~hex) | (kCleanMasks.blank[w] & ~blank) |
-                 (kCleanMasks.noTagStart[w] & ~noTagStart);
+    for (const FrameLayout& l : kLayout) {
+        const char* const field = line.data() + (l.pos - 1 + l.fieldBegin);
+        bool hex = true;
+        for (int i = 0; i < l.fieldLength; ++i)
+            hex &= kHexByte[static_cast<unsigned char>(field[i])];
+        if (!hex)
+            return false;
     }
-    return wrong == 0;
+    return true;
 }
 
 } // namespace orvik

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,12 +21,14 @@ struct FrameLayout {
     int length;      // tag to the next tag
     int fieldBegin;  // the first field character
     int fieldLength; // the fields lie side by side
-    // Only a separator follows the fields, so characters lost or gained there can be placed.
+    int heldAt;      // where the fields start among the characters a copy holds
+    // Only a separator follows the fields, so the frame's end tells where they end.
     bool placeable;
 };
 
 inline constexpr std::array<FrameLayout, kFrameTags.size()> kLayout = [] {
     std::array<FrameLayout, kFrameTags.size()> layout{};
+    int held = 0;
     for (int f = 0; f < kFrames; ++f) {
         FrameLayout& l = layout[std::size_t(f)];
         l.pos = kFrameTags[std::size_t(f)].pos;
@@ -40,10 +43,15 @@ inline constexpr std::array<FrameLayout, kFrameTags.size()> kLayout = [] {
         }
         l.fieldBegin = first - l.pos;
         l.fieldLength = last - first;
+        l.heldAt = held;
+        held += l.fieldLength;
         l.placeable = l.length - (l.fieldBegin + l.fieldLength) <= 1;
     }
     return layout;
 }();
+
+// Every field character of a beacon line, frame after frame.
+inline constexpr int kFieldChars = kLayout.back().heldAt + kLayout.back().fieldLength;
 
 static_assert(std::all_of(kLayout.begin(), kLayout.end(), [](const FrameLayout& l) {
     return l.fieldBegin > kTagLength && l.fieldLength > 0 && l.fieldBegin + l.fieldLength <= l.length;
@@ -63,21 +71,32 @@ inline constexpr int hexValue(char16_t c) { return c <= u'9' ? c - u'0' : c - u'
 } // namespace copytext
 
 // How a copy's frame can be read.
-enum class Reading : std::uint8_t { Missing, Exact, Placed, Damaged };
+enum class Reading : std::uint8_t {
+    Missing, // no tag
+    Exact,   // every field character where it stands
+    Placed,  // lost or gained characters, some fields' characters placed beyond doubt
+    Damaged, // nothing placed alone; another copy may still place it
+};
 
-// One line as heard, cut into its frames at their tags.
+// One beacon candidate as heard, cut into its frames at their tags.
 struct CopyFrames {
-    std::u16string text; // folded to lower case, trailing blanks taken off
+    std::u16string text; // folded to lower case
+    bool strict = false; // a beacon line as it stands: every frame is read where it lies
     std::array<std::int16_t, kFrameTags.size()> begin{};
     std::array<std::int16_t, kFrameTags.size()> end{};
-    std::array<std::int16_t, kFrameTags.size()> fieldAt{};
     std::array<std::int8_t, kFrameTags.size()> tagLength{}; // 3 to 5 for a tag heard damaged
     std::array<Reading, kFrameTags.size()> reading{};
+    // The field characters the copy holds beyond doubt, 0 where it holds none.
+    std::array<char16_t, kFieldChars> held{};
 
-    bool readable(int f) const
+    bool whole(int f) const
     {
-        return reading[std::size_t(f)] == Reading::Exact || reading[std::size_t(f)] == Reading::Placed;
+        const FrameLayout& l = kLayout[std::size_t(f)];
+        return std::find(held.begin() + l.heldAt, held.begin() + l.heldAt + l.fieldLength, char16_t(0)) ==
+               held.begin() + l.heldAt + l.fieldLength;
     }
+    const char16_t* fields(int f) const { return held.data() + kLayout[std::size_t(f)].heldAt; }
+    char16_t* fields(int f) { return held.data() + kLayout[std::size_t(f)].heldAt; }
     // The frame after its tag.
     std::u16string_view body(int f) const
     {
@@ -85,20 +104,17 @@ struct CopyFrames {
         return std::u16string_view(text).substr(std::size_t(b),
                                                 std::size_t(std::max(0, end[std::size_t(f)] - b)));
     }
-    std::u16string_view fields(int f) const
-    {
-        return std::u16string_view(text).substr(std::size_t(fieldAt[std::size_t(f)]),
-                                                std::size_t(kLayout[std::size_t(f)].fieldLength));
-    }
+    // The on-board time, when every character of it is a hex digit held.
+    std::optional<std::uint32_t> time() const;
 };
 
-// Finds the frames of copy.text and how each can be read: a frame of the right length with its
-// blanks in place by position, one that lost or gained blanks around its fields by its run of
-// hex digits. Returns how many frames were found.
+// Finds the frames of copy.text and what each holds. A strict copy is read where its fields
+// lie; any other frame by its tags: a frame of its length by position, unless a character of
+// a separator stands among its fields, and one that lost or gained characters where the
+// fields' hex digits leave no doubt. Returns how many frames were found.
 int cutFrames(CopyFrames& copy);
 
-// A beacon line with every blank in place, hex digits in every field and no other "o" that
-// could start a tag: cutting it into frames finds each where it stands.
+// A beacon line as it stands whose every field holds hex digits alone.
 bool isCleanLine(std::string_view line);
 
 } // namespace orvik

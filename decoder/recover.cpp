@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recover.h"
 
+#include "beacon.h"
+#include "candidates.h"
 #include "keytable.h"
 #include "recoverinternal.h"
 #include "vote.h"
@@ -20,6 +22,18 @@ namespace {
 
 // More copies than this of one beacon start a record of their own.
 constexpr std::size_t kMostCopies = 64;
+// Copies of one beacon agree on most field characters besides the on-board time: this many
+// at least, and this many agreeing for each one that differs.
+constexpr int kLeastAgreeing = 6;
+constexpr int kLeastAgreeingUntimed = 12;
+constexpr int kAgreeingPerDiffering = 4;
+// Telemetry does not stand still for hours: a copy whose on-board time is this far from its
+// group's, while every other field character agrees, had its time miscopied. Nearer, it may
+// be the neighbouring beacon.
+constexpr std::int64_t kNeighbourSpan = 3 * 3600;
+constexpr int kMiscopyEvidence = 24;
+// A miscopied time differs in a character or two, such as two swapped ones.
+constexpr int kMostMiscopied = 2;
 
 constexpr std::uint64_t mix(std::uint64_t h)
 {
@@ -102,6 +116,8 @@ struct Recoverer::State {
     recovery::KeyTable keys;
     // The table is rebuilt before its 32-bit group numbers could be taken for those of old groups.
     std::uint64_t rebuiltAt = 0;
+    CandidateCutter cutter;
+    std::vector<Candidate> cut;
     std::array<Pending, kAhead> pending;
     std::size_t pendingFirst = 0;
     std::size_t pendingCount = 0;
@@ -129,43 +145,65 @@ bool Recoverer::add(std::string_view asciiLine, CopySource source) { return addT
 
 template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> line, CopySource source)
 {
-    // Blanks after the last character cannot shift a field.
-    while (!line.empty() && isBlank(char16_t(line.back())))
-        line.remove_suffix(1);
-    if (line.size() > kLongestCopy || line.size() < std::size_t(2 * kTagLength))
-        return false;
-
-    if (m_state->pendingCount == kAhead)
-        placeOldest();
-    Pending& p = m_state->pending[(m_state->pendingFirst + m_state->pendingCount) % kAhead];
-    p.source = source;
-    p.clean = false;
+    State& st = *m_state;
     if constexpr (std::is_same_v<CharT, char>) {
         // Most lines are clean copies of a beacon not seen yet: such a line is kept as its text.
-        if (line.size() == std::size_t(kBeaconLength) && isCleanLine(line)) {
+        if (isCleanLine(line)) {
+            st.cutter.finish(st.cut);
+            enqueueCut();
+            if (st.pendingCount == kAhead)
+                placeOldest();
+            Pending& p = st.pending[(st.pendingFirst + st.pendingCount) % kAhead];
+            p.source = source;
             p.clean = true;
             std::copy(line.begin(), line.end(), p.cleanText.begin());
             cleanKeys(line.data(), p.keys, std::make_index_sequence<kFrameTags.size()>());
+            for (const std::uint64_t key : p.keys)
+                st.keys.prefetch(key);
+            ++st.pendingCount;
+            return true;
         }
     }
-    if (!p.clean) {
-        Copy& copy = p.copy;
-        copy.text.resize(line.size());
-        for (std::size_t i = 0; i < line.size(); ++i)
-            copy.text[i] = fold(char16_t(static_cast<std::make_unsigned_t<CharT>>(line[i])));
-        if (cutFrames(copy) < 2)
-            return false;
-        // A key for the fields of each frame that reads: a copy damaged in a few frames is still
-        // found by the others.
-        for (int f = 0; f < kFrames; ++f) {
-            p.keys[std::size_t(f)] =
-                copy.readable(f) ? frameKey(f, copy.fields(f).data(), kLayout[std::size_t(f)].fieldLength)
-                                 : 0;
-        }
+    std::u16string text(line.size(), u'\0');
+    for (std::size_t i = 0; i < line.size(); ++i)
+        text[i] = fold(char16_t(static_cast<std::make_unsigned_t<CharT>>(line[i])));
+    if (isBeaconLine(std::u16string_view(text))) {
+        st.cutter.finish(st.cut);
+        enqueueCut();
+        return enqueue(std::move(text), source, true);
     }
+    const bool part = st.cutter.feed(text, source, st.cut);
+    enqueueCut();
+    return part;
+}
+
+void Recoverer::enqueueCut()
+{
+    State& st = *m_state;
+    for (Candidate& c : st.cut)
+        enqueue(std::move(c.text), c.source, false);
+    st.cut.clear();
+}
+
+// A candidate is cut into its frames, and a key is made for the fields of each frame held
+// whole: a copy damaged in a few frames is still found by the others.
+bool Recoverer::enqueue(std::u16string&& text, CopySource source, bool strict)
+{
+    State& st = *m_state;
+    if (st.pendingCount == kAhead)
+        placeOldest();
+    Pending& p = st.pending[(st.pendingFirst + st.pendingCount) % kAhead];
+    p.source = source;
+    p.clean = false;
+    p.copy.text = std::move(text);
+    p.copy.strict = strict;
+    if (cutFrames(p.copy) < 2)
+        return false;
+    for (int f = 0; f < kFrames; ++f)
+        p.keys[std::size_t(f)] = p.copy.whole(f) ? frameKey(f, p.copy.fields(f), kLayout[std::size_t(f)].fieldLength) : 0;
     for (const std::uint64_t key : p.keys)
-        m_state->keys.prefetch(key);
-    ++m_state->pendingCount;
+        st.keys.prefetch(key);
+    ++st.pendingCount;
     return true;
 }
 
@@ -193,6 +231,7 @@ void Recoverer::placeOldest()
     if (p.clean && !addClean(p)) {
         // A clean line that meets a copy of its beacon is compared and voted like any other.
         foldClean(p.cleanText, p.copy.text);
+        p.copy.strict = true;
         cutFrames(p.copy);
         p.clean = false;
     }
@@ -229,38 +268,94 @@ void Recoverer::expand(Group& group) const
     copy.source = group.cleanSource;
     copy.seq = group.firstCopy;
     foldClean(group.cleanText, copy.text);
+    copy.strict = true;
     cutFrames(copy);
     group.copies.push_back(std::move(copy));
     group.clean = false;
 }
 
+namespace {
+
+// The on-board time its copies hold, from the first that holds one whole.
+std::optional<std::uint32_t> groupTime(const recovery::Group& group, int* holding = nullptr)
+{
+    std::optional<std::uint32_t> time;
+    int count = 0;
+    for (const recovery::Copy& c : group.copies) {
+        const std::optional<std::uint32_t> t = c.time();
+        if (t && !time)
+            time = t;
+        count += t && t == time;
+    }
+    if (holding)
+        *holding = count;
+    return time;
+}
+
+} // namespace
+
 void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys)
 {
-    // Every open group that the copy fits: a copy that bridges two groups makes them one.
+    // Every open group that the copy joins: a copy that bridges two groups makes them one,
+    // unless they hold different on-board times, when it could be a copy of either.
     std::array<std::uint64_t, kFrameTags.size()> fitting{};
     std::size_t count = 0;
+    std::uint64_t lookalike = 0;
+    // A key names the last group that holds it; the groups told apart from that one hold it too.
+    std::array<std::uint64_t, 4 * kFrameTags.size()> asked{};
+    std::size_t askedCount = 0;
+    const auto ask = [&](std::uint64_t g) {
+        for (int step = 0; step < 4 && g > m_firstOpen && g <= m_firstOpen + m_state->openCount(); ++step) {
+            if (std::find(asked.begin(), asked.begin() + std::ptrdiff_t(askedCount), g) !=
+                asked.begin() + std::ptrdiff_t(askedCount))
+                return;
+            asked[askedCount++] = g;
+            Group& candidate = m_state->open(std::size_t(g - 1 - m_firstOpen));
+            expand(candidate);
+            if (candidate.copies.empty())
+                return;
+            const Verdict verdict = judge(candidate, copy);
+            if (verdict == Verdict::Join && count < fitting.size())
+                fitting[count++] = g;
+            else if (verdict == Verdict::Lookalike && (lookalike == 0 || g < lookalike))
+                lookalike = g;
+            g = candidate.lookalikeGroup;
+        }
+    };
     for (const std::uint64_t key : keys) {
         const std::size_t at =
             key == 0 ? m_state->openCount() : m_state->openAt(m_state->keys.find(key), m_firstOpen);
-        const std::uint64_t g = m_firstOpen + at + 1;
-        if (at == m_state->openCount() || std::find(fitting.begin(), fitting.end(), g) != fitting.end())
-            continue;
-        Group& candidate = m_state->open(at);
-        expand(candidate);
-        if (!candidate.copies.empty() && fits(candidate, copy))
-            fitting[count++] = g;
+        if (at < m_state->openCount())
+            ask(m_firstOpen + at + 1);
     }
     for (std::size_t i = 1; i < count; ++i) {
         for (std::size_t j = i; j > 0 && fitting[j - 1] > fitting[j]; --j)
             std::swap(fitting[j - 1], fitting[j]);
     }
+    std::optional<std::uint32_t> time;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::optional<std::uint32_t> t = groupTime(m_state->open(std::size_t(fitting[i] - 1 - m_firstOpen)));
+        if (t && time && t != time) {
+            lookalike = fitting[0];
+            count = 0;
+        }
+        time = time ? time : t;
+    }
     std::uint64_t chosen = count > 0 ? fitting[0] : 0;
     if (chosen == 0) {
-        m_state->groups.emplace_back();
-        m_state->groups.back().firstCopy = m_added;
+        Group& group = m_state->groups.emplace_back();
+        group.firstCopy = m_added;
         // Copies of a beacon mostly come a few at a time: one allocation rather than three.
-        m_state->groups.back().copies.reserve(4);
+        group.copies.reserve(4);
         chosen = m_firstOpen + m_state->openCount();
+        if (lookalike != 0) {
+            const Group& other = m_state->open(std::size_t(lookalike - 1 - m_firstOpen));
+            int holding = 0;
+            const std::optional<std::uint32_t> t = groupTime(other, &holding);
+            group.lookalike = other.copies.front().source;
+            group.lookalikeGroup = lookalike;
+            group.outvoted = holding >= 2 && t != copy.time();
+        }
     }
     Group& group = m_state->open(std::size_t(chosen - 1 - m_firstOpen));
     for (std::size_t i = 1; i < count; ++i) {
@@ -311,37 +406,61 @@ void Recoverer::addKeys(Group& group, std::uint64_t number,
     }
 }
 
-// Copies of one beacon: their on-board times differ in one character at most, and the frames
-// that both read mostly agree. A frame that lost one character and gained another reads as
-// shifted, so a few frames that disagree are borne.
-bool Recoverer::fits(const Group& group, const Copy& copy) const
+// Copies of one beacon are told by the whole line. The on-board time is one field among six:
+// copies that hold the same time must agree on the rest too, and copies whose times differ
+// are two beacons, unless every other character agrees and the times lie too far apart for
+// telemetry to stand still. Where the rest agrees and the times are near, the copy could be
+// a copy of the group's beacon or its neighbour: it is told apart, but not joined.
+Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
 {
     if (group.copies.size() >= kMostCopies)
-        return false;
+        return Verdict::Apart;
+    const std::optional<std::uint32_t> mine = copy.time();
     int agree = 0;
-    int disagree = 0;
+    int differ = 0;
+    bool sameTime = false;
+    bool timeConflict = false;
+    std::optional<std::uint32_t> theirs;
     for (const Copy& other : group.copies) {
-        for (int f = 0; f < kFrames; ++f) {
-            if (!copy.readable(f) || !other.readable(f))
-                continue;
-            const std::u16string_view a = copy.fields(f);
-            const std::u16string_view b = other.fields(f);
-            int differ = 0;
-            for (std::size_t i = 0; i < a.size(); ++i)
-                differ += a[i] != b[i];
-            if (f == 0 && differ > 1)
-                return false;
-            if (f == 0 && differ == 1)
-                continue;
-            (differ * 4 <= int(a.size()) ? agree : disagree) += int(a.size());
+        const std::optional<std::uint32_t> t = other.time();
+        sameTime = sameTime || (mine && t == mine);
+        theirs = theirs ? theirs : t;
+        for (int i = 0; i < kLayout[0].fieldLength; ++i) {
+            const char16_t a = copy.held[std::size_t(i)];
+            const char16_t b = other.held[std::size_t(i)];
+            timeConflict = timeConflict || (isHex(a) && isHex(b) && a != b);
+        }
+        for (std::size_t i = std::size_t(kLayout[1].heldAt); i < copy.held.size(); ++i) {
+            const char16_t a = copy.held[i];
+            const char16_t b = other.held[i];
+            if (a != 0 && b != 0)
+                (a == b ? agree : differ) += 1;
         }
     }
-    return agree >= 6 && disagree <= agree + 12;
+    const bool mostlyAgree = differ * kAgreeingPerDiffering <= agree;
+    if (sameTime)
+        return agree >= kLeastAgreeing && mostlyAgree ? Verdict::Join : Verdict::Apart;
+    if (mine && theirs) {
+        const std::int64_t apart = std::abs(std::int64_t(*mine) - std::int64_t(*theirs));
+        int changed = 0;
+        for (int i = 0; i < kLayout[0].fieldLength; ++i)
+            changed += (*mine >> (4 * i) & 15) != (*theirs >> (4 * i) & 15);
+        if (differ == 0 && agree >= kMiscopyEvidence && apart > kNeighbourSpan && changed <= kMostMiscopied)
+            return Verdict::Join;
+        return differ == 0 && agree >= kLeastAgreeing ? Verdict::Lookalike : Verdict::Apart;
+    }
+    if (timeConflict)
+        return Verdict::Apart;
+    return agree >= kLeastAgreeingUntimed && mostlyAgree ? Verdict::Join : Verdict::Apart;
 }
 
 bool Recoverer::take(RecoveredRecord& out, bool all, bool values)
 {
     State& st = *m_state;
+    if (all) {
+        st.cutter.finish(st.cut);
+        enqueueCut();
+    }
     while (all && st.pendingCount > 0)
         placeOldest();
     closeReady();

@@ -20,6 +20,7 @@ enum class LeftOut : std::uint8_t {
     FrameDamaged, // the frame lost or gained characters that cannot be placed
     NoMajority,   // the copies disagree on a character, none ahead
     NotHex,       // the character that won is no hexadecimal digit
+    Lookalike,    // a lone copy outvoted by copies of a beacon it may be a copy of
 };
 
 // Plain words for a reason, UTF-8.
@@ -83,8 +84,10 @@ public:
     Recoverer(const Recoverer&) = delete;
     Recoverer& operator=(const Recoverer&) = delete;
 
-    // Takes a line. False when it is no beacon copy at all: fewer than two frame tags, or
-    // far too long. A line of bytes stands for the same UTF-16 text when it is ASCII.
+    // Takes a line. A beacon line as it stands is one copy; any other line is cut into beacon
+    // candidates at its "orv1" tags, and one cut short at its end may go on in the next line.
+    // False when no part of the line can be a beacon. A line of bytes stands for the same
+    // UTF-16 text when it is ASCII.
     bool add(std::u16string_view line, CopySource source);
     bool add(std::string_view asciiLine, CopySource source);
 
@@ -101,7 +104,10 @@ private:
     // Lines are placed this many behind the one taken, while their key slots are fetched.
     static constexpr std::size_t kAhead = 8;
 
+    enum class Verdict { Apart, Join, Lookalike };
     template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
+    bool enqueue(std::u16string&& text, CopySource source, bool strict);
+    void enqueueCut();
     void placeOldest();
     void closeReady();
     bool addClean(const Pending& line);
@@ -109,7 +115,7 @@ private:
     void place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys);
     void addKeys(Group& group, std::uint64_t number,
                  const std::array<std::uint64_t, kFrameTags.size()>& keys);
-    bool fits(const Group& group, const Copy& copy) const;
+    Verdict judge(const Group& group, const Copy& copy) const;
 
     std::size_t m_window;
     std::uint64_t m_added = 0;      // copies placed so far

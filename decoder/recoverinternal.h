@@ -30,6 +30,11 @@ struct Group {
     bool clean = false;
     std::array<char, kBeaconLength> cleanText; // as it came, letter case and all
     CopySource cleanSource;
+    // The first copy of a group this one could not be told apart from, and whether copies
+    // there agreed on an on-board time that this group's lone copy does not hold.
+    CopySource lookalike;
+    std::uint64_t lookalikeGroup = 0; // its number + 1, 0 for none
+    bool outvoted = false;
 
     bool empty() const { return copies.empty() && !clean; }
     std::size_t keyCount() const { return ownCount + moreKeys.size(); }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vote.h"
 
-#include "alignframe.h"
+#include "placechars.h"
 
 #include <algorithm>
 #include <array>
@@ -17,24 +17,32 @@ using namespace copytext;
 
 namespace {
 
-// A copy whose frame is longer or shorter than this is not aligned to the others.
-constexpr int kMostShift = 3;
-
 // The reason told for a field: what went wrong with its frame before what went wrong with a
 // character.
-int rank(LeftOut reason) { return reason == LeftOut::No ? 0 : 5 - int(reason); }
+int rank(LeftOut reason)
+{
+    switch (reason) {
+    case LeftOut::No: return 0;
+    case LeftOut::NotHex: return 1;
+    case LeftOut::NoMajority: return 2;
+    case LeftOut::Lookalike: return 3;
+    case LeftOut::FrameDamaged: return 4;
+    case LeftOut::FrameMissing: return 5;
+    }
+    return 5;
+}
 
 struct Tally {
     char16_t winner = 0;
     int votes = 0;
     bool tie = false;
-    bool unanimous = false; // every copy that reads the place holds the winner
+    bool unanimous = false; // every copy that holds the place holds the winner
 };
 
 // The most frequent character of the readings, 0 standing for none.
 Tally countVotes(const char16_t* readings, std::size_t count, std::size_t stride)
 {
-    // Mostly every copy that reads the place agrees: one pass tells.
+    // Mostly every copy that holds the place agrees: one pass tells.
     Tally t{0, 0, false, true};
     for (std::size_t k = 0; k < count && t.unanimous; ++k) {
         const char16_t c = readings[k * stride];
@@ -53,13 +61,90 @@ Tally countVotes(const char16_t* readings, std::size_t count, std::size_t stride
         int n = 0;
         for (std::size_t m = 0; m < count; ++m)
             n += readings[m * stride] == c;
-        if (n > t.votes) {
+        if (n > t.votes)
             t = {c, n, false, false};
-        } else if (n == t.votes && c != t.winner) {
+        else if (n == t.votes && c != t.winner)
             t.tie = true;
-        }
     }
     return t;
+}
+
+// The copy that reads the frame where it stands and agrees most with the others, or null.
+const recovery::Copy* referenceFor(const recovery::Group& group, int f)
+{
+    const FrameLayout& l = kLayout[std::size_t(f)];
+    const recovery::Copy* ref = nullptr;
+    int refAgrees = -1;
+    for (const recovery::Copy& c : group.copies) {
+        if (c.reading[std::size_t(f)] != Reading::Exact)
+            continue;
+        int agrees = 0;
+        for (const recovery::Copy& o : group.copies) {
+            for (int i = 0; &o != &c && i < l.fieldLength; ++i)
+                agrees += o.fields(f)[i] != 0 && o.fields(f)[i] == c.fields(f)[i];
+        }
+        if (agrees > refAgrees) {
+            ref = &c;
+            refAgrees = agrees;
+        }
+    }
+    return ref;
+}
+
+// What a copy that lost or gained characters holds of a frame: what it holds alone, and what
+// an alignment with the reference places beyond doubt; where the two differ, nothing.
+void readAgainst(const recovery::Copy& c, const recovery::Copy& ref, int f, char16_t* mine)
+{
+    const FrameLayout& l = kLayout[std::size_t(f)];
+    const std::u16string_view frame = ref.body(f);
+    std::array<Want, kMostPlaced> pattern;
+    if (frame.size() > pattern.size())
+        return;
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        pattern[i] = Want{Want::Exactly, frame[i]};
+    std::array<char16_t, kMostPlaced> placed{};
+    const auto from = std::size_t(l.fieldBegin - kTagLength);
+    // A frame of the right length whose separators moved lost one character and gained another.
+    if (!placeChars(std::span<const Want>(pattern.data(), frame.size()), c.body(f), from,
+                    from + std::size_t(l.fieldLength), placed.data(), 2))
+        return;
+    for (int i = 0; i < l.fieldLength; ++i) {
+        const char16_t alone = mine[i];
+        const char16_t aligned = placed[std::size_t(i)];
+        mine[i] = alone == 0 ? aligned : (aligned == 0 || aligned == alone ? alone : char16_t(0));
+    }
+}
+
+// The characters each copy holds of frame f, copy after copy.
+void gather(const recovery::Group& group, int f, std::vector<char16_t>& readings)
+{
+    const auto fs = std::size_t(f);
+    const auto width = std::size_t(kLayout[fs].fieldLength);
+    readings.assign(group.copies.size() * width, 0);
+    const recovery::Copy* ref = referenceFor(group, f);
+    for (std::size_t k = 0; k < group.copies.size(); ++k) {
+        const recovery::Copy& c = group.copies[k];
+        char16_t* const mine = readings.data() + k * width;
+        std::copy_n(c.fields(f), width, mine);
+        const bool shifted = c.reading[fs] == Reading::Placed || c.reading[fs] == Reading::Damaged;
+        if (shifted && ref != nullptr && c.begin[fs] >= 0)
+            readAgainst(c, *ref, f, mine);
+    }
+}
+
+// Whether some copy holds the whole of the field from `from` as the vote wrote it: a field
+// is a value some line holds, never one pieced together from several.
+bool heldWhole(const std::vector<char16_t>& readings, std::size_t copies, std::size_t width, const std::string& line,
+               int position, std::size_t from, int length)
+{
+    for (std::size_t k = 0; k < copies; ++k) {
+        bool whole = true;
+        for (int i = 0; whole && i < length; ++i)
+            whole = readings[k * width + from + std::size_t(i)] == char16_t(line[std::size_t(position - 1 + i)]);
+        if (whole)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -72,6 +157,7 @@ std::string_view leftOutText(LeftOut reason)
     case LeftOut::FrameDamaged: return "frame damaged";
     case LeftOut::NoMajority: return "no majority";
     case LeftOut::NotHex: return "not a hex digit";
+    case LeftOut::Lookalike: return "could be another beacon's";
     }
     return "";
 }
@@ -95,18 +181,10 @@ std::uint32_t RecoveredRecord::leftOutMask() const
 
 namespace recovery {
 
-void vote(const Group& group, RecoveredRecord& out, bool values)
+namespace {
+
+const std::string& lineTemplate()
 {
-    const bool clean = group.clean;
-    const std::size_t n = clean ? 1 : group.copies.size();
-    out.values.fill(std::numeric_limits<double>::quiet_NaN());
-    out.leftOut.fill(LeftOut::No);
-    out.copies.clear();
-    out.changes.clear();
-    for (const Copy& c : group.copies)
-        out.copies.push_back(c.source);
-    if (clean)
-        out.copies.push_back(group.cleanSource);
     static const std::string kTemplate = [] {
         std::string line(std::size_t(kBeaconLength), '-');
         for (int f = 0; f < kFrames; ++f) {
@@ -120,139 +198,96 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
         }
         return line;
     }();
-    out.line = kTemplate;
+    return kTemplate;
+}
 
+// A clean line's fields hold hex digits alone: setting the letter bit folds them, eight at a time.
+void writeClean(const std::array<char, kBeaconLength>& text, std::string& line)
+{
+    static_assert(kBeaconLength % 8 == 0);
+    static const std::array<std::uint64_t, kBeaconLength / 8> kFieldBytes = [] {
+        std::array<unsigned char, kBeaconLength> bytes{};
+        for (const FrameLayout& l : kLayout)
+            std::fill_n(bytes.begin() + (l.pos - 1 + l.fieldBegin), l.fieldLength, 0xFF);
+        std::array<std::uint64_t, kBeaconLength / 8> words{};
+        std::memcpy(words.data(), bytes.data(), bytes.size());
+        return words;
+    }();
+    for (std::size_t w = 0; w < kFieldBytes.size(); ++w) {
+        std::uint64_t word;
+        std::uint64_t shape;
+        std::memcpy(&word, text.data() + 8 * w, 8);
+        std::memcpy(&shape, line.data() + 8 * w, 8);
+        word = ((word | 0x2020202020202020u) & kFieldBytes[w]) | (shape & ~kFieldBytes[w]);
+        std::memcpy(line.data() + 8 * w, &word, 8);
+    }
+}
+
+// The verdict on each field character of frame f, the winners written into the line.
+void voteFrame(const recovery::Group& group, int f, RecoveredRecord& out, std::array<LeftOut, kBeaconLength + 1>& at)
+{
     thread_local std::vector<char16_t> readings;
-    thread_local std::u16string refText;
+    const FrameLayout& l = kLayout[std::size_t(f)];
+    const std::size_t n = group.copies.size();
+    const auto width = std::size_t(l.fieldLength);
+    gather(group, f, readings);
     // Where there are copies to compare, one alone is no majority: its slip would go unseen.
     const int leastVotes = n > 1 ? 2 : 1;
-    std::array<LeftOut, kBeaconLength + 1> atPosition{};
-    if (clean) {
-        // The fields hold hex digits alone: setting the letter bit folds them, eight at a time.
-        static_assert(kBeaconLength % 8 == 0);
-        static const std::array<std::uint64_t, kBeaconLength / 8> kFieldBytes = [] {
-            std::array<unsigned char, kBeaconLength> bytes{};
-            for (const FrameLayout& l : kLayout)
-                std::fill_n(bytes.begin() + (l.pos - 1 + l.fieldBegin), l.fieldLength, 0xFF);
-            std::array<std::uint64_t, kBeaconLength / 8> words{};
-            std::memcpy(words.data(), bytes.data(), bytes.size());
-            return words;
-        }();
-        for (std::size_t w = 0; w < kFieldBytes.size(); ++w) {
-            std::uint64_t text;
-            std::uint64_t shape;
-            std::memcpy(&text, group.cleanText.data() + 8 * w, 8);
-            std::memcpy(&shape, out.line.data() + 8 * w, 8);
-            const std::uint64_t word =
-                ((text | 0x2020202020202020u) & kFieldBytes[w]) | (shape & ~kFieldBytes[w]);
-            std::memcpy(out.line.data() + 8 * w, &word, 8);
-        }
-    }
-    // A copy alone is read as it stands, with nothing to vote.
-    for (int f = 0; !clean && n == 1 && f < kFrames; ++f) {
-        const Copy& c = group.copies.front();
-        const FrameLayout& l = kLayout[std::size_t(f)];
-        const bool readable = c.readable(f);
-        const LeftOut lost =
-            c.reading[std::size_t(f)] == Reading::Missing ? LeftOut::FrameMissing : LeftOut::FrameDamaged;
-        for (int i = 0; i < l.fieldLength; ++i) {
-            const int position = l.pos + l.fieldBegin + i;
-            const char16_t ch = readable ? c.fields(f)[std::size_t(i)] : char16_t(0);
-            if (!readable)
-                atPosition[std::size_t(position)] = lost;
-            else if (!isHex(ch))
-                atPosition[std::size_t(position)] = LeftOut::NotHex;
-            else
-                out.line[std::size_t(position - 1)] = char(ch);
-        }
-    }
-    for (int f = 0; n > 1 && f < kFrames; ++f) {
-        const auto fs = std::size_t(f);
-        const FrameLayout& l = kLayout[fs];
-        const auto width = std::size_t(l.fieldLength);
-        bool anyTag = false;
-        const auto aligned = [&](const Copy& c) {
-            return c.reading[fs] == Reading::Damaged &&
-                   std::abs(int(c.body(f).size()) - (l.length - kTagLength)) <= kMostShift;
-        };
-        const bool anyAligned = std::any_of(group.copies.begin(), group.copies.end(), aligned);
-        // Mostly the copies that read the frame agree on all of it, and none is to be aligned:
-        // every place is then unanimous.
-        const Copy* first = nullptr;
-        int readers = 0;
-        bool same = !anyAligned;
-        for (const Copy& c : group.copies) {
-            anyTag = anyTag || c.reading[fs] != Reading::Missing;
-            if (!c.readable(f))
-                continue;
-            ++readers;
-            if (first == nullptr)
-                first = &c;
-            else
-                same = same && c.fields(f) == first->fields(f);
-        }
-        if (!same)
-            readings.assign(n * width, 0);
-        // The reference is the copy that reads the frame and agrees most with the others; one
-        // whose blanks were placed stands for the frame as sent.
-        const Copy* ref = nullptr;
-        int refAgrees = -1;
-        for (const Copy& c : group.copies) {
-            if (!anyAligned || !c.readable(f))
-                continue;
-            int agrees = 0;
-            const std::u16string_view mine = c.fields(f);
-            for (const Copy& o : group.copies) {
-                if (&o == &c || !o.readable(f))
-                    continue;
-                const std::u16string_view theirs = o.fields(f);
-                for (std::size_t i = 0; i < width; ++i)
-                    agrees += mine[i] == theirs[i];
-            }
-            if (agrees > refAgrees) {
-                ref = &c;
-                refAgrees = agrees;
-            }
-        }
-        for (std::size_t k = 0; !same && k < n; ++k) {
-            const Copy& c = group.copies[k];
-            char16_t* const mine = readings.data() + k * width;
-            if (c.readable(f)) {
-                std::copy_n(c.fields(f).data(), width, mine);
-            } else if (ref != nullptr && aligned(c)) {
-                std::u16string_view frame = ref->body(f);
-                if (ref->reading[fs] == Reading::Placed) {
-                    refText.assign(std::size_t(l.fieldBegin - kTagLength), u' ');
-                    refText.append(ref->fields(f));
-                    refText.append(std::size_t(l.length - l.fieldBegin - l.fieldLength), u' ');
-                    frame = refText;
-                }
-                alignFrame(frame, c.body(f), l, mine);
-            }
-        }
-        for (std::size_t i = 0; i < width; ++i) {
-            const int position = l.pos + l.fieldBegin + int(i);
-            const char16_t agreed = first != nullptr ? first->fields(f)[i] : char16_t(0);
-            const Tally t = !same         ? countVotes(readings.data() + i, n, width)
-                            : agreed != 0 ? Tally{agreed, readers, false, true}
-                                          : Tally{0, 0, false, true};
-            LeftOut& verdict = atPosition[std::size_t(position)];
-            if (t.votes == 0)
-                verdict = anyTag ? LeftOut::FrameDamaged : LeftOut::FrameMissing;
-            else if (t.tie || t.votes < leastVotes)
-                verdict = LeftOut::NoMajority;
-            else if (!isHex(t.winner))
-                verdict = LeftOut::NotHex;
-            if (verdict != LeftOut::No)
-                continue;
+    const bool anyTag = std::any_of(group.copies.begin(), group.copies.end(),
+                                    [&](const recovery::Copy& c) { return c.reading[std::size_t(f)] != Reading::Missing; });
+    for (std::size_t i = 0; i < width; ++i) {
+        const int position = l.pos + l.fieldBegin + int(i);
+        const Tally t = countVotes(readings.data() + i, n, width);
+        LeftOut& verdict = at[std::size_t(position)];
+        if (t.votes == 0)
+            verdict = anyTag ? LeftOut::FrameDamaged : LeftOut::FrameMissing;
+        else if (t.tie || t.votes < leastVotes)
+            verdict = LeftOut::NoMajority;
+        else if (!isHex(t.winner))
+            verdict = LeftOut::NotHex;
+        if (verdict == LeftOut::No)
             out.line[std::size_t(position - 1)] = char(t.winner);
-            for (std::size_t k = 0; !t.unanimous && k < n; ++k) {
-                const char16_t c = readings[k * width + i];
-                if (c != 0 && c != t.winner)
-                    out.changes.push_back({k, position, c, t.winner});
-            }
+    }
+    for (const Channel& ch : kChannels) {
+        if (ch.frame != f + 1 || n < 2)
+            continue;
+        const bool written = std::all_of(at.begin() + ch.pos, at.begin() + ch.pos + ch.len,
+                                         [](LeftOut r) { return r == LeftOut::No; });
+        const std::size_t from = std::size_t(ch.pos - l.pos - l.fieldBegin);
+        if (written && !heldWhole(readings, n, width, out.line, ch.pos, from, ch.len))
+            std::fill(at.begin() + ch.pos, at.begin() + ch.pos + ch.len, LeftOut::NoMajority);
+    }
+    for (std::size_t i = 0; i < width; ++i) {
+        const int position = l.pos + l.fieldBegin + int(i);
+        const auto winner = char16_t(static_cast<unsigned char>(out.line[std::size_t(position - 1)]));
+        for (std::size_t k = 0; at[std::size_t(position)] == LeftOut::No && k < n; ++k) {
+            const char16_t c = readings[k * width + i];
+            if (c != 0 && c != winner)
+                out.changes.push_back({k, position, c, winner});
         }
     }
+}
+
+} // namespace
+
+void vote(const Group& group, RecoveredRecord& out, bool values)
+{
+    const bool clean = group.clean;
+    out.values.fill(std::numeric_limits<double>::quiet_NaN());
+    out.leftOut.fill(LeftOut::No);
+    out.copies.clear();
+    out.changes.clear();
+    out.lookalike = group.lookalike;
+    for (const Copy& c : group.copies)
+        out.copies.push_back(c.source);
+    if (clean)
+        out.copies.push_back(group.cleanSource);
+    out.line = lineTemplate();
+    std::array<LeftOut, kBeaconLength + 1> atPosition{};
+    if (clean)
+        writeClean(group.cleanText, out.line);
+    for (int f = 0; !clean && f < kFrames; ++f)
+        voteFrame(group, f, out, atPosition);
     // A clean line leaves nothing out.
     for (int c = 0; !clean && c < kChannelCount; ++c) {
         const Channel& ch = kChannels[std::size_t(c)];
@@ -261,6 +296,9 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
             if (rank(atPosition[std::size_t(p)]) > rank(worst))
                 worst = atPosition[std::size_t(p)];
         }
+        // A lone copy's time that copies of a beacon it may be a copy of outvote is in doubt.
+        if (worst == LeftOut::No && ch.frame == 1 && group.outvoted && group.copies.size() == 1)
+            worst = LeftOut::Lookalike;
         out.leftOut[std::size_t(c)] = worst;
     }
     if (!values && out.leftOutMask() == 0)

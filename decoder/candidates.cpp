@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "candidates.h"
+
+#include "copyframes.h"
+#include "placechars.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace orvik {
+
+namespace {
+
+// A candidate this much shorter than a beacon line was cut short.
+constexpr std::size_t kShortest = std::size_t(kBeaconLength - kMostShift);
+// Text of a candidate past this is no part of its beacon.
+constexpr std::size_t kLongest = 2 * std::size_t(kBeaconLength);
+
+int wholeTagAt(std::u16string_view t, std::size_t at)
+{
+    if (at + kTagLength > t.size() || t.substr(at, 3) != u"orv")
+        return -1;
+    const int f = int(t[at + 3]) - int(u'1');
+    return f >= 0 && f < kFrames ? f : -1;
+}
+
+// Whether frame f's whole tag stands `offset` characters after `at`, give or take `slack`.
+bool tagNear(std::u16string_view t, std::size_t at, int offset, int slack, int f)
+{
+    for (int d = -slack; d <= slack; ++d) {
+        const long p = long(at) + offset + d;
+        if (p >= 0 && wholeTagAt(t, std::size_t(p)) == f)
+            return true;
+    }
+    return false;
+}
+
+// The length of an "orv1" heard at `at` with one character changed, lost or gained, that is
+// no other frame's tag; 0 when none stands there.
+int damagedFirstTag(std::u16string_view t, std::size_t at)
+{
+    static constexpr std::u16string_view kTag = u"orv1";
+    if (wholeTagAt(t, at) >= 0)
+        return 0;
+    if (at + 4 <= t.size()) {
+        int differ = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            differ += t[at + i] != kTag[i];
+        if (differ == 1)
+            return 4;
+    }
+    static constexpr std::array<std::u16string_view, 4> kLost{u"rv1", u"ov1", u"or1", u"orv"};
+    for (const std::u16string_view lost : kLost) {
+        if (t.substr(at, 3) == lost)
+            return 3;
+    }
+    // One character gained: the tag with one taken out of what stands there.
+    const std::u16string_view five = t.substr(at, 5);
+    for (std::size_t skip = 1; five.size() == 5 && skip < 4; ++skip) {
+        if (five.substr(0, skip) == kTag.substr(0, skip) && five.substr(skip + 1) == kTag.substr(skip))
+            return 5;
+    }
+    return 0;
+}
+
+// Where beacons start in the line: each whole "orv1" that is no text inside the tail of the
+// beacon before it, and each damaged one that an "orv2" after it confirms.
+std::vector<std::size_t> startsIn(std::u16string_view t)
+{
+    std::vector<std::size_t> starts;
+    const int toSecond = kFrameTags[1].pos - kFrameTags[0].pos;
+    for (std::size_t at = t.find(u"orv1"); at != std::u16string_view::npos; at = t.find(u"orv1", at + 1)) {
+        if (starts.empty() || at >= starts.back() + kShortest || tagNear(t, at, toSecond, kMostShift, 1))
+            starts.push_back(at);
+    }
+    const auto near = [&](long at) {
+        return std::any_of(starts.begin(), starts.end(), [&](std::size_t s) { return std::abs(long(s) - at) <= 2 * kMostShift; });
+    };
+    std::vector<std::size_t> damaged;
+    for (std::size_t q = t.find(u"orv2"); q != std::u16string_view::npos; q = t.find(u"orv2", q + 1)) {
+        const long expected = long(q) - toSecond;
+        for (long d = -1; d <= 1 && !near(expected); ++d) {
+            const long at = expected + d;
+            // A tag one character short or long puts the next one that much nearer or further.
+            if (at >= 0 && damagedFirstTag(t, std::size_t(at)) == kTagLength - d) {
+                damaged.push_back(std::size_t(at));
+                break;
+            }
+        }
+    }
+    starts.insert(starts.end(), damaged.begin(), damaged.end());
+    std::sort(starts.begin(), starts.end());
+    return starts;
+}
+
+// The highest frame whose whole tag stands in `t` from `from` on, -1 for none.
+int lastTagIn(std::u16string_view t, std::size_t from = 0)
+{
+    int last = -1;
+    for (std::size_t at = from; at + kTagLength <= t.size(); ++at)
+        last = std::max(last, wholeTagAt(t, at));
+    return last;
+}
+
+int tagCount(std::u16string_view t)
+{
+    std::array<bool, kFrameTags.size()> seen{};
+    for (std::size_t at = 0; at + kTagLength <= t.size(); ++at) {
+        const int f = wholeTagAt(t, at);
+        if (f >= 0)
+            seen[std::size_t(f)] = true;
+    }
+    return int(std::count(seen.begin(), seen.end(), true));
+}
+
+int exactFrames(const std::u16string& text)
+{
+    CopyFrames copy;
+    copy.text = text;
+    cutFrames(copy);
+    return int(std::count(copy.reading.begin(), copy.reading.end(), Reading::Exact));
+}
+
+} // namespace
+
+bool CandidateCutter::continues(std::u16string_view more, CopySource source) const
+{
+    if (!m_holding || source.input != m_held.source.input || source.line != m_held.source.last() + 1)
+        return false;
+    const std::size_t held = m_held.text.size();
+    const int last = lastTagIn(m_held.text);
+    std::u16string joined = m_held.text;
+    joined.append(more.substr(0, kLongest - std::min(kLongest, held)));
+    // A later frame's tag, or the rest of the last frame's tail to a beacon's length.
+    if (lastTagIn(joined, held > kTagLength ? held - kTagLength + 1 : 0) > last)
+        return true;
+    return last == kFrames - 1 && held < std::size_t(kBeaconLength) && joined.size() >= kShortest &&
+           joined.size() <= kBeaconLength + kMostShift;
+}
+
+// A decoder that wraps at a blank takes the blank for the line end; one that wraps at its
+// width takes nothing: the join that reads more frames where they stand is the one made.
+void CandidateCutter::join(std::u16string_view more, CopySource source)
+{
+    more = more.substr(0, kLongest - std::min(kLongest, m_held.text.size()));
+    std::u16string direct = m_held.text + std::u16string(more);
+    std::u16string blank = m_held.text + u' ' + std::u16string(more);
+    m_held.text = exactFrames(blank) > exactFrames(direct) ? std::move(blank) : std::move(direct);
+    m_held.source.lastLine = source.line;
+}
+
+bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vector<Candidate>& out)
+{
+    const std::vector<std::size_t> starts = startsIn(line);
+    const std::u16string_view head = line.substr(0, starts.empty() ? line.size() : starts.front());
+    bool part = false;
+    if (continues(head, source)) {
+        join(head, source);
+        part = true;
+    } else if (tagCount(head) >= 2) {
+        finish(out);
+        out.push_back({std::u16string(head.substr(0, kLongest)), source});
+        part = true;
+    }
+    if (m_holding && (!starts.empty() || m_held.text.size() >= std::size_t(kBeaconLength) || !part))
+        finish(out);
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const std::size_t to = i + 1 < starts.size() ? starts[i + 1] : line.size();
+        Candidate c{std::u16string(line.substr(starts[i], std::min(to - starts[i], kLongest))), source};
+        // A line's last candidate may go on in the next line, even to the last characters of its tail.
+        if (i + 1 == starts.size() && c.text.size() < std::size_t(kBeaconLength)) {
+            m_held = std::move(c);
+            m_holding = true;
+        } else {
+            out.push_back(std::move(c));
+        }
+        part = true;
+    }
+    return part;
+}
+
+void CandidateCutter::finish(std::vector<Candidate>& out)
+{
+    if (!m_holding)
+        return;
+    out.push_back(std::move(m_held));
+    m_held = {};
+    m_holding = false;
+}
+
+} // namespace orvik

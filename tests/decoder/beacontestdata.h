@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Beacon lines for the recovery's tests, and ways of spoiling them.
+#include <QString>
+#include <string_view>
+
+namespace beacontest {
+
+inline const QString kGood = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
+                                            "6e6f70717273 orv6 7480ff6e40") +
+                             QString(31, u'0');
+inline const QString kOther = QStringLiteral("orv1 01e27c orv2 1122a3b4 orv3 c5d6e7 orv4 f80918293a4b orv5 "
+                                             "5c6d7e8f9011 orv6 2233445566") +
+                              QString(31, u'7');
+
+// The line with `text` written over it from position `pos`, counted from 1.
+inline QString over(const QString& line, int pos, const QString& text)
+{
+    return QString(line).replace(pos - 1, text.size(), text);
+}
+inline QString dropAt(const QString& line, int pos) { return QString(line).remove(pos - 1, 1); }
+inline QString insertAt(const QString& line, int pos, const QString& text)
+{
+    return QString(line).insert(pos - 1, text);
+}
+
+inline std::u16string_view view(const QString& s)
+{
+    return {reinterpret_cast<const char16_t*>(s.utf16()), std::size_t(s.size())};
+}
+
+} // namespace beacontest

@@ -1,0 +1,277 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the recovery keeps: a beacon line as it stands gives the strict decoder's values whatever
+// stands between its fields, copies as CW decoders write them are cut and joined again, and
+// neighbouring beacons that look alike keep a record each.
+#include "beacontestdata.h"
+#include "decoder/beacon.h"
+#include "decoder/recover.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+#include <bit>
+#include <cmath>
+
+using namespace beacontest;
+using orvik::LeftOut;
+
+namespace {
+
+// The places a beacon line never examines, counted from 1.
+QList<int> unexamined()
+{
+    QList<int> places{5, 12, 17, 26, 31, 38, 43, 56, 61, 74, 79};
+    for (int p = 90; p <= 120; ++p)
+        places << p;
+    return places;
+}
+
+// Distinct beacons whose fields are random hex digits, with `between` drawn for every place
+// that is never examined; `spoil` of them have a field that is no hex digits.
+QStringList generated(int count, const QString& between, quint32 seed, int spoil = 0)
+{
+    QRandomGenerator random(seed);
+    QStringList lines;
+    const QList<int> places = unexamined();
+    for (int n = 0; n < count; ++n) {
+        QString line = QStringLiteral("orv1 000000 orv2 00000000 orv3 000000 orv4 000000000000 orv5 "
+                                      "000000000000 orv6 0000000000") +
+                       QString(31, u'0');
+        for (int p = 1; p <= orvik::kBeaconLength; ++p) {
+            if (line[p - 1] == u'0')
+                line[p - 1] = QChar(u"0123456789abcdef"[random.bounded(16)]);
+        }
+        for (const int p : places)
+            line[p - 1] = between[random.bounded(int(between.size()))];
+        if (random.bounded(4) == 0)
+            line = over(line, 95, QStringLiteral("orv3"));
+        if (n < spoil)
+            line = over(line, 44 + 2 * random.bounded(6), QStringLiteral("g"));
+        lines << (random.bounded(2) ? line.toUpper() : line);
+    }
+    return lines;
+}
+
+std::vector<orvik::RecoveredRecord> recovered(const QStringList& lines)
+{
+    std::vector<std::u16string_view> views;
+    for (const QString& l : lines)
+        views.push_back(view(l));
+    return orvik::recoverLines(views);
+}
+
+// Whether the record holds the strict decoder's values of the line, but for fields that hold
+// other characters than hex digits, which are left out for that reason.
+bool keepsStrictValues(const orvik::RecoveredRecord& r, const QString& line)
+{
+    orvik::Record strict{};
+    orvik::decodeBeaconLine(view(line), strict);
+    for (int c = 0; c < orvik::kChannelCount; ++c) {
+        const orvik::Channel& ch = orvik::kChannels[std::size_t(c)];
+        bool hex = true;
+        for (const QChar q : line.mid(ch.pos - 1, ch.len))
+            hex = hex && QStringLiteral("0123456789abcdefABCDEF").contains(q);
+        if (!hex && r.leftOut[std::size_t(c)] != LeftOut::NotHex)
+            return false;
+        if (hex && (!r.written(c) || std::bit_cast<std::uint64_t>(r.values[std::size_t(c)]) !=
+                                         std::bit_cast<std::uint64_t>(strict[std::size_t(c)])))
+            return false;
+    }
+    return true;
+}
+
+// The lines of each record, counted from 1, "first-last" for a copy over several; records
+// apart by "|".
+QString grouping(const std::vector<orvik::RecoveredRecord>& records)
+{
+    QStringList out;
+    for (const orvik::RecoveredRecord& r : records) {
+        QStringList lines;
+        for (const orvik::CopySource& s : r.copies)
+            lines << (s.last() > s.line ? QStringLiteral("%1-%2").arg(s.line).arg(s.last()) : QString::number(s.line));
+        out << lines.join(u',');
+    }
+    return out.join(u'|');
+}
+
+QString withTime(const QString& line, const QString& time) { return over(line, 6, time); }
+
+} // namespace
+
+class TestRecoverKeeps : public QObject {
+    Q_OBJECT
+private slots:
+    void strictLinesKeepTheirValues_data();
+    void strictLinesKeepTheirValues();
+    void copiesAsDecodersWrite_data();
+    void copiesAsDecodersWrite();
+    void neighboursStandApart_data();
+    void neighboursStandApart();
+    void voteWritesOnlyWhatALineHolds_data();
+    void voteWritesOnlyWhatALineHolds();
+};
+
+void TestRecoverKeeps::strictLinesKeepTheirValues_data()
+{
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::addRow("blanks between fields") << generated(300, QStringLiteral(" "), 1);
+    QTest::addRow("marks between fields") << generated(300, QStringLiteral(".-/=+,"), 2);
+    QTest::addRow("letters between fields") << generated(300, QStringLiteral("xyzgkmOTE"), 3);
+    QTest::addRow("hex digits between fields") << generated(300, QStringLiteral("0123456789abcdef"), 4);
+    QTest::addRow("anything between fields") << generated(300, QStringLiteral(" .-/x0Fa9\t?"), 5);
+    QTest::addRow("fields that are no hex digits") << generated(300, QStringLiteral(" .a5"), 6, 150);
+    QTest::addRow("a blank at the last place") << QStringList{over(kGood, 120, " "), over(kOther, 110, "orv1 orv2 ")};
+    QTest::addRow("tags inside the tail") << QStringList{over(kGood, 92, "orv3orv4orv5orv6orv1")};
+}
+
+// Each line alone, and all of them together, give exactly the strict decoder's values.
+void TestRecoverKeeps::strictLinesKeepTheirValues()
+{
+    QFETCH(QStringList, lines);
+    std::vector<orvik::RecoveredRecord> all = recovered(lines);
+    QCOMPARE(all.size(), std::size_t(lines.size()));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QVERIFY2(orvik::isBeaconLine(view(lines[i])), qPrintable(lines[i]));
+        const std::vector<orvik::RecoveredRecord> alone = recovered({lines[i]});
+        QCOMPARE(alone.size(), std::size_t(1));
+        QVERIFY2(keepsStrictValues(alone.front(), lines[i]), qPrintable(lines[i]));
+        QVERIFY2(keepsStrictValues(all[std::size_t(i)], lines[i]), qPrintable(lines[i]));
+        QCOMPARE(all[std::size_t(i)].copies.front().line, std::uint64_t(i + 1));
+    }
+}
+
+void TestRecoverKeeps::copiesAsDecodersWrite_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("beacons"); // the records' strict values, in order
+    QTest::addColumn<QString>("grouping");
+
+    const QString third = withTime(kGood, QStringLiteral("a1b2c3"));
+    const QString stream = kGood + u' ' + kOther + u' ' + third;
+    QTest::addRow("three beacons on one line") << QStringList{stream} << QStringList{kGood, kOther, third} << "1|1|1";
+    QTest::addRow("beacons apart by marks")
+        << QStringList{kGood + " = " + kOther.toUpper() + " + " + third} << QStringList{kGood, kOther, third}
+        << "1|1|1";
+    QTest::addRow("wrapped at 80 columns") << QStringList{kGood.left(80), kGood.mid(80)} << QStringList{kGood}
+                                           << "1-2";
+    QTest::addRow("wrapped at a blank, which the line end took")
+        << QStringList{kGood.left(55), kGood.mid(56)} << QStringList{kGood} << "1-2";
+    QTest::addRow("over three lines")
+        << QStringList{kGood.left(30), kGood.mid(30, 40), kGood.mid(70)} << QStringList{kGood} << "1-3";
+    QStringList wrapped;
+    for (qsizetype at = 0; at < stream.size(); at += 80)
+        wrapped << stream.mid(at, 80);
+    QTest::addRow("a stream wrapped at 80 columns") << wrapped << QStringList{kGood, kOther, third} << "1-2|2-4|4-5";
+    QTest::addRow("notes around the beacons")
+        << QStringList{"# Orvik pass 2026-12-08 19:53", kGood.left(80), kGood.mid(80), "73 de DL0XYZ", kOther}
+        << QStringList{kGood, kOther} << "2-3|5";
+    QTest::addRow("a beacon cut short, then chatter")
+        << QStringList{kGood.left(70), "73 tu", kOther} << QStringList{kOther} << "3";
+}
+
+void TestRecoverKeeps::copiesAsDecodersWrite()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, beacons);
+    QFETCH(QString, grouping);
+    std::vector<orvik::RecoveredRecord> records = recovered(lines);
+    // A beacon cut short keeps what it holds: only records with every value are compared.
+    std::erase_if(records, [](const orvik::RecoveredRecord& r) { return r.leftOutMask() != 0; });
+    QCOMPARE(::grouping(records), grouping);
+    QCOMPARE(records.size(), std::size_t(beacons.size()));
+    for (std::size_t i = 0; i < records.size(); ++i)
+        QVERIFY2(keepsStrictValues(records[i], beacons[qsizetype(i)]), qPrintable(beacons[qsizetype(i)]));
+}
+
+void TestRecoverKeeps::neighboursStandApart_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("grouping");
+    QTest::addColumn<QString>("times"); // each record's on-board time, "-" where left out
+
+    // 64 s later the battery has sagged and the panels have turned a little.
+    const QString next = over(over(withTime(kGood, "01e280"), 32, "9f"), 62, "6d6e");
+    const QString alike = withTime(kGood, "01e280");
+    const QString day = over(over(withTime(kGood, "02e240"), 32, "9f"), 62, "6d6e");
+    QTest::addRow("64 s apart") << QStringList{kGood, next} << "1|2" << "123456 123520";
+    QTest::addRow("64 s apart, the rest alike") << QStringList{kGood, alike} << "1|2" << "123456 123520";
+    QTest::addRow("18 hours apart") << QStringList{kGood, day} << "1|2" << "123456 188992";
+    QTest::addRow("A, A, B") << QStringList{kGood, kGood.toUpper(), next} << "1,2|3" << "123456 123520";
+    // A lone copy 64 s on, the rest alike, outvoted: its time could be a miscopy.
+    QTest::addRow("A, A, then B alike") << QStringList{kGood, kGood, alike} << "1,2|3" << "123456 -";
+    QTest::addRow("a copy whose time lost its order")
+        << QStringList{kGood, kGood.toUpper(), withTime(kGood, "012e40")} << "1,2,3" << "123456";
+    QTest::addRow("a copy whose time is unreadable between two alike")
+        << QStringList{kGood, alike, withTime(kGood, "01e2z0")} << "1|2|3" << "123456 123520 -";
+    // One copy's "z" against the other's "4": neither is a majority.
+    QTest::addRow("a copy whose time is unreadable, no neighbour")
+        << QStringList{kGood, kOther, withTime(kGood, "01e2z0")} << "1,3|2" << "- 123516";
+    QTest::addRow("the same time, other telemetry") << QStringList{kGood, withTime(kOther, "01e240")} << "1|2"
+                                                    << "123456 123456";
+}
+
+void TestRecoverKeeps::neighboursStandApart()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, grouping);
+    QFETCH(QString, times);
+    const std::vector<orvik::RecoveredRecord> records = recovered(lines);
+    QCOMPARE(::grouping(records), grouping);
+    QStringList got;
+    for (const orvik::RecoveredRecord& r : records)
+        got << (r.written(0) ? QString::number(r.values[0], 'f', 0) : QStringLiteral("-"));
+    QCOMPARE(got.join(u' '), times);
+    for (const orvik::RecoveredRecord& r : records) {
+        if (!r.written(0) && r.copies.size() == 1)
+            QVERIFY(r.lookalike.line != 0);
+    }
+}
+
+void TestRecoverKeeps::voteWritesOnlyWhatALineHolds_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("leftOut"); // channels left out
+    QTest::addColumn<int>("changes");
+
+    QStringList six;
+    for (const char* field : {"12", "12", "34", "34", "1c", "d4"})
+        six << over(kGood, 36, QString::fromLatin1(field));
+    QTest::addRow("six lines voting 12, 12, 34, 34, 1c, d4") << six << "13" << 0;
+    // The README's pair: the first copy lost a character of frame 3, the second heard "A0C800"
+    // for "A0C880" and "9" for "8": the first copy's "a0c80" fits either, so it is no vote.
+    QTest::addRow("an echo of the other copy")
+        << QStringList{over(dropAt(kGood, 36), 24, "80"), over(kGood, 24, "90").toUpper().replace(35, 2, "00")}
+        << "10 13" << 0;
+    QTest::addRow("three copies, two agree") << QStringList{kGood, over(kGood, 36, "9"), kGood} << "" << 1;
+}
+
+void TestRecoverKeeps::voteWritesOnlyWhatALineHolds()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, leftOut);
+    QFETCH(int, changes);
+    const std::vector<orvik::RecoveredRecord> records = recovered(lines);
+    QCOMPARE(records.size(), std::size_t(1));
+    const orvik::RecoveredRecord& r = records.front();
+    QStringList out;
+    for (int c = 0; c < orvik::kChannelCount; ++c) {
+        if (!r.written(c))
+            out << QString::number(c);
+    }
+    QCOMPARE(out.join(u' '), leftOut);
+    QCOMPARE(int(r.changes.size()), changes);
+    for (int c = 0; c < orvik::kChannelCount; ++c) {
+        bool held = !r.written(c);
+        for (const QString& l : lines) {
+            if (orvik::isBeaconLine(view(l))) {
+                orvik::Record v{};
+                orvik::decodeBeaconLine(view(l), v);
+                held = held || v[std::size_t(c)] == r.values[std::size_t(c)];
+            }
+        }
+        QVERIFY2(held, qPrintable(QString::number(c)));
+    }
+}
+
+QTEST_APPLESS_MAIN(TestRecoverKeeps)
+#include "tst_recoverkeeps.moc"
