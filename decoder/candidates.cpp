@@ -19,21 +19,31 @@ constexpr std::size_t kLongest = 2 * std::size_t(kBeaconLength);
 
 int wholeTagAt(std::u16string_view t, std::size_t at)
 {
-    if (at + kTagLength > t.size() || t.substr(at, 3) != u"orv")
+    if (at + kTagLength > t.size() || t[at] != u'o' || t[at + 1] != u'r' || t[at + 2] != u'v')
         return -1;
     const int f = int(t[at + 3]) - int(u'1');
     return f >= 0 && f < kFrames ? f : -1;
 }
 
-// Whether frame f's whole tag stands `offset` characters after `at`, give or take `slack`.
-bool tagNear(std::u16string_view t, std::size_t at, int offset, int slack, int f)
+// Every whole frame tag of a line, in order: one pass finds them all.
+void tagsIn(std::u16string_view t, std::vector<Tag>& tags)
 {
-    for (int d = -slack; d <= slack; ++d) {
-        const long p = long(at) + offset + d;
-        if (p >= 0 && wholeTagAt(t, std::size_t(p)) == f)
-            return true;
+    tags.clear();
+    for (std::size_t at = 0; at + kTagLength <= t.size(); ++at) {
+        if (t[at] == u'o') {
+            const int f = wholeTagAt(t, at);
+            if (f >= 0)
+                tags.push_back({at, f});
+        }
     }
-    return false;
+}
+
+// Whether frame f's whole tag stands `offset` characters after `at`, give or take `slack`.
+bool tagNear(const std::vector<Tag>& tags, std::size_t at, int offset, int slack, int f)
+{
+    return std::any_of(tags.begin(), tags.end(), [&](const Tag& tag) {
+        return tag.frame == f && std::abs(long(tag.at) - (long(at) + offset)) <= slack;
+    });
 }
 
 // The length of an "orv1" heard at `at` with one character changed, lost or gained, that is
@@ -66,50 +76,52 @@ int damagedFirstTag(std::u16string_view t, std::size_t at)
 
 // Where beacons start in the line: each whole "orv1" that is no text inside the tail of the
 // beacon before it, and each damaged one that an "orv2" after it confirms.
-std::vector<std::size_t> startsIn(std::u16string_view t)
+void startsIn(std::u16string_view t, const std::vector<Tag>& tags, std::vector<std::size_t>& starts)
 {
-    std::vector<std::size_t> starts;
+    starts.clear();
     const int toSecond = kFrameTags[1].pos - kFrameTags[0].pos;
-    for (std::size_t at = t.find(u"orv1"); at != std::u16string_view::npos; at = t.find(u"orv1", at + 1)) {
-        if (starts.empty() || at >= starts.back() + kShortest || tagNear(t, at, toSecond, kMostShift, 1))
-            starts.push_back(at);
+    for (const Tag& tag : tags) {
+        if (tag.frame == 0 &&
+            (starts.empty() || tag.at >= starts.back() + kShortest || tagNear(tags, tag.at, toSecond, kMostShift, 1)))
+            starts.push_back(tag.at);
     }
     const auto near = [&](long at) {
-        return std::any_of(starts.begin(), starts.end(), [&](std::size_t s) { return std::abs(long(s) - at) <= 2 * kMostShift; });
+        return std::any_of(starts.begin(), starts.end(),
+                           [&](std::size_t s) { return std::abs(long(s) - at) <= 2 * kMostShift; });
     };
-    std::vector<std::size_t> damaged;
-    for (std::size_t q = t.find(u"orv2"); q != std::u16string_view::npos; q = t.find(u"orv2", q + 1)) {
-        const long expected = long(q) - toSecond;
-        for (long d = -1; d <= 1 && !near(expected); ++d) {
+    const std::size_t whole = starts.size();
+    for (const Tag& tag : tags) {
+        const long expected = long(tag.at) - toSecond;
+        for (long d = -1; tag.frame == 1 && d <= 1 && !near(expected); ++d) {
             const long at = expected + d;
             // A tag one character short or long puts the next one that much nearer or further.
             if (at >= 0 && damagedFirstTag(t, std::size_t(at)) == kTagLength - d) {
-                damaged.push_back(std::size_t(at));
+                starts.push_back(std::size_t(at));
                 break;
             }
         }
     }
-    starts.insert(starts.end(), damaged.begin(), damaged.end());
-    std::sort(starts.begin(), starts.end());
-    return starts;
+    if (starts.size() > whole)
+        std::sort(starts.begin(), starts.end());
 }
 
-// The highest frame whose whole tag stands in `t` from `from` on, -1 for none.
-int lastTagIn(std::u16string_view t, std::size_t from = 0)
+// The highest frame of the tags from `from` to `to`, -1 for none.
+int lastTag(const std::vector<Tag>& tags, std::size_t from, std::size_t to)
 {
     int last = -1;
-    for (std::size_t at = from; at + kTagLength <= t.size(); ++at)
-        last = std::max(last, wholeTagAt(t, at));
+    for (const Tag& tag : tags) {
+        if (tag.at >= from && tag.at + kTagLength <= to)
+            last = std::max(last, tag.frame);
+    }
     return last;
 }
 
-int tagCount(std::u16string_view t)
+int tagCount(const std::vector<Tag>& tags, std::size_t to)
 {
     std::array<bool, kFrameTags.size()> seen{};
-    for (std::size_t at = 0; at + kTagLength <= t.size(); ++at) {
-        const int f = wholeTagAt(t, at);
-        if (f >= 0)
-            seen[std::size_t(f)] = true;
+    for (const Tag& tag : tags) {
+        if (tag.at + kTagLength <= to)
+            seen[std::size_t(tag.frame)] = true;
     }
     return int(std::count(seen.begin(), seen.end(), true));
 }
@@ -124,19 +136,26 @@ int exactFrames(const std::u16string& text)
 
 } // namespace
 
-bool CandidateCutter::continues(std::u16string_view more, CopySource source) const
+bool CandidateCutter::continues(std::u16string_view more, const std::vector<Tag>& tags, CopySource source) const
 {
-    if (!m_holding || source.input != m_held.source.input || source.line != m_held.source.last() + 1)
+    if (!m_holding || more.empty() || source.input != m_held.source.input ||
+        source.line != m_held.source.last() + 1)
         return false;
     const std::size_t held = m_held.text.size();
-    const int last = lastTagIn(m_held.text);
-    std::u16string joined = m_held.text;
-    joined.append(more.substr(0, kLongest - std::min(kLongest, held)));
-    // A later frame's tag, or the rest of the last frame's tail to a beacon's length.
-    if (lastTagIn(joined, held > kTagLength ? held - kTagLength + 1 : 0) > last)
+    more = more.substr(0, kLongest - std::min(kLongest, held));
+    // A later frame's tag, whole in the next line or across the line end.
+    if (lastTag(tags, 0, more.size()) > m_heldLast)
         return true;
-    return last == kFrames - 1 && held < std::size_t(kBeaconLength) && joined.size() >= kShortest &&
-           joined.size() <= kBeaconLength + kMostShift;
+    std::u16string seam = m_held.text.substr(held - std::min(held, std::size_t(kTagLength - 1)));
+    seam.append(more.substr(0, kTagLength - 1));
+    for (std::size_t at = 0; at + kTagLength <= seam.size(); ++at) {
+        if (wholeTagAt(seam, at) > m_heldLast)
+            return true;
+    }
+    // Or the rest of the last frame's tail to a beacon's length.
+    const std::size_t joined = held + more.size();
+    return m_heldLast == kFrames - 1 && held < std::size_t(kBeaconLength) && joined >= kShortest &&
+           joined <= kBeaconLength + kMostShift;
 }
 
 // A decoder that wraps at a blank takes the blank for the line end; one that wraps at its
@@ -148,17 +167,24 @@ void CandidateCutter::join(std::u16string_view more, CopySource source)
     std::u16string blank = m_held.text + u' ' + std::u16string(more);
     m_held.text = exactFrames(blank) > exactFrames(direct) ? std::move(blank) : std::move(direct);
     m_held.source.lastLine = source.line;
+    std::vector<Tag> tags;
+    tagsIn(m_held.text, tags);
+    m_heldLast = lastTag(tags, 0, m_held.text.size());
 }
 
 bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vector<Candidate>& out)
 {
-    const std::vector<std::size_t> starts = startsIn(line);
-    const std::u16string_view head = line.substr(0, starts.empty() ? line.size() : starts.front());
+    tagsIn(line, m_tags);
+    startsIn(line, m_tags, m_starts);
+    const std::vector<Tag>& tags = m_tags;
+    const std::vector<std::size_t>& starts = m_starts;
+    const std::size_t headEnd = starts.empty() ? line.size() : starts.front();
+    const std::u16string_view head = line.substr(0, headEnd);
     bool part = false;
-    if (continues(head, source)) {
+    if (continues(head, tags, source)) {
         join(head, source);
         part = true;
-    } else if (tagCount(head) >= 2) {
+    } else if (tagCount(tags, headEnd) >= 2) {
         finish(out);
         out.push_back({std::u16string(head.substr(0, kLongest)), source});
         part = true;
@@ -166,11 +192,12 @@ bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vec
     if (m_holding && (!starts.empty() || m_held.text.size() >= std::size_t(kBeaconLength) || !part))
         finish(out);
     for (std::size_t i = 0; i < starts.size(); ++i) {
-        const std::size_t to = i + 1 < starts.size() ? starts[i + 1] : line.size();
-        Candidate c{std::u16string(line.substr(starts[i], std::min(to - starts[i], kLongest))), source};
+        const std::size_t to = std::min(i + 1 < starts.size() ? starts[i + 1] : line.size(), starts[i] + kLongest);
+        Candidate c{std::u16string(line.substr(starts[i], to - starts[i])), source};
         // A line's last candidate may go on in the next line, even to the last characters of its tail.
         if (i + 1 == starts.size() && c.text.size() < std::size_t(kBeaconLength)) {
             m_held = std::move(c);
+            m_heldLast = lastTag(tags, starts[i], to);
             m_holding = true;
         } else {
             out.push_back(std::move(c));

@@ -15,6 +15,12 @@ struct Candidate {
     CopySource source;
 };
 
+// A frame tag found whole in a line.
+struct Tag {
+    std::size_t at;
+    int frame; // from 0
+};
+
 // Cuts the lines that are no beacon line as they stand into beacon candidates, as CW decoders
 // write them: a candidate starts at each "orv1" tag (or one heard with a character wrong that
 // an "orv2" confirms), several may stand on one line, and one cut short at a line's end is
@@ -29,11 +35,14 @@ public:
     void finish(std::vector<Candidate>& out);
 
 private:
-    bool continues(std::u16string_view more, CopySource source) const;
+    bool continues(std::u16string_view more, const std::vector<Tag>& tags, CopySource source) const;
     void join(std::u16string_view more, CopySource source);
 
     Candidate m_held;
+    int m_heldLast = -1; // the highest frame whose tag the candidate held holds whole
     bool m_holding = false;
+    std::vector<Tag> m_tags;           // of the line being cut
+    std::vector<std::size_t> m_starts; // of the line being cut
 };
 
 } // namespace orvik

@@ -196,25 +196,6 @@ bool separatorsMoved(std::u16string_view body, const FrameLayout& l, char16_t li
     return ownMissing;
 }
 
-// The characters of a frame that lost or gained some, placed where the fields' hex digits
-// leave no doubt. Places nothing for a frame too far off.
-bool placeAlone(CopyFrames& copy, int f)
-{
-    const FrameLayout& l = kLayout[std::size_t(f)];
-    std::array<Want, kMostPlaced> pattern;
-    const int length = l.length - kTagLength;
-    if (length > int(kMostPlaced))
-        return false;
-    for (int p = 0; p < length; ++p) {
-        const bool field = p >= l.fieldBegin - kTagLength && p < l.fieldBegin - kTagLength + l.fieldLength;
-        pattern[std::size_t(p)] = Want{field ? Want::HexDigit : Want::Any, 0};
-    }
-    const std::size_t from = std::size_t(l.fieldBegin - kTagLength);
-    placeChars(std::span<const Want>(pattern.data(), std::size_t(length)), copy.body(f), from,
-               from + std::size_t(l.fieldLength), copy.fields(f));
-    return std::any_of(copy.fields(f), copy.fields(f) + l.fieldLength, [](char16_t c) { return c != 0; });
-}
-
 void readFrame(CopyFrames& copy, int f, int end, char16_t lineSep)
 {
     const auto fs = std::size_t(f);
@@ -231,8 +212,9 @@ void readFrame(CopyFrames& copy, int f, int end, char16_t lineSep)
         std::copy_n(b.data() + (l.fieldBegin - kTagLength), l.fieldLength, copy.fields(f));
         return;
     }
-    const bool sameLength = int(b.size()) == l.length - kTagLength;
-    copy.reading[fs] = !sameLength && placeAlone(copy, f) ? Reading::Placed : Reading::Damaged;
+    // Only the time is placed at once, which the grouping asks for; the other frames when a vote
+    // needs them.
+    copy.reading[fs] = f == 0 && placeAlone(copy, f, copy.fields(f)) ? Reading::Placed : Reading::Damaged;
 }
 
 void readStrict(CopyFrames& copy)
@@ -249,6 +231,24 @@ void readStrict(CopyFrames& copy)
 }
 
 } // namespace
+
+bool placeAlone(const CopyFrames& copy, int f, char16_t* fields)
+{
+    const FrameLayout& l = kLayout[std::size_t(f)];
+    const int length = l.length - kTagLength;
+    const std::u16string_view body = copy.body(f);
+    if (int(body.size()) == length || copy.begin[std::size_t(f)] < 0)
+        return false;
+    std::array<Want, kMostPlaced> pattern;
+    for (int p = 0; p < length; ++p) {
+        const bool field = p >= l.fieldBegin - kTagLength && p < l.fieldBegin - kTagLength + l.fieldLength;
+        pattern[std::size_t(p)] = Want{field ? Want::HexDigit : Want::Any, 0};
+    }
+    const auto from = std::size_t(l.fieldBegin - kTagLength);
+    placeChars(std::span<const Want>(pattern.data(), std::size_t(length)), body, from,
+               from + std::size_t(l.fieldLength), fields);
+    return std::any_of(fields, fields + l.fieldLength, [](char16_t c) { return c != 0; });
+}
 
 std::optional<std::uint32_t> CopyFrames::time() const
 {

@@ -110,9 +110,13 @@ struct CopyFrames {
 
 // Finds the frames of copy.text and what each holds. A strict copy is read where its fields
 // lie; any other frame by its tags: a frame of its length by position, unless a character of
-// a separator stands among its fields, and one that lost or gained characters where the
-// fields' hex digits leave no doubt. Returns how many frames were found.
+// a separator stands among its fields. Of a frame that lost or gained characters only the
+// time is placed (placeAlone). Returns how many frames were found.
 int cutFrames(CopyFrames& copy);
+
+// Writes to `fields` the characters of frame f, which lost or gained some, that its fields' hex
+// digits place beyond doubt; false when it places none.
+bool placeAlone(const CopyFrames& copy, int f, char16_t* fields);
 
 // A beacon line as it stands whose every field holds hex digits alone.
 bool isCleanLine(std::string_view line);

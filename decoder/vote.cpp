@@ -69,6 +69,23 @@ Tally countVotes(const char16_t* readings, std::size_t count, std::size_t stride
     return t;
 }
 
+// The fields of the beacon line, each once, whichever channels share it.
+struct Field {
+    int frame; // from 0
+    int pos;
+    int len;
+};
+
+constexpr auto kFields = [] {
+    std::array<Field, kChannels.size()> fields{};
+    std::size_t count = 0;
+    for (const Channel& ch : kChannels) {
+        if (count == 0 || fields[count - 1].pos != ch.pos)
+            fields[count++] = {ch.frame - 1, ch.pos, ch.len};
+    }
+    return fields;
+}();
+
 // The copy that reads the frame where it stands and agrees most with the others, or null.
 const recovery::Copy* referenceFor(const recovery::Group& group, int f)
 {
@@ -105,8 +122,9 @@ void readAgainst(const recovery::Copy& c, const recovery::Copy& ref, int f, char
     std::array<char16_t, kMostPlaced> placed{};
     const auto from = std::size_t(l.fieldBegin - kTagLength);
     // A frame of the right length whose separators moved lost one character and gained another.
+    const int changes = c.body(f).size() == frame.size() ? 2 : 1;
     if (!placeChars(std::span<const Want>(pattern.data(), frame.size()), c.body(f), from,
-                    from + std::size_t(l.fieldLength), placed.data(), 2))
+                    from + std::size_t(l.fieldLength), placed.data(), changes))
         return;
     for (int i = 0; i < l.fieldLength; ++i) {
         const char16_t alone = mine[i];
@@ -115,20 +133,63 @@ void readAgainst(const recovery::Copy& c, const recovery::Copy& ref, int f, char
     }
 }
 
-// The characters each copy holds of frame f, copy after copy.
-void gather(const recovery::Group& group, int f, std::vector<char16_t>& readings)
+// The characters each copy holds of frame f, copy after copy. Returns the copy whose reading
+// settles the frame: more copies hold it whole, and alike, than there are others; null when
+// none does.
+const recovery::Copy* gather(const recovery::Group& group, int f, std::vector<char16_t>& readings)
 {
     const auto fs = std::size_t(f);
     const auto width = std::size_t(kLayout[fs].fieldLength);
     readings.assign(group.copies.size() * width, 0);
+    // Where more copies hold the frame whole, and alike, than there are others, what an
+    // alignment could place in the others changes no winner.
+    const recovery::Copy* first = nullptr;
+    std::size_t alike = 0;
+    bool differ = false;
+    for (const recovery::Copy& c : group.copies) {
+        if (!c.whole(f))
+            continue;
+        first = first ? first : &c;
+        differ = differ || !std::equal(c.fields(f), c.fields(f) + width, first->fields(f));
+        ++alike;
+    }
+    if (!differ && 2 * alike > group.copies.size())
+        return first;
     const recovery::Copy* ref = referenceFor(group, f);
     for (std::size_t k = 0; k < group.copies.size(); ++k) {
         const recovery::Copy& c = group.copies[k];
         char16_t* const mine = readings.data() + k * width;
         std::copy_n(c.fields(f), width, mine);
+        // A copy that reads the frame where it stands shows where a damaged one lost or gained
+        // characters better than the fields' hex digits alone.
         const bool shifted = c.reading[fs] == Reading::Placed || c.reading[fs] == Reading::Damaged;
-        if (shifted && ref != nullptr && c.begin[fs] >= 0)
+        if (shifted && ref != nullptr && c.begin[fs] >= 0 && !c.whole(f))
             readAgainst(c, *ref, f, mine);
+        else if (c.reading[fs] == Reading::Damaged)
+            placeAlone(c, f, mine);
+    }
+    return nullptr;
+}
+
+// A frame that copies held whole and alike outnumber the rest: its characters win, and what the
+// others hold otherwise is changed.
+void writeSettled(const recovery::Group& group, int f, const recovery::Copy& settled, RecoveredRecord& out,
+                  std::array<LeftOut, kBeaconLength + 1>& at)
+{
+    const FrameLayout& l = kLayout[std::size_t(f)];
+    const char16_t* const winners = settled.fields(f);
+    for (int i = 0; i < l.fieldLength; ++i) {
+        const int position = l.pos + l.fieldBegin + i;
+        if (!isHex(winners[i])) {
+            at[std::size_t(position)] = LeftOut::NotHex;
+            continue;
+        }
+        out.line[std::size_t(position - 1)] = char(winners[i]);
+        for (std::size_t k = 0; k < group.copies.size(); ++k) {
+            const char16_t c = group.copies[k].fields(f)[i];
+            if (c != 0 && c != winners[i])
+                out.changes.push_back({k, position, c, winners[i]});
+        }
     }
 }
 
@@ -230,7 +291,10 @@ void voteFrame(const recovery::Group& group, int f, RecoveredRecord& out, std::a
     const FrameLayout& l = kLayout[std::size_t(f)];
     const std::size_t n = group.copies.size();
     const auto width = std::size_t(l.fieldLength);
-    gather(group, f, readings);
+    if (const recovery::Copy* settled = gather(group, f, readings)) {
+        writeSettled(group, f, *settled, out, at);
+        return;
+    }
     // Where there are copies to compare, one alone is no majority: its slip would go unseen.
     const int leastVotes = n > 1 ? 2 : 1;
     const bool anyTag = std::any_of(group.copies.begin(), group.copies.end(),
@@ -248,16 +312,25 @@ void voteFrame(const recovery::Group& group, int f, RecoveredRecord& out, std::a
         if (verdict == LeftOut::No)
             out.line[std::size_t(position - 1)] = char(t.winner);
     }
-    for (const Channel& ch : kChannels) {
-        if (ch.frame != f + 1 || n < 2)
-            continue;
-        const bool written = std::all_of(at.begin() + ch.pos, at.begin() + ch.pos + ch.len,
-                                         [](LeftOut r) { return r == LeftOut::No; });
-        const std::size_t from = std::size_t(ch.pos - l.pos - l.fieldBegin);
-        if (written && !heldWhole(readings, n, width, out.line, ch.pos, from, ch.len))
-            std::fill(at.begin() + ch.pos, at.begin() + ch.pos + ch.len, LeftOut::NoMajority);
+    bool unanimous = true;
+    for (std::size_t i = 0; n > 1 && i < width; ++i) {
+        const int position = l.pos + l.fieldBegin + int(i);
+        const auto winner = char16_t(static_cast<unsigned char>(out.line[std::size_t(position - 1)]));
+        for (std::size_t k = 0; at[std::size_t(position)] == LeftOut::No && k < n; ++k) {
+            const char16_t c = readings[k * width + i];
+            unanimous = unanimous && (c == 0 || c == winner);
+        }
     }
-    for (std::size_t i = 0; i < width; ++i) {
+    for (const Field& field : kFields) {
+        if (unanimous || field.frame != f)
+            continue;
+        const bool written = std::all_of(at.begin() + field.pos, at.begin() + field.pos + field.len,
+                                         [](LeftOut r) { return r == LeftOut::No; });
+        const std::size_t from = std::size_t(field.pos - l.pos - l.fieldBegin);
+        if (written && !heldWhole(readings, n, width, out.line, field.pos, from, field.len))
+            std::fill(at.begin() + field.pos, at.begin() + field.pos + field.len, LeftOut::NoMajority);
+    }
+    for (std::size_t i = 0; !unanimous && i < width; ++i) {
         const int position = l.pos + l.fieldBegin + int(i);
         const auto winner = char16_t(static_cast<unsigned char>(out.line[std::size_t(position - 1)]));
         for (std::size_t k = 0; at[std::size_t(position)] == LeftOut::No && k < n; ++k) {
