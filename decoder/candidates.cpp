@@ -103,6 +103,18 @@ void startsIn(std::u16string_view t, const std::vector<Tag>& tags, std::vector<s
     }
     if (starts.size() > whole)
         std::sort(starts.begin(), starts.end());
+    // A beacon whose "orv1" was lost altogether starts where its "orv2" says, past the one before.
+    const std::size_t found = starts.size();
+    for (const Tag& tag : tags) {
+        const long expected = long(tag.at) - toSecond;
+        if (tag.frame != 1 || expected < 0 || near(expected))
+            continue;
+        const auto before = std::upper_bound(starts.begin(), starts.begin() + std::ptrdiff_t(found), std::size_t(expected));
+        if (before == starts.begin() || std::size_t(expected) >= *(before - 1) + kShortest)
+            starts.push_back(std::size_t(expected));
+    }
+    if (starts.size() > found)
+        std::sort(starts.begin(), starts.end());
 }
 
 // The highest frame of the tags from `from` to `to`, -1 for none.

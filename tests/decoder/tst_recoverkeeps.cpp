@@ -165,6 +165,9 @@ void TestRecoverKeeps::copiesAsDecodersWrite_data()
     QTest::addRow("notes around the beacons")
         << QStringList{"# Orvik pass 2026-12-08 19:53", kGood.left(80), kGood.mid(80), "73 de DL0XYZ", kOther}
         << QStringList{kGood, kOther} << "2-3|5";
+    const QString noFirstTag = over(kOther, 1, "xxxx");
+    QTest::addRow("a beacon whose first tag was lost, in a stream")
+        << QStringList{kGood + u' ' + noFirstTag + u' ' + third} << QStringList{kGood, third} << "1|1";
     QTest::addRow("a beacon cut short, then chatter")
         << QStringList{kGood.left(70), "73 tu", kOther} << QStringList{kOther} << "3";
 }
