@@ -32,7 +32,8 @@ constexpr int kAgreeingPerDiffering = 4;
 // be the neighbouring beacon.
 constexpr std::int64_t kNeighbourSpan = 3 * 3600;
 constexpr int kMiscopyEvidence = 24;
-// A miscopied time differs in a character or two, such as two swapped ones.
+// A miscopied time differs in a character or two, such as two swapped ones; a copy that could
+// be a miscopy of a lookalike differs from it in as few other characters.
 constexpr int kMostMiscopied = 2;
 
 constexpr std::uint64_t mix(std::uint64_t h)
@@ -349,12 +350,11 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
         group.copies.reserve(4);
         chosen = m_firstOpen + m_state->openCount();
         if (lookalike != 0) {
-            const Group& other = m_state->open(std::size_t(lookalike - 1 - m_firstOpen));
-            int holding = 0;
-            const std::optional<std::uint32_t> t = groupTime(other, &holding);
-            group.lookalike = other.copies.front().source;
+            Group& older = m_state->open(std::size_t(lookalike - 1 - m_firstOpen));
+            group.lookalike = older.copies.front().source;
             group.lookalikeGroup = lookalike;
-            group.outvoted = holding >= 2 && t != copy.time();
+            if (older.youngerLookalike == 0)
+                older.youngerLookalike = chosen;
         }
     }
     Group& group = m_state->open(std::size_t(chosen - 1 - m_firstOpen));
@@ -371,6 +371,8 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
     }
     copy.seq = m_added;
     group.copies.push_back(std::move(copy));
+    if (group.lookalikeGroup != 0 && group.copies.size() == 1 && group.lookalikeGroup > m_firstOpen)
+        markOutvoted(group, m_state->open(std::size_t(group.lookalikeGroup - 1 - m_firstOpen)));
     if (count > 1) {
         std::sort(group.copies.begin(), group.copies.end(),
                   [](const Copy& x, const Copy& y) { return x.seq < y.seq; });
@@ -418,6 +420,8 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
     const std::optional<std::uint32_t> mine = copy.time();
     int agree = 0;
     int differ = 0;
+    int framesAgree = 0;
+    int framesDiffer = 0;
     bool sameTime = false;
     bool timeConflict = false;
     std::optional<std::uint32_t> theirs;
@@ -430,16 +434,25 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
             const char16_t b = other.held[std::size_t(i)];
             timeConflict = timeConflict || (isHex(a) && isHex(b) && a != b);
         }
-        for (std::size_t i = std::size_t(kLayout[1].heldAt); i < copy.held.size(); ++i) {
-            const char16_t a = copy.held[i];
-            const char16_t b = other.held[i];
-            if (a != 0 && b != 0)
-                (a == b ? agree : differ) += 1;
+        for (int f = 1; f < kFrames; ++f) {
+            int frameAgree = 0;
+            int frameDiffer = 0;
+            for (int i = 0; i < kLayout[std::size_t(f)].fieldLength; ++i) {
+                const char16_t a = copy.fields(f)[i];
+                const char16_t b = other.fields(f)[i];
+                if (a != 0 && b != 0)
+                    (a == b ? frameAgree : frameDiffer) += 1;
+            }
+            agree += frameAgree;
+            differ += frameDiffer;
+            // A frame that lost a character and gained another reads shifted: it differs much.
+            if (frameAgree + frameDiffer > 0)
+                (frameDiffer * kAgreeingPerDiffering <= frameAgree ? framesAgree : framesDiffer) += 1;
         }
     }
     const bool mostlyAgree = differ * kAgreeingPerDiffering <= agree;
     if (sameTime)
-        return agree >= kLeastAgreeing && mostlyAgree ? Verdict::Join : Verdict::Apart;
+        return agree >= kLeastAgreeing && framesAgree >= framesDiffer ? Verdict::Join : Verdict::Apart;
     if (mine && theirs) {
         const std::int64_t apart = std::abs(std::int64_t(*mine) - std::int64_t(*theirs));
         int changed = 0;
@@ -447,11 +460,49 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
             changed += (*mine >> (4 * i) & 15) != (*theirs >> (4 * i) & 15);
         if (differ == 0 && agree >= kMiscopyEvidence && apart > kNeighbourSpan && changed <= kMostMiscopied)
             return Verdict::Join;
-        return differ == 0 && agree >= kLeastAgreeing ? Verdict::Lookalike : Verdict::Apart;
+        return differ <= kMostMiscopied && mostlyAgree && agree >= kLeastAgreeing ? Verdict::Lookalike
+                                                                                   : Verdict::Apart;
     }
     if (timeConflict)
         return Verdict::Apart;
     return agree >= kLeastAgreeingUntimed && mostlyAgree ? Verdict::Join : Verdict::Apart;
+}
+
+// A lone copy and a lookalike whose copies agree on another time: where the two differ, the
+// copy could hold its own beacon's characters or miscopies of the other's.
+void Recoverer::markOutvoted(Group& lone, const Group& other)
+{
+    int holding = 0;
+    const std::optional<std::uint32_t> t = groupTime(other, &holding);
+    if (lone.copies.size() != 1 || holding < 2 || t == lone.copies.front().time())
+        return;
+    lone.outvoted = true;
+    if (lone.lookalike.line == 0)
+        lone.lookalike = other.copies.front().source;
+    const Copy& copy = lone.copies.front();
+    for (std::size_t p = 0; p < copy.held.size(); ++p) {
+        for (const Copy& a : other.copies) {
+            const char16_t c = a.held[p];
+            const auto n = std::count_if(other.copies.begin(), other.copies.end(),
+                                         [&](const Copy& b) { return b.held[p] == c; });
+            lone.disputed[p] = lone.disputed[p] || (c != 0 && n >= 2 && copy.held[p] != 0 && copy.held[p] != c);
+        }
+    }
+}
+
+// Before a group is voted, it and its later lookalike are weighed against each other.
+void Recoverer::weighLookalikes(Group& group)
+{
+    const State& st = *m_state;
+    const std::uint64_t front = m_firstOpen - st.closed + 1; // the number of the oldest group kept
+    const std::uint64_t g = group.youngerLookalike;
+    if (g < front || g - front >= st.groups.size())
+        return;
+    Group& younger = m_state->groups[std::size_t(g - front)];
+    if (younger.copies.empty())
+        return;
+    markOutvoted(group, younger);
+    markOutvoted(younger, group);
 }
 
 bool Recoverer::take(RecoveredRecord& out, bool all, bool values)
@@ -476,6 +527,7 @@ bool Recoverer::take(RecoveredRecord& out, bool all, bool values)
     }
     if (st.closed == 0)
         return false;
+    weighLookalikes(st.groups.front());
     recovery::vote(st.groups.front(), out, values);
     st.groups.pop_front();
     --st.closed;

@@ -116,6 +116,8 @@ private:
     void addKeys(Group& group, std::uint64_t number,
                  const std::array<std::uint64_t, kFrameTags.size()>& keys);
     Verdict judge(const Group& group, const Copy& copy) const;
+    static void markOutvoted(Group& lone, const Group& other);
+    void weighLookalikes(Group& group);
 
     std::size_t m_window;
     std::uint64_t m_added = 0;      // copies placed so far

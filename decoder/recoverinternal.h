@@ -34,7 +34,11 @@ struct Group {
     // there agreed on an on-board time that this group's lone copy does not hold.
     CopySource lookalike;
     std::uint64_t lookalikeGroup = 0; // its number + 1, 0 for none
+    std::uint64_t youngerLookalike = 0; // the first later group told apart from this one
+    // A lone copy outvoted by the copies of a lookalike: the field characters where they differ,
+    // which could be its own beacon's or miscopies of the other's.
     bool outvoted = false;
+    std::array<bool, kFieldChars> disputed{};
 
     bool empty() const { return copies.empty() && !clean; }
     std::size_t keyCount() const { return ownCount + moreKeys.size(); }

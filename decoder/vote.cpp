@@ -369,8 +369,11 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
             if (rank(atPosition[std::size_t(p)]) > rank(worst))
                 worst = atPosition[std::size_t(p)];
         }
-        // A lone copy's time that copies of a beacon it may be a copy of outvote is in doubt.
-        if (worst == LeftOut::No && ch.frame == 1 && group.outvoted && group.copies.size() == 1)
+        // What copies of a beacon this lone copy may be a copy of hold otherwise is in doubt.
+        const int from = ch.pos - kLayout[std::size_t(ch.frame - 1)].pos - kLayout[std::size_t(ch.frame - 1)].fieldBegin +
+                         kLayout[std::size_t(ch.frame - 1)].heldAt;
+        if (worst == LeftOut::No && group.outvoted && group.copies.size() == 1 &&
+            std::any_of(group.disputed.begin() + from, group.disputed.begin() + from + ch.len, [](bool d) { return d; }))
             worst = LeftOut::Lookalike;
         out.leftOut[std::size_t(c)] = worst;
     }
