@@ -55,9 +55,9 @@ Beacon beaconAt(const Satellite& sat, const Pass& pass, double t, Random& random
     const double f = t / pass.length;
     const double elevation = std::sin(std::numbers::pi * f) * pass.peak;
     const bool sunlit = f < pass.eclipse;
-    // Temperatures climb while the sun shines and fall in shadow, a unit in a minute or two.
-    const double warm =
-        sunlit ? t / 90 : pass.eclipse * pass.length / 90 - (t - pass.eclipse * pass.length) / 60;
+    // Temperatures climb while the sun shines and fall in shadow, a unit in several minutes.
+    const double shade = pass.eclipse * pass.length;
+    const double warm = sunlit ? t / 400 : shade / 400 - (t - shade) / 300;
     const double cold = -20 * pass.season;
     const auto jitter = [&] { return random.uniform() < 0.05 ? random.between(-1.2, 1.2) : 0.0; };
     Beacon b;
@@ -65,20 +65,20 @@ Beacon beaconAt(const Satellite& sat, const Pass& pass, double t, Random& random
     b.bytes[kCounters] = std::uint8_t(((sat.camera & 7) << 5) | (sat.uplinks & 0x1F));
     b.bytes[kFlags] = std::uint8_t((sat.sel & 7) | 0x08 | 0x20 | (sunlit ? 0x80 : 0));
     b.bytes[kSurvival] = std::uint8_t(sat.survival);
-    b.bytes[kRssi2] = byteOf(60 + 90 * elevation + jitter());
-    b.bytes[kRssi6] = byteOf(55 + 90 * elevation + jitter());
+    b.bytes[kRssi2] = byteOf(60 + 25 * elevation + jitter());
+    b.bytes[kRssi6] = byteOf(55 + 25 * elevation + jitter());
     b.bytes[kBattery3] = byteOf(165 - 12 * pass.season - (sunlit ? 0 : 3));
     b.bytes[kBattery6] = byteOf(200 - 15 * pass.season - (sunlit ? 0 : 3));
     b.bytes[kSolar3] = byteOf(sunlit ? 200 : 8);
     b.bytes[kSolar6] = byteOf(sunlit ? 150 : 5);
     b.bytes[kBatteryTemp3] = byteOf(130 + cold + warm / 2);
     b.bytes[kBatteryTemp6] = byteOf(120 + cold + warm / 2);
-    b.bytes[kTxTemp] = byteOf(110 + cold + t / 60);
+    b.bytes[kTxTemp] = byteOf(110 + cold + t / 300);
     for (std::size_t face = 0; face < 6; ++face) {
-        // The satellite turns slowly: a fiftieth of a turn in ten minutes.
-        const double turn = 2 * std::numbers::pi * ((pass.start + t) / 30000 + double(face) / 6);
+        // The satellite turns slowly: a turn a day.
+        const double turn = 2 * std::numbers::pi * ((pass.start + t) / 86400 + double(face) / 6);
         b.bytes[kCurrents + face] = byteOf(sunlit ? std::max(0.0, 60 * std::sin(turn)) : 0);
-        b.bytes[kPanelTemps + face] = byteOf(120 + cold + warm + 4 * double(face));
+        b.bytes[kPanelTemps + face] = byteOf(120 + cold + warm + 4.3 * double(face));
     }
     return b;
 }
