@@ -57,7 +57,8 @@ public:
 
     std::uint32_t beaconFor(const Record& values, std::uint32_t leftOut,
                             std::span<const CopySource> copies) const;
-    // The one beacon whose text the copy's lines hold, or kNone when they hold several.
+    // The one beacon whose text the copy's lines hold, or kNone when they hold several: a copy
+    // on a line of several beacons is told to none, so `merged` counts only the others.
     std::uint32_t onlyBeaconOf(const CopySource& copy) const;
 
 private:
