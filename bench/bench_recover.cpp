@@ -1,299 +1,172 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Recall and wrong values of the strict decoder and of the recovery, on beacons copied with
-// the errors of CW heard in noise.
-//   bench_recover [BEACONS] [SEED]               the table
-//   bench_recover --corpus BEACONS RATE COPIES   a corpus of copies on standard output
-#include "decoder/beacon.h"
-#include "decoder/recover.h"
+// the errors of CW heard in noise, and on seasons whose neighbouring beacons look alike.
+//   bench_recover [BEACONS] [SEED]                              the tables
+//   bench_recover --corpus BEACONS RATE COPIES [blank|varied|stream]   a corpus of copies
+//   bench_recover --season BEACONS PERIOD STATIONS [pass|cat] [blank|varied]   a season's log
+// The last two write the log on standard output, for timing orvik-tlm on it.
+#include "score.h"
+#include "seasoncorpus.h"
 
-#include <algorithm>
 #include <array>
-#include <bit>
-#include <cctype>
-#include <cstdint>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <string_view>
-#include <vector>
+
+namespace orvik::bench {
 
 namespace {
 
-using namespace orvik;
+constexpr std::array<double, 4> kRates{0.005, 0.01, 0.02, 0.05};
+constexpr std::array<int, 5> kPeriods{30, 60, 64, 90, 120};
+constexpr double kSeasonRate = 0.02;
+constexpr std::size_t kDefaultBeacons = 10000;
 
-class Random {
-public:
-    explicit Random(std::uint64_t seed)
-        : m_state(seed * 0x9E3779B97F4A7C15u + 1)
-    {}
-    std::uint64_t next()
-    {
-        m_state ^= m_state >> 12;
-        m_state ^= m_state << 25;
-        m_state ^= m_state >> 27;
-        return m_state * 0x2545F4914F6CDD1Du;
-    }
-    double uniform() { return double(next() >> 11) * 0x1.0p-53; }
-    std::size_t below(std::size_t n) { return std::size_t(next() % n); }
-
-private:
-    std::uint64_t m_state;
+struct Kind {
+    Layout layout;
+    const char* name;
+};
+constexpr std::array<Kind, 3> kKinds{
+    {{Layout::Blank, "blank"}, {Layout::Varied, "varied"}, {Layout::Stream, "stream"}}
 };
 
-// International Morse code of the characters a beacon is sent in.
-constexpr std::array<std::pair<char, std::string_view>, 36> kMorse{
-    {{'a', ".-"}, {'b', "-..."}, {'c', "-.-."}, {'d', "-.."}, {'e', "."}, {'f', "..-."},
-     {'g', "--."}, {'h', "...."}, {'i', ".."}, {'j', ".---"}, {'k', "-.-"}, {'l', ".-.."},
-     {'m', "--"}, {'n', "-."}, {'o', "---"}, {'p', ".--."}, {'q', "--.-"}, {'r', ".-."},
-     {'s', "..."}, {'t', "-"}, {'u', "..-"}, {'v', "...-"}, {'w', ".--"}, {'x', "-..-"},
-     {'y', "-.--"}, {'z', "--.."}, {'0', "-----"}, {'1', ".----"}, {'2', "..---"}, {'3', "...--"},
-     {'4', "....-"}, {'5', "....."}, {'6', "-...."}, {'7', "--..."}, {'8', "---.."}, {'9', "----."}}
-};
+double percent(double share) { return share * 100; }
 
-char fromMorse(std::string_view pattern)
+void printCopies(std::size_t beacons, std::uint64_t seed)
 {
-    for (const auto& [c, p] : kMorse) {
-        if (p == pattern)
-            return c;
-    }
-    return 0;
-}
-
-// The characters whose pattern is this one's with one element more, one less, or one changed.
-std::vector<char> similar(char c)
-{
-    std::string_view pattern;
-    for (const auto& [ch, p] : kMorse) {
-        if (ch == c)
-            pattern = p;
-    }
-    std::vector<char> out;
-    const auto take = [&](const std::string& p) {
-        const char d = fromMorse(p);
-        if (d != 0 && d != c && std::find(out.begin(), out.end(), d) == out.end())
-            out.push_back(d);
-    };
-    for (std::size_t i = 0; i <= pattern.size(); ++i) {
-        for (const char e : {'.', '-'})
-            take(std::string(pattern.substr(0, i)) + e + std::string(pattern.substr(i)));
-    }
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        take(std::string(pattern.substr(0, i)) + std::string(pattern.substr(i + 1)));
-        std::string flipped(pattern);
-        flipped[i] = flipped[i] == '.' ? '-' : '.';
-        take(flipped);
-    }
-    return out;
-}
-
-const std::array<std::vector<char>, 128>& similarTable()
-{
-    static const std::array<std::vector<char>, 128> table = [] {
-        std::array<std::vector<char>, 128> t;
-        for (const auto& [c, p] : kMorse)
-            t[std::size_t(c)] = similar(c);
-        return t;
-    }();
-    return table;
-}
-
-// A beacon as sent: fields of random hex digits, the on-board time a minute on per beacon.
-std::string makeBeacon(Random& random, std::uint32_t time)
-{
-    static const char hex[] = "0123456789abcdef";
-    std::string line = "orv1 000000 orv2 00000000 orv3 000000 orv4 000000000000 orv5 000000000000 orv6 "
-                       "00000000000000000000000000000000000000000";
-    const auto fill = [&](std::size_t pos, std::size_t len) {
-        for (std::size_t i = 0; i < len; ++i)
-            line[pos - 1 + i] = hex[random.below(16)];
-    };
-    for (int i = 0; i < 6; ++i)
-        line[std::size_t(5 + i)] = hex[(time >> (4 * (5 - i))) & 15];
-    fill(18, 8);
-    fill(32, 6);
-    fill(44, 12);
-    fill(62, 12);
-    fill(80, 41);
-    return line;
-}
-
-// One copy as heard: each character is at fault with probability `rate`. A blank is lost or
-// doubled; another character is lost, doubled, heard as a similar pattern, or followed by a
-// blank that was not sent. Half the copies come in upper case, as many decoders print.
-std::string hear(const std::string& sent, double rate, Random& random)
-{
-    std::string out;
-    out.reserve(sent.size() + 8);
-    for (const char c : sent) {
-        if (random.uniform() >= rate) {
-            out += c;
-            continue;
-        }
-        const double kind = random.uniform();
-        if (c == ' ') {
-            if (kind < 0.4)
-                out += "  ";
-            continue;
-        }
-        if (kind < 0.25)
-            continue;
-        if (kind < 0.4) {
-            out += c;
-            out += c;
-        } else if (kind < 0.85) {
-            const std::vector<char>& near = similarTable()[std::size_t(c)];
-            out += near.empty() ? c : near[random.below(near.size())];
-        } else {
-            out += c;
-            out += ' ';
-        }
-    }
-    if (random.below(2) == 0) {
-        for (char& c : out)
-            c = char(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
-struct Corpus {
-    std::vector<std::string> beacons;
-    std::vector<std::string> lines;
-    std::vector<std::size_t> beaconOf; // of each line
-};
-
-// Beacons come in passes of kPassBeacons; each station's log of a pass follows the other's,
-// as logs of one pass are put together.
-constexpr std::size_t kPassBeacons = 30;
-
-Corpus makeCorpus(std::size_t beacons, double rate, int copies, std::uint64_t seed)
-{
-    Random random(seed);
-    Corpus c;
-    const auto start = std::uint32_t(random.below(0x800000));
-    for (std::size_t b = 0; b < beacons; ++b)
-        c.beacons.push_back(makeBeacon(random, start + std::uint32_t(b) * 60));
-    for (std::size_t pass = 0; pass < beacons; pass += kPassBeacons) {
-        for (int k = 0; k < copies; ++k) {
-            for (std::size_t b = pass; b < std::min(beacons, pass + kPassBeacons); ++b) {
-                c.lines.push_back(hear(c.beacons[b], rate, random));
-                c.beaconOf.push_back(b);
+    std::printf("recovery on copies: %zu beacons a row, seed %llu\n", beacons,
+                static_cast<unsigned long long>(seed));
+    std::printf("  blank: blanks between the fields; varied: separators and tails as the format allows;\n"
+                "  stream: varied lines as a decoder writes them (several to a line, wrapped at 80, split)\n"
+                "  recall = values written right / values sent; wrong = values written wrong / values "
+                "written\n");
+    std::printf("%-7s %6s %6s %13s %12s %14s %13s\n", "corpus", "errors", "copies", "strict recall",
+                "strict wrong", "recover recall", "recover wrong");
+    for (const Kind& kind : kKinds) {
+        for (const double rate : kRates) {
+            for (int copies = 1; copies <= 3; ++copies) {
+                const Corpus c = makeCorpus({kind.layout, beacons, rate, copies, seed});
+                const Tally s = scoreStrict(c);
+                const Tally r = scoreRecovery(c);
+                std::printf("%-7s %4.1f %% %6d %11.2f %% %10.3f %% %12.2f %% %11.3f %%\n", kind.name,
+                            rate * 100, copies, percent(s.recall()), percent(s.wrongShare()),
+                            percent(r.recall()), percent(r.wrongShare()));
             }
         }
     }
-    return c;
 }
 
-std::u16string wide(std::string_view s) { return std::u16string(s.begin(), s.end()); }
-
-bool same(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
-
-struct Score {
-    double recall = 0;
-    double wrong = 0;
-};
-
-Score strictScore(const Corpus& c, const std::vector<Record>& truth)
+void printSeasonRow(const SeasonOptions& o)
 {
-    std::vector<bool> counted(c.beacons.size());
-    std::uint64_t right = 0;
-    std::uint64_t written = 0;
-    std::uint64_t wrong = 0;
-    for (std::size_t i = 0; i < c.lines.size(); ++i) {
-        const std::u16string line = wide(c.lines[i]);
-        if (!isBeaconLine(line))
-            continue;
-        Record r;
-        decodeBeaconLine(line, r);
-        const std::size_t b = c.beaconOf[i];
-        for (int ch = 0; ch < kChannelCount; ++ch) {
-            const bool ok = same(r[std::size_t(ch)], truth[b][std::size_t(ch)]);
-            ++written;
-            wrong += !ok;
-            right += ok && !counted[b];
-        }
-        counted[b] = true;
-    }
-    return {double(right) / double(c.beacons.size() * kChannelCount),
-            written == 0 ? 0 : double(wrong) / double(written)};
+    const Corpus c = makeSeason(o);
+    const Tally s = scoreStrict(c);
+    const Tally r = scoreRecovery(c);
+    const char* how = o.stations == 1 ? "-" : o.merge == Merge::Concatenate ? "cat" : "pass";
+    std::printf("%-6s %4d s %6d %5s %7zu %6.2f %% %10.2f %% %11.2f %% %6zu %5zu %11.3f %% %12.3f %%\n",
+                o.varied ? "varied" : "blank", o.period, o.stations, how, c.sent.size(),
+                percent(r.copiedShare()), percent(s.keptShare()), percent(r.keptShare()), r.merged, r.split,
+                percent(s.wrongShare()), percent(r.wrongShare()));
 }
 
-Score recoverScore(const Corpus& c, const std::vector<Record>& truth)
+void printSeasons(std::size_t beacons, std::uint64_t seed)
 {
-    Recoverer recoverer;
-    for (std::size_t i = 0; i < c.lines.size(); ++i)
-        recoverer.add(std::string_view(c.lines[i]), {0, i + 1});
-    // A beacon counts by the record that holds most of its copies.
-    std::vector<std::uint64_t> bestRight(c.beacons.size());
-    std::vector<std::size_t> bestCopies(c.beacons.size());
-    std::uint64_t written = 0;
-    std::uint64_t wrong = 0;
-    RecoveredRecord r;
-    while (recoverer.take(r, true)) {
-        std::vector<std::size_t> of;
-        for (const CopySource& s : r.copies)
-            of.push_back(c.beaconOf[std::size_t(s.line - 1)]);
-        std::size_t b = of.front();
-        std::size_t most = 0;
-        for (const std::size_t x : of) {
-            const auto n = std::size_t(std::count(of.begin(), of.end(), x));
-            if (n > most) {
-                most = n;
-                b = x;
+    const LineFormat f = seasonFormat(seed, true);
+    std::printf("\nrecovery on seasons: %zu beacons a row, %.1f %% character errors, seed %llu\n", beacons,
+                kSeasonRate * 100, static_cast<unsigned long long>(seed));
+    std::printf("  passes of 6 to 15 minutes, hours apart; stations' logs merged one after another (cat)\n"
+                "  or pass by pass (pass); blank: every line has blanks between its fields and \"0\" in\n"
+                "  its tail; varied: every line has \"%s\" between its fields and\n"
+                "  \"%.*s\" in its tail\n",
+                std::string(f.separators.begin(), f.separators.end()).c_str(), int(f.tail.size()),
+                f.tail.data());
+    std::printf("  copied = true beacons with a copy in the log; kept = true beacons that got a record of\n"
+                "  their own; merged = true beacons a copy of which ended in the record of another beacon\n"
+                "  (a count); split = records of a beacon beyond its first (a count); wrong = values\n"
+                "  written wrong / values written\n");
+    std::printf("%-6s %6s %6s %5s %7s %8s %12s %13s %6s %5s %13s %14s\n", "lines", "period", "copies",
+                "merge", "beacons", "copied", "strict kept", "recover kept", "merged", "split",
+                "strict wrong", "recover wrong");
+    for (const bool varied : {false, true}) {
+        for (const int period : kPeriods) {
+            SeasonOptions o{period, beacons, kSeasonRate, 1, Merge::Interleave, varied, seed};
+            printSeasonRow(o);
+            for (o.stations = 2; o.stations <= 3; ++o.stations) {
+                for (const Merge merge : {Merge::Concatenate, Merge::Interleave}) {
+                    o.merge = merge;
+                    printSeasonRow(o);
+                }
             }
         }
-        std::uint64_t right = 0;
-        for (int ch = 0; ch < kChannelCount; ++ch) {
-            if (!r.written(ch))
-                continue;
-            const bool ok = same(r.values[std::size_t(ch)], truth[b][std::size_t(ch)]);
-            ++written;
-            wrong += !ok;
-            right += ok;
-        }
-        if (most > bestCopies[b]) {
-            bestCopies[b] = most;
-            bestRight[b] = right;
+    }
+}
+
+int writeLog(const Corpus& c)
+{
+    for (const std::string& line : c.lines)
+        std::printf("%s\n", line.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int writeCorpus(int argc, char* argv[])
+{
+    CorpusOptions o;
+    o.beacons = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 100000;
+    o.rate = argc > 3 ? std::atof(argv[3]) : 0.02;
+    o.copies = argc > 4 ? std::atoi(argv[4]) : 3;
+    o.seed = 7;
+    const std::string_view kind = argc > 5 ? argv[5] : "blank";
+    for (const Kind& k : kKinds) {
+        if (kind == k.name) {
+            o.layout = k.layout;
+            return writeLog(makeCorpus(o));
         }
     }
-    std::uint64_t right = 0;
-    for (const std::uint64_t n : bestRight)
-        right += n;
-    return {double(right) / double(c.beacons.size() * kChannelCount),
-            written == 0 ? 0 : double(wrong) / double(written)};
+    std::fprintf(stderr, "bench_recover: no corpus \"%s\"; blank, varied or stream\n", argv[5]);
+    return 2;
+}
+
+int writeSeason(int argc, char* argv[])
+{
+    SeasonOptions o;
+    o.beacons = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : kDefaultBeacons;
+    o.period = argc > 3 ? std::atoi(argv[3]) : 64;
+    o.stations = argc > 4 ? std::atoi(argv[4]) : 3;
+    o.rate = kSeasonRate;
+    const std::string_view merge = argc > 5 ? argv[5] : "pass";
+    const std::string_view lines = argc > 6 ? argv[6] : "blank";
+    if (o.period <= 0 || o.stations <= 0 || (merge != "pass" && merge != "cat") ||
+        (lines != "blank" && lines != "varied")) {
+        std::fprintf(stderr, "bench_recover: --season BEACONS PERIOD STATIONS [pass|cat] [blank|varied]\n");
+        return 2;
+    }
+    o.varied = lines == "varied";
+    o.merge = merge == "cat" ? Merge::Concatenate : Merge::Interleave;
+    return writeLog(makeSeason(o));
 }
 
 } // namespace
 
+} // namespace orvik::bench
+
 int main(int argc, char* argv[])
 {
-    if (argc > 1 && std::strcmp(argv[1], "--corpus") == 0) {
-        const std::size_t beacons = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 100000;
-        const double rate = argc > 3 ? std::atof(argv[3]) : 0.02;
-        const int copies = argc > 4 ? std::atoi(argv[4]) : 3;
-        const Corpus c = makeCorpus(beacons, rate, copies, 7);
-        for (const std::string& line : c.lines)
-            std::printf("%s\n", line.c_str());
-        return std::fflush(stdout) == 0 ? 0 : 1;
-    }
-    const std::size_t beacons = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 20000;
+    using namespace orvik::bench;
+    if (argc > 1 && std::strcmp(argv[1], "--corpus") == 0)
+        return writeCorpus(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--season") == 0)
+        return writeSeason(argc, argv);
+    const std::size_t beacons = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : kDefaultBeacons;
     const std::uint64_t seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
-    std::printf("recovery: %zu beacons a row; recall = true values written exactly, wrong = written "
-                "values that are wrong\n",
-                beacons);
-    std::printf("%-7s %-6s %13s %13s %13s %13s\n", "errors", "copies", "strict recall", "strict wrong",
-                "recover recall", "recover wrong");
-    for (const double rate : {0.005, 0.01, 0.02, 0.05}) {
-        for (int copies = 1; copies <= 3; ++copies) {
-            const Corpus c = makeCorpus(beacons, rate, copies, seed);
-            std::vector<Record> truth(c.beacons.size());
-            for (std::size_t b = 0; b < c.beacons.size(); ++b)
-                decodeBeaconLine(wide(c.beacons[b]), truth[b]);
-            const Score s = strictScore(c, truth);
-            const Score r = recoverScore(c, truth);
-            std::printf("%5.1f %% %6d %12.2f %% %12.3f %% %13.2f %% %12.3f %%\n", rate * 100, copies,
-                        s.recall * 100, s.wrong * 100, r.recall * 100, r.wrong * 100);
-        }
+    if (beacons == 0) {
+        std::fprintf(stderr, "usage: bench_recover [BEACONS] [SEED]\n");
+        return 2;
     }
-    return 0;
+    const auto start = std::chrono::steady_clock::now();
+    printCopies(beacons, seed);
+    printSeasons(beacons, seed);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::printf("(bench_recover: %.1f s)\n", took.count());
+    return std::fflush(stdout) == 0 ? 0 : 1;
 }
