@@ -250,6 +250,29 @@ bool placeAlone(const CopyFrames& copy, int f, char16_t* fields)
     return std::any_of(fields, fields + l.fieldLength, [](char16_t c) { return c != 0; });
 }
 
+void placeAgainst(const CopyFrames& copy, const CopyFrames& ref, int f, char16_t* fields)
+{
+    const FrameLayout& l = kLayout[std::size_t(f)];
+    const std::u16string_view frame = ref.body(f);
+    std::array<Want, kMostPlaced> pattern;
+    if (frame.size() > pattern.size() || copy.begin[std::size_t(f)] < 0)
+        return;
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        pattern[i] = Want{Want::Exactly, frame[i]};
+    std::array<char16_t, kMostPlaced> placed{};
+    const auto from = std::size_t(l.fieldBegin - kTagLength);
+    // A frame of the right length whose separators moved lost one character and gained another.
+    const int changes = copy.body(f).size() == frame.size() ? 2 : 1;
+    if (!placeChars(std::span<const Want>(pattern.data(), frame.size()), copy.body(f), from,
+                    from + std::size_t(l.fieldLength), placed.data(), changes))
+        return;
+    for (int i = 0; i < l.fieldLength; ++i) {
+        const char16_t alone = fields[i];
+        const char16_t aligned = placed[std::size_t(i)];
+        fields[i] = alone == 0 ? aligned : (aligned == 0 || aligned == alone ? alone : char16_t(0));
+    }
+}
+
 std::optional<std::uint32_t> CopyFrames::time() const
 {
     const FrameLayout& l = kLayout[0];

@@ -118,6 +118,10 @@ int cutFrames(CopyFrames& copy);
 // digits place beyond doubt; false when it places none.
 bool placeAlone(const CopyFrames& copy, int f, char16_t* fields);
 
+// Adds to `fields` what an alignment of frame f with the same frame of `ref`, read where it
+// stands, places beyond doubt; where that differs from what `fields` holds, it holds nothing.
+void placeAgainst(const CopyFrames& copy, const CopyFrames& ref, int f, char16_t* fields);
+
 // A beacon line as it stands whose every field holds hex digits alone.
 bool isCleanLine(std::string_view line);
 

@@ -22,6 +22,8 @@ namespace {
 
 // More copies than this of one beacon start a record of their own.
 constexpr std::size_t kMostCopies = 64;
+// Groups that share a key with a copy, newest first, that are weighed as its beacon's.
+constexpr int kMostSharing = 8;
 // Copies of one beacon agree on most field characters besides the on-board time: this many
 // at least, and this many agreeing for each one that differs.
 constexpr int kLeastAgreeing = 6;
@@ -32,9 +34,11 @@ constexpr int kAgreeingPerDiffering = 4;
 // be the neighbouring beacon.
 constexpr std::int64_t kNeighbourSpan = 3 * 3600;
 constexpr int kMiscopyEvidence = 24;
-// A miscopied time differs in a character or two, such as two swapped ones; a copy that could
-// be a miscopy of a lookalike differs from it in as few other characters.
+// A miscopied time differs in a character or two, such as two swapped ones; a copy that may be
+// a miscopy of another beacon's differs from it in as few other characters.
 constexpr int kMostMiscopied = 2;
+// The last digits of the on-board time, which tell neighbouring beacons of a few hours apart.
+constexpr int kLowTimeDigits = 3;
 
 constexpr std::uint64_t mix(std::uint64_t h)
 {
@@ -303,12 +307,14 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
     std::size_t count = 0;
     std::uint64_t lookalike = 0;
     // A key names the last group that holds it; the groups told apart from that one hold it too.
-    std::array<std::uint64_t, 4 * kFrameTags.size()> asked{};
+    std::array<std::uint64_t, 4 * kMostSharing * kFrameTags.size()> asked{};
     std::size_t askedCount = 0;
     const auto ask = [&](std::uint64_t g) {
         for (int step = 0; step < 4 && g > m_firstOpen && g <= m_firstOpen + m_state->openCount(); ++step) {
             if (std::find(asked.begin(), asked.begin() + std::ptrdiff_t(askedCount), g) !=
                 asked.begin() + std::ptrdiff_t(askedCount))
+                return;
+            if (askedCount == asked.size())
                 return;
             asked[askedCount++] = g;
             Group& candidate = m_state->open(std::size_t(g - 1 - m_firstOpen));
@@ -324,10 +330,12 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
         }
     };
     for (const std::uint64_t key : keys) {
-        const std::size_t at =
-            key == 0 ? m_state->openCount() : m_state->openAt(m_state->keys.find(key), m_firstOpen);
-        if (at < m_state->openCount())
-            ask(m_firstOpen + at + 1);
+        std::uint64_t g = key == 0 ? 0 : newestWith(key);
+        for (int step = 0; step < kMostSharing && g > m_firstOpen; ++step) {
+            ask(g);
+            const Group& holder = m_state->open(std::size_t(g - 1 - m_firstOpen));
+            g = holder.before(key);
+        }
     }
     for (std::size_t i = 1; i < count; ++i) {
         for (std::size_t j = i; j > 0 && fitting[j - 1] > fitting[j]; --j)
@@ -363,7 +371,7 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
         for (Copy& c : later.copies)
             group.copies.push_back(std::move(c));
         later.forKeys([&](std::uint64_t key) {
-            group.addKey(key, false);
+            group.addKey(key, false, later.before(key));
             m_state->keys.put(key, chosen);
         });
         later.copies.clear();
@@ -384,8 +392,8 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
 void Recoverer::addKeys(Group& group, std::uint64_t number,
                         const std::array<std::uint64_t, kFrameTags.size()>& keys)
 {
-    if (m_state->keys.full() || number - m_state->rebuiltAt > (std::uint64_t(1) << 31)) {
-        State& st = *m_state;
+    State& st = *m_state;
+    if (st.keys.full() || number - st.rebuiltAt > (std::uint64_t(1) << 31)) {
         std::size_t open = 0;
         for (std::size_t i = 0; i < st.openCount(); ++i)
             open += st.open(i).keyCount();
@@ -395,7 +403,11 @@ void Recoverer::addKeys(Group& group, std::uint64_t number,
         for (std::size_t i = 0; i < st.openCount(); ++i) {
             if (i + kAheadGroups < st.openCount())
                 st.open(i + kAheadGroups).forKeys([&](std::uint64_t key) { st.keys.prefetch(key); });
-            st.open(i).forKeys([&](std::uint64_t key) { st.keys.put(key, m_firstOpen + i + 1); });
+            Group& g = st.open(i);
+            g.forKeys([&](std::uint64_t key) {
+                g.setBefore(key, newestWith(key));
+                st.keys.put(key, m_firstOpen + i + 1);
+            });
         }
         st.rebuiltAt = number;
     }
@@ -403,9 +415,17 @@ void Recoverer::addKeys(Group& group, std::uint64_t number,
     for (const std::uint64_t key : keys) {
         if (key == 0)
             continue;
-        group.addKey(key, first);
-        m_state->keys.put(key, number);
+        const std::uint64_t newest = newestWith(key);
+        group.addKey(key, first, newest == number ? group.before(key) : newest);
+        st.keys.put(key, number);
     }
+}
+
+// The number of the newest open group that holds the key, 0 for none.
+std::uint64_t Recoverer::newestWith(std::uint64_t key) const
+{
+    const std::size_t at = m_state->openAt(m_state->keys.find(key), m_firstOpen);
+    return at < m_state->openCount() ? m_firstOpen + at + 1 : 0;
 }
 
 // Copies of one beacon are told by the whole line. The on-board time is one field among six:
@@ -424,16 +444,25 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
     int framesDiffer = 0;
     bool sameTime = false;
     bool timeConflict = false;
+    bool lowDigitsAgree = false;
     std::optional<std::uint32_t> theirs;
     for (const Copy& other : group.copies) {
         const std::optional<std::uint32_t> t = other.time();
         sameTime = sameTime || (mine && t == mine);
         theirs = theirs ? theirs : t;
+        // A time in doubt is placed against one read where it stands, where that leaves none.
+        std::array<char16_t, 8> time{};
+        std::copy_n(copy.fields(0), kLayout[0].fieldLength, time.begin());
+        if (!mine && copy.reading[0] != Reading::Exact && other.reading[0] == Reading::Exact)
+            placeAgainst(copy, other, 0, time.data());
+        bool low = true;
         for (int i = 0; i < kLayout[0].fieldLength; ++i) {
-            const char16_t a = copy.held[std::size_t(i)];
+            const char16_t a = time[std::size_t(i)];
             const char16_t b = other.held[std::size_t(i)];
             timeConflict = timeConflict || (isHex(a) && isHex(b) && a != b);
+            low = low && (i < kLayout[0].fieldLength - kLowTimeDigits || (isHex(a) && a == b));
         }
+        lowDigitsAgree = lowDigitsAgree || low;
         for (int f = 1; f < kFrames; ++f) {
             int frameAgree = 0;
             int frameDiffer = 0;
@@ -460,33 +489,35 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
             changed += (*mine >> (4 * i) & 15) != (*theirs >> (4 * i) & 15);
         if (differ == 0 && agree >= kMiscopyEvidence && apart > kNeighbourSpan && changed <= kMostMiscopied)
             return Verdict::Join;
-        return differ <= kMostMiscopied && mostlyAgree && agree >= kLeastAgreeing ? Verdict::Lookalike
-                                                                                   : Verdict::Apart;
+        // Times and more characters apart make neighbours, not miscopies.
+        return differ <= kMostMiscopied && agree >= kLeastAgreeing ? Verdict::Lookalike : Verdict::Apart;
     }
-    if (timeConflict)
+    if (agree < kLeastAgreeingUntimed || !mostlyAgree)
         return Verdict::Apart;
-    return agree >= kLeastAgreeingUntimed && mostlyAgree ? Verdict::Join : Verdict::Apart;
+    if (timeConflict)
+        return Verdict::Lookalike;
+    // Neighbouring beacons differ in the last digits of their time: a copy whose time is in
+    // doubt joins only where it holds those, and they agree.
+    return lowDigitsAgree ? Verdict::Join : Verdict::Lookalike;
 }
 
-// A lone copy and a lookalike whose copies agree on another time: where the two differ, the
-// copy could hold its own beacon's characters or miscopies of the other's.
+// A lone copy that could be a copy of a lookalike's beacon or its neighbour: where the two
+// differ, it could hold its own beacon's characters or miscopies of the other's, so those are
+// in doubt. Copies of its own that agree would settle it; a lone copy has none.
 void Recoverer::markOutvoted(Group& lone, const Group& other)
 {
-    int holding = 0;
-    const std::optional<std::uint32_t> t = groupTime(other, &holding);
-    if (lone.copies.size() != 1 || holding < 2 || t == lone.copies.front().time())
+    if (lone.copies.size() != 1 || other.copies.empty())
         return;
     lone.outvoted = true;
     if (lone.lookalike.line == 0)
         lone.lookalike = other.copies.front().source;
+    // Were it a copy of the other's beacon, a character no copy there holds alike would be one
+    // vote alone.
     const Copy& copy = lone.copies.front();
     for (std::size_t p = 0; p < copy.held.size(); ++p) {
-        for (const Copy& a : other.copies) {
-            const char16_t c = a.held[p];
-            const auto n = std::count_if(other.copies.begin(), other.copies.end(),
-                                         [&](const Copy& b) { return b.held[p] == c; });
-            lone.disputed[p] = lone.disputed[p] || (c != 0 && n >= 2 && copy.held[p] != 0 && copy.held[p] != c);
-        }
+        const bool confirmed = std::any_of(other.copies.begin(), other.copies.end(),
+                                           [&](const Copy& a) { return a.held[p] == copy.held[p]; });
+        lone.disputed[p] = lone.disputed[p] || (copy.held[p] != 0 && !confirmed);
     }
 }
 

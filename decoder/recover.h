@@ -113,6 +113,7 @@ private:
     bool addClean(const Pending& line);
     void expand(Group& group) const;
     void place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys);
+    std::uint64_t newestWith(std::uint64_t key) const;
     void addKeys(Group& group, std::uint64_t number,
                  const std::array<std::uint64_t, kFrameTags.size()>& keys);
     Verdict judge(const Group& group, const Copy& copy) const;

@@ -22,10 +22,13 @@ struct Group {
     std::uint64_t firstCopy = 0; // m_added when the group began
     std::vector<Copy> copies;
     // The keys of its copies: those of one copy are kept in place, so that a line alone asks
-    // for no memory.
+    // for no memory. With each, the number of the group before it that holds the key too: the
+    // table names the newest, and neighbouring beacons share many keys.
     std::array<std::uint64_t, kFrameTags.size()> ownKeys{};
+    std::array<std::uint64_t, kFrameTags.size()> ownBefore{};
     std::uint8_t ownCount = 0;
     std::vector<std::uint64_t> moreKeys;
+    std::vector<std::uint64_t> moreBefore;
     // A group of one clean line keeps only its text, folded, until another copy comes.
     bool clean = false;
     std::array<char, kBeaconLength> cleanText; // as it came, letter case and all
@@ -43,16 +46,38 @@ struct Group {
     bool empty() const { return copies.empty() && !clean; }
     std::size_t keyCount() const { return ownCount + moreKeys.size(); }
     // A key its copies share is kept once; the keys of a group's first copy are its own.
-    void addKey(std::uint64_t key, bool first)
+    void addKey(std::uint64_t key, bool first, std::uint64_t before)
     {
-        if (!first &&
-            (std::find(ownKeys.begin(), ownKeys.begin() + ownCount, key) != ownKeys.begin() + ownCount ||
-             std::find(moreKeys.begin(), moreKeys.end(), key) != moreKeys.end()))
+        if (!first && (std::find(ownKeys.begin(), ownKeys.begin() + ownCount, key) != ownKeys.begin() + ownCount ||
+                       std::find(moreKeys.begin(), moreKeys.end(), key) != moreKeys.end()))
             return;
-        if (ownCount < ownKeys.size())
+        if (ownCount < ownKeys.size()) {
+            ownBefore[ownCount] = before;
             ownKeys[ownCount++] = key;
-        else
+        } else {
             moreKeys.push_back(key);
+            moreBefore.push_back(before);
+        }
+    }
+    // The group before this one that holds the key, 0 for none.
+    std::uint64_t before(std::uint64_t key) const
+    {
+        for (std::size_t i = 0; i < ownCount; ++i) {
+            if (ownKeys[i] == key)
+                return ownBefore[i];
+        }
+        const auto at = std::find(moreKeys.begin(), moreKeys.end(), key);
+        return at == moreKeys.end() ? 0 : moreBefore[std::size_t(at - moreKeys.begin())];
+    }
+    void setBefore(std::uint64_t key, std::uint64_t group)
+    {
+        for (std::size_t i = 0; i < ownCount; ++i) {
+            if (ownKeys[i] == key)
+                ownBefore[i] = group;
+        }
+        const auto at = std::find(moreKeys.begin(), moreKeys.end(), key);
+        if (at != moreKeys.end())
+            moreBefore[std::size_t(at - moreKeys.begin())] = group;
     }
     template <class F> void forKeys(F f) const
     {
@@ -65,6 +90,7 @@ struct Group {
     {
         ownCount = 0;
         moreKeys.clear();
+        moreBefore.clear();
     }
 };
 

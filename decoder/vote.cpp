@@ -108,31 +108,6 @@ const recovery::Copy* referenceFor(const recovery::Group& group, int f)
     return ref;
 }
 
-// What a copy that lost or gained characters holds of a frame: what it holds alone, and what
-// an alignment with the reference places beyond doubt; where the two differ, nothing.
-void readAgainst(const recovery::Copy& c, const recovery::Copy& ref, int f, char16_t* mine)
-{
-    const FrameLayout& l = kLayout[std::size_t(f)];
-    const std::u16string_view frame = ref.body(f);
-    std::array<Want, kMostPlaced> pattern;
-    if (frame.size() > pattern.size())
-        return;
-    for (std::size_t i = 0; i < frame.size(); ++i)
-        pattern[i] = Want{Want::Exactly, frame[i]};
-    std::array<char16_t, kMostPlaced> placed{};
-    const auto from = std::size_t(l.fieldBegin - kTagLength);
-    // A frame of the right length whose separators moved lost one character and gained another.
-    const int changes = c.body(f).size() == frame.size() ? 2 : 1;
-    if (!placeChars(std::span<const Want>(pattern.data(), frame.size()), c.body(f), from,
-                    from + std::size_t(l.fieldLength), placed.data(), changes))
-        return;
-    for (int i = 0; i < l.fieldLength; ++i) {
-        const char16_t alone = mine[i];
-        const char16_t aligned = placed[std::size_t(i)];
-        mine[i] = alone == 0 ? aligned : (aligned == 0 || aligned == alone ? alone : char16_t(0));
-    }
-}
-
 // The characters each copy holds of frame f, copy after copy. Returns the copy whose reading
 // settles the frame: more copies hold it whole, and alike, than there are others; null when
 // none does.
@@ -164,7 +139,7 @@ const recovery::Copy* gather(const recovery::Group& group, int f, std::vector<ch
         // characters better than the fields' hex digits alone.
         const bool shifted = c.reading[fs] == Reading::Placed || c.reading[fs] == Reading::Damaged;
         if (shifted && ref != nullptr && c.begin[fs] >= 0 && !c.whole(f))
-            readAgainst(c, *ref, f, mine);
+            placeAgainst(c, *ref, f, mine);
         else if (c.reading[fs] == Reading::Damaged)
             placeAlone(c, f, mine);
     }
