@@ -39,12 +39,8 @@ bool ArchiveSink::add(std::string_view asciiLine, std::uint64_t lineNumber, bool
 
 bool ArchiveSink::add(std::u16string_view line, std::uint64_t lineNumber, bool& plain, bool keepLine)
 {
-    decodeBeaconLine(line, m_entry.values);
-    for (const Channel& ch : kChannels) {
-        for (const char16_t c : channelField(line, ch))
-            plain =
-                plain && ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'));
-    }
+    if (!decodeCertain(line, m_entry.values))
+        plain = false;
     if (keepLine)
         m_entry.line = QStringView(line.data(), qsizetype(line.size())).toUtf8().toStdString();
     return addEntry(lineNumber);

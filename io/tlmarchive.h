@@ -27,7 +27,8 @@ public:
     // Received time and source of the lines that follow: "<name>:<line number>".
     void setInput(const QString& name, qint64 receivedMs);
     // Decodes and adds a beacon line; `plain` is cleared when a field holds other characters
-    // than hex digits. False, with error(), when the archive refused it.
+    // than hex digits, and that field's values are left out. False, with error(), when the
+    // archive refused it.
     bool add(std::string_view asciiLine, std::uint64_t lineNumber, bool& plain);
     bool add(std::u16string_view line, std::uint64_t lineNumber, bool& plain, bool keepLine = true);
     // Adds a record recovered from damaged copies: its line as recovered and its values, NaN

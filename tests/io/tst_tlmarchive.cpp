@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "decoder/channels.h"
 #include "io/archive.h"
 #include "tlmtestdata.h"
 
@@ -145,6 +146,46 @@ private slots:
         QVERIFY2(jsonl.out.contains("\"source\":\"recovered.txt:3\",\"copies\":1,\"OBC Time\":null,\"Uplink "
                                     "Counter\":0.5,\"Camera Counter\":null"),
                  jsonl.out.constData());
+    }
+
+    // A value whose field is not hex digits alone is stored as NULL, strict or recovering,
+    // while the tool's own CSV of the line still shows it.
+    void doubtfulValuesAreLeftOut_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("recover");
+        QTest::addColumn<QList<int>>("leftOut"); // channels, counted from 0
+        QTest::addRow("zz in Battery Temp*") << over(36, "zz") << false << QList<int>{13};
+        QTest::addRow("zz in Battery Temp*, recovering") << over(36, "zz") << true << QList<int>{13};
+        QTest::addRow("one character of a shared field")
+            << over(21, "x") << false << QList<int>{3, 4, 5, 6, 7};
+        QTest::addRow("a blank in the on-board time") << over(8, " ") << false << QList<int>{0};
+        QTest::addRow("upper case is hex") << over(36, "FF") << false << QList<int>{};
+        QTest::addRow("a clean line") << kGood << false << QList<int>{};
+    }
+    void doubtfulValuesAreLeftOut()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, recover);
+        QFETCH(QList<int>, leftOut);
+        QTemporaryDir dir;
+        QStringList add{"--archive", "DIR/a.sqlite"};
+        if (recover)
+            add << "--recover";
+        QCOMPARE(run(dir, add, line + "\n").status, 0);
+        const Run stored = run(dir, {"--from-archive", "DIR/a.sqlite", "--decimal-point", "."});
+        QCOMPARE(stored.status, 0);
+        const Run plain = run(dir, {"--decimal-point", "."}, line + "\n");
+        const QList<QByteArray> cells = stored.out.split('\n').value(1).trimmed().split(';');
+        const QList<QByteArray> shown = plain.out.split('\n').value(1).trimmed().split(';');
+        QCOMPARE(cells.size(), shown.size() + 1);
+        for (int c = 0; c < kChannelCount; ++c) {
+            const QByteArray want = leftOut.contains(c) ? QByteArray() : shown[c];
+            QVERIFY2(cells[c + 1] == want,
+                     qPrintable(QStringLiteral("channel %1: %2").arg(c).arg(cells[c + 1])));
+            // The tool's CSV keeps showing a doubtful value; only the archive leaves it out.
+            QVERIFY(!shown[c].isEmpty());
+        }
     }
 
     void refusals_data()
