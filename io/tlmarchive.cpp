@@ -20,8 +20,9 @@ constexpr std::size_t kPiece = 256 * 1024;
 
 } // namespace
 
-ArchiveSink::ArchiveSink(Archive& archive)
+ArchiveSink::ArchiveSink(Archive& archive, const QString& path)
     : m_archive(archive)
+    , m_path(path)
 {}
 
 void ArchiveSink::setInput(const QString& name, qint64 receivedMs)
@@ -57,6 +58,8 @@ bool ArchiveSink::addRecovered(std::string_view line, const std::array<double, k
 bool ArchiveSink::addEntry(std::uint64_t lineNumber)
 {
     if (!m_begun) {
+        if (!m_archive.isOpen() && !m_archive.open(m_path, Archive::Access::ReadWrite, &m_error))
+            return false;
         if (!m_archive.beginAdding(&m_error))
             return false;
         m_begun = true;

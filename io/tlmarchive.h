@@ -18,7 +18,9 @@ namespace orvik {
 // between them; a failure drops the slice under way and keeps those before it.
 class ArchiveSink {
 public:
-    explicit ArchiveSink(Archive& archive);
+    // The archive is opened at `path` for the first record, if it is not open yet: an add
+    // that finds no beacon line makes no file.
+    ArchiveSink(Archive& archive, const QString& path);
 
     // Counts of the slices added so far.
     const ArchiveAddResult& counts() const { return m_counts; }
@@ -44,6 +46,7 @@ private:
     bool addEntry(std::uint64_t lineNumber);
 
     Archive& m_archive;
+    QString m_path;
     ArchiveEntry m_entry;
     std::u16string m_wide;
     std::string m_sourcePrefix;

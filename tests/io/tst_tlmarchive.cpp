@@ -5,7 +5,9 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <limits>
@@ -57,8 +59,6 @@ private slots:
                                            << QByteArray("orvik-tlm: 2 added, 2 already there\n");
         QTest::addRow("repeats within a run") << QList<QByteArray>{log(1, 3) + log(1, 3)} << 0
                                               << QByteArray("orvik-tlm: 2 added, 2 already there\n");
-        QTest::addRow("no beacon line")
-            << QList<QByteArray>{"no beacon\n"} << 1 << QByteArray("orvik-tlm: 0 added, 0 already there\n");
     }
     void addingTellsCounts()
     {
@@ -72,6 +72,48 @@ private slots:
         QCOMPARE(last.status, status);
         QCOMPARE(last.err, err);
         QCOMPARE(last.out, QByteArray());
+    }
+
+    // An add that finds no beacon line makes no file, nor its folder, and leaves one there as it was.
+    void noBeaconLineMakesNoArchive_data()
+    {
+        QTest::addColumn<QString>("there"); // "none", "archive" or "empty file"
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("err"); // PATH stands for the archive's full path
+        QTest::addRow("none there") << "none" << QStringList{}
+                                    << QByteArray("orvik-tlm: no beacon line to add; 'PATH' was not made\n");
+        QTest::addRow("none there, recovering")
+            << "none" << QStringList{"--recover"}
+            << QByteArray("orvik-tlm: no beacon line to add; 'PATH' was not made\n");
+        QTest::addRow("an empty file there")
+            << "empty file" << QStringList{}
+            << QByteArray("orvik-tlm: no beacon line to add; 'PATH' was not made\n");
+        QTest::addRow("an archive there")
+            << "archive" << QStringList{}
+            << QByteArray("orvik-tlm: no beacon line to add to 'PATH'; it is left as it was\n");
+    }
+    void noBeaconLineMakesNoArchive()
+    {
+        QFETCH(QString, there);
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, err);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("new/a.sqlite");
+        if (there == QLatin1String("archive"))
+            QCOMPARE(run(dir, {"--archive", path}, log(1, 3)).status, 0);
+        if (there == QLatin1String("empty file")) {
+            QVERIFY(QDir().mkpath(dir.filePath("new")));
+            QVERIFY(writeFile(path, QByteArray()));
+        }
+        QFile file(path);
+        const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("none");
+        file.close();
+        const Run added =
+            run(dir, QStringList{"--archive", path} + options, "no beacon\norv1 heard at noon\n");
+        QCOMPARE(added.status, 1);
+        QCOMPARE(added.err, QByteArray(err).replace("PATH", path.toUtf8()));
+        QCOMPARE(QFileInfo::exists(dir.filePath("new")), there != QLatin1String("none"));
+        QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("none"), before);
     }
 
     // The values of the export are those of the tool's own CSV of the same lines.

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -131,6 +132,8 @@ private slots:
         QCOMPARE(this->label3(), QString(label3).replace(QStringLiteral("PATH"), archivePath()));
         const Totals t = totals(archivePath());
         QCOMPARE(t.rows, qint64(rows));
+        // An add that finds no beacon line makes no file.
+        QCOMPARE(QFileInfo::exists(archivePath()), rows > 0);
         // Received when first decoded, to the second.
         if (rows > 0) {
             QVERIFY(t.firstMs >= before && t.lastMs <= QDateTime::currentMSecsSinceEpoch());
