@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QLatin1StringView>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringList>
 #include <array>
 
@@ -20,6 +21,21 @@ inline constexpr std::array<QLatin1StringView, 7> kArchiveFixedColumns{
 
 // archiveColumnName of every channel, in channel order.
 const QStringList& archiveColumnNames();
+
+enum class Kind { Empty, Ours, Newer, Foreign, Damaged, Unreadable };
+
+struct Inspection {
+    Kind kind = Kind::Damaged;
+    int version = 0;
+    QString reason;
+};
+
+// What the file behind the connection holds, read without changing it.
+Inspection inspect(const QSqlDatabase& db);
+// What a refused file is, after its path.
+QString refusal(const Inspection& found);
+// Runs one statement; false with SQLite's words in *error (which may be null).
+bool exec(QSqlQuery& q, const QString& sql, QString* error);
 
 struct Archive::Private {
     QString path;
