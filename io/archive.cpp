@@ -69,6 +69,44 @@ QString Archive::path() const { return d->path; }
 
 QString Archive::connectionName() const { return d->connection; }
 
+bool Archive::Private::inspectExisting(bool write, QString& message)
+{
+    const QFileInfo file(path);
+    Inspection found;
+    if (connect(true))
+        found = inspect(db());
+    const bool writablePlace = file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
+    if (found.kind == Kind::Unreadable && !writablePlace) {
+        disconnect();
+        // Immutable reads the main file alone, so it would miss the records of a WAL in silence.
+        const QFileInfo wal(path + QStringLiteral("-wal"));
+        if (wal.exists() && wal.size() > 0) {
+            message =
+                fail(QStringLiteral("cannot be read in full: records committed to it wait in '%1', which "
+                                    "SQLite reads only beside a '%2' it may make (%3), and neither "
+                                    "the file nor its folder may be written; open it once where it "
+                                    "may be written")
+                         .arg(QDir::toNativeSeparators(wal.absoluteFilePath()),
+                              QDir::toNativeSeparators(path + QStringLiteral("-shm")), found.reason));
+            return false;
+        }
+        if (connect(true, true))
+            found = inspect(db());
+    }
+    QString why;
+    if (!db().isOpen())
+        why = QStringLiteral("cannot be opened: %1").arg(db().lastError().databaseText());
+    else if (found.kind != Kind::Ours && found.kind != Kind::Empty)
+        why = refusal(found);
+    else if (found.kind == Kind::Empty && !write)
+        why = QStringLiteral("holds no archive yet");
+    if (why.isEmpty())
+        return true;
+    message = fail(why);
+    disconnect();
+    return false;
+}
+
 bool Archive::open(const QString& path, Access access, QString* error)
 {
     close();
@@ -104,33 +142,10 @@ bool Archive::open(const QString& path, Access access, QString* error)
     }
 
     if (!empty) {
-        Inspection found;
-        if (d->connect(true))
-            found = inspect(d->db());
-        const bool writablePlace = file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
-        if (found.kind == Kind::Unreadable && !writablePlace) {
-            close();
-            if (d->connect(true, true))
-                found = inspect(d->db());
-        }
-        if (!d->db().isOpen()) {
-            message = d->fail(QStringLiteral("cannot be opened: %1").arg(d->db().lastError().databaseText()));
-            close();
+        if (!d->inspectExisting(write, message))
             return false;
-        }
-        if (found.kind != Kind::Ours && found.kind != Kind::Empty) {
-            message = d->fail(refusal(found));
-            close();
-            return false;
-        }
-        if (!write) {
-            if (found.kind == Kind::Empty) {
-                message = d->fail(QStringLiteral("holds no archive yet"));
-                close();
-                return false;
-            }
+        if (!write)
             return true;
-        }
         close();
     }
 

@@ -50,9 +50,13 @@ struct Archive::Private {
     {
         return QStringLiteral("'%1' %2").arg(QDir::toNativeSeparators(path), what);
     }
-    // immutable: on a read-only medium, where SQLite cannot make the shared-memory file of WAL.
+    // immutable: on a read-only medium, where SQLite cannot make the shared-memory file of WAL;
+    // sound only where no WAL file holds records.
     bool connect(bool readOnly, bool immutable = false);
     void disconnect();
+    // Opens an existing file read-only and looks at it; false, with the message, for a file that
+    // is refused or cannot be read in full. Leaves it open.
+    bool inspectExisting(bool write, QString& message);
     bool createSchema(QString* error);
 };
 

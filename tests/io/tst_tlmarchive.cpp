@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "decoder/channels.h"
 #include "io/archive.h"
+#include "io/archiveadd.h"
 #include "tlmtestdata.h"
 
 #include <QBuffer>
@@ -8,9 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <limits>
+#include <unistd.h>
 
 using namespace orvik;
 
@@ -39,6 +42,47 @@ bool writeFile(const QString& path, const QByteArray& bytes, const QDateTime& mo
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush() &&
            (modified.isNull() || f.setFileTime(modified, QFileDevice::FileModificationTime));
 }
+
+bool runProgram(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished() && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// A folder whose files may be read and not written, not even by root: a tmpfs mounted
+// read-only for root, who may write any file of a folder of mode 0555; that folder for others.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const QString& path)
+        : m_path(path)
+    {
+        m_mounted = ::geteuid() == 0 &&
+                    runProgram(QStringLiteral("mount"),
+                               {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                QStringLiteral("size=16m"), QStringLiteral("tmpfs"), path});
+    }
+    ~ReadOnlyFolder()
+    {
+        if (m_mounted)
+            runProgram(QStringLiteral("umount"), {m_path});
+        else
+            QFile::setPermissions(m_path,
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    bool usable() const { return m_mounted || ::geteuid() != 0; }
+    bool seal()
+    {
+        if (m_mounted)
+            return runProgram(QStringLiteral("mount"),
+                              {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_path});
+        return QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
 
 } // namespace
 
@@ -228,6 +272,73 @@ private slots:
             // The tool's CSV keeps showing a doubtful value; only the archive leaves it out.
             QVERIFY(!shown[c].isEmpty());
         }
+    }
+
+    // Records committed to the WAL and not yet checkpointed, in a folder the reader may not
+    // write: SQLite cannot make the -shm file it reads the WAL through. Every record is read,
+    // or the file is refused with the WAL named; never the main file's records alone.
+    void committedRecordsInTheWal_data()
+    {
+        QTest::addColumn<bool>("withWal");
+        QTest::addColumn<bool>("withShm");
+        QTest::addColumn<bool>("read"); // false: refused, naming the WAL
+        QTest::addRow("WAL without -shm") << true << false << false;
+        QTest::addRow("WAL with its -shm") << true << true << true;
+        QTest::addRow("no WAL") << false << false << true;
+    }
+    void committedRecordsInTheWal()
+    {
+        QFETCH(bool, withWal);
+        QFETCH(bool, withShm);
+        QFETCH(bool, read);
+        QTemporaryDir dir;
+        const QString sealed = dir.filePath("sealed");
+        QVERIFY(QDir().mkpath(sealed));
+        ReadOnlyFolder folder(sealed);
+        if (!folder.usable())
+            QSKIP("root needs a read-only mount here, and mount failed");
+        const QString source = dir.filePath("a.sqlite");
+        QCOMPARE(run(dir, {"--archive", source}, log(1, 6)).status, 0);
+        {
+            // The writer stays open, so that its last three records stay in the WAL.
+            Archive writer;
+            QVERIFY(writer.open(source, Archive::Access::ReadWrite, nullptr));
+            std::vector<ArchiveEntry> entries(3);
+            for (int i = 0; i < 3; ++i) {
+                entries[i].line = beacon(6 + i).toStdString();
+                decodeCertain(std::u16string(entries[i].line.begin(), entries[i].line.end()),
+                              entries[i].values);
+            }
+            if (withWal) {
+                QVERIFY(writer.add(entries, nullptr, nullptr));
+                QVERIFY(QFileInfo(source + "-wal").size() > 0);
+            }
+            QVERIFY(QFile::copy(source, sealed + "/a.sqlite"));
+            if (withWal)
+                QVERIFY(QFile::copy(source + "-wal", sealed + "/a.sqlite-wal"));
+            if (withShm)
+                QVERIFY(QFile::copy(source + "-shm", sealed + "/a.sqlite-shm"));
+        }
+        QVERIFY(folder.seal());
+        const QString path = sealed + "/a.sqlite";
+        // The code takes its path for a reader that may not write: the place is not writable to it.
+        QVERIFY(!QFileInfo(sealed).isWritable());
+        const qint64 records = withWal ? 8 : 5;
+
+        Archive reader;
+        QString error;
+        QCOMPARE(reader.open(path, Archive::Access::ReadOnly, &error), read);
+        if (read)
+            QCOMPARE(reader.recordCount(), records);
+        else
+            QVERIFY2(error.contains(path + "-wal'") && error.contains("'" + path + "'"), qPrintable(error));
+        reader.close();
+        const Run exported = run(dir, {"--from-archive", path, "--format", "jsonl"});
+        QCOMPARE(exported.status, read ? 0 : 2);
+        QCOMPARE(exported.out.count('\n'), read ? records : 0);
+        if (!read)
+            QCOMPARE(exported.err, "orvik-tlm: " + error.toUtf8() + '\n');
+        QCOMPARE(QFileInfo::exists(path + "-shm"), withShm);
     }
 
     void refusals_data()
