@@ -100,6 +100,10 @@ bool Archive::Private::inspectExisting(bool write, QString& message)
         why = refusal(found);
     else if (found.kind == Kind::Empty && !write)
         why = QStringLiteral("holds no archive yet");
+    // Pages past the first are read by the check alone: an add to a damaged file would spread the damage.
+    else if (QString damage;
+             found.kind == Kind::Ours && write && !(damage = quickCheckFailure(db())).isEmpty())
+        why = QStringLiteral("is damaged (SQLite's quick check: %1); it is left as it is").arg(damage);
     if (why.isEmpty())
         return true;
     message = fail(why);

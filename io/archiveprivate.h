@@ -32,6 +32,8 @@ struct Inspection {
 
 // What the file behind the connection holds, read without changing it.
 Inspection inspect(const QSqlDatabase& db);
+// Why SQLite's PRAGMA quick_check finds the file damaged; empty when it finds it sound.
+QString quickCheckFailure(const QSqlDatabase& db);
 // What a refused file is, after its path.
 QString refusal(const Inspection& found);
 // Runs one statement; false with SQLite's words in *error (which may be null).

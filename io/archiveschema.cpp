@@ -4,6 +4,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
 
 namespace orvik {
@@ -95,6 +96,23 @@ Inspection inspect(const QSqlDatabase& db)
     }
     result.kind = Kind::Ours;
     return result;
+}
+
+QString quickCheckFailure(const QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    // The first few faults are enough to tell why; SQLite would list up to a hundred.
+    if (!q.exec(QStringLiteral("PRAGMA quick_check(3)")))
+        return q.lastError().databaseText();
+    QStringList faults;
+    while (q.next())
+        faults << q.value(0).toString();
+    if (q.lastError().isValid())
+        faults << q.lastError().databaseText();
+    if (faults == QStringList{QStringLiteral("ok")})
+        return QString();
+    return faults.isEmpty() ? QStringLiteral("it gave no answer") : faults.join(QStringLiteral("; "));
 }
 
 QString refusal(const Inspection& found)
