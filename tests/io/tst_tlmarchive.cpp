@@ -2,6 +2,7 @@
 #include "decoder/channels.h"
 #include "io/archive.h"
 #include "io/archiveadd.h"
+#include "readonlyfolder.h"
 #include "tlmtestdata.h"
 
 #include <QBuffer>
@@ -9,11 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <limits>
-#include <unistd.h>
 
 using namespace orvik;
 
@@ -42,47 +41,6 @@ bool writeFile(const QString& path, const QByteArray& bytes, const QDateTime& mo
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush() &&
            (modified.isNull() || f.setFileTime(modified, QFileDevice::FileModificationTime));
 }
-
-bool runProgram(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished() && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-// A folder whose files may be read and not written, not even by root: a tmpfs mounted
-// read-only for root, who may write any file of a folder of mode 0555; that folder for others.
-class ReadOnlyFolder {
-public:
-    explicit ReadOnlyFolder(const QString& path)
-        : m_path(path)
-    {
-        m_mounted = ::geteuid() == 0 &&
-                    runProgram(QStringLiteral("mount"),
-                               {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                QStringLiteral("size=16m"), QStringLiteral("tmpfs"), path});
-    }
-    ~ReadOnlyFolder()
-    {
-        if (m_mounted)
-            runProgram(QStringLiteral("umount"), {m_path});
-        else
-            QFile::setPermissions(m_path,
-                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-    bool usable() const { return m_mounted || ::geteuid() != 0; }
-    bool seal()
-    {
-        if (m_mounted)
-            return runProgram(QStringLiteral("mount"),
-                              {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_path});
-        return QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    }
-
-private:
-    QString m_path;
-    bool m_mounted = false;
-};
 
 } // namespace
 
