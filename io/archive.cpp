@@ -15,118 +15,8 @@ namespace orvik {
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
-QString fromUtf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 QAtomicInt connectionCounter;
-
-enum class Kind { Empty, Ours, Newer, Foreign, Damaged, Unreadable };
-
-struct Inspection {
-    Kind kind = Kind::Damaged;
-    int version = 0;
-    QString reason;
-};
-
-// What the file behind the connection holds, read without changing it.
-Inspection inspect(const QSqlDatabase& db)
-{
-    Inspection result;
-    QSqlQuery q(db);
-    const auto single = [&](const QString& sql, QVariant* value) {
-        if (!q.exec(sql) || !q.next()) {
-            result.reason = q.lastError().databaseText();
-            // SQLITE_CORRUPT and SQLITE_NOTADB; anything else, such as a lock, says nothing of the file.
-            const QString code = q.lastError().nativeErrorCode();
-            if (code != QLatin1String("11") && code != QLatin1String("26"))
-                result.kind = Kind::Unreadable;
-            return false;
-        }
-        *value = q.value(0);
-        return true;
-    };
-    QVariant version, application, objects;
-    if (!single(QStringLiteral("PRAGMA user_version"), &version) ||
-        !single(QStringLiteral("PRAGMA application_id"), &application) ||
-        !single(QStringLiteral("SELECT count(*) FROM sqlite_master"), &objects))
-        return result;
-    result.version = version.toInt();
-    if (result.version == 0 && application.toInt() == 0 && objects.toInt() == 0) {
-        result.kind = Kind::Empty;
-        return result;
-    }
-    if (application.toInt() != kArchiveApplicationId || result.version <= 0) {
-        result.kind = Kind::Foreign;
-        return result;
-    }
-    if (result.version > kArchiveSchemaVersion) {
-        result.kind = Kind::Newer;
-        return result;
-    }
-    QStringList wanted = archiveColumnNames();
-    for (const QLatin1StringView fixed : kArchiveFixedColumns)
-        wanted << fixed;
-    if (!q.exec(QStringLiteral("PRAGMA table_info(records)"))) {
-        result.reason = q.lastError().databaseText();
-        return result;
-    }
-    while (q.next())
-        wanted.removeAll(q.value(1).toString());
-    if (!wanted.isEmpty()) {
-        result.reason = QStringLiteral("the table of records lacks the column %1").arg(wanted.first());
-        return result;
-    }
-    QVariant keys;
-    if (!single(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'line_keys'"), &keys))
-        return result;
-    if (keys.toInt() != 1) {
-        result.reason = QStringLiteral("the table line_keys is missing");
-        return result;
-    }
-    result.kind = Kind::Ours;
-    return result;
-}
-
-QString schemaSql()
-{
-    QString records = QStringLiteral("CREATE TABLE records (\n"
-                                     "  id INTEGER PRIMARY KEY AUTOINCREMENT,\n"
-                                     "  line TEXT NOT NULL,\n"
-                                     "  line_key INTEGER NOT NULL,\n"
-                                     "  received_ms INTEGER NOT NULL,\n"
-                                     "  received_utc TEXT NOT NULL,\n"
-                                     "  source TEXT NOT NULL,\n"
-                                     "  copies INTEGER NOT NULL DEFAULT 1");
-    for (const QString& name : archiveColumnNames())
-        records += QStringLiteral(",\n  %1 REAL").arg(name);
-    records += QStringLiteral(")");
-    return records;
-}
-
-bool exec(QSqlQuery& q, const QString& sql, QString* error)
-{
-    if (q.exec(sql))
-        return true;
-    if (error)
-        *error = q.lastError().databaseText();
-    return false;
-}
-
-// What a refused file is, after its path.
-QString refusal(const Inspection& found)
-{
-    switch (found.kind) {
-    case Kind::Newer:
-        return QStringLiteral("comes from a newer version of the program (archive version %1; this one reads "
-                              "up to %2); it is left as it is")
-            .arg(found.version)
-            .arg(kArchiveSchemaVersion);
-    case Kind::Foreign:
-        return QStringLiteral("is an SQLite database but no archive of this program; it is left as it is");
-    case Kind::Damaged: return QStringLiteral("is damaged (%1); it is left as it is").arg(found.reason);
-    case Kind::Unreadable: return QStringLiteral("cannot be read: %1").arg(found.reason);
-    default: return QString();
-    }
-}
 
 } // namespace
 
@@ -158,52 +48,6 @@ void Archive::Private::disconnect()
         QSqlDatabase::removeDatabase(connection);
 }
 
-bool Archive::Private::createSchema(QString* error)
-{
-    QSqlQuery q(db());
-    QString reason;
-    if (!exec(q, QStringLiteral("BEGIN IMMEDIATE"), &reason)) {
-        *error = fail(QStringLiteral("cannot be written: %1").arg(reason));
-        return false;
-    }
-    // Another program may have made it meanwhile.
-    const Inspection again = inspect(db());
-    if (again.kind != Kind::Empty) {
-        exec(q, QStringLiteral("ROLLBACK"), nullptr);
-        if (again.kind == Kind::Ours)
-            return true;
-        *error = fail(refusal(again));
-        return false;
-    }
-    bool ok =
-        exec(q, schemaSql(), &reason) &&
-        exec(q, QStringLiteral("CREATE INDEX records_received ON records (received_ms)"), &reason) &&
-        exec(q, QStringLiteral("CREATE TABLE line_keys (id INTEGER PRIMARY KEY, line_key INTEGER NOT NULL)"),
-             &reason) &&
-        exec(q,
-             QStringLiteral("CREATE TABLE channels (number INTEGER PRIMARY KEY, column_name TEXT "
-                            "NOT NULL UNIQUE, caption TEXT NOT NULL, unit TEXT NOT NULL)"),
-             &reason) &&
-        q.prepare(QStringLiteral("INSERT INTO channels VALUES (?, ?, ?, ?)"));
-    for (int i = 0; ok && i < kChannelCount; ++i) {
-        q.bindValue(0, i);
-        q.bindValue(1, archiveColumnNames()[i]);
-        q.bindValue(2, fromUtf8(kChannels[std::size_t(i)].caption));
-        q.bindValue(3, fromUtf8(kChannels[std::size_t(i)].unit));
-        ok = q.exec();
-        if (!ok)
-            reason = q.lastError().databaseText();
-    }
-    ok = ok && exec(q, QStringLiteral("PRAGMA application_id = %1").arg(kArchiveApplicationId), &reason) &&
-         exec(q, QStringLiteral("PRAGMA user_version = %1").arg(kArchiveSchemaVersion), &reason) &&
-         exec(q, QStringLiteral("COMMIT"), &reason);
-    if (!ok) {
-        exec(q, QStringLiteral("ROLLBACK"), nullptr);
-        *error = fail(QStringLiteral("cannot be written: %1").arg(reason));
-    }
-    return ok;
-}
-
 Archive::Archive()
     : d(std::make_unique<Private>())
 {
@@ -224,6 +68,48 @@ bool Archive::isOpen() const { return d->db().isOpen(); }
 QString Archive::path() const { return d->path; }
 
 QString Archive::connectionName() const { return d->connection; }
+
+bool Archive::Private::inspectExisting(bool write, QString& message)
+{
+    const QFileInfo file(path);
+    Inspection found;
+    if (connect(true))
+        found = inspect(db());
+    const bool writablePlace = file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
+    if (found.kind == Kind::Unreadable && !writablePlace) {
+        disconnect();
+        // Immutable reads the main file alone, so it would miss the records of a WAL in silence.
+        const QFileInfo wal(path + QStringLiteral("-wal"));
+        if (wal.exists() && wal.size() > 0) {
+            message =
+                fail(QStringLiteral("cannot be read in full: records committed to it wait in '%1', which "
+                                    "SQLite reads only beside a '%2' it may make (%3), and neither "
+                                    "the file nor its folder may be written; open it once where it "
+                                    "may be written")
+                         .arg(QDir::toNativeSeparators(wal.absoluteFilePath()),
+                              QDir::toNativeSeparators(path + QStringLiteral("-shm")), found.reason));
+            return false;
+        }
+        if (connect(true, true))
+            found = inspect(db());
+    }
+    QString why;
+    if (!db().isOpen())
+        why = QStringLiteral("cannot be opened: %1").arg(db().lastError().databaseText());
+    else if (found.kind != Kind::Ours && found.kind != Kind::Empty)
+        why = refusal(found);
+    else if (found.kind == Kind::Empty && !write)
+        why = QStringLiteral("holds no archive yet");
+    // Pages past the first are read by the check alone: an add to a damaged file would spread the damage.
+    else if (QString damage;
+             found.kind == Kind::Ours && write && !(damage = quickCheckFailure(db())).isEmpty())
+        why = QStringLiteral("is damaged (SQLite's quick check: %1); it is left as it is").arg(damage);
+    if (why.isEmpty())
+        return true;
+    message = fail(why);
+    disconnect();
+    return false;
+}
 
 bool Archive::open(const QString& path, Access access, QString* error)
 {
@@ -260,33 +146,10 @@ bool Archive::open(const QString& path, Access access, QString* error)
     }
 
     if (!empty) {
-        Inspection found;
-        if (d->connect(true))
-            found = inspect(d->db());
-        const bool writablePlace = file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
-        if (found.kind == Kind::Unreadable && !writablePlace) {
-            close();
-            if (d->connect(true, true))
-                found = inspect(d->db());
-        }
-        if (!d->db().isOpen()) {
-            message = d->fail(QStringLiteral("cannot be opened: %1").arg(d->db().lastError().databaseText()));
-            close();
+        if (!d->inspectExisting(write, message))
             return false;
-        }
-        if (found.kind != Kind::Ours && found.kind != Kind::Empty) {
-            message = d->fail(refusal(found));
-            close();
-            return false;
-        }
-        if (!write) {
-            if (found.kind == Kind::Empty) {
-                message = d->fail(QStringLiteral("holds no archive yet"));
-                close();
-                return false;
-            }
+        if (!write)
             return true;
-        }
         close();
     }
 

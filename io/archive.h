@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvik {
@@ -97,6 +98,10 @@ private:
 QString defaultArchivePath();
 // The plain column name derived from the caption: "battery_volt_star", "solar_curr_plus_x".
 QString archiveColumnName(int channel);
+
+// Decodes a beacon line for the archive, which keeps a value only when it is certain: a value
+// whose field holds other characters than hex digits is left out (NaN). True when none was.
+bool decodeCertain(std::u16string_view line, std::array<double, kChannelCount>& values);
 
 // "2026-12-08T19:53:00Z", or "2026-12-08T19:53:00.250Z" for a time between whole seconds.
 QString archiveTimeText(qint64 utcMs);

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archiveadd.h"
 
+#include "decoder/beacon.h"
+
 #include <QSqlDriver>
 #include <QVariant>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <sqlite3.h>
 
 namespace orvik {
@@ -39,12 +43,31 @@ void lowerInto(const std::string& line, std::string& out)
     }
 }
 
+bool isHexDigit(char16_t c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
 std::size_t slotOf(std::uint64_t key, std::size_t size)
 {
     return std::size_t(key * 0x9E3779B97F4A7C15u) & (size - 1);
 }
 
 } // namespace
+
+bool decodeCertain(std::u16string_view line, std::array<double, kChannelCount>& values)
+{
+    decodeBeaconLine(line, values);
+    bool plain = true;
+    for (int i = 0; i < kChannelCount; ++i) {
+        const std::u16string_view field = channelField(line, kChannels[std::size_t(i)]);
+        if (!std::all_of(field.begin(), field.end(), isHexDigit)) {
+            values[std::size_t(i)] = std::numeric_limits<double>::quiet_NaN();
+            plain = false;
+        }
+    }
+    return plain;
+}
 
 std::uint64_t archiveLineKey(std::string_view lowerLine)
 {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QLatin1StringView>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringList>
 #include <array>
 
@@ -21,6 +22,23 @@ inline constexpr std::array<QLatin1StringView, 7> kArchiveFixedColumns{
 // archiveColumnName of every channel, in channel order.
 const QStringList& archiveColumnNames();
 
+enum class Kind { Empty, Ours, Newer, Foreign, Damaged, Unreadable };
+
+struct Inspection {
+    Kind kind = Kind::Damaged;
+    int version = 0;
+    QString reason;
+};
+
+// What the file behind the connection holds, read without changing it.
+Inspection inspect(const QSqlDatabase& db);
+// Why SQLite's PRAGMA quick_check finds the file damaged; empty when it finds it sound.
+QString quickCheckFailure(const QSqlDatabase& db);
+// What a refused file is, after its path.
+QString refusal(const Inspection& found);
+// Runs one statement; false with SQLite's words in *error (which may be null).
+bool exec(QSqlQuery& q, const QString& sql, QString* error);
+
 struct Archive::Private {
     QString path;
     QString connection;
@@ -34,9 +52,13 @@ struct Archive::Private {
     {
         return QStringLiteral("'%1' %2").arg(QDir::toNativeSeparators(path), what);
     }
-    // immutable: on a read-only medium, where SQLite cannot make the shared-memory file of WAL.
+    // immutable: on a read-only medium, where SQLite cannot make the shared-memory file of WAL;
+    // sound only where no WAL file holds records.
     bool connect(bool readOnly, bool immutable = false);
     void disconnect();
+    // Opens an existing file read-only and looks at it; false, with the message, for a file that
+    // is refused or cannot be read in full. Leaves it open.
+    bool inspectExisting(bool write, QString& message);
     bool createSchema(QString* error);
 };
 

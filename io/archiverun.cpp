@@ -9,7 +9,9 @@
 #include "tlmreport.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <memory>
 
@@ -33,11 +35,14 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
     }
     Archive archive;
     QString error;
-    if (!archive.open(shownName(options.archivePath), Archive::Access::ReadWrite, &error)) {
+    const QString archivePath = shownName(options.archivePath);
+    // A file there is looked at before any input is read; a missing or empty one is made for the
+    // first record.
+    if (QFileInfo(archivePath).size() > 0 && !archive.open(archivePath, Archive::Access::ReadWrite, &error)) {
         report.say(error);
         return 2;
     }
-    ArchiveSink sink(archive);
+    ArchiveSink sink(archive, archivePath);
     report.setTotalBytes(totalBytes);
     BeaconRun run(options, nullptr, &sink, report);
     // With --recover the records come later than their lines, so each takes the received time
@@ -93,8 +98,15 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
     if (!sink.finish())
         return fail(sink.error());
     report.flush();
+    if (run.records() == 0) {
+        const QString shown = QDir::toNativeSeparators(QFileInfo(archivePath).absoluteFilePath());
+        report.say(archive.isOpen()
+                       ? QStringLiteral("no beacon line to add to '%1'; it is left as it was").arg(shown)
+                       : QStringLiteral("no beacon line to add; '%1' was not made").arg(shown));
+        return 1;
+    }
     tellCounts("");
-    return run.records() > 0 ? 0 : 1;
+    return 0;
 }
 
 } // namespace orvik

@@ -20,8 +20,9 @@ constexpr std::size_t kPiece = 256 * 1024;
 
 } // namespace
 
-ArchiveSink::ArchiveSink(Archive& archive)
+ArchiveSink::ArchiveSink(Archive& archive, const QString& path)
     : m_archive(archive)
+    , m_path(path)
 {}
 
 void ArchiveSink::setInput(const QString& name, qint64 receivedMs)
@@ -39,12 +40,8 @@ bool ArchiveSink::add(std::string_view asciiLine, std::uint64_t lineNumber, bool
 
 bool ArchiveSink::add(std::u16string_view line, std::uint64_t lineNumber, bool& plain, bool keepLine)
 {
-    decodeBeaconLine(line, m_entry.values);
-    for (const Channel& ch : kChannels) {
-        for (const char16_t c : channelField(line, ch))
-            plain =
-                plain && ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'));
-    }
+    if (!decodeCertain(line, m_entry.values))
+        plain = false;
     if (keepLine)
         m_entry.line = QStringView(line.data(), qsizetype(line.size())).toUtf8().toStdString();
     return addEntry(lineNumber);
@@ -61,6 +58,8 @@ bool ArchiveSink::addRecovered(std::string_view line, const std::array<double, k
 bool ArchiveSink::addEntry(std::uint64_t lineNumber)
 {
     if (!m_begun) {
+        if (!m_archive.isOpen() && !m_archive.open(m_path, Archive::Access::ReadWrite, &m_error))
+            return false;
         if (!m_archive.beginAdding(&m_error))
             return false;
         m_begun = true;

@@ -18,7 +18,9 @@ namespace orvik {
 // between them; a failure drops the slice under way and keeps those before it.
 class ArchiveSink {
 public:
-    explicit ArchiveSink(Archive& archive);
+    // The archive is opened at `path` for the first record, if it is not open yet: an add
+    // that finds no beacon line makes no file.
+    ArchiveSink(Archive& archive, const QString& path);
 
     // Counts of the slices added so far.
     const ArchiveAddResult& counts() const { return m_counts; }
@@ -27,7 +29,8 @@ public:
     // Received time and source of the lines that follow: "<name>:<line number>".
     void setInput(const QString& name, qint64 receivedMs);
     // Decodes and adds a beacon line; `plain` is cleared when a field holds other characters
-    // than hex digits. False, with error(), when the archive refused it.
+    // than hex digits, and that field's values are left out. False, with error(), when the
+    // archive refused it.
     bool add(std::string_view asciiLine, std::uint64_t lineNumber, bool& plain);
     bool add(std::u16string_view line, std::uint64_t lineNumber, bool& plain, bool keepLine = true);
     // Adds a record recovered from damaged copies: its line as recovered and its values, NaN
@@ -43,6 +46,7 @@ private:
     bool addEntry(std::uint64_t lineNumber);
 
     Archive& m_archive;
+    QString m_path;
     ArchiveEntry m_entry;
     std::u16string m_wide;
     std::string m_sourcePrefix;

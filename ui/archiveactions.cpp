@@ -75,7 +75,7 @@ QString addLogToArchive(const QString& archivePath, std::span<const std::u16stri
         if (!isBeaconLine(line))
             continue;
         ArchiveEntry& entry = entries.emplace_back();
-        decodeBeaconLine(line, entry.values);
+        decodeCertain(line, entry.values);
         entry.line = QStringView(line.data(), qsizetype(line.size())).toUtf8().toStdString();
         entry.receivedMs = times.firstDecoded(line, now);
         entry.source = QStringLiteral("window");

@@ -2,8 +2,10 @@
 #include "decoder/beacon.h"
 #include "io/archive.h"
 #include "io/archiveadd.h"
+#include "tlmtestdata.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -299,6 +301,67 @@ private slots:
             QVERIFY(!archive.add(std::vector{decoded(1, 1)}, nullptr, &error));
         }
         QCOMPARE(readAll(path), before);
+    }
+
+    // Damage past the first page is found by SQLite's quick check alone: an add refuses the
+    // file with the cause and leaves it as it was.
+    void damagePastTheFirstPageRefusesAnAdd_data()
+    {
+        QTest::addColumn<int>("page"); // counted from 1; 0 for the last
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("length"); // 0: nothing damaged
+        QTest::addRow("a page of records overwritten") << 3 << 0 << 65536;
+        QTest::addRow("the last page overwritten") << 0 << 0 << 65536;
+        QTest::addRow("one page's type spoiled") << 2 << 0 << 1;
+        QTest::addRow("a page's count of cells spoiled") << 0 << 3 << 2;
+        QTest::addRow("nothing damaged") << 2 << 0 << 0;
+    }
+    void damagePastTheFirstPageRefusesAnAdd()
+    {
+        QFETCH(int, page);
+        QFETCH(int, offset);
+        QFETCH(int, length);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("archive.sqlite"));
+        {
+            Archive archive;
+            QVERIFY(archive.open(path, Archive::Access::ReadWrite, nullptr));
+            std::vector<ArchiveEntry> entries;
+            for (unsigned n = 0; n < 3000; ++n)
+                entries.push_back(decoded(n, n));
+            QVERIFY(archive.add(entries, nullptr, nullptr));
+        }
+        constexpr qint64 kPage = 65536;
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY2(f.size() >= 4 * kPage, qPrintable(QString::number(f.size())));
+        QVERIFY(f.seek((page == 0 ? f.size() / kPage - 1 : page - 1) * kPage + offset));
+        f.write(QByteArray(length, '\x5a'));
+        f.close();
+        const QByteArray before = readAll(path);
+
+        Archive archive;
+        QString error;
+        const bool added = archive.open(path, Archive::Access::ReadWrite, &error) &&
+                           archive.add(std::vector{decoded(5000, 1)}, nullptr, &error);
+        archive.close();
+        QCOMPARE(added, length == 0);
+        if (length > 0) {
+            QVERIFY2(error.startsWith(QStringLiteral("'%1' is damaged (SQLite's quick check: ").arg(path)) &&
+                         error.endsWith(QStringLiteral("; it is left as it is")),
+                     qPrintable(error));
+            QCOMPARE(readAll(path), before);
+            // A reader's connection may leave an empty WAL behind; nothing was written to it.
+            QCOMPARE(QFileInfo(path + QStringLiteral("-wal")).size(), qint64(0));
+        }
+        // The tool's add says the same and changes nothing either.
+        const QByteArray beforeTool = readAll(path);
+        const Run tool = runInMemory({QStringLiteral("--archive"), path}, beacon(0x4242) + "\n");
+        QCOMPARE(tool.status, length > 0 ? 2 : 0);
+        if (length > 0) {
+            QCOMPARE(tool.err, "orvik-tlm: " + error.toUtf8() + '\n');
+            QCOMPARE(readAll(path), beforeTool);
+        }
     }
 
     void readOnlyArchiveIsReported()

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "io/archive.h"
+#include "io/archivequery.h"
 #include "ui/archiveactions.h"
 #include "ui/mainwindow.h"
 #include "widgets/statuslabel.h"
@@ -8,10 +9,12 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <limits>
 
 using namespace orvik;
@@ -129,6 +132,8 @@ private slots:
         QCOMPARE(this->label3(), QString(label3).replace(QStringLiteral("PATH"), archivePath()));
         const Totals t = totals(archivePath());
         QCOMPARE(t.rows, qint64(rows));
+        // An add that finds no beacon line makes no file.
+        QCOMPARE(QFileInfo::exists(archivePath()), rows > 0);
         // Received when first decoded, to the second.
         if (rows > 0) {
             QVERIFY(t.firstMs >= before && t.lastMs <= QDateTime::currentMSecsSinceEpoch());
@@ -171,6 +176,47 @@ private slots:
         }
         for (qsizetype i = 0; i < lines.size(); ++i)
             QCOMPARE(times.firstDecoded(lines[i].toStdU16String(), -1000), seconds[i] * 1000);
+    }
+
+    // The window shows a value from a field of "zz" as doubtful; the archive leaves it out,
+    // and the trends draw nothing for it.
+    void doubtfulValuesAreLeftOut_data()
+    {
+        QTest::addColumn<int>("position"); // counted from 1
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("leftOut");
+        QTest::addRow("zz in Battery Temp*") << 36 << "zz" << QList<int>{13};
+        QTest::addRow("a letter in RSSI (orv6)") << 89 << "g" << QList<int>{30};
+        QTest::addRow("upper case is hex") << 36 << "AB" << QList<int>{};
+    }
+    void doubtfulValuesAreLeftOut()
+    {
+        QFETCH(int, position);
+        QFETCH(QString, text);
+        QFETCH(QList<int>, leftOut);
+        const QString doubtful = beacon(7).replace(position - 1, text.size(), text);
+        paste(log(1, 3) + doubtful + QStringLiteral("\r\n"));
+        addToArchive();
+        QCOMPARE(label3(), QStringLiteral("3 records added to %1").arg(archivePath()));
+        Archive archive;
+        QVERIFY(archive.open(archivePath(), Archive::Access::ReadOnly, nullptr));
+        std::vector<ArchiveRecord> records;
+        QVERIFY(archive.forEachRecord(
+            std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(),
+            [&](const ArchiveRecord& r) { return records.push_back(r), true; }, nullptr));
+        QCOMPARE(records.size(), std::size_t(3));
+        for (const ArchiveRecord& r : records) {
+            const bool isDoubtful = QString::fromStdString(r.line) == doubtful.toLower();
+            for (int c = 0; c < kChannelCount; ++c)
+                QCOMPARE(std::isnan(r.values[std::size_t(c)]), isDoubtful && leftOut.contains(c));
+        }
+        for (int c = 0; c < kChannelCount; ++c) {
+            const int channels[] = {c};
+            TrendData trend;
+            QVERIFY(readTrend(archive, channels, TrendTime::OnBoard, -1e15, 1e15, 100, &trend, nullptr));
+            QCOMPARE(trend.records, qint64(3));
+            QCOMPARE(trend.lines.front().points.size(), leftOut.contains(c) ? 2 : 3);
+        }
     }
 
     void refusedArchiveIsReportedAndKept()
