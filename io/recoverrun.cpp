@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recoverrun.h"
 
-#include "decoder/diagnose.h"
-#include "linesplitter.h"
 #include "recordwriter.h"
 
 #include <algorithm>
@@ -13,8 +11,6 @@ namespace orvik {
 namespace {
 
 constexpr std::size_t kPiece = 256 * 1024;
-// A UTF-8 line longer than this cannot be a copy of a beacon.
-constexpr std::size_t kMostCopyBytes = 3 * Recoverer::kLongestCopy;
 
 void appendNumber(std::string& out, std::uint64_t n)
 {
@@ -52,45 +48,21 @@ RecoverRun::RecoverRun(const TlmOptions& options, QIODevice& out, TlmReport& rep
 
 RecoverRun::~RecoverRun() = default;
 
-bool RecoverRun::add(std::string_view bytes, std::uint64_t lineNumber, const QString& file)
+void RecoverRun::beginInput(const QString& name) { m_inputs.append(name); }
+
+bool RecoverRun::add(std::string_view asciiLine, std::uint64_t lineNumber)
 {
-    inputOf(file);
-    if (bytes.size() < 8 || bytes.size() > kMostCopyBytes) {
-        if (m_options.check && bytes.size() <= kMostCopyBytes) {
-            m_wide.assign(bytes.begin(), bytes.end());
-            if (isAscii(bytes))
-                tellNotDecoded(m_wide, lineNumber);
-        }
-        return true;
-    }
-    if (isAscii(bytes))
-        return addText(bytes, lineNumber);
-    const QString text = m_utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    m_wide.assign(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size()));
-    return addText(std::u16string_view(m_wide), lineNumber);
+    return addText(asciiLine, lineNumber);
 }
 
-bool RecoverRun::add(std::u16string_view units, std::uint64_t lineNumber, const QString& file)
-{
-    inputOf(file);
-    if (units.size() > Recoverer::kLongestCopy + 64)
-        return true;
-    return addText(units, lineNumber);
-}
+bool RecoverRun::add(std::u16string_view line, std::uint64_t lineNumber) { return addText(line, lineNumber); }
 
+// Whether a line is a copy at all, of whatever length, is the recovery's to tell; the reader
+// has explained it already.
 template <class CharT> bool RecoverRun::addText(std::basic_string_view<CharT> text, std::uint64_t lineNumber)
 {
-    if (m_options.dedupe && !m_seen.insert(m_seen.hashOf(text)))
-        return true;
     const CopySource source{std::uint32_t(m_inputs.size() - 1), lineNumber};
-    if (!m_recoverer.add(text, source)) {
-        if (m_options.check) {
-            const std::u16string wide(text.begin(), text.end());
-            tellNotDecoded(wide, lineNumber);
-        }
-        return true;
-    }
-    return takeReady(false);
+    return !m_recoverer.add(text, source) || takeReady(false);
 }
 
 bool RecoverRun::finish()
@@ -101,13 +73,6 @@ bool RecoverRun::finish()
     const bool written = size == 0 || m_out.write(m_block.data(), size) == size;
     m_block.clear();
     return written;
-}
-
-std::uint32_t RecoverRun::inputOf(const QString& file)
-{
-    if (m_inputs.isEmpty() || m_inputs.last() != file)
-        m_inputs.append(file);
-    return std::uint32_t(m_inputs.size() - 1);
 }
 
 QString RecoverRun::sourceName(const CopySource& source) const
@@ -239,18 +204,6 @@ void RecoverRun::tellRecord(const RecoveredRecord& record, const QStringList& so
     }
     text += '\n';
     m_report.tell(text);
-}
-
-void RecoverRun::tellNotDecoded(std::u16string_view text, std::uint64_t lineNumber)
-{
-    if (!looksLikeBeaconAttempt(text))
-        return;
-    std::string out = m_inputs.last().toStdString() + ":" + std::to_string(lineNumber) + ": not decoded: ";
-    const std::vector<std::string> reasons = diagnoseLine(text);
-    for (std::size_t i = 0; i < reasons.size(); ++i)
-        out += (i == 0 ? "" : "; ") + reasons[i];
-    out += '\n';
-    m_report.tell(out);
 }
 
 } // namespace orvik
