@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "beacontext.h"
 #include "decoder/recover.h"
+#include "recoveredtext.h"
 #include "tlmoptions.h"
 #include "tlmreport.h"
 
@@ -31,7 +31,7 @@ public:
     RecoverRun& operator=(const RecoverRun&) = delete;
 
     // Instead of being written, each record goes here: the record, and the names of the
-    // lines it took, "<file>:<line>". False stops the run.
+    // copies it took, "<file>:<line>" or "<file>:<line>-<last>". False stops the run.
     using RecordSink = std::function<bool(const RecoveredRecord&, const QStringList& sources)>;
     void sendTo(RecordSink sink) { m_sink = std::move(sink); }
 
@@ -52,21 +52,15 @@ private:
     template <class CharT> bool addText(std::basic_string_view<CharT> text, std::uint64_t lineNumber);
     bool takeReady(bool all);
     bool handOn(const RecoveredRecord& record);
-    void appendCsv(const RecoveredRecord& record);
-    void appendJson(const RecoveredRecord& record);
-    void tellRecord(const RecoveredRecord& record, const QStringList& sources);
-    QString sourceName(const CopySource& source) const;
 
     const TlmOptions& m_options;
     QIODevice& m_out;
     TlmReport& m_report;
-    bool m_withFile;
     RecordSink m_sink;
     Recoverer m_recoverer;
-    BeaconText m_text;
     QStringList m_inputs;
-    std::string m_block;               // the text kept before it is handed on
-    std::unique_ptr<char[]> m_scratch; // the values of one record
+    RecoveredText m_text;
+    std::string m_block; // the text kept before it is handed on
     RecoveredRecord m_record;
     std::uint64_t m_records = 0;
 };
