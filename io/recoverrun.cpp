@@ -51,7 +51,16 @@ bool RecoverRun::takeReady(bool all)
 {
     // The text written of a record whose every value is certain is its line's.
     while (m_recoverer.take(m_record, all, bool(m_sink))) {
-        if (!handOn(m_record))
+        if (m_order.take(m_record) ? !handOn(m_record) : !handOnWaiting(false))
+            return false;
+    }
+    return !all || handOnWaiting(true);
+}
+
+bool RecoverRun::handOnWaiting(bool all)
+{
+    while (m_order.next(m_waiting, all)) {
+        if (!handOn(m_waiting))
             return false;
     }
     return true;

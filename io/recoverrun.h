@@ -2,6 +2,7 @@
 #pragma once
 
 #include "decoder/recover.h"
+#include "recordorder.h"
 #include "recoveredtext.h"
 #include "tlmoptions.h"
 #include "tlmreport.h"
@@ -51,6 +52,7 @@ public:
 private:
     template <class CharT> bool addText(std::basic_string_view<CharT> text, std::uint64_t lineNumber);
     bool takeReady(bool all);
+    bool handOnWaiting(bool all);
     bool handOn(const RecoveredRecord& record);
 
     const TlmOptions& m_options;
@@ -61,7 +63,9 @@ private:
     QStringList m_inputs;
     RecoveredText m_text;
     std::string m_block; // the text kept before it is handed on
+    RecordOrder m_order;
     RecoveredRecord m_record;
+    RecoveredRecord m_waiting; // one that waited for its place in the order
     std::uint64_t m_records = 0;
 };
 
