@@ -120,11 +120,12 @@ template <class CharT> bool BeaconRun::handleLine(const BasicSplitLine<CharT>& l
         }
         return true;
     }
+    // The recovery takes every line that is not cut, whatever its length.
     if constexpr (std::is_same_v<CharT, char>) {
-        if (line.bytes.size() == std::size_t(kBeaconLength) && isAscii(line.bytes))
+        const bool sized = line.bytes.size() == std::size_t(kBeaconLength);
+        if ((sized || m_recover) && isAscii(line.bytes))
             return handleText(line.bytes);
     }
-    // The recovery takes every line that is not cut, whatever its length.
     const bool mayBeBeacon =
         line.bytes.size() >= std::size_t(kBeaconLength) && line.bytes.size() <= kMaxBeaconBytes;
     if (!mayBeBeacon && !m_options.check && !m_recover)
@@ -174,9 +175,6 @@ template <class CharT> bool BeaconRun::handleText(std::basic_string_view<CharT> 
         tell("decoded, but check", diagnoseLine(toUtf16(text)));
     return true;
 }
-
-// With --dedupe, a line that repeats an earlier one, letter case aside, gives no record and no vote.
-bool BeaconRun::repeats(std::uint64_t hash) { return m_options.dedupe && !m_seen.insert(hash); }
 
 // Every unit as it stands, an unpaired surrogate too, as the window keeps it.
 std::u16string_view BeaconRun::toUnits(std::string_view bytes, bool bigEndian)

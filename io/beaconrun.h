@@ -44,7 +44,9 @@ public:
 private:
     template <class CharT> bool handleLine(const BasicSplitLine<CharT>& line);
     template <class CharT> bool handleText(std::basic_string_view<CharT> text);
-    bool repeats(std::uint64_t hash);
+    // With --dedupe, a line that repeats an earlier one, letter case aside, gives no record and
+    // no vote.
+    bool repeats(std::uint64_t hash) { return m_options.dedupe && !m_seen.insert(hash); }
     std::u16string_view toUnits(std::string_view bytes, bool bigEndian);
     static std::u16string_view toUtf16(std::u16string_view units) { return units; }
     std::u16string_view toUtf16(std::string_view bytes);

@@ -128,6 +128,12 @@ QString RecoveredText::sourceName(const CopySource& source) const
     return source.last() == source.line ? name : QStringLiteral("%1-%2").arg(name).arg(source.last());
 }
 
+bool RecoveredText::hasNews(const RecoveredRecord& record)
+{
+    return record.copies.size() > 1 || !record.changes.empty() || record.leftOutMask() != 0 ||
+           wrapped(record) || record.lookalike.line != 0;
+}
+
 std::string RecoveredText::told(const RecoveredRecord& record, std::uint64_t number,
                                 const QStringList& sources) const
 {

@@ -31,8 +31,9 @@ public:
 
     // "<file>:<line>", or "<file>:<line>-<last>" for a copy wrapped over lines.
     QString sourceName(const CopySource& source) const;
-    // What --check tells of record `number`, whose copies are named `sources`; empty when a
-    // record of one copy on one line was written whole.
+    // Whether --check tells anything of the record: not when one copy on one line gave it whole.
+    static bool hasNews(const RecoveredRecord& record);
+    // What --check tells of record `number`, whose copies are named `sources`.
     std::string told(const RecoveredRecord& record, std::uint64_t number, const QStringList& sources) const;
     // What --check tells of copies that gave no certain value.
     static std::string notRecovered(const QStringList& sources);

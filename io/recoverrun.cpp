@@ -68,22 +68,20 @@ bool RecoverRun::handOnWaiting(bool all)
 
 bool RecoverRun::handOn(const RecoveredRecord& record)
 {
+    const bool tell = m_options.check && RecoveredText::hasNews(record);
     QStringList sources;
-    if (m_sink || m_options.check) {
+    if (m_sink || tell) {
         for (const CopySource& s : record.copies)
             sources << m_text.sourceName(s);
     }
     if (!record.anyValue()) {
-        if (m_options.check)
+        if (tell)
             m_report.tell(RecoveredText::notRecovered(sources));
         return true;
     }
     ++m_records;
-    if (m_options.check) {
-        const std::string told = m_text.told(record, m_records, sources);
-        if (!told.empty())
-            m_report.tell(told);
-    }
+    if (tell)
+        m_report.tell(m_text.told(record, m_records, sources));
     if (m_sink)
         return m_sink(record, sources);
     m_text.append(m_block, record, m_records);
