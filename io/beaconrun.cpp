@@ -68,6 +68,8 @@ StreamResult BeaconRun::read(QIODevice& in, const QString& name)
     m_nameText = name.toStdString();
     m_lineNumber = 0;
     m_oddByte = -1;
+    if (m_recover)
+        m_recover->beginInput(name);
     LineSplitter bytes;
     Utf16LineSplitter units;
     bool writeFailed = false;
@@ -118,31 +120,42 @@ template <class CharT> bool BeaconRun::handleLine(const BasicSplitLine<CharT>& l
         }
         return true;
     }
-    if (m_recover)
-        return m_recover->add(line.bytes, m_lineNumber, m_name);
+    // The recovery takes every line that is not cut, whatever its length.
     if constexpr (std::is_same_v<CharT, char>) {
-        if (line.bytes.size() == std::size_t(kBeaconLength) && isAscii(line.bytes))
+        const bool sized = line.bytes.size() == std::size_t(kBeaconLength);
+        if ((sized || m_recover) && isAscii(line.bytes))
             return handleText(line.bytes);
     }
     const bool mayBeBeacon =
         line.bytes.size() >= std::size_t(kBeaconLength) && line.bytes.size() <= kMaxBeaconBytes;
-    if (!mayBeBeacon && !m_options.check)
+    if (!mayBeBeacon && !m_options.check && !m_recover)
         return true;
     return handleText(toUtf16(line.bytes));
 }
 
-// The line as the window holds it: UTF-16 units, or ASCII bytes that stand for them.
+// The line as the window holds it: UTF-16 units, or ASCII bytes that stand for them. The
+// strict and the recovering run explain it alike; then it is written, or handed to the recovery.
 template <class CharT> bool BeaconRun::handleText(std::basic_string_view<CharT> text)
 {
     if (!isBeaconLine(text)) {
         if (m_options.check && looksLikeBeaconAttempt(toUtf16(text)))
             tell("not decoded", diagnoseLine(toUtf16(text)));
-        return true;
+        if (!m_recover || repeats(m_options.dedupe ? m_seen.hashOf(text) : 0))
+            return true;
+        return m_recover->add(text, m_lineNumber);
     }
     std::uint64_t hash = 0;
     if (m_options.dedupe) {
         hash = m_seen.hashOf(text);
         m_seen.prefetch(hash);
+    }
+    if (m_recover) {
+        if (repeats(hash))
+            return true;
+        // The writer's test for `plain`, as the recovery writes the record later.
+        if (m_options.check && !fieldsAreHex(toUtf16(text)))
+            tell("decoded, but check", diagnoseLine(toUtf16(text)));
+        return m_recover->add(text, m_lineNumber);
     }
     bool plain = true;
     if (m_sink) {
@@ -152,7 +165,7 @@ template <class CharT> bool BeaconRun::handleText(std::basic_string_view<CharT> 
         return false;
     }
     // The table is read once the record is made, so that its memory comes meanwhile.
-    if (m_options.dedupe && !m_seen.insert(hash)) {
+    if (repeats(hash)) {
         m_writer->dropLast();
         return true;
     }

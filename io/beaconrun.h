@@ -23,7 +23,9 @@ class TlmReport;
 enum class StreamResult { Done, ReadFailed, WriteFailed };
 
 // Turns the lines of the inputs of orvik-tlm into records, one input after the other: UTF-8,
-// or UTF-16 told by its byte-order mark, with --check's diagnostics and --dedupe's table.
+// or UTF-16 told by its byte-order mark, with --check's diagnostics and --dedupe's table. The
+// one reader of both runs: with --recover it explains every line as the strict run does, and
+// hands each line that is not cut to the recovery.
 class BeaconRun {
 public:
     // Records go to the writer, or with --archive to the sink.
@@ -42,6 +44,9 @@ public:
 private:
     template <class CharT> bool handleLine(const BasicSplitLine<CharT>& line);
     template <class CharT> bool handleText(std::basic_string_view<CharT> text);
+    // With --dedupe, a line that repeats an earlier one, letter case aside, gives no record and
+    // no vote.
+    bool repeats(std::uint64_t hash) { return m_options.dedupe && !m_seen.insert(hash); }
     std::u16string_view toUnits(std::string_view bytes, bool bigEndian);
     static std::u16string_view toUtf16(std::u16string_view units) { return units; }
     std::u16string_view toUtf16(std::string_view bytes);

@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "beacontext.h"
 #include "decoder/recover.h"
-#include "seenlines.h"
+#include "recordorder.h"
+#include "recoveredtext.h"
 #include "tlmoptions.h"
 #include "tlmreport.h"
 
 #include <QIODevice>
 #include <QString>
-#include <QStringDecoder>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
@@ -33,14 +32,16 @@ public:
     RecoverRun& operator=(const RecoverRun&) = delete;
 
     // Instead of being written, each record goes here: the record, and the names of the
-    // lines it took, "<file>:<line>". False stops the run.
+    // copies it took, "<file>:<line>" or "<file>:<line>-<last>". False stops the run.
     using RecordSink = std::function<bool(const RecoveredRecord&, const QStringList& sources)>;
     void sendTo(RecordSink sink) { m_sink = std::move(sink); }
 
-    // One line of the input `file`, without its line end: UTF-8 bytes or UTF-16 units. False
-    // when handing on records failed.
-    bool add(std::string_view bytes, std::uint64_t lineNumber, const QString& file);
-    bool add(std::u16string_view units, std::uint64_t lineNumber, const QString& file);
+    // The lines that follow come from the input `name`, named so in diagnostics and records.
+    void beginInput(const QString& name);
+    // One line of that input, without its line end: ASCII bytes that stand for UTF-16 units,
+    // or the units. False when handing on records failed.
+    bool add(std::string_view asciiLine, std::uint64_t lineNumber);
+    bool add(std::u16string_view line, std::uint64_t lineNumber);
     // Writes the records still open.
     bool finish();
 
@@ -50,29 +51,21 @@ public:
 
 private:
     template <class CharT> bool addText(std::basic_string_view<CharT> text, std::uint64_t lineNumber);
-    std::uint32_t inputOf(const QString& file);
     bool takeReady(bool all);
+    bool handOnWaiting(bool all);
     bool handOn(const RecoveredRecord& record);
-    void appendCsv(const RecoveredRecord& record);
-    void appendJson(const RecoveredRecord& record);
-    void tellRecord(const RecoveredRecord& record, const QStringList& sources);
-    void tellNotDecoded(std::u16string_view text, std::uint64_t lineNumber);
-    QString sourceName(const CopySource& source) const;
 
     const TlmOptions& m_options;
     QIODevice& m_out;
     TlmReport& m_report;
-    bool m_withFile;
     RecordSink m_sink;
     Recoverer m_recoverer;
-    BeaconText m_text;
-    SeenLines m_seen;
     QStringList m_inputs;
-    std::string m_block;               // the text kept before it is handed on
-    std::unique_ptr<char[]> m_scratch; // the values of one record
-    std::u16string m_wide;
-    QStringDecoder m_utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
+    RecoveredText m_text;
+    std::string m_block; // the text kept before it is handed on
+    RecordOrder m_order;
     RecoveredRecord m_record;
+    RecoveredRecord m_waiting; // one that waited for its place in the order
     std::uint64_t m_records = 0;
 };
 

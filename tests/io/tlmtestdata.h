@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QString>
 #include <QStringList>
 
 // A beacon line whose values are known, lines made from it, and orvik-tlm run in memory.
@@ -22,6 +23,19 @@ inline QByteArray over(int pos, const QByteArray& text)
 inline QByteArray beacon(int n)
 {
     return QByteArray(kGood).replace(5, 6, QByteArray::number(n, 16).rightJustified(6, '0'));
+}
+
+// Text as Windows saves it in "Unicode": UTF-16 after a byte-order mark. Every unit is
+// written as it stands, an unpaired surrogate too.
+inline QByteArray utf16(const QString& text, bool bigEndian)
+{
+    QByteArray bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const QChar c : text) {
+        const char high = char(c.unicode() >> 8);
+        const char low = char(c.unicode() & 0xFF);
+        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
+    }
+    return bytes;
 }
 
 struct Run {

@@ -11,19 +11,6 @@
 
 namespace {
 
-// Text as Windows saves it in "Unicode": UTF-16 after a byte-order mark. Every unit is
-// written as it stands, an unpaired surrogate too.
-QByteArray utf16(const QString& text, bool bigEndian)
-{
-    QByteArray bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (const QChar c : text) {
-        const char high = char(c.unicode() >> 8);
-        const char low = char(c.unicode() & 0xFF);
-        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
-    }
-    return bytes;
-}
-
 const QByteArray kLog =
     beacon(1) + "\r\njunk\r\n" + beacon(2).toUpper() + "\r\n\r\n" + beacon(0xabcdef) + "\r\n";
 
