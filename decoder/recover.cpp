@@ -489,8 +489,9 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
             changed += (*mine >> (4 * i) & 15) != (*theirs >> (4 * i) & 15);
         if (differ == 0 && agree >= kMiscopyEvidence && apart > kNeighbourSpan && changed <= kMostMiscopied)
             return Verdict::Join;
-        // Times and more characters apart make neighbours, not miscopies.
-        return differ <= kMostMiscopied && agree >= kLeastAgreeing ? Verdict::Lookalike : Verdict::Apart;
+        // Times or other characters further apart make other beacons, not miscopies.
+        return changed <= kMostMiscopied && differ <= kMostMiscopied && agree >= kLeastAgreeing ? Verdict::Lookalike
+                                                                                                 : Verdict::Apart;
     }
     if (agree < kLeastAgreeingUntimed || !mostlyAgree)
         return Verdict::Apart;
