@@ -81,8 +81,8 @@ void startsIn(std::u16string_view t, const std::vector<Tag>& tags, std::vector<s
     starts.clear();
     const int toSecond = kFrameTags[1].pos - kFrameTags[0].pos;
     for (const Tag& tag : tags) {
-        if (tag.frame == 0 &&
-            (starts.empty() || tag.at >= starts.back() + kShortest || tagNear(tags, tag.at, toSecond, kMostShift, 1)))
+        if (tag.frame == 0 && (starts.empty() || tag.at >= starts.back() + kShortest ||
+                               tagNear(tags, tag.at, toSecond, kMostShift, 1)))
             starts.push_back(tag.at);
     }
     const auto near = [&](long at) {
@@ -109,7 +109,8 @@ void startsIn(std::u16string_view t, const std::vector<Tag>& tags, std::vector<s
         const long expected = long(tag.at) - toSecond;
         if (tag.frame != 1 || expected < 0 || near(expected))
             continue;
-        const auto before = std::upper_bound(starts.begin(), starts.begin() + std::ptrdiff_t(found), std::size_t(expected));
+        const auto before =
+            std::upper_bound(starts.begin(), starts.begin() + std::ptrdiff_t(found), std::size_t(expected));
         if (before == starts.begin() || std::size_t(expected) >= *(before - 1) + kShortest)
             starts.push_back(std::size_t(expected));
     }
@@ -148,7 +149,8 @@ int exactFrames(const std::u16string& text)
 
 } // namespace
 
-bool CandidateCutter::continues(std::u16string_view more, const std::vector<Tag>& tags, CopySource source) const
+bool CandidateCutter::continues(std::u16string_view more, const std::vector<Tag>& tags,
+                                CopySource source) const
 {
     if (!m_holding || more.empty() || source.input != m_held.source.input ||
         source.line != m_held.source.last() + 1)
@@ -204,7 +206,8 @@ bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vec
     if (m_holding && (!starts.empty() || m_held.text.size() >= std::size_t(kBeaconLength) || !part))
         finish(out);
     for (std::size_t i = 0; i < starts.size(); ++i) {
-        const std::size_t to = std::min(i + 1 < starts.size() ? starts[i + 1] : line.size(), starts[i] + kLongest);
+        const std::size_t to =
+            std::min(i + 1 < starts.size() ? starts[i + 1] : line.size(), starts[i] + kLongest);
         Candidate c{std::u16string(line.substr(starts[i], to - starts[i])), source};
         // A line's last candidate may go on in the next line, even to the last characters of its tail.
         if (i + 1 == starts.size() && c.text.size() < std::size_t(kBeaconLength)) {

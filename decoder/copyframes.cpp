@@ -76,7 +76,8 @@ void findWholeTags(CopyFrames& copy, std::array<bool, kFrameTags.size()>& twice)
             continue;
         const auto fs = std::size_t(f);
         const int expected = (base < 0 ? int(at) - (kFrameTags[fs].pos - 1) : base) + kFrameTags[fs].pos - 1;
-        const bool inOrder = std::all_of(copy.begin.begin() + f, copy.begin.end(), [](int b) { return b < 0; });
+        const bool inOrder =
+            std::all_of(copy.begin.begin() + f, copy.begin.end(), [](int b) { return b < 0; });
         if (std::abs(int(at) - expected) > kTagSlack || !inOrder) {
             twice[fs] = twice[fs] || (copy.begin[fs] >= 0 && std::abs(int(at) - expected) <= kTagSlack);
             continue;
@@ -165,7 +166,8 @@ char16_t lineSeparator(const CopyFrames& copy, const std::array<int, kFrameTags.
                       [&](char16_t c) { seen[count++] = c; });
     }
     for (std::size_t i = 0; i < count; ++i) {
-        const auto same = std::size_t(std::count(seen.begin(), seen.begin() + std::ptrdiff_t(count), seen[i]));
+        const auto same =
+            std::size_t(std::count(seen.begin(), seen.begin() + std::ptrdiff_t(count), seen[i]));
         if (!isHex(seen[i]) && same >= 3 && 3 * same >= 2 * count)
             return seen[i];
     }
@@ -189,7 +191,8 @@ bool separatorsMoved(std::u16string_view body, const FrameLayout& l, char16_t li
         const char16_t c = body[i];
         if (isHex(c))
             continue;
-        const bool own_ = std::find(own.begin(), own.begin() + std::ptrdiff_t(owned), c) != own.begin() + std::ptrdiff_t(owned);
+        const bool own_ = std::find(own.begin(), own.begin() + std::ptrdiff_t(owned), c) !=
+                          own.begin() + std::ptrdiff_t(owned);
         if (isBlank(c) || (lineSep != 0 && c == lineSep) || own_)
             return true;
     }

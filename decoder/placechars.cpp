@@ -34,7 +34,8 @@ bool placeOneShift(std::span<const Want> pattern, std::u16string_view copy, std:
     std::array<int, kMostPlaced + kMostShift + 2> before{};
     std::array<int, kMostPlaced + kMostShift + 2> after{};
     for (int k = 0; k < shorter; ++k)
-        before[std::size_t(k + 1)] = before[std::size_t(k)] + cost(pattern[std::size_t(k)], copy[std::size_t(k)]);
+        before[std::size_t(k + 1)] =
+            before[std::size_t(k)] + cost(pattern[std::size_t(k)], copy[std::size_t(k)]);
     after[std::size_t(shorter)] = 0;
     for (int k = shorter; k-- > 0;) {
         const int c = lost ? cost(pattern[std::size_t(k + 1)], copy[std::size_t(k)])
@@ -43,7 +44,8 @@ bool placeOneShift(std::span<const Want> pattern, std::u16string_view copy, std:
     }
     int best = 1 << 20;
     for (int k = 0; k < places; ++k)
-        best = std::min(best, 1 + before[std::size_t(std::min(k, shorter))] + after[std::size_t(std::min(k, shorter))]);
+        best = std::min(best, 1 + before[std::size_t(std::min(k, shorter))] +
+                                  after[std::size_t(std::min(k, shorter))]);
     if (best > 1 + changes)
         return false;
     // The cheapest places of the character lost or gained: a field place is in doubt where one
@@ -61,7 +63,7 @@ bool placeOneShift(std::span<const Want> pattern, std::u16string_view copy, std:
     }
     for (std::size_t i = from; i < to; ++i) {
         const int p = int(i);
-        const bool afterIt = last > p;           // the copy's own character stands at p
+        const bool afterIt = last > p;                       // the copy's own character stands at p
         const bool beforeIt = lost ? first < p : first <= p; // the one beside it does
         const char16_t own = copy[i];
         const char16_t beside = lost ? (p > 0 ? copy[i - 1] : char16_t(0)) : copy[i + 1];
@@ -145,7 +147,8 @@ bool placeChars(std::span<const Want> pattern, std::u16string_view copy, std::si
             if (row[std::size_t(j)] + behind[std::size_t(i)][std::size_t(j)] != best)
                 continue;
             // Place i is taken by a character (diagonal) or lost (down) on a cheapest path.
-            if (j >= lo(i + 1) && row[std::size_t(j)] + 1 + behind[std::size_t(i + 1)][std::size_t(j)] == best)
+            if (j >= lo(i + 1) &&
+                row[std::size_t(j)] + 1 + behind[std::size_t(i + 1)][std::size_t(j)] == best)
                 doubt = true;
             if (j < m && j + 1 <= hi(i + 1) &&
                 row[std::size_t(j)] + cost(pattern[std::size_t(i)], copy[std::size_t(j)]) +

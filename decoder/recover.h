@@ -105,6 +105,11 @@ private:
     static constexpr std::size_t kAhead = 8;
 
     enum class Verdict { Apart, Join, Lookalike };
+    struct Weighed {
+        std::array<std::uint64_t, kFrameTags.size()> joins{}; // numbers of the groups it joins
+        std::size_t count = 0;
+        std::uint64_t lookalike = 0; // the oldest it could not be told apart from
+    };
     template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
     bool enqueue(std::u16string&& text, CopySource source, bool strict);
     void enqueueCut();
@@ -112,6 +117,7 @@ private:
     void closeReady();
     bool addClean(const Pending& line);
     void expand(Group& group) const;
+    void weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTags.size()>& keys, Weighed& out);
     void place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys);
     std::uint64_t newestWith(std::uint64_t key) const;
     void addKeys(Group& group, std::uint64_t number,

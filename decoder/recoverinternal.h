@@ -2,12 +2,16 @@
 #pragma once
 
 // What the grouping of copies (recover.cpp) and the vote (vote.cpp) share; not for callers.
+#include "candidates.h"
 #include "copyframes.h"
+#include "keytable.h"
 #include "recover.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <vector>
 
 namespace orvik {
@@ -36,7 +40,7 @@ struct Group {
     // The first copy of a group this one could not be told apart from, and whether copies
     // there agreed on an on-board time that this group's lone copy does not hold.
     CopySource lookalike;
-    std::uint64_t lookalikeGroup = 0; // its number + 1, 0 for none
+    std::uint64_t lookalikeGroup = 0;   // its number + 1, 0 for none
     std::uint64_t youngerLookalike = 0; // the first later group told apart from this one
     // A lone copy outvoted by the copies of a lookalike: the field characters where they differ,
     // which could be its own beacon's or miscopies of the other's.
@@ -48,8 +52,9 @@ struct Group {
     // A key its copies share is kept once; the keys of a group's first copy are its own.
     void addKey(std::uint64_t key, bool first, std::uint64_t before)
     {
-        if (!first && (std::find(ownKeys.begin(), ownKeys.begin() + ownCount, key) != ownKeys.begin() + ownCount ||
-                       std::find(moreKeys.begin(), moreKeys.end(), key) != moreKeys.end()))
+        if (!first &&
+            (std::find(ownKeys.begin(), ownKeys.begin() + ownCount, key) != ownKeys.begin() + ownCount ||
+             std::find(moreKeys.begin(), moreKeys.end(), key) != moreKeys.end()))
             return;
         if (ownCount < ownKeys.size()) {
             ownBefore[ownCount] = before;
@@ -94,5 +99,41 @@ struct Group {
     }
 };
 
+// The on-board time its copies hold, from the first that holds one whole, and how many hold it.
+std::optional<std::uint32_t> groupTime(const Group& group, int* holding = nullptr);
+
 } // namespace recovery
+
+// A line taken but not yet placed, so that the key slots it will read are fetched meanwhile.
+struct Recoverer::Pending {
+    bool clean = false;
+    std::array<char, kBeaconLength> cleanText; // as it came
+    CopySource source;
+    Copy copy; // a line that is not clean, cut into its frames
+    std::array<std::uint64_t, kFrameTags.size()> keys{};
+};
+
+struct Recoverer::State {
+    // The closed groups, whose window passed, waiting to be taken, then the open ones; oldest first.
+    std::deque<Group> groups;
+    std::size_t closed = 0;
+    recovery::KeyTable keys;
+    // The table is rebuilt before its 32-bit group numbers could be taken for those of old groups.
+    std::uint64_t rebuiltAt = 0;
+    CandidateCutter cutter;
+    std::vector<Candidate> cut;
+    std::array<Pending, kAhead> pending;
+    std::size_t pendingFirst = 0;
+    std::size_t pendingCount = 0;
+
+    std::size_t openCount() const { return groups.size() - closed; }
+    Group& open(std::size_t at) { return groups[closed + at]; }
+    // Where the open group a key was put for stands among the open ones; openCount() for none.
+    std::size_t openAt(std::uint32_t stored, std::uint64_t firstOpen) const
+    {
+        const std::uint32_t at = stored - std::uint32_t(firstOpen + 1);
+        return stored != 0 && at < openCount() ? at : openCount();
+    }
+};
+
 } // namespace orvik

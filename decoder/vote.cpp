@@ -170,13 +170,14 @@ void writeSettled(const recovery::Group& group, int f, const recovery::Copy& set
 
 // Whether some copy holds the whole of the field from `from` as the vote wrote it: a field
 // is a value some line holds, never one pieced together from several.
-bool heldWhole(const std::vector<char16_t>& readings, std::size_t copies, std::size_t width, const std::string& line,
-               int position, std::size_t from, int length)
+bool heldWhole(const std::vector<char16_t>& readings, std::size_t copies, std::size_t width,
+               const std::string& line, int position, std::size_t from, int length)
 {
     for (std::size_t k = 0; k < copies; ++k) {
         bool whole = true;
         for (int i = 0; whole && i < length; ++i)
-            whole = readings[k * width + from + std::size_t(i)] == char16_t(line[std::size_t(position - 1 + i)]);
+            whole =
+                readings[k * width + from + std::size_t(i)] == char16_t(line[std::size_t(position - 1 + i)]);
         if (whole)
             return true;
     }
@@ -260,7 +261,8 @@ void writeClean(const std::array<char, kBeaconLength>& text, std::string& line)
 }
 
 // The verdict on each field character of frame f, the winners written into the line.
-void voteFrame(const recovery::Group& group, int f, RecoveredRecord& out, std::array<LeftOut, kBeaconLength + 1>& at)
+void voteFrame(const recovery::Group& group, int f, RecoveredRecord& out,
+               std::array<LeftOut, kBeaconLength + 1>& at)
 {
     thread_local std::vector<char16_t> readings;
     const FrameLayout& l = kLayout[std::size_t(f)];
@@ -272,8 +274,9 @@ void voteFrame(const recovery::Group& group, int f, RecoveredRecord& out, std::a
     }
     // Where there are copies to compare, one alone is no majority: its slip would go unseen.
     const int leastVotes = n > 1 ? 2 : 1;
-    const bool anyTag = std::any_of(group.copies.begin(), group.copies.end(),
-                                    [&](const recovery::Copy& c) { return c.reading[std::size_t(f)] != Reading::Missing; });
+    const bool anyTag = std::any_of(group.copies.begin(), group.copies.end(), [&](const recovery::Copy& c) {
+        return c.reading[std::size_t(f)] != Reading::Missing;
+    });
     for (std::size_t i = 0; i < width; ++i) {
         const int position = l.pos + l.fieldBegin + int(i);
         const Tally t = countVotes(readings.data() + i, n, width);
@@ -345,10 +348,12 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
                 worst = atPosition[std::size_t(p)];
         }
         // What copies of a beacon this lone copy may be a copy of hold otherwise is in doubt.
-        const int from = ch.pos - kLayout[std::size_t(ch.frame - 1)].pos - kLayout[std::size_t(ch.frame - 1)].fieldBegin +
+        const int from = ch.pos - kLayout[std::size_t(ch.frame - 1)].pos -
+                         kLayout[std::size_t(ch.frame - 1)].fieldBegin +
                          kLayout[std::size_t(ch.frame - 1)].heldAt;
         if (worst == LeftOut::No && group.outvoted && group.copies.size() == 1 &&
-            std::any_of(group.disputed.begin() + from, group.disputed.begin() + from + ch.len, [](bool d) { return d; }))
+            std::any_of(group.disputed.begin() + from, group.disputed.begin() + from + ch.len,
+                        [](bool d) { return d; }))
             worst = LeftOut::Lookalike;
         out.leftOut[std::size_t(c)] = worst;
     }

@@ -116,7 +116,8 @@ void TestRecover::recovers_data()
     QTest::addRow("lost blank before the fields of frame 4")
         << QStringList{dropAt(kGood, 43)} << kGood << damaged(14, 19) << "";
     QTest::addRow("character gained before the fields of frame 4, other separators")
-        << QStringList{insertAt(over(kGood, 56, "/"), 43, "-")} << kGood << "" << "";
+        << QStringList{insertAt(over(kGood, 56, "/"), 43, "-")} << kGood << ""
+        << "";
     QTest::addRow("added blanks in frame 3") << QStringList{insertAt(kGood, 31, "  ")} << kGood << ""
                                              << "";
     // A frame of the right length whose blanks moved is shifted: "555a0080" would be read. A
@@ -138,7 +139,8 @@ void TestRecover::recovers_data()
     QTest::addRow("frame tag lost") << QStringList{over(kGood, 39, "xxxx")} << kGood
                                     << damaged(11, 13) + " " + channels(14, 19, LeftOut::FrameMissing) << "";
     // "orv5" where "orv4" stands is a tag heard with one character changed.
-    QTest::addRow("one tag twice") << QStringList{over(kGood, 39, "orv5")} << kGood << "" << "";
+    QTest::addRow("one tag twice") << QStringList{over(kGood, 39, "orv5")} << kGood << ""
+                                   << "";
     QTest::addRow("non-hex character in one copy")
         << QStringList{over(kGood, 36, "8z")} << kGood << channels(13, 13, LeftOut::NotHex) << "";
 

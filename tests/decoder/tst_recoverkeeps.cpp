@@ -87,7 +87,8 @@ QString grouping(const std::vector<orvik::RecoveredRecord>& records)
     for (const orvik::RecoveredRecord& r : records) {
         QStringList lines;
         for (const orvik::CopySource& s : r.copies)
-            lines << (s.last() > s.line ? QStringLiteral("%1-%2").arg(s.line).arg(s.last()) : QString::number(s.line));
+            lines << (s.last() > s.line ? QStringLiteral("%1-%2").arg(s.line).arg(s.last())
+                                        : QString::number(s.line));
         out << lines.join(u',');
     }
     return out.join(u'|');
@@ -120,7 +121,8 @@ void TestRecoverKeeps::strictLinesKeepTheirValues_data()
     QTest::addRow("hex digits between fields") << generated(300, QStringLiteral("0123456789abcdef"), 4);
     QTest::addRow("anything between fields") << generated(300, QStringLiteral(" .-/x0Fa9\t?"), 5);
     QTest::addRow("fields that are no hex digits") << generated(300, QStringLiteral(" .a5"), 6, 150);
-    QTest::addRow("a blank at the last place") << QStringList{over(kGood, 120, " "), over(kOther, 110, "orv1 orv2 ")};
+    QTest::addRow("a blank at the last place")
+        << QStringList{over(kGood, 120, " "), over(kOther, 110, "orv1 orv2 ")};
     QTest::addRow("tags inside the tail") << QStringList{over(kGood, 92, "orv3orv4orv5orv6orv1")};
 }
 
@@ -148,12 +150,12 @@ void TestRecoverKeeps::copiesAsDecodersWrite_data()
 
     const QString third = over(withTime(kGood, QStringLiteral("a1b2c3")), 44, QStringLiteral("fedcba987654"));
     const QString stream = kGood + u' ' + kOther + u' ' + third;
-    QTest::addRow("three beacons on one line") << QStringList{stream} << QStringList{kGood, kOther, third} << "1|1|1";
-    QTest::addRow("beacons apart by marks")
-        << QStringList{kGood + " = " + kOther.toUpper() + " + " + third} << QStringList{kGood, kOther, third}
-        << "1|1|1";
-    QTest::addRow("wrapped at 80 columns") << QStringList{kGood.left(80), kGood.mid(80)} << QStringList{kGood}
-                                           << "1-2";
+    QTest::addRow("three beacons on one line")
+        << QStringList{stream} << QStringList{kGood, kOther, third} << "1|1|1";
+    QTest::addRow("beacons apart by marks") << QStringList{kGood + " = " + kOther.toUpper() + " + " + third}
+                                            << QStringList{kGood, kOther, third} << "1|1|1";
+    QTest::addRow("wrapped at 80 columns")
+        << QStringList{kGood.left(80), kGood.mid(80)} << QStringList{kGood} << "1-2";
     QTest::addRow("wrapped at a blank, which the line end took")
         << QStringList{kGood.left(55), kGood.mid(56)} << QStringList{kGood} << "1-2";
     QTest::addRow("over three lines")
@@ -161,7 +163,8 @@ void TestRecoverKeeps::copiesAsDecodersWrite_data()
     QStringList wrapped;
     for (qsizetype at = 0; at < stream.size(); at += 80)
         wrapped << stream.mid(at, 80);
-    QTest::addRow("a stream wrapped at 80 columns") << wrapped << QStringList{kGood, kOther, third} << "1-2|2-4|4-5";
+    QTest::addRow("a stream wrapped at 80 columns")
+        << wrapped << QStringList{kGood, kOther, third} << "1-2|2-4|4-5";
     QTest::addRow("notes around the beacons")
         << QStringList{"# Orvik pass 2026-12-08 19:53", kGood.left(80), kGood.mid(80), "73 de DL0XYZ", kOther}
         << QStringList{kGood, kOther} << "2-3|5";
@@ -196,21 +199,29 @@ void TestRecoverKeeps::neighboursStandApart_data()
     const QString next = over(over(withTime(kGood, "01e280"), 32, "9f"), 62, "6d6e");
     const QString alike = withTime(kGood, "01e280");
     const QString day = over(over(withTime(kGood, "02e240"), 32, "9f"), 62, "6d6e");
-    QTest::addRow("64 s apart") << QStringList{kGood, next} << "1|2" << "123456 123520";
+    QTest::addRow("64 s apart") << QStringList{kGood, next} << "1|2"
+                                << "123456 123520";
     // Each could be a miscopy of the other: the time they disagree on is left out of both.
-    QTest::addRow("64 s apart, the rest alike") << QStringList{kGood, alike} << "1|2" << "- -";
-    QTest::addRow("18 hours apart") << QStringList{kGood, day} << "1|2" << "123456 188992";
-    QTest::addRow("A, A, B") << QStringList{kGood, kGood.toUpper(), next} << "1,2|3" << "123456 123520";
+    QTest::addRow("64 s apart, the rest alike") << QStringList{kGood, alike} << "1|2"
+                                                << "- -";
+    QTest::addRow("18 hours apart") << QStringList{kGood, day} << "1|2"
+                                    << "123456 188992";
+    QTest::addRow("A, A, B") << QStringList{kGood, kGood.toUpper(), next} << "1,2|3"
+                             << "123456 123520";
     // A lone copy 64 s on, the rest alike, outvoted: its time could be a miscopy.
-    QTest::addRow("A, A, then B alike") << QStringList{kGood, kGood, alike} << "1,2|3" << "123456 -";
+    QTest::addRow("A, A, then B alike") << QStringList{kGood, kGood, alike} << "1,2|3"
+                                        << "123456 -";
     QTest::addRow("a copy whose time lost its order")
-        << QStringList{kGood, kGood.toUpper(), withTime(kGood, "012e40")} << "1,2,3" << "123456";
+        << QStringList{kGood, kGood.toUpper(), withTime(kGood, "012e40")} << "1,2,3"
+        << "123456";
     QTest::addRow("a copy whose time is unreadable between two alike")
-        << QStringList{kGood, alike, withTime(kGood, "01e2z0")} << "1|2|3" << "- - -";
+        << QStringList{kGood, alike, withTime(kGood, "01e2z0")} << "1|2|3"
+        << "- - -";
     // Its time's last digits are in doubt, so it could be a neighbour's copy: it stands apart,
     // and the time of the first, which only it could have confirmed, is one copy's word alone.
     QTest::addRow("a copy whose time is unreadable, no neighbour")
-        << QStringList{kGood, kOther, withTime(kGood, "01e2z0")} << "1|2|3" << "- 123516 -";
+        << QStringList{kGood, kOther, withTime(kGood, "01e2z0")} << "1|2|3"
+        << "- 123516 -";
     QTest::addRow("the same time, other telemetry") << QStringList{kGood, withTime(kOther, "01e240")} << "1|2"
                                                     << "123456 123456";
 }
@@ -245,7 +256,8 @@ void TestRecoverKeeps::voteWritesOnlyWhatALineHolds_data()
     // The README's pair: the first copy lost a character of frame 3, the second heard "A0C800"
     // for "A0C880" and "9" for "8": the first copy's "a0c80" fits either, so it is no vote.
     QTest::addRow("an echo of the other copy")
-        << QStringList{over(dropAt(kGood, 36), 24, "80"), over(kGood, 24, "90").toUpper().replace(35, 2, "00")}
+        << QStringList{over(dropAt(kGood, 36), 24, "80"),
+                       over(kGood, 24, "90").toUpper().replace(35, 2, "00")}
         << "10 13" << 0;
     QTest::addRow("three copies, two agree") << QStringList{kGood, over(kGood, 36, "9"), kGood} << "" << 1;
 }
