@@ -20,10 +20,10 @@ constexpr int kLeastAgreeing = 6;
 constexpr int kLeastAgreeingUntimed = 12;
 constexpr int kAgreeingPerDiffering = 4;
 // Telemetry does not stand still for hours: a copy whose on-board time is this far from its
-// group's, while every other field character agrees, had its time miscopied. Nearer, it may
-// be the neighbouring beacon.
+// group's, while every other field character is held and agrees, had its time miscopied.
+// Nearer, it may be the neighbouring beacon.
 constexpr std::int64_t kNeighbourSpan = 3 * 3600;
-constexpr int kMiscopyEvidence = 24;
+constexpr int kMiscopyEvidence = kFieldChars - kLayout[0].fieldLength;
 // A miscopied time differs in a character or two, such as two swapped ones; a copy that may be
 // a miscopy of another beacon's differs from it in as few other characters.
 constexpr int kMostMiscopied = 2;
@@ -101,8 +101,9 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
             agree += frameAgree;
             differ += frameDiffer;
             // A frame that lost a character and gained another reads shifted: it differs much.
+            const bool frameAgrees = frameDiffer * kAgreeingPerDiffering <= frameAgree;
             if (frameAgree + frameDiffer > 0)
-                (frameDiffer * kAgreeingPerDiffering <= frameAgree ? framesAgree : framesDiffer) += 1;
+                (frameAgrees ? framesAgree : framesDiffer) += 1;
         }
     }
     const bool mostlyAgree = differ * kAgreeingPerDiffering <= agree;
