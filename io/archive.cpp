@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QUrl>
 
 namespace orvik {
@@ -15,6 +16,21 @@ namespace orvik {
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
+
+// A new file turns to WAL only while no other program reads it, and SQLite does not wait for
+// that: two programs that make the same archive at once take turns here.
+bool switchToWal(QSqlQuery& q)
+{
+    constexpr int kRetryMs = 20;
+    for (int waited = 0;; waited += kRetryMs) {
+        if (q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) && q.next())
+            return q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+        const QString code = q.lastError().nativeErrorCode();
+        if ((code != QLatin1String("5") && code != QLatin1String("6")) || waited >= kBusyTimeoutMs)
+            return false;
+        QThread::msleep(kRetryMs);
+    }
+}
 
 QAtomicInt connectionCounter;
 
@@ -177,8 +193,7 @@ bool Archive::open(const QString& path, Access access, QString* error)
     q = QSqlQuery(d->db());
     // Takes effect on a new file only: larger pages take fewer writes for the same records.
     exec(q, QStringLiteral("PRAGMA page_size = 65536"), nullptr);
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !q.next() ||
-        q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+    if (!switchToWal(q)) {
         message = d->fail(QStringLiteral("cannot be written: %1").arg(q.lastError().databaseText()));
         q = QSqlQuery();
         close();

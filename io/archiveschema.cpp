@@ -56,11 +56,14 @@ Inspection inspect(const QSqlDatabase& db)
         *value = q.value(0);
         return true;
     };
+    // One statement reads one state of the file, even while another program makes it.
     QVariant version, application, objects;
-    if (!single(QStringLiteral("PRAGMA user_version"), &version) ||
-        !single(QStringLiteral("PRAGMA application_id"), &application) ||
-        !single(QStringLiteral("SELECT count(*) FROM sqlite_master"), &objects))
+    if (!single(QStringLiteral("SELECT user_version, application_id, (SELECT count(*) FROM sqlite_master) "
+                               "FROM pragma_user_version, pragma_application_id"),
+                &version))
         return result;
+    application = q.value(1);
+    objects = q.value(2);
     result.version = version.toInt();
     if (result.version == 0 && application.toInt() == 0 && objects.toInt() == 0) {
         result.kind = Kind::Empty;
