@@ -158,7 +158,8 @@ bool Recoverer::addClean(const Pending& p)
     group.clean = true;
     group.cleanText = p.cleanText;
     group.cleanSource = p.source;
-    addKeys(group, m_firstOpen + m_state->openCount(), p.keys);
+    // No open group holds any of its keys: none comes before it.
+    addKeys(group, m_firstOpen + m_state->openCount(), p.keys, false);
     return true;
 }
 
@@ -272,12 +273,12 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
         std::sort(group.copies.begin(), group.copies.end(),
                   [](const Copy& x, const Copy& y) { return x.seq < y.seq; });
     }
-    addKeys(group, chosen, keys);
+    addKeys(group, chosen, keys, true);
 }
 
 // The table is rebuilt from the open groups when it fills, so that keys of closed groups go.
 void Recoverer::addKeys(Group& group, std::uint64_t number,
-                        const std::array<std::uint64_t, kFrameTags.size()>& keys)
+                        const std::array<std::uint64_t, kFrameTags.size()>& keys, bool shared)
 {
     State& st = *m_state;
     if (st.keys.full() || number - st.rebuiltAt > (std::uint64_t(1) << 31)) {
@@ -302,7 +303,7 @@ void Recoverer::addKeys(Group& group, std::uint64_t number,
     for (const std::uint64_t key : keys) {
         if (key == 0)
             continue;
-        const std::uint64_t newest = newestWith(key);
+        const std::uint64_t newest = shared ? newestWith(key) : 0;
         group.addKey(key, first, newest == number ? group.before(key) : newest);
         st.keys.put(key, number);
     }
