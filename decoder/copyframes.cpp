@@ -5,6 +5,7 @@
 #include "placechars.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace orvik {
@@ -328,25 +329,28 @@ int cutFrames(CopyFrames& copy)
     return found;
 }
 
+// Eight characters at a time: a byte is a hex digit when, below 0x80, it lies in '0'-'9' or,
+// with its letter bit set, in 'a'-'f'; adding 0x80 - lo to a 7-bit byte sets its top bit
+// exactly when it is lo or more, and no carry crosses into the next byte.
 bool isCleanLine(std::string_view line)
 {
-    static constexpr std::array<bool, 256> kHexByte = [] {
-        std::array<bool, 256> t{};
-        for (const char c : std::string_view("0123456789abcdefABCDEF"))
-            t[static_cast<unsigned char>(c)] = true;
-        return t;
-    }();
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHigh = 0x8080808080808080u;
+    const auto within = [](std::uint64_t low7, char lo, char hi) {
+        return (low7 + (0x80u - std::uint64_t(lo)) * kOnes) & ~(low7 + (0x7Fu - std::uint64_t(hi)) * kOnes);
+    };
     if (!isBeaconLine(line))
         return false;
-    for (const FrameLayout& l : kLayout) {
-        const char* const field = line.data() + (l.pos - 1 + l.fieldBegin);
-        bool hex = true;
-        for (int i = 0; i < l.fieldLength; ++i)
-            hex &= kHexByte[static_cast<unsigned char>(field[i])];
-        if (!hex)
-            return false;
+    std::uint64_t notHex = 0;
+    for (std::size_t w = 0; w < kFieldWords.size(); ++w) {
+        std::uint64_t word;
+        std::memcpy(&word, line.data() + 8 * w, 8);
+        const std::uint64_t low7 = word & ~kHigh;
+        const std::uint64_t hex =
+            (within(low7, '0', '9') | within(low7 | (0x20u * kOnes), 'a', 'f')) & ~word & kHigh;
+        notHex |= ~hex & kFieldWords[w] & kHigh;
     }
-    return true;
+    return notHex == 0;
 }
 
 } // namespace orvik

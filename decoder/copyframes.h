@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -52,6 +53,18 @@ inline constexpr std::array<FrameLayout, kFrameTags.size()> kLayout = [] {
 
 // Every field character of a beacon line, frame after frame.
 inline constexpr int kFieldChars = kLayout.back().heldAt + kLayout.back().fieldLength;
+
+// The field characters of a beacon line as byte masks, eight characters to a word, for work
+// on a whole line a word at a time: a word read from the line with memcpy lines up with them.
+inline constexpr std::array<std::uint64_t, kBeaconLength / 8> kFieldWords = [] {
+    static_assert(kBeaconLength % 8 == 0);
+    std::array<unsigned char, kBeaconLength> bytes{};
+    for (const FrameLayout& l : kLayout) {
+        for (int i = 0; i < l.fieldLength; ++i)
+            bytes[std::size_t(l.pos - 1 + l.fieldBegin + i)] = 0xFF;
+    }
+    return std::bit_cast<std::array<std::uint64_t, kBeaconLength / 8>>(bytes);
+}();
 
 static_assert(std::all_of(kLayout.begin(), kLayout.end(), [](const FrameLayout& l) {
     return l.fieldBegin > kTagLength && l.fieldLength > 0 && l.fieldBegin + l.fieldLength <= l.length;

@@ -9,6 +9,7 @@
 namespace orvik {
 
 using namespace copytext;
+using recovery::GroupMore;
 
 namespace {
 
@@ -137,16 +138,17 @@ void Recoverer::markOutvoted(Group& lone, const Group& other)
 {
     if (lone.copies.size() != 1 || other.copies.empty())
         return;
-    lone.outvoted = true;
-    if (lone.lookalike.line == 0)
-        lone.lookalike = other.copies.front().source;
+    GroupMore& more = lone.more();
+    more.outvoted = true;
+    if (more.lookalike.line == 0)
+        more.lookalike = other.copies.front().source;
     // Were it a copy of the other's beacon, a character no copy there holds alike would be one
     // vote alone.
     const Copy& copy = lone.copies.front();
     for (std::size_t p = 0; p < copy.held.size(); ++p) {
         const bool confirmed = std::any_of(other.copies.begin(), other.copies.end(),
                                            [&](const Copy& a) { return a.held[p] == copy.held[p]; });
-        lone.disputed[p] = lone.disputed[p] || (copy.held[p] != 0 && !confirmed);
+        more.disputed[p] = more.disputed[p] || (copy.held[p] != 0 && !confirmed);
     }
 }
 
@@ -155,7 +157,7 @@ void Recoverer::weighLookalikes(Group& group)
 {
     const State& st = *m_state;
     const std::uint64_t front = m_firstOpen - st.closed + 1; // the number of the oldest group kept
-    const std::uint64_t g = group.youngerLookalike;
+    const std::uint64_t g = std::as_const(group).more().youngerLookalike;
     if (g < front || g - front >= st.groups.size())
         return;
     Group& younger = m_state->groups[std::size_t(g - front)];

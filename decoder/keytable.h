@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "bigalloc.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -64,7 +66,7 @@ private:
     // The low bit of a key is always set; the place comes from the bits above it.
     std::size_t home(std::uint64_t key) const { return std::size_t(key >> 1) & m_mask; }
 
-    std::vector<Slot> m_slots;
+    std::vector<Slot, BigAllocator<Slot>> m_slots;
     std::size_t m_mask = 0;
     std::size_t m_used = 0;
 };

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <deque>
 #include <type_traits>
 #include <utility>
 
@@ -158,8 +157,11 @@ bool Recoverer::addClean(const Pending& p)
     group.clean = true;
     group.cleanText = p.cleanText;
     group.cleanSource = p.source;
-    // No open group holds any of its keys: none comes before it.
-    addKeys(group, m_firstOpen + m_state->openCount(), p.keys, false);
+    // No open group holds any of its keys, so the group's own text tells them.
+    const std::uint64_t number = m_firstOpen + m_state->openCount();
+    makeRoom(number);
+    for (const std::uint64_t key : p.keys)
+        m_state->keys.put(key, number);
     return true;
 }
 
@@ -168,6 +170,7 @@ void Recoverer::expand(Group& group) const
 {
     if (!group.clean)
         return;
+    group.more(); // the keys of its text, before it holds more
     Copy copy;
     copy.source = group.cleanSource;
     copy.seq = group.firstCopy;
@@ -201,7 +204,7 @@ void Recoverer::weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTa
                 out.joins[out.count++] = g;
             else if (verdict == Verdict::Lookalike && (out.lookalike == 0 || g < out.lookalike))
                 out.lookalike = g;
-            g = candidate.lookalikeGroup;
+            g = std::as_const(candidate).more().lookalikeGroup;
         }
     };
     for (const std::uint64_t key : keys) {
@@ -247,10 +250,10 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
         chosen = m_firstOpen + m_state->openCount();
         if (lookalike != 0) {
             Group& older = m_state->open(std::size_t(lookalike - 1 - m_firstOpen));
-            group.lookalike = older.copies.front().source;
-            group.lookalikeGroup = lookalike;
-            if (older.youngerLookalike == 0)
-                older.youngerLookalike = chosen;
+            group.more().lookalike = older.copies.front().source;
+            group.more().lookalikeGroup = lookalike;
+            if (older.more().youngerLookalike == 0)
+                older.more().youngerLookalike = chosen;
         }
     }
     Group& group = m_state->open(std::size_t(chosen - 1 - m_firstOpen));
@@ -267,45 +270,51 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
     }
     copy.seq = m_added;
     group.copies.push_back(std::move(copy));
-    if (group.lookalikeGroup != 0 && group.copies.size() == 1 && group.lookalikeGroup > m_firstOpen)
-        markOutvoted(group, m_state->open(std::size_t(group.lookalikeGroup - 1 - m_firstOpen)));
+    const std::uint64_t lookalikeGroup = std::as_const(group).more().lookalikeGroup;
+    if (lookalikeGroup != 0 && group.copies.size() == 1 && lookalikeGroup > m_firstOpen)
+        markOutvoted(group, m_state->open(std::size_t(lookalikeGroup - 1 - m_firstOpen)));
     if (count > 1) {
         std::sort(group.copies.begin(), group.copies.end(),
                   [](const Copy& x, const Copy& y) { return x.seq < y.seq; });
     }
-    addKeys(group, chosen, keys, true);
+    addKeys(group, chosen, keys);
 }
 
 // The table is rebuilt from the open groups when it fills, so that keys of closed groups go.
-void Recoverer::addKeys(Group& group, std::uint64_t number,
-                        const std::array<std::uint64_t, kFrameTags.size()>& keys, bool shared)
+void Recoverer::makeRoom(std::uint64_t number)
 {
     State& st = *m_state;
-    if (st.keys.full() || number - st.rebuiltAt > (std::uint64_t(1) << 31)) {
-        std::size_t open = 0;
-        for (std::size_t i = 0; i < st.openCount(); ++i)
-            open += st.open(i).keyCount();
-        st.keys.reset(open + keys.size());
-        // Each put misses the cache: the slots of the groups to come are fetched meanwhile.
-        constexpr std::size_t kAheadGroups = 4;
-        for (std::size_t i = 0; i < st.openCount(); ++i) {
-            if (i + kAheadGroups < st.openCount())
-                st.open(i + kAheadGroups).forKeys([&](std::uint64_t key) { st.keys.prefetch(key); });
-            Group& g = st.open(i);
-            g.forKeys([&](std::uint64_t key) {
-                g.setBefore(key, newestWith(key));
-                st.keys.put(key, m_firstOpen + i + 1);
-            });
-        }
-        st.rebuiltAt = number;
+    if (!st.keys.full() && number - st.rebuiltAt <= (std::uint64_t(1) << 31))
+        return;
+    std::size_t open = 0;
+    for (std::size_t i = 0; i < st.openCount(); ++i)
+        open += st.open(i).keyCount();
+    st.keys.reset(open + kFrameTags.size());
+    // Each put misses the cache: the slots of the groups to come are fetched meanwhile.
+    constexpr std::size_t kAheadGroups = 4;
+    for (std::size_t i = 0; i < st.openCount(); ++i) {
+        if (i + kAheadGroups < st.openCount())
+            st.open(i + kAheadGroups).forKeys([&](std::uint64_t key) { st.keys.prefetch(key); });
+        Group& g = st.open(i);
+        g.forKeys([&](std::uint64_t key) {
+            g.setBefore(key, newestWith(key));
+            st.keys.put(key, m_firstOpen + i + 1);
+        });
     }
+    st.rebuiltAt = number;
+}
+
+void Recoverer::addKeys(Group& group, std::uint64_t number,
+                        const std::array<std::uint64_t, kFrameTags.size()>& keys)
+{
+    makeRoom(number);
     const bool first = group.keyCount() == 0;
     for (const std::uint64_t key : keys) {
         if (key == 0)
             continue;
-        const std::uint64_t newest = shared ? newestWith(key) : 0;
+        const std::uint64_t newest = newestWith(key);
         group.addKey(key, first, newest == number ? group.before(key) : newest);
-        st.keys.put(key, number);
+        m_state->keys.put(key, number);
     }
 }
 

@@ -120,9 +120,8 @@ private:
     void weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTags.size()>& keys, Weighed& out);
     void place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys);
     std::uint64_t newestWith(std::uint64_t key) const;
-    // `shared`: open groups may hold some of the keys already.
-    void addKeys(Group& group, std::uint64_t number, const std::array<std::uint64_t, kFrameTags.size()>& keys,
-                 bool shared);
+    void makeRoom(std::uint64_t number);
+    void addKeys(Group& group, std::uint64_t number, const std::array<std::uint64_t, kFrameTags.size()>& keys);
     Verdict judge(const Group& group, const Copy& copy) const;
     static void markOutvoted(Group& lone, const Group& other);
     void weighLookalikes(Group& group);

@@ -2,15 +2,18 @@
 #pragma once
 
 // What the grouping of copies (recover.cpp) and the vote (vote.cpp) share; not for callers.
+#include "bigalloc.h"
 #include "candidates.h"
 #include "copyframes.h"
+#include "framekeys.h"
 #include "keytable.h"
 #include "recover.h"
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -22,21 +25,15 @@ struct Copy : CopyFrames {
     std::uint64_t seq = 0; // the order in which copies came
 };
 
-struct Group {
-    std::uint64_t firstCopy = 0; // m_added when the group began
-    std::vector<Copy> copies;
-    // The keys of its copies: those of one copy are kept in place, so that a line alone asks
-    // for no memory. With each, the number of the group before it that holds the key too: the
-    // table names the newest, and neighbouring beacons share many keys.
+// What a group holds beyond its copies: most groups are one clean line and need none of it.
+struct GroupMore {
+    // The keys of its copies, each kept once, with the number of the group before it that
+    // holds the key too: the table names the newest, and neighbouring beacons share many keys.
     std::array<std::uint64_t, kFrameTags.size()> ownKeys{};
     std::array<std::uint64_t, kFrameTags.size()> ownBefore{};
     std::uint8_t ownCount = 0;
     std::vector<std::uint64_t> moreKeys;
     std::vector<std::uint64_t> moreBefore;
-    // A group of one clean line keeps only its text, folded, until another copy comes.
-    bool clean = false;
-    std::array<char, kBeaconLength> cleanText; // as it came, letter case and all
-    CopySource cleanSource;
     // The first copy of a group this one could not be told apart from, and whether copies
     // there agreed on an on-board time that this group's lone copy does not hold.
     CopySource lookalike;
@@ -45,58 +42,92 @@ struct Group {
     // A lone copy outvoted by the copies of a lookalike: the field characters where they differ,
     // which could be its own beacon's or miscopies of the other's.
     bool outvoted = false;
-    std::array<bool, kFieldChars> disputed{};
+    std::bitset<kFieldChars> disputed;
+};
+
+struct Group {
+    std::uint64_t firstCopy = 0; // m_added when the group began
+    std::vector<Copy> copies;
+    // A group of one clean line keeps only its text until another copy comes; its keys are
+    // those of the text, and no group before it holds them.
+    bool clean = false;
+    std::array<char, kBeaconLength> cleanText; // as it came, letter case and all
+    CopySource cleanSource;
 
     bool empty() const { return copies.empty() && !clean; }
-    std::size_t keyCount() const { return ownCount + moreKeys.size(); }
+    const GroupMore& more() const { return m_more ? *m_more : kNone; }
+    GroupMore& more();
+
+    std::size_t keyCount() const
+    {
+        return m_more ? m_more->ownCount + m_more->moreKeys.size() : clean ? kFrameTags.size() : 0;
+    }
     // A key its copies share is kept once; the keys of a group's first copy are its own.
-    void addKey(std::uint64_t key, bool first, std::uint64_t before)
-    {
-        if (!first &&
-            (std::find(ownKeys.begin(), ownKeys.begin() + ownCount, key) != ownKeys.begin() + ownCount ||
-             std::find(moreKeys.begin(), moreKeys.end(), key) != moreKeys.end()))
-            return;
-        if (ownCount < ownKeys.size()) {
-            ownBefore[ownCount] = before;
-            ownKeys[ownCount++] = key;
-        } else {
-            moreKeys.push_back(key);
-            moreBefore.push_back(before);
-        }
-    }
+    void addKey(std::uint64_t key, bool first, std::uint64_t before);
     // The group before this one that holds the key, 0 for none.
-    std::uint64_t before(std::uint64_t key) const
-    {
-        for (std::size_t i = 0; i < ownCount; ++i) {
-            if (ownKeys[i] == key)
-                return ownBefore[i];
-        }
-        const auto at = std::find(moreKeys.begin(), moreKeys.end(), key);
-        return at == moreKeys.end() ? 0 : moreBefore[std::size_t(at - moreKeys.begin())];
-    }
-    void setBefore(std::uint64_t key, std::uint64_t group)
-    {
-        for (std::size_t i = 0; i < ownCount; ++i) {
-            if (ownKeys[i] == key)
-                ownBefore[i] = group;
-        }
-        const auto at = std::find(moreKeys.begin(), moreKeys.end(), key);
-        if (at != moreKeys.end())
-            moreBefore[std::size_t(at - moreKeys.begin())] = group;
-    }
+    std::uint64_t before(std::uint64_t key) const;
+    void setBefore(std::uint64_t key, std::uint64_t group);
     template <class F> void forKeys(F f) const
     {
-        for (std::size_t i = 0; i < ownCount; ++i)
-            f(ownKeys[i]);
-        for (const std::uint64_t key : moreKeys)
+        if (!m_more) {
+            if (clean) {
+                std::array<std::uint64_t, kFrameTags.size()> keys;
+                cleanKeys(cleanText.data(), keys, std::make_index_sequence<kFrameTags.size()>());
+                for (const std::uint64_t key : keys)
+                    f(key);
+            }
+            return;
+        }
+        for (std::size_t i = 0; i < m_more->ownCount; ++i)
+            f(m_more->ownKeys[i]);
+        for (const std::uint64_t key : m_more->moreKeys)
             f(key);
     }
-    void clearKeys()
+    void clearKeys();
+    // As new, keeping the memory of its copies for the next group in its place.
+    void reuse();
+
+private:
+    static const GroupMore kNone;
+    std::unique_ptr<GroupMore> m_more;
+};
+
+// The groups kept, oldest first, in a ring whose places are used again: a group per line
+// would otherwise cost an allocation. Growing moves the groups, so no reference to one is
+// held across emplace_back().
+class GroupRing {
+public:
+    std::size_t size() const { return m_count; }
+    Group& operator[](std::size_t at) { return m_slots[(m_first + at) & (m_slots.size() - 1)]; }
+    const Group& operator[](std::size_t at) const { return m_slots[(m_first + at) & (m_slots.size() - 1)]; }
+    Group& front() { return (*this)[0]; }
+    Group& emplace_back()
     {
-        ownCount = 0;
-        moreKeys.clear();
-        moreBefore.clear();
+        if (m_count == m_slots.size())
+            grow();
+        Group& group = (*this)[m_count++];
+        group.reuse();
+        return group;
     }
+    void pop_front()
+    {
+        m_first = (m_first + 1) & (m_slots.size() - 1);
+        --m_count;
+    }
+
+private:
+    void grow()
+    {
+        std::vector<Group, BigAllocator<Group>> slots(std::max<std::size_t>(64, 2 * m_slots.size()));
+        for (std::size_t i = 0; i < m_count; ++i)
+            slots[i] = std::move((*this)[i]);
+        m_slots = std::move(slots);
+        m_first = 0;
+    }
+
+    std::vector<Group, BigAllocator<Group>> m_slots; // a power of two of them
+    std::size_t m_first = 0;
+    std::size_t m_count = 0;
 };
 
 // The on-board time its copies hold, from the first that holds one whole, and how many hold it.
@@ -115,7 +146,7 @@ struct Recoverer::Pending {
 
 struct Recoverer::State {
     // The closed groups, whose window passed, waiting to be taken, then the open ones; oldest first.
-    std::deque<Group> groups;
+    recovery::GroupRing groups;
     std::size_t closed = 0;
     recovery::KeyTable keys;
     // The table is rebuilt before its 32-bit group numbers could be taken for those of old groups.

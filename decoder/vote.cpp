@@ -241,21 +241,12 @@ const std::string& lineTemplate()
 // A clean line's fields hold hex digits alone: setting the letter bit folds them, eight at a time.
 void writeClean(const std::array<char, kBeaconLength>& text, std::string& line)
 {
-    static_assert(kBeaconLength % 8 == 0);
-    static const std::array<std::uint64_t, kBeaconLength / 8> kFieldBytes = [] {
-        std::array<unsigned char, kBeaconLength> bytes{};
-        for (const FrameLayout& l : kLayout)
-            std::fill_n(bytes.begin() + (l.pos - 1 + l.fieldBegin), l.fieldLength, 0xFF);
-        std::array<std::uint64_t, kBeaconLength / 8> words{};
-        std::memcpy(words.data(), bytes.data(), bytes.size());
-        return words;
-    }();
-    for (std::size_t w = 0; w < kFieldBytes.size(); ++w) {
+    for (std::size_t w = 0; w < kFieldWords.size(); ++w) {
         std::uint64_t word;
         std::uint64_t shape;
         std::memcpy(&word, text.data() + 8 * w, 8);
         std::memcpy(&shape, line.data() + 8 * w, 8);
-        word = ((word | 0x2020202020202020u) & kFieldBytes[w]) | (shape & ~kFieldBytes[w]);
+        word = ((word | 0x2020202020202020u) & kFieldWords[w]) | (shape & ~kFieldWords[w]);
         std::memcpy(line.data() + 8 * w, &word, 8);
     }
 }
@@ -319,28 +310,44 @@ void voteFrame(const recovery::Group& group, int f, RecoveredRecord& out,
     }
 }
 
+// Every character written is a hex digit: each field written reads as HexToDec reads it.
+void writeValues(RecoveredRecord& out)
+{
+    for (int c = 0; c < kChannelCount; ++c) {
+        const Channel& ch = kChannels[std::size_t(c)];
+        if (!out.written(c))
+            continue;
+        std::int32_t field = 0;
+        for (int i = 0; i < ch.len; ++i)
+            field = field * 16 + hexValue(char16_t(out.line[std::size_t(ch.pos - 1 + i)]));
+        out.values[std::size_t(c)] = channelValue(ch, field);
+    }
+}
+
 } // namespace
 
 void vote(const Group& group, RecoveredRecord& out, bool values)
 {
-    const bool clean = group.clean;
     out.values.fill(std::numeric_limits<double>::quiet_NaN());
     out.leftOut.fill(LeftOut::No);
     out.copies.clear();
     out.changes.clear();
-    out.lookalike = group.lookalike;
+    out.lookalike = group.more().lookalike;
+    out.line = lineTemplate();
+    // A clean line leaves nothing out.
+    if (group.clean) {
+        out.copies.push_back(group.cleanSource);
+        writeClean(group.cleanText, out.line);
+        if (values)
+            writeValues(out);
+        return;
+    }
     for (const Copy& c : group.copies)
         out.copies.push_back(c.source);
-    if (clean)
-        out.copies.push_back(group.cleanSource);
-    out.line = lineTemplate();
     std::array<LeftOut, kBeaconLength + 1> atPosition{};
-    if (clean)
-        writeClean(group.cleanText, out.line);
-    for (int f = 0; !clean && f < kFrames; ++f)
+    for (int f = 0; f < kFrames; ++f)
         voteFrame(group, f, out, atPosition);
-    // A clean line leaves nothing out.
-    for (int c = 0; !clean && c < kChannelCount; ++c) {
+    for (int c = 0; c < kChannelCount; ++c) {
         const Channel& ch = kChannels[std::size_t(c)];
         LeftOut worst = LeftOut::No;
         for (int p = ch.pos; p < ch.pos + ch.len; ++p) {
@@ -351,24 +358,16 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
         const int from = ch.pos - kLayout[std::size_t(ch.frame - 1)].pos -
                          kLayout[std::size_t(ch.frame - 1)].fieldBegin +
                          kLayout[std::size_t(ch.frame - 1)].heldAt;
-        if (worst == LeftOut::No && group.outvoted && group.copies.size() == 1 &&
-            std::any_of(group.disputed.begin() + from, group.disputed.begin() + from + ch.len,
-                        [](bool d) { return d; }))
+        const GroupMore& more = group.more();
+        bool disputed = false;
+        for (int i = from; i < from + ch.len; ++i)
+            disputed = disputed || more.disputed[std::size_t(i)];
+        if (worst == LeftOut::No && more.outvoted && group.copies.size() == 1 && disputed)
             worst = LeftOut::Lookalike;
         out.leftOut[std::size_t(c)] = worst;
     }
-    if (!values && out.leftOutMask() == 0)
-        return;
-    for (int c = 0; c < kChannelCount; ++c) {
-        const Channel& ch = kChannels[std::size_t(c)];
-        if (!out.written(c))
-            continue;
-        // Every character written is a hex digit: the field reads as HexToDec reads it.
-        std::int32_t field = 0;
-        for (int i = 0; i < ch.len; ++i)
-            field = field * 16 + hexValue(char16_t(out.line[std::size_t(ch.pos - 1 + i)]));
-        out.values[std::size_t(c)] = channelValue(ch, field);
-    }
+    if (values || out.leftOutMask() != 0)
+        writeValues(out);
 }
 
 } // namespace recovery
