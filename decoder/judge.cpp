@@ -28,8 +28,96 @@ constexpr int kMiscopyEvidence = kFieldChars - kLayout[0].fieldLength;
 // A miscopied time differs in a character or two, such as two swapped ones; a copy that may be
 // a miscopy of another beacon's differs from it in as few other characters.
 constexpr int kMostMiscopied = 2;
+// A copy of a beacon differs from what the beacon's other copies hold most in a few miscopies.
+constexpr int kMostDiffering = 3;
 // The last digits of the on-board time: they tell apart beacons up to an hour apart.
 constexpr int kLowTimeDigits = 3;
+
+// The fewest characters to change, drop or add to make one field text the other.
+int editDistance(const char16_t* a, const char16_t* b, int length)
+{
+    std::array<int, kBeaconLength + 1> row{};
+    for (int j = 0; j <= length; ++j)
+        row[std::size_t(j)] = j;
+    for (int i = 1; i <= length; ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= length; ++j) {
+            const int up = row[std::size_t(j)];
+            row[std::size_t(j)] = std::min({up + 1, row[std::size_t(j - 1)] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = up;
+        }
+    }
+    return row[std::size_t(length)];
+}
+
+// At each field character, the one the group's copies hold most, 0 where none holds one or
+// two are held equally often.
+std::array<char16_t, kFieldChars> commonChars(const recovery::Group& group)
+{
+    std::array<char16_t, kFieldChars> common{};
+    if (group.copies.size() == 1)
+        return group.copies.front().held;
+    for (std::size_t p = 0; p < common.size(); ++p) {
+        int best = 0;
+        for (std::size_t k = 0; k < group.copies.size(); ++k) {
+            const char16_t c = group.copies[k].held[p];
+            if (c == 0 || c == common[p])
+                continue;
+            int count = 0;
+            for (const recovery::Copy& other : group.copies)
+                count += other.held[p] == c;
+            if (count > best) {
+                best = count;
+                common[p] = c;
+            } else if (count == best) {
+                common[p] = 0; // a tie: until a later character wins outright
+            }
+        }
+    }
+    return common;
+}
+
+struct FieldsWeighed {
+    int agree = 0;
+    int differ = 0;
+    int framesAgree = 0;
+    int framesDiffer = 0;
+};
+
+// The characters of frames 2 to 6 a copy holds alike and otherwise than `common` holds them,
+// and the frames that mostly agree and that do not.
+FieldsWeighed weighFields(const recovery::Copy& copy, const std::array<char16_t, kFieldChars>& common)
+{
+    FieldsWeighed w;
+    for (int f = 1; f < kFrames; ++f) {
+        const FrameLayout& l = kLayout[std::size_t(f)];
+        const char16_t* const theirs = common.data() + l.heldAt;
+        int frameAgree = 0;
+        int frameDiffer = 0;
+        for (int i = 0; i < l.fieldLength; ++i) {
+            const char16_t a = copy.fields(f)[i];
+            if (a != 0 && theirs[i] != 0)
+                (a == theirs[i] ? frameAgree : frameDiffer) += 1;
+        }
+        // A frame that lost a character and gained another reads shifted: counted by the
+        // characters an alignment changes, it differs in those two.
+        if (frameDiffer > 1 && frameAgree + frameDiffer == l.fieldLength) {
+            const int edits = editDistance(copy.fields(f), theirs, l.fieldLength);
+            if (edits < frameDiffer) {
+                frameAgree = l.fieldLength - edits;
+                frameDiffer = edits;
+            }
+        }
+        w.agree += frameAgree;
+        w.differ += frameDiffer;
+        // Differing much, it is another beacon's.
+        const bool frameAgrees = frameDiffer * kAgreeingPerDiffering <= frameAgree;
+        if (frameAgree + frameDiffer > 0)
+            (frameAgrees ? w.framesAgree : w.framesDiffer) += 1;
+    }
+    return w;
+}
 
 } // namespace
 
@@ -65,10 +153,6 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
     if (group.copies.size() >= kMostCopies)
         return Verdict::Apart;
     const std::optional<std::uint32_t> mine = copy.time();
-    int agree = 0;
-    int differ = 0;
-    int framesAgree = 0;
-    int framesDiffer = 0;
     bool sameTime = false;
     bool timeConflict = false;
     bool lowDigitsAgree = false;
@@ -90,26 +174,22 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
             low = low && (i < kLayout[0].fieldLength - kLowTimeDigits || (isHex(a) && a == b));
         }
         lowDigitsAgree = lowDigitsAgree || low;
-        for (int f = 1; f < kFrames; ++f) {
-            int frameAgree = 0;
-            int frameDiffer = 0;
-            for (int i = 0; i < kLayout[std::size_t(f)].fieldLength; ++i) {
-                const char16_t a = copy.fields(f)[i];
-                const char16_t b = other.fields(f)[i];
-                if (a != 0 && b != 0)
-                    (a == b ? frameAgree : frameDiffer) += 1;
-            }
-            agree += frameAgree;
-            differ += frameDiffer;
-            // A frame that lost a character and gained another reads shifted: it differs much.
-            const bool frameAgrees = frameDiffer * kAgreeingPerDiffering <= frameAgree;
-            if (frameAgree + frameDiffer > 0)
-                (frameAgrees ? framesAgree : framesDiffer) += 1;
-        }
     }
+    // The other fields are weighed against what the group's copies hold most: a group of many
+    // copies, each with a miscopy of its own, still holds its beacon's characters.
+    const FieldsWeighed w = weighFields(copy, commonChars(group));
+    const int agree = w.agree;
+    const int differ = w.differ;
     const bool mostlyAgree = differ * kAgreeingPerDiffering <= agree;
-    if (sameTime)
-        return agree >= kLeastAgreeing && framesAgree >= framesDiffer ? Verdict::Join : Verdict::Apart;
+    // Differing in no more characters than miscopies explain.
+    const bool nearlyAlike = differ <= kMostDiffering && agree >= kLeastAgreeing;
+    // Copies of one time that differ more put that time in doubt: one could be a neighbour's
+    // copy whose time was heard as this one's.
+    if (sameTime) {
+        if (nearlyAlike && w.framesAgree >= w.framesDiffer)
+            return Verdict::Join;
+        return mostlyAgree ? Verdict::Lookalike : Verdict::Apart;
+    }
     if (mine && theirs) {
         const std::int64_t apart = std::abs(std::int64_t(*mine) - std::int64_t(*theirs));
         int changed = 0;
@@ -117,10 +197,10 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
             changed += (*mine >> (4 * i) & 15) != (*theirs >> (4 * i) & 15);
         if (differ == 0 && agree >= kMiscopyEvidence && apart > kNeighbourSpan && changed <= kMostMiscopied)
             return Verdict::Join;
-        // Times or other characters further apart make other beacons, not miscopies.
-        return changed <= kMostMiscopied && differ <= kMostMiscopied && agree >= kLeastAgreeing
-                   ? Verdict::Lookalike
-                   : Verdict::Apart;
+        // Times or other characters further apart make other beacons, not miscopies; but a time
+        // placed in a frame that lost or gained characters may be shifted in any digit.
+        const bool placedTime = copy.reading[0] != Reading::Exact;
+        return (changed <= kMostMiscopied || placedTime) && nearlyAlike ? Verdict::Lookalike : Verdict::Apart;
     }
     if (agree < kLeastAgreeingUntimed || !mostlyAgree)
         return Verdict::Apart;
@@ -144,11 +224,24 @@ void Recoverer::markOutvoted(Group& lone, const Group& other)
         more.lookalike = other.copies.front().source;
     // Were it a copy of the other's beacon, a character no copy there holds alike would be one
     // vote alone.
+    // That holds too for what the vote will place alone in a frame that lost or gained some.
     const Copy& copy = lone.copies.front();
-    for (std::size_t p = 0; p < copy.held.size(); ++p) {
+    std::array<char16_t, kFieldChars> mine = copy.held;
+    for (int f = 0; f < kFrames; ++f) {
+        if (copy.reading[std::size_t(f)] == Reading::Damaged)
+            placeAlone(copy, f, mine.data() + kLayout[std::size_t(f)].heldAt);
+    }
+    // Copies that hold one time and yet differ beyond miscopies put that time in doubt.
+    const std::optional<std::uint32_t> time = copy.time();
+    const bool timeInDoubt = time && time == groupTime(other);
+    for (std::size_t p = 0; p < mine.size(); ++p) {
+        if (timeInDoubt && p < std::size_t(kLayout[0].fieldLength)) {
+            more.disputed[p] = true;
+            continue;
+        }
         const bool confirmed = std::any_of(other.copies.begin(), other.copies.end(),
-                                           [&](const Copy& a) { return a.held[p] == copy.held[p]; });
-        more.disputed[p] = more.disputed[p] || (copy.held[p] != 0 && !confirmed);
+                                           [&](const Copy& a) { return a.held[p] == mine[p]; });
+        more.disputed[p] = more.disputed[p] || (mine[p] != 0 && !confirmed);
     }
 }
 

@@ -109,6 +109,8 @@ private slots:
     void neighboursStandApart();
     void voteWritesOnlyWhatALineHolds_data();
     void voteWritesOnlyWhatALineHolds();
+    void lookalikesWriteOnlyWhatTheOthersHold_data();
+    void lookalikesWriteOnlyWhatTheOthersHold();
 };
 
 void TestRecoverKeeps::strictLinesKeepTheirValues_data()
@@ -288,6 +290,45 @@ void TestRecoverKeeps::voteWritesOnlyWhatALineHolds()
         }
         QVERIFY2(held, qPrintable(QString::number(c)));
     }
+}
+
+// Two copies of a beacon, then a lone copy that could be a third with miscopies, or a neighbour.
+void TestRecoverKeeps::lookalikesWriteOnlyWhatTheOthersHold_data()
+{
+    QTest::addColumn<QString>("lone");
+    QTest::addColumn<QString>("leftOut"); // channels the lone copy's record leaves out
+
+    // 64 s later, battery and panels moved; its time heard as the earlier beacon's.
+    const QString next = over(over(kGood, 32, "9f"), 62, "6d6e");
+    QTest::addRow("a neighbour heard with this one's time") << next << "0 11 20 21";
+    // Frame 5 lost its third character and gained an "a" at its end: read where it stands, it
+    // is shifted; its time is one digit off.
+    QTest::addRow("a shifted frame, a time one digit off")
+        << withTime(over(kGood, 62, "6ef70717273a"), "01e2c0") << "0 21 22 23 24 25";
+    // Frame 5 gained an "x" and heard its last "3" as "4": dropping the "x" places the rest,
+    // and the "4" is the lone copy's word alone.
+    QTest::addRow("a frame placed alone, a time one digit off")
+        << withTime(over(insertAt(kGood, 68, "x"), 74, "4"), "01e2c0") << "0 25";
+}
+
+void TestRecoverKeeps::lookalikesWriteOnlyWhatTheOthersHold()
+{
+    QFETCH(QString, lone);
+    QFETCH(QString, leftOut);
+    const std::vector<orvik::RecoveredRecord> records = recovered({kGood, kGood.toUpper(), lone});
+    QCOMPARE(::grouping(records), QStringLiteral("1,2|3"));
+    const orvik::RecoveredRecord& r = records.back();
+    QCOMPARE(r.lookalike.line, std::uint64_t(1));
+    orvik::Record good{};
+    orvik::decodeBeaconLine(view(kGood), good);
+    QStringList out;
+    for (int c = 0; c < orvik::kChannelCount; ++c) {
+        if (!r.written(c))
+            out << QString::number(c);
+        else
+            QVERIFY2(r.values[std::size_t(c)] == good[std::size_t(c)], qPrintable(QString::number(c)));
+    }
+    QCOMPARE(out.join(u' '), leftOut);
 }
 
 QTEST_APPLESS_MAIN(TestRecoverKeeps)
