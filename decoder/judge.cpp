@@ -78,6 +78,19 @@ std::array<char16_t, kFieldChars> commonChars(const recovery::Group& group)
     return common;
 }
 
+// The most characters that agree with the other text moved by one place, either way: with
+// those that agree in place, they are nearly all of a frame that was shifted.
+int shiftedAgree(const char16_t* a, const char16_t* b, int length)
+{
+    int left = 0;
+    int right = 0;
+    for (int i = 0; i + 1 < length; ++i) {
+        left += a[i] == b[i + 1];
+        right += a[i + 1] == b[i];
+    }
+    return std::max(left, right);
+}
+
 struct FieldsWeighed {
     int agree = 0;
     int differ = 0;
@@ -102,7 +115,8 @@ FieldsWeighed weighFields(const recovery::Copy& copy, const std::array<char16_t,
         }
         // A frame that lost a character and gained another reads shifted: counted by the
         // characters an alignment changes, it differs in those two.
-        if (frameDiffer > 1 && frameAgree + frameDiffer == l.fieldLength) {
+        if (frameDiffer > 1 && frameAgree + frameDiffer == l.fieldLength &&
+            frameAgree + shiftedAgree(copy.fields(f), theirs, l.fieldLength) >= l.fieldLength - 2) {
             const int edits = editDistance(copy.fields(f), theirs, l.fieldLength);
             if (edits < frameDiffer) {
                 frameAgree = l.fieldLength - edits;
