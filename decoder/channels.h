@@ -97,6 +97,10 @@ inline constexpr std::array<Channel, kChannelCount> kChannels{{
 }};
 // clang-format on
 
+// The channel of the on-board time, which counts seconds.
+inline constexpr int kOnBoardTimeChannel = 0;
+static_assert(kChannels[kOnBoardTimeChannel].caption == "OBC Time");
+
 // The frame tags and where they start, counted from 1.
 struct FrameTag {
     int pos;

@@ -105,6 +105,13 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
                        : QStringLiteral("no beacon line to add; '%1' was not made").arg(shown));
         return 1;
     }
+    for (const ArchiveSink::Resets& r : sink.resets()) {
+        report.say(QStringLiteral("'%1': the on-board time went back %2; each run of beacons after that is "
+                                  "dated from %3")
+                       .arg(r.input,
+                            r.count == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(r.count),
+                            archiveTimeText(r.firstReceivedMs)));
+    }
     tellCounts("");
     return 0;
 }

@@ -25,10 +25,28 @@ ArchiveSink::ArchiveSink(Archive& archive, const QString& path)
     , m_path(path)
 {}
 
-void ArchiveSink::setInput(const QString& name, qint64 receivedMs)
+void ArchiveSink::setInput(const QString& name, qint64 firstReceivedMs)
 {
     m_sourcePrefix = name.toStdString() + ':';
-    m_entry.receivedMs = receivedMs;
+    // Records come input by input, or with --recover mostly so: the last one is looked at first.
+    for (std::size_t i = m_clocks.size(); i-- > 0;) {
+        if (m_clocks[i].input == name) {
+            m_clock = i;
+            return;
+        }
+    }
+    m_clocks.push_back({name, PassClock(firstReceivedMs)});
+    m_clock = m_clocks.size() - 1;
+}
+
+std::vector<ArchiveSink::Resets> ArchiveSink::resets() const
+{
+    std::vector<Resets> out;
+    for (const Clock& c : m_clocks) {
+        if (c.addedAfterReset)
+            out.push_back({c.input, c.clock.resets(), c.clock.firstMs()});
+    }
+    return out;
 }
 
 bool ArchiveSink::add(std::string_view asciiLine, std::uint64_t lineNumber, bool& plain)
@@ -66,12 +84,16 @@ bool ArchiveSink::addEntry(std::uint64_t lineNumber)
         m_slice.start();
     }
     m_entry.source = QString::fromStdString(m_sourcePrefix + std::to_string(lineNumber));
+    Clock& clock = m_clocks[m_clock];
+    m_entry.receivedMs = clock.clock.date(m_entry.values[kOnBoardTimeChannel]);
+    const qint64 added = m_pending.added;
     if (!m_archive.addOne(m_entry, &m_pending, &m_error)) {
         // The archive took the slice back.
         m_begun = false;
         m_pending = ArchiveAddResult();
         return false;
     }
+    clock.addedAfterReset = clock.addedAfterReset || (clock.clock.resets() > 0 && m_pending.added > added);
     if (++m_sinceCheck < kRecordsBetweenClockReads)
         return true;
     m_sinceCheck = 0;

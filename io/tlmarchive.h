@@ -2,6 +2,7 @@
 #pragma once
 
 #include "archive.h"
+#include "decoder/passclock.h"
 #include "tlmoptions.h"
 
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvik {
 
@@ -26,8 +28,18 @@ public:
     const ArchiveAddResult& counts() const { return m_counts; }
     const QString& error() const { return m_error; }
 
-    // Received time and source of the lines that follow: "<name>:<line number>".
-    void setInput(const QString& name, qint64 receivedMs);
+    // Source of the records that follow, "<name>:<line number>", and the time the first
+    // beacon of that input was received: the others are dated from it by their on-board time.
+    // An input named again goes on where it was.
+    void setInput(const QString& name, qint64 firstReceivedMs);
+    // Each input whose on-board time went back before a record it added, with the times it
+    // did, in the order of the inputs: copies of earlier beacons repeated say nothing.
+    struct Resets {
+        QString input;
+        int count = 0;
+        qint64 firstReceivedMs = 0;
+    };
+    std::vector<Resets> resets() const;
     // Decodes and adds a beacon line; `plain` is cleared when a field holds other characters
     // than hex digits, and that field's values are left out. False, with error(), when the
     // archive refused it.
@@ -48,6 +60,13 @@ private:
     Archive& m_archive;
     QString m_path;
     ArchiveEntry m_entry;
+    struct Clock {
+        QString input;
+        PassClock clock;
+        bool addedAfterReset = false;
+    };
+    std::vector<Clock> m_clocks; // of each input, in order
+    std::size_t m_clock = 0;
     std::u16string m_wide;
     std::string m_sourcePrefix;
     ArchiveAddResult m_counts;

@@ -3,6 +3,7 @@
 
 #include "archive.h"
 
+#include <QDateTime>
 #include <QStringList>
 #include <array>
 
@@ -171,14 +172,23 @@ private:
     QString m_error;
 };
 
+// --since and --until also take a plain date: from the start of that day, up to its end.
 bool readTime(const ArgumentReader& reader, Option option, const char* name, qint64* ms, QString& error)
 {
     if (!reader.isSet(option))
         return true;
-    if (parseArchiveTime(shown(reader.value(option)), ms))
+    const QString text = shown(reader.value(option));
+    if (parseArchiveTime(text, ms))
         return true;
-    error = QStringLiteral("--%1 wants a UTC time such as 2026-12-08T19:53:00Z, not '%2'")
-                .arg(QLatin1StringView(name), shown(reader.value(option)));
+    const QDate day = QDate::fromString(text.trimmed(), Qt::ISODate);
+    if (option != Received && day.isValid()) {
+        const QDate from = option == Until ? day.addDays(1) : day;
+        *ms = QDateTime(from, QTime(0, 0), Qt::UTC).toMSecsSinceEpoch() - (option == Until ? 1 : 0);
+        return true;
+    }
+    error = QStringLiteral("--%1 wants a UTC time such as 2026-12-08T19:53:00Z%2, not '%3'")
+                .arg(QLatin1StringView(name),
+                     option == Received ? QString() : QStringLiteral(" or a date such as 2026-12-08"), text);
     return false;
 }
 
@@ -260,15 +270,20 @@ QString tlmHelpText()
         "                       more copy), and tell \"n added, m already there\" on standard\n"
         "                       error. FILE is made when missing; a file that is no archive\n"
         "                       is left as it is\n"
-        "  --received TIME      the time the records were received, in UTC, as ISO 8601:\n"
-        "                       2026-12-08T19:53:00Z (default: the input file's modification\n"
-        "                       time; for standard input, now)\n"
+        "  --received TIME      when the first beacon of each input was received, in UTC, as\n"
+        "                       ISO 8601: 2026-12-08T19:53:00Z (default: the input file's\n"
+        "                       modification time; for standard input, now). The others are\n"
+        "                       dated from it by their on-board time; where that goes back\n"
+        "                       (a reset), each run of beacons is dated from TIME, and the\n"
+        "                       add says so\n"
         "  --from-archive FILE  write the records of the archive FILE, oldest first, as csv\n"
         "                       (with a leading \"Received (UTC)\" column) or jsonl (with\n"
         "                       \"received\", \"source\" and \"copies\"); a value left out is an\n"
         "                       empty field or null\n"
-        "  --since TIME         with --from-archive: only records received at TIME or later\n"
-        "  --until TIME         with --from-archive: only records received at TIME or earlier\n"
+        "  --since TIME         with --from-archive: only records received at TIME or later;\n"
+        "                       a date (2026-12-08) is the start of that day\n"
+        "  --until TIME         with --from-archive: only records received at TIME or earlier;\n"
+        "                       a date is the end of that day\n"
         "  -h, --help           show this help\n"
         "  --version            show the version\n"
         "\n"

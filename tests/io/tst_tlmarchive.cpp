@@ -76,6 +76,53 @@ private slots:
         QCOMPARE(last.out, QByteArray());
     }
 
+    // The first beacon of each input is received at the time given, the others as many seconds
+    // later as their on-board times tell; a reset starts again from the time given.
+    void receivedTimesFollowTheOnBoardTime_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("received"); // of each record, oldest first, hh:mm:ss
+        QTest::addColumn<QByteArray>("said");   // besides the counts
+
+        // A minute apart the battery and the panels are warmer.
+        const auto at = [](int obc, const char* temperatures) {
+            return beacon(obc).replace(61, 12, temperatures) + "\n";
+        };
+        const QByteArray pass = at(0x100, "6e6f70717273") + at(0x140, "7c7d7e7f8081") + at(0x180, "8a8b8c8d8e8f");
+        QTest::addRow("a pass") << pass << QStringList{} << "19:53:00 19:54:04 19:55:08" << QByteArray();
+        QTest::addRow("a pass, recovering")
+            << QByteArray(pass).replace("orv3 a0c880 orv4 0a141e28323c orv5 7c", "orv3 a0c880 rv4 0a141e28323c orv5 7c")
+            << QStringList{"--recover"} << "19:53:00 19:54:04 19:55:08" << QByteArray();
+        QTest::addRow("a time left out") << QByteArray(pass).replace("000140", "00z140") << QStringList{}
+                                         << "19:53:00 19:53:00 19:55:08" << QByteArray();
+        QTest::addRow("a reset")
+            << beacon(0x1000) + "\n" + beacon(0x1040) + "\n" + beacon(0x10) + "\n" + beacon(0x4c) + "\n"
+            << QStringList{} << "19:53:00 19:53:00 19:54:00 19:54:04"
+            << QByteArray("orvik-tlm: '<stdin>': the on-board time went back once; each run of beacons "
+                          "after that is dated from 2026-12-08T19:53:00Z\n");
+    }
+    void receivedTimesFollowTheOnBoardTime()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, args);
+        QFETCH(QString, received);
+        QFETCH(QByteArray, said);
+        QTemporaryDir dir;
+        const Run add =
+            run(dir, QStringList{"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z"} + args, text);
+        QCOMPARE(add.status, 0);
+        QVERIFY2(add.err.startsWith(said), add.err.constData());
+        QCOMPARE(add.err.count('\n'), said.count('\n') + 1);
+        const Run out = run(dir, {"--from-archive", "DIR/a.sqlite"});
+        QStringList times;
+        for (const QByteArray& row : out.out.split('\n').mid(1)) {
+            if (!row.isEmpty())
+                times << QString::fromLatin1(row.mid(11, 8));
+        }
+        QCOMPARE(times.join(u' '), received);
+    }
+
     // An add that finds no beacon line makes no file, nor its folder, and leaves one there as it was.
     void noBeaconLineMakesNoArchive_data()
     {
@@ -127,11 +174,13 @@ private slots:
         QTest::addRow("since, inclusive")
             << QStringList{"--since", "2026-12-08T19:53:00Z"} << QList<int>{3, 4};
         QTest::addRow("until, inclusive")
-            << QStringList{"--until", "2026-12-08T19:53:00Z"} << QList<int>{1, 2, 3, 4};
+            << QStringList{"--until", "2026-12-08T19:53:01Z"} << QList<int>{1, 2, 3, 4};
         QTest::addRow("until before") << QStringList{"--until", "2026-12-08T19:52:59Z"} << QList<int>{1, 2};
         QTest::addRow("one instant, local offset")
             << QStringList{"--since", "2026-12-08T20:53:00+01:00", "--until", "2026-12-08T19:53:00.999Z"}
-            << QList<int>{3, 4};
+            << QList<int>{3};
+        QTest::addRow("a day") << QStringList{"--since", "2026-12-08", "--until", "2026-12-08"} << QList<int>{3, 4};
+        QTest::addRow("up to a day") << QStringList{"--until", "2026-12-07"} << QList<int>{1, 2};
         QTest::addRow("none") << QStringList{"--since", "2027-01-01T00:00:00Z"} << QList<int>{};
     }
     void exportMatchesTheToolsCsv()
@@ -139,7 +188,8 @@ private slots:
         QFETCH(QStringList, range);
         QFETCH(QList<int>, beacons);
         QTemporaryDir dir;
-        // Lines 3 and 4 are received at the file's time, to the second; lines 1 and 2 a week before.
+        // Line 3 is received at the file's time, to the second, and line 4 a second later, as
+        // their on-board times tell; lines 1 and 2 a week before.
         QVERIFY(writeFile(dir.filePath("late.txt"), log(3, 5),
                           QDateTime(QDate(2026, 12, 8), QTime(19, 53, 0, 400), Qt::UTC)));
         QCOMPARE(run(dir, {"--archive", "DIR/a.sqlite", "DIR/late.txt"}).status, 0);
@@ -159,7 +209,8 @@ private slots:
         QVERIFY(rows[0].startsWith("Received (UTC);OBC Time;"));
         for (qsizetype i = 0; i < beacons.size(); ++i) {
             const int n = beacons[i];
-            const QByteArray time = n < 3 ? "2026-12-01T06:00:00Z;" : "2026-12-08T19:53:00Z;";
+            const QByteArray time = n < 3 ? "2026-12-01T06:00:0" + QByteArray::number(n - 1) + "Z;"
+                                          : "2026-12-08T19:53:0" + QByteArray::number(n - 3) + "Z;";
             const Run plain = run(dir, {"--decimal-point", ","}, beacon(n) + "\n");
             QCOMPARE(rows[i + 1] + '\n', time + plain.out.split('\n')[1] + '\n');
         }
