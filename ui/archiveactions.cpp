@@ -2,60 +2,42 @@
 #include "archiveactions.h"
 
 #include "decoder/beacon.h"
+#include "decoder/passclock.h"
 #include "io/archive.h"
+#include "io/logtime.h"
 #include "io/screenshot.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <cstring>
+#include <array>
 #include <vector>
 
 namespace orvik {
 
-namespace {
-
-void foldInto(std::u16string_view line, std::u16string& key)
+LogDating dateLog(std::span<const std::u16string_view> lines, qint64 nowMs)
 {
-    key.assign(line);
-    for (char16_t& c : key) {
-        if (c >= u'A' && c <= u'Z')
-            c = char16_t(c - u'A' + u'a');
-    }
-}
-
-// memcmp rather than char_traits<char16_t>, which compares unit by unit: a keystroke compares
-// every line of the log.
-bool sameLine(std::u16string_view a, std::u16string_view b)
-{
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
-}
-
-} // namespace
-
-void DecodeTimes::update(std::span<const std::u16string_view> before,
-                         std::span<const std::u16string_view> after, qint64 nowMs)
-{
-    std::size_t first = 0;
-    while (first < before.size() && first < after.size() && sameLine(before[first], after[first]))
-        ++first;
-    std::size_t end = after.size();
-    for (std::size_t old = before.size();
-         end > first && old > first && sameLine(before[old - 1], after[end - 1]); --old)
-        --end;
-    for (std::size_t i = first; i < end; ++i) {
-        if (!isBeaconLine(after[i]))
+    LogDating dating;
+    std::array<double, kChannelCount> values;
+    PassClock clock(0);
+    qint64 lastMs = 0;
+    for (const std::u16string_view line : lines) {
+        if (!isBeaconLine(line))
             continue;
-        foldInto(after[i], m_key);
-        m_first.try_emplace(m_key, nowMs);
+        decodeCertain(line, values);
+        const double onBoard = values[kOnBoardTimeChannel];
+        if (!dating.anyBeacon)
+            dating.firstOnBoardTime = onBoard;
+        dating.anyBeacon = true;
+        const qint64 ms = clock.date(onBoard);
+        if (clock.resets() > 0)
+            break;
+        lastMs = ms;
     }
-}
-
-qint64 DecodeTimes::firstDecoded(std::u16string_view line, qint64 otherwise) const
-{
-    std::u16string key;
-    foldInto(line, key);
-    const auto it = m_first.find(key);
-    return it == m_first.end() ? otherwise : it->second;
+    const std::optional<qint64> given = timeInLog(lines);
+    dating.fromLog = given.has_value();
+    // Received times are kept to the second, as orvik-tlm keeps them.
+    dating.suggestedMs = given.value_or(nowMs / 1000 * 1000 - lastMs);
+    return dating;
 }
 
 QString windowArchivePath(const QString& baseFolder, const std::optional<QString>& configured)
@@ -66,10 +48,9 @@ QString windowArchivePath(const QString& baseFolder, const std::optional<QString
 }
 
 QString addLogToArchive(const QString& archivePath, std::span<const std::u16string_view> lines,
-                        const DecodeTimes& times)
+                        qint64 firstReceivedMs)
 {
-    // Received times are kept to the second, as orvik-tlm keeps them.
-    const qint64 now = QDateTime::currentSecsSinceEpoch() * 1000;
+    PassClock clock(firstReceivedMs);
     std::vector<ArchiveEntry> entries;
     for (const std::u16string_view line : lines) {
         if (!isBeaconLine(line))
@@ -77,7 +58,7 @@ QString addLogToArchive(const QString& archivePath, std::span<const std::u16stri
         ArchiveEntry& entry = entries.emplace_back();
         decodeCertain(line, entry.values);
         entry.line = QStringView(line.data(), qsizetype(line.size())).toUtf8().toStdString();
-        entry.receivedMs = times.firstDecoded(line, now);
+        entry.receivedMs = clock.date(entry.values[kOnBoardTimeChannel]);
         entry.source = QStringLiteral("window");
     }
     const QString shown = QDir::toNativeSeparators(archivePath);
@@ -92,11 +73,15 @@ QString addLogToArchive(const QString& archivePath, std::span<const std::u16stri
     const QString added = counts.added == 1
                               ? QStringLiteral("1 record added to %1").arg(shown)
                               : QStringLiteral("%1 records added to %2").arg(counts.added).arg(shown);
-    if (counts.alreadyThere == 0)
-        return added;
-    return added + (counts.alreadyThere == 1
-                        ? QStringLiteral("; 1 was there already")
-                        : QStringLiteral("; %1 were there already").arg(counts.alreadyThere));
+    QString text = added;
+    if (counts.alreadyThere > 0)
+        text += counts.alreadyThere == 1 ? QStringLiteral("; 1 was there already")
+                                         : QStringLiteral("; %1 were there already").arg(counts.alreadyThere);
+    if (clock.resets() > 0)
+        text += QStringLiteral("; the on-board time went back %1, and each run after that is dated from %2")
+                    .arg(clock.resets() == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(clock.resets()),
+                         archiveTimeText(firstReceivedMs));
+    return text;
 }
 
 } // namespace orvik

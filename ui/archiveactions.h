@@ -6,34 +6,28 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 namespace orvik {
 
-// When each beacon line was first decoded in this run, letter case aside.
-class DecodeTimes {
-public:
-    // Notes, at nowMs, the beacon lines of `after` not seen before. Lines equal to those of
-    // `before` at the start and at the end are passed over unread, so that a keystroke costs
-    // a comparison of the lines, not a lookup of each.
-    void update(std::span<const std::u16string_view> before, std::span<const std::u16string_view> after,
-                qint64 nowMs);
-    // The time noted for a line, or `otherwise`.
-    qint64 firstDecoded(std::u16string_view line, qint64 otherwise) const;
-
-private:
-    std::unordered_map<std::u16string, qint64> m_first;
-    std::u16string m_key;
+// What Add to Archive dates: the first beacon line of the log, its on-board time, and the
+// time offered for it: the one the log's text gives, or else the one that puts the last beacon
+// of its first run at nowMs.
+struct LogDating {
+    bool anyBeacon = false;
+    double firstOnBoardTime = 0; // NaN when its time is left out
+    qint64 suggestedMs = 0;
+    bool fromLog = false;
 };
+LogDating dateLog(std::span<const std::u16string_view> lines, qint64 nowMs);
 
 // The archive that the window adds to: ARCHIVE= of conf.ini, a relative path taken from
 // baseFolder (the program folder of a portable copy), or else defaultArchivePath().
 QString windowArchivePath(const QString& baseFolder, const std::optional<QString>& configured);
 
 // TLM File > Add to Archive: every beacon line of the log, also those past the 100th that the
-// window does not show, with the time each was first decoded. Returns the text for the status
-// line: what was added, or why nothing was.
+// window does not show, the first received at firstReceivedMs and the others dated from it by
+// their on-board times. Returns the text for the status line: what was added, or why nothing was.
 QString addLogToArchive(const QString& archivePath, std::span<const std::u16string_view> lines,
-                        const DecodeTimes& times);
+                        qint64 firstReceivedMs);
 
 } // namespace orvik

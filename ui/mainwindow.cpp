@@ -15,6 +15,7 @@
 #include "look.h"
 #include "platform/numbertext.h"
 #include "platform/services.h"
+#include "receiveddialog.h"
 #include "trendwindow.h"
 #include "widgets/geometry.h"
 #include "widgets/messagebox.h"
@@ -289,10 +290,8 @@ void MainWindow::Form_Resize() { Picture2->setGeometry(0, 0, m_client->width(), 
 
 void MainWindow::Text2_Change()
 {
-    const TextBox::Lines before = std::move(m_log);
     m_log = Text2->lines();
     parseLogLines(m_log.lines, m_records, &m_report);
-    m_decodeTimes.update(before.lines, m_log.lines, QDateTime::currentSecsSinceEpoch() * 1000);
 
     HScroll1->setEnabled(true);
     Label2->setText(QStringLiteral("#%1 / %2").arg(HScroll1->value()).arg(m_records.count()));
@@ -413,7 +412,12 @@ void MainWindow::MnuExit_Click() { close(); }
 
 void MainWindow::MnuAddToArchive_Click()
 {
-    Label3->setMessage(addLogToArchive(m_archivePath, m_log.lines, m_decodeTimes));
+    const LogDating dating = dateLog(m_log.lines, QDateTime::currentMSecsSinceEpoch());
+    std::optional<qint64> first = dating.suggestedMs;
+    if (dating.anyBeacon)
+        first = askFirstReceived(this, dating.suggestedMs, dating.firstOnBoardTime, dating.fromLog);
+    Label3->setMessage(first ? addLogToArchive(m_archivePath, m_log.lines, *first)
+                             : QStringLiteral("Add to Archive cancelled; nothing was added"));
 }
 
 // The trend window on the archive; opened anew it reads the archive again, open it keeps its view.

@@ -110,7 +110,6 @@ private:
     CheckLogWindow* m_checkLog = nullptr; // hidden until asked for
     QAction* MnuAddToArchive = nullptr;
     QString m_archivePath;     // ARCHIVE= of conf.ini, or the default
-    DecodeTimes m_decodeTimes; // when each beacon line of the log was first decoded
     QAction* MnuTrends = nullptr;
     TrendWindow* m_trends = nullptr; // made when first asked for
     LogMarks* m_marks = nullptr;

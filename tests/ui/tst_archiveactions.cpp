@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTimeEdit>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <limits>
 
@@ -82,10 +84,20 @@ class TestArchiveActions : public QObject {
         box->selectAll();
         box->insertPlainText(text);
     }
-    void addToArchive()
+    // Add to Archive, answering its question by the keyboard: the time offered, or `at`, or Escape.
+    void addToArchive(const QDateTime& at = QDateTime(), bool cancel = false)
     {
         auto* action = m_window->findChild<QAction*>(QStringLiteral("MnuAddToArchive"));
         QVERIFY(action);
+        QTimer::singleShot(0, [=] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || dialog->objectName() != QStringLiteral("ReceivedDialog"))
+                return;
+            auto* edit = dialog->findChild<QDateTimeEdit*>(QStringLiteral("ReceivedTime"));
+            if (at.isValid())
+                edit->setDateTime(at);
+            QTest::keyClick(edit, cancel ? Qt::Key_Escape : Qt::Key_Return);
+        });
         action->trigger();
     }
 
@@ -135,48 +147,88 @@ private slots:
         QCOMPARE(t.rows, qint64(rows));
         // An add that finds no beacon line makes no file.
         QCOMPARE(QFileInfo::exists(archivePath()), rows > 0);
-        // Received when first decoded, to the second.
+        // The time offered puts the last beacon at now, to the second.
         if (rows > 0) {
-            QVERIFY(t.firstMs >= before && t.lastMs <= QDateTime::currentMSecsSinceEpoch());
+            QVERIFY(t.lastMs >= before && t.lastMs <= QDateTime::currentMSecsSinceEpoch());
+            QCOMPARE(t.lastMs - t.firstMs, qint64(rows - 1) * 1000);
             QCOMPARE(t.firstMs % 1000, qint64(0));
         }
     }
 
-    // Logs in turn, the n-th decoded at second n; each line then tells when it was first decoded.
-    void firstDecodedTimes_data()
+    // What Add to Archive offers for the first beacon: the time the log gives before it, or
+    // the one that puts the last beacon of its first run at now.
+    void datesTheLog_data()
     {
-        QTest::addColumn<QList<QStringList>>("logs");
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QList<qint64>>("seconds"); // -1: never noted
-        const QString a = beacon(1), b = beacon(2), c = beacon(3), d = beacon(4);
-        QTest::addRow("kept from the first") << QList<QStringList>{{a}, {a, b}} << QStringList{a, b} << QList<qint64>{0, 1};
-        QTest::addRow("letter case aside")
-            << QList<QStringList>{{a}, {a.toUpper()}} << QStringList{a.toUpper()} << QList<qint64>{0};
-        QTest::addRow("removed and pasted again") << QList<QStringList>{{a}, {}, {b, a}} << QStringList{a, b}
-                                                  << QList<qint64>{0, 2};
-        QTest::addRow("changed in the middle") << QList<QStringList>{{a, b, c}, {a, d, c}} << QStringList{a, b, c, d}
-                                               << QList<qint64>{0, 0, 0, 1};
-        QTest::addRow("no beacon line") << QList<QStringList>{{QStringLiteral("orv1 heard")}}
-                                        << QStringList{QStringLiteral("orv1 heard")} << QList<qint64>{-1};
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("offered"); // UTC; "now-N": N seconds before now
+        QTest::addColumn<QString>("onBoard"); // of the first beacon
+        const QString pass = beacon(0x100) + u'\n' + beacon(0x140) + u'\n' + beacon(0x180) + u'\n';
+        QTest::addRow("a header line") << "# Orvik pass 2026-12-08 19:53 UTC\n" + pass << "2026-12-08T19:53:00Z"
+                                       << "256";
+        QTest::addRow("a header with seconds") << "QSO 2026-12-08T19:53:41Z DL0XYZ\n" + pass
+                                               << "2026-12-08T19:53:41Z" << "256";
+        QTest::addRow("no time in the log") << pass << "now-128" << "256";
+        QTest::addRow("a time after the first beacon") << pass + "2026-12-08 19:53\n" << "now-128" << "256";
+        QTest::addRow("no such date") << "2026-13-08 19:53\n" + pass << "now-128" << "256";
+        QTest::addRow("a date alone") << "# Orvik pass 2026-12-08\n" + pass << "now-128" << "256";
+        QTest::addRow("a reset ends the first run")
+            << beacon(0x100) + u'\n' + beacon(0x140) + u'\n' + beacon(0x10) + u'\n' << "now-64" << "256";
+        QTest::addRow("its time in doubt") << QString(pass).replace(0, 11, QStringLiteral("orv1 0001z0"))
+                                           << "now-64" << "nan";
     }
-    void firstDecodedTimes()
+    void datesTheLog()
     {
-        QFETCH(QList<QStringList>, logs);
-        QFETCH(QStringList, lines);
-        QFETCH(QList<qint64>, seconds);
-        DecodeTimes times;
-        std::vector<std::u16string> before;
-        for (qsizetype n = 0; n < logs.size(); ++n) {
-            std::vector<std::u16string> after;
-            for (const QString& line : logs[n])
-                after.push_back(line.toStdU16String());
-            const std::vector<std::u16string_view> viewsBefore(before.begin(), before.end());
-            const std::vector<std::u16string_view> viewsAfter(after.begin(), after.end());
-            times.update(viewsBefore, viewsAfter, n * 1000);
-            before = std::move(after);
+        QFETCH(QString, text);
+        QFETCH(QString, offered);
+        QFETCH(QString, onBoard);
+        const QStringList split = text.split(u'\n');
+        std::vector<std::u16string> lines;
+        for (const QString& l : split)
+            lines.push_back(l.toStdU16String());
+        const std::vector<std::u16string_view> views(lines.begin(), lines.end());
+        constexpr qint64 now = 1796000000500; // between seconds
+        const LogDating d = dateLog(views, now);
+        QVERIFY(d.anyBeacon);
+        QCOMPARE(d.fromLog, !offered.startsWith(u"now"));
+        if (d.fromLog)
+            QCOMPARE(archiveTimeText(d.suggestedMs), offered);
+        else
+            QCOMPARE(d.suggestedMs, 1796000000000 - offered.mid(4).toLongLong() * 1000);
+        QCOMPARE(std::isnan(d.firstOnBoardTime) ? QStringLiteral("nan") : QString::number(d.firstOnBoardTime),
+                 onBoard);
+    }
+
+    // The time given dates the first beacon, the others follow by their on-board times; a
+    // cancelled add adds nothing.
+    void dialogDatesTheAdd_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("label3");
+        QTest::addColumn<QString>("received");
+        QTest::addRow("added") << false << "3 records added to PATH" << "19:53:00 19:54:04 19:55:08";
+        QTest::addRow("cancelled") << true << "Add to Archive cancelled; nothing was added" << "";
+    }
+    void dialogDatesTheAdd()
+    {
+        QFETCH(bool, cancel);
+        QFETCH(QString, label3);
+        QFETCH(QString, received);
+        paste(beacon(0x100) + u'\n' + beacon(0x140) + u'\n' + beacon(0x180) + u'\n');
+        addToArchive(QDateTime(QDate(2026, 12, 8), QTime(19, 53), Qt::UTC), cancel);
+        QCOMPARE(this->label3(), QString(label3).replace(QStringLiteral("PATH"), archivePath()));
+        QStringList times;
+        Archive archive;
+        if (archive.open(archivePath(), Archive::Access::ReadOnly, nullptr)) {
+            archive.forEachRecord(
+                std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(),
+                [&](const ArchiveRecord& r) {
+                    times << archiveTimeText(r.receivedMs).mid(11, 8);
+                    return true;
+                },
+                nullptr);
         }
-        for (qsizetype i = 0; i < lines.size(); ++i)
-            QCOMPARE(times.firstDecoded(lines[i].toStdU16String(), -1000), seconds[i] * 1000);
+        QCOMPARE(times.join(u' '), received);
+        QCOMPARE(QFileInfo::exists(archivePath()), !cancel);
     }
 
     // The window shows a value from a field of "zz" as doubtful; the archive leaves it out,

@@ -17,7 +17,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace orvik;
@@ -231,6 +233,7 @@ void TestFileFaults::installedCopy()
     QCOMPARE(readFile(oldCsv), QByteArray("an earlier file\r\n"));
 
     // A relative ARCHIVE is taken from the user's data folder, beside the default archive.
+    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
     window.findChild<QAction*>(QStringLiteral("MnuAddToArchive"))->trigger();
     const QString archive = home.filePath(QStringLiteral(".local/share/orvik/season.sqlite"));
     QVERIFY2(window.findChild<QLabel*>(QStringLiteral("Label3"))
