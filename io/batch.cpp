@@ -2,6 +2,7 @@
 #include "batch.h"
 
 #include "archiverun.h"
+#include "archiveverify.h"
 #include "beaconrun.h"
 #include "recordwriter.h"
 #include "recoverrun.h"
@@ -67,6 +68,8 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
         return show(tlmHelpText().toUtf8(), streams, report);
     if (options.version)
         return show("orvik-tlm " ORVIK_VERSION "\n", streams, report);
+    if (options.verify)
+        return verifyArchive(shownName(options.archivePath), report);
     if (options.decimalPoint.empty())
         options.decimalPoint = QLocale::system().decimalPoint().toStdString();
 

@@ -25,6 +25,7 @@ enum Option {
     Since,
     Until,
     Recover,
+    Verify,
     kOptionCount
 };
 
@@ -33,7 +34,7 @@ struct OptionName {
     Option option;
 };
 
-constexpr std::array<OptionName, 15> kOptionNames{
+constexpr std::array<OptionName, 16> kOptionNames{
     {
      {QLatin1StringView("o"), Output},
      {QLatin1StringView("output"), Output},
@@ -50,6 +51,7 @@ constexpr std::array<OptionName, 15> kOptionNames{
      {QLatin1StringView("since"), Since},
      {QLatin1StringView("until"), Until},
      {QLatin1StringView("recover"), Recover},
+     {QLatin1StringView("verify"), Verify},
      }
 };
 
@@ -216,6 +218,14 @@ bool readArchiveOptions(const ArgumentReader& reader, TlmOptions& options, QStri
         return refuse("--check and --dedupe cannot go with --from-archive");
     if (reader.isSet(Received) && !reader.isSet(ToArchive))
         return refuse("--received goes only with --archive");
+    if (reader.isSet(Verify) && !reader.isSet(ToArchive))
+        return refuse("--verify goes only with --archive FILE");
+    if (reader.isSet(Verify) && !options.inputs.isEmpty())
+        return refuse("--verify reads the archive alone, no input files");
+    if (reader.isSet(Verify) &&
+        (reader.isSet(Received) || reader.isSet(Recover) || reader.isSet(Check) || reader.isSet(DecimalPoint)))
+        return refuse("--verify cannot go with --received, --recover, --check or --decimal-point");
+    options.verify = reader.isSet(Verify);
     if ((reader.isSet(Since) || reader.isSet(Until)) && !reader.isSet(FromArchive))
         return refuse("--since and --until go only with --from-archive");
     qint64 received = 0;
@@ -280,6 +290,10 @@ QString tlmHelpText()
         "                       (with a leading \"Received (UTC)\" column) or jsonl (with\n"
         "                       \"received\", \"source\" and \"copies\"); a value left out is an\n"
         "                       empty field or null\n"
+        "  --verify             with --archive FILE and no input: run SQLite's integrity\n"
+        "                       check on FILE, decode every record's line again and tell each\n"
+        "                       value that differs from the one stored (exit status 1 when\n"
+        "                       one does, 2 when the file is damaged)\n"
         "  --since TIME         with --from-archive: only records received at TIME or later;\n"
         "                       a date (2026-12-08) is the start of that day\n"
         "  --until TIME         with --from-archive: only records received at TIME or earlier;\n"

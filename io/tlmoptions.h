@@ -27,6 +27,7 @@ struct TlmOptions {
     QByteArray archivePath;           // --archive: add the records to this archive instead of writing them
     QByteArray fromArchive;           // --from-archive: write the records of this archive
     std::optional<qint64> receivedMs; // --received, UTC milliseconds
+    bool verify = false;              // --verify: check the archive against its lines
     qint64 sinceMs = std::numeric_limits<qint64>::min();
     qint64 untilMs = std::numeric_limits<qint64>::max();
 };
