@@ -44,7 +44,8 @@ int editDistance(const char16_t* a, const char16_t* b, int length)
         row[0] = i;
         for (int j = 1; j <= length; ++j) {
             const int up = row[std::size_t(j)];
-            row[std::size_t(j)] = std::min({up + 1, row[std::size_t(j - 1)] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            row[std::size_t(j)] =
+                std::min({up + 1, row[std::size_t(j - 1)] + 1, diagonal + (a[i - 1] != b[j - 1])});
             diagonal = up;
         }
     }

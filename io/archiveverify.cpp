@@ -31,7 +31,8 @@ bool sameValue(double stored, double decoded)
 
 QString valueText(double value)
 {
-    return std::isnan(value) ? QStringLiteral("empty") : QString::number(value, 'g', QLocale::FloatingPointShortest);
+    return std::isnan(value) ? QStringLiteral("empty")
+                             : QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
 // PRAGMA integrity_check: "ok", or the first faults it lists.
@@ -77,7 +78,8 @@ int verifyArchive(const QString& path, TlmReport& report)
         [&](const ArchiveRecord& r) {
             ++records;
             const QString line = QString::fromStdString(r.line);
-            decodeCertain(std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()), std::size_t(line.size())),
+            decodeCertain(std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()),
+                                              std::size_t(line.size())),
                           decoded);
             bool differs = false;
             for (int c = 0; c < kChannelCount; ++c) {
@@ -85,12 +87,14 @@ int verifyArchive(const QString& path, TlmReport& report)
                     continue;
                 differs = true;
                 if (differing < kMostTold)
-                    report.say(QStringLiteral("record %1 (%2, received %3): %4 is %5 in the archive, %6 from its line")
-                                   .arg(records)
-                                   .arg(r.source, archiveTimeText(r.receivedMs),
-                                        QString::fromUtf8(kChannels[std::size_t(c)].caption.data(),
-                                                          qsizetype(kChannels[std::size_t(c)].caption.size())),
-                                        valueText(r.values[std::size_t(c)]), valueText(decoded[std::size_t(c)])));
+                    report.say(
+                        QStringLiteral(
+                            "record %1 (%2, received %3): %4 is %5 in the archive, %6 from its line")
+                            .arg(records)
+                            .arg(r.source, archiveTimeText(r.receivedMs),
+                                 QString::fromUtf8(kChannels[std::size_t(c)].caption.data(),
+                                                   qsizetype(kChannels[std::size_t(c)].caption.size())),
+                                 valueText(r.values[std::size_t(c)]), valueText(decoded[std::size_t(c)])));
             }
             differing += differs;
             return true;
@@ -106,7 +110,8 @@ int verifyArchive(const QString& path, TlmReport& report)
                    ? QStringLiteral("'%1': intact; the values of all %2 records are those of their lines")
                          .arg(shown)
                          .arg(records)
-                   : QStringLiteral("'%1': intact, but %2 of %3 records hold values that are not those of their lines")
+                   : QStringLiteral(
+                         "'%1': intact, but %2 of %3 records hold values that are not those of their lines")
                          .arg(shown)
                          .arg(differing)
                          .arg(records));

@@ -6,6 +6,7 @@
 #include "recordwriter.h"
 #include "recoverrun.h"
 #include "tlmarchive.h"
+#include "tlmfiles.h"
 #include "tlmreport.h"
 
 #include <algorithm>
@@ -80,7 +81,8 @@ StreamResult BeaconRun::read(QIODevice& in, const QString& name)
     Encoding encoding = Encoding::Unknown;
     std::size_t held = 0; // bytes read before the byte-order mark can be told
     for (;;) {
-        const qint64 n = in.read(m_buffer.data() + held, kChunkBytes - qint64(held));
+        const qint64 wanted = kChunkBytes - qint64(held);
+        const qint64 n = readSome(in, m_buffer.data() + held, wanted);
         if (n < 0)
             return StreamResult::ReadFailed;
         m_bytes += std::uint64_t(n);
@@ -95,6 +97,10 @@ StreamResult BeaconRun::read(QIODevice& in, const QString& name)
             bytes.feed(chunk, onLine);
         else
             units.feed(toUnits(chunk, encoding == Encoding::Utf16Be), onLine);
+        // A pipe that has given all it holds may keep the next lines for minutes: what came is
+        // added now, rather than holding the archive until then.
+        if (!writeFailed && m_sink && n > 0 && n < wanted && in.isSequential() && !moreWaiting(in))
+            writeFailed = !m_sink->finish();
         if (writeFailed)
             return StreamResult::WriteFailed;
         if (n == 0)

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -161,6 +162,36 @@ FileFacts inspectOutput(const QByteArray& name)
         facts.identity = info.canonicalFilePath().toUtf8();
     return facts;
 #endif
+}
+
+qint64 readSome(QIODevice& in, char* data, qint64 max)
+{
+#ifdef Q_OS_UNIX
+    auto* file = qobject_cast<QFile*>(&in);
+    if (file && in.isSequential() && file->handle() >= 0 && (in.openMode() & QIODevice::Unbuffered)) {
+        for (;;) {
+            const ssize_t n = ::read(file->handle(), data, std::size_t(max));
+            if (n >= 0)
+                return n;
+            if (errno != EINTR)
+                break; // QFile reads again, to tell why
+        }
+    }
+#endif
+    return in.read(data, max);
+}
+
+bool moreWaiting(QIODevice& in)
+{
+#ifdef Q_OS_UNIX
+    auto* file = qobject_cast<QFile*>(&in);
+    if (file && file->handle() >= 0) {
+        pollfd p{file->handle(), POLLIN, 0};
+        return ::poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+    }
+#endif
+    (void)in;
+    return false;
 }
 
 bool openInput(QFile& file, const QByteArray& name, QString& reason)

@@ -35,6 +35,13 @@ FileFacts inspectOutput(const QByteArray& name);
 // Opens the input for reading, unbuffered.
 bool openInput(QFile& file, const QByteArray& name, QString& reason);
 
+// Reads up to `max` bytes: from a pipe or a terminal what has come, waiting only while
+// nothing has, so that lines written live are read as they come; QFile would wait for all
+// `max`. 0 at the end, -1 on failure.
+qint64 readSome(QIODevice& in, char* data, qint64 max);
+// Whether a pipe or a terminal holds more to read at once; false where that cannot be told.
+bool moreWaiting(QIODevice& in);
+
 // Opens the output, unbuffered. A regular file is replaced only once committed; a pipe or a
 // device cannot be replaced, and replacing its name with a file would break it: it is
 // written directly, and the name of an open descriptor (/dev/stdout, /dev/fd/N) through

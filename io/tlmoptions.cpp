@@ -222,8 +222,8 @@ bool readArchiveOptions(const ArgumentReader& reader, TlmOptions& options, QStri
         return refuse("--verify goes only with --archive FILE");
     if (reader.isSet(Verify) && !options.inputs.isEmpty())
         return refuse("--verify reads the archive alone, no input files");
-    if (reader.isSet(Verify) &&
-        (reader.isSet(Received) || reader.isSet(Recover) || reader.isSet(Check) || reader.isSet(DecimalPoint)))
+    if (reader.isSet(Verify) && (reader.isSet(Received) || reader.isSet(Recover) || reader.isSet(Check) ||
+                                 reader.isSet(DecimalPoint)))
         return refuse("--verify cannot go with --received, --recover, --check or --decimal-point");
     options.verify = reader.isSet(Verify);
     if ((reader.isSet(Since) || reader.isSet(Until)) && !reader.isSet(FromArchive))

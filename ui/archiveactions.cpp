@@ -79,7 +79,8 @@ QString addLogToArchive(const QString& archivePath, std::span<const std::u16stri
                                          : QStringLiteral("; %1 were there already").arg(counts.alreadyThere);
     if (clock.resets() > 0)
         text += QStringLiteral("; the on-board time went back %1, and each run after that is dated from %2")
-                    .arg(clock.resets() == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(clock.resets()),
+                    .arg(clock.resets() == 1 ? QStringLiteral("once")
+                                             : QStringLiteral("%1 times").arg(clock.resets()),
                          archiveTimeText(firstReceivedMs));
     return text;
 }

@@ -11,7 +11,8 @@
 
 namespace orvik {
 
-std::optional<qint64> askFirstReceived(QWidget* parent, qint64 suggestedMs, double firstOnBoardTime, bool fromLog)
+std::optional<qint64> askFirstReceived(QWidget* parent, qint64 suggestedMs, double firstOnBoardTime,
+                                       bool fromLog)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("ReceivedDialog"));

@@ -19,16 +19,25 @@ void TestPassClock::datesByOnBoardTime_data()
     QTest::addColumn<QString>("seconds"); // each beacon's received time, seconds after the first
     QTest::addColumn<int>("resets");
 
-    QTest::addRow("a pass of beacons 64 s apart") << "123456 123520 123584 123648" << "0 64 128 192" << 0;
-    QTest::addRow("copies of one beacon share its time") << "123456 123456 123520 123520" << "0 0 64 64" << 0;
-    QTest::addRow("a beacon missed between") << "123456 123584" << "0 128" << 0;
-    QTest::addRow("two passes a day apart") << "1000 1064 87400 87464" << "0 64 86400 86464" << 0;
-    QTest::addRow("a time left out takes the one before") << "123456 - 123584" << "0 0 128" << 0;
-    QTest::addRow("left out before any time") << "- - 500 564" << "0 0 0 64" << 0;
+    QTest::addRow("a pass of beacons 64 s apart") << "123456 123520 123584 123648"
+                                                  << "0 64 128 192" << 0;
+    QTest::addRow("copies of one beacon share its time") << "123456 123456 123520 123520"
+                                                         << "0 0 64 64" << 0;
+    QTest::addRow("a beacon missed between") << "123456 123584"
+                                             << "0 128" << 0;
+    QTest::addRow("two passes a day apart") << "1000 1064 87400 87464"
+                                            << "0 64 86400 86464" << 0;
+    QTest::addRow("a time left out takes the one before") << "123456 - 123584"
+                                                          << "0 0 128" << 0;
+    QTest::addRow("left out before any time") << "- - 500 564"
+                                              << "0 0 0 64" << 0;
     // After a reset each run is dated from the time given, and the add says so.
-    QTest::addRow("a reset") << "90000 90064 12 76 140" << "0 64 0 64 128" << 1;
-    QTest::addRow("two resets") << "500 564 10 74 5" << "0 64 0 64 0" << 2;
-    QTest::addRow("the on-board counter at its top") << "16777200 16777215" << "0 15" << 0;
+    QTest::addRow("a reset") << "90000 90064 12 76 140"
+                             << "0 64 0 64 128" << 1;
+    QTest::addRow("two resets") << "500 564 10 74 5"
+                                << "0 64 0 64 0" << 2;
+    QTest::addRow("the on-board counter at its top") << "16777200 16777215"
+                                                     << "0 15" << 0;
 }
 
 void TestPassClock::datesByOnBoardTime()

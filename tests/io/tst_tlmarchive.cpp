@@ -86,16 +86,18 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("received"); // of each record, oldest first, hh:mm:ss
-        QTest::addColumn<QByteArray>("said");   // besides the counts
+        QTest::addColumn<QByteArray>("said");  // besides the counts
 
         // A minute apart the battery and the panels are warmer.
         const auto at = [](int obc, const char* temperatures) {
             return beacon(obc).replace(61, 12, temperatures) + "\n";
         };
-        const QByteArray pass = at(0x100, "6e6f70717273") + at(0x140, "7c7d7e7f8081") + at(0x180, "8a8b8c8d8e8f");
+        const QByteArray pass =
+            at(0x100, "6e6f70717273") + at(0x140, "7c7d7e7f8081") + at(0x180, "8a8b8c8d8e8f");
         QTest::addRow("a pass") << pass << QStringList{} << "19:53:00 19:54:04 19:55:08" << QByteArray();
         QTest::addRow("a pass, recovering")
-            << QByteArray(pass).replace("orv3 a0c880 orv4 0a141e28323c orv5 7c", "orv3 a0c880 rv4 0a141e28323c orv5 7c")
+            << QByteArray(pass).replace("orv3 a0c880 orv4 0a141e28323c orv5 7c",
+                                        "orv3 a0c880 rv4 0a141e28323c orv5 7c")
             << QStringList{"--recover"} << "19:53:00 19:54:04 19:55:08" << QByteArray();
         QTest::addRow("a time left out") << QByteArray(pass).replace("000140", "00z140") << QStringList{}
                                          << "19:53:00 19:53:00 19:55:08" << QByteArray();
@@ -112,8 +114,8 @@ private slots:
         QFETCH(QString, received);
         QFETCH(QByteArray, said);
         QTemporaryDir dir;
-        const Run add =
-            run(dir, QStringList{"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z"} + args, text);
+        const Run add = run(
+            dir, QStringList{"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z"} + args, text);
         QCOMPARE(add.status, 0);
         QVERIFY2(add.err.startsWith(said), add.err.constData());
         QCOMPARE(add.err.count('\n'), said.count('\n') + 1);
@@ -133,7 +135,8 @@ private slots:
         QTest::addColumn<QString>("change"); // SQL on the archive, "damage" to spoil a page
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("said");
-        QTest::addRow("intact") << "" << 0 << QByteArray("intact; the values of all 3 records are those of their lines");
+        QTest::addRow("intact") << "" << 0
+                                << QByteArray("intact; the values of all 3 records are those of their lines");
         QTest::addRow("a value changed")
             << "UPDATE records SET battery_temp_star = 12.5 WHERE source LIKE '%:2'" << 1
             << QByteArray("record 2 (<stdin>:2, received 2026-12-08T19:53:01Z): Battery Temp* is 12.5 in the "
@@ -163,9 +166,10 @@ private slots:
             QVERIFY(db.open());
             QSqlQuery q(db);
             if (change == u"damage") {
-                QVERIFY(q.exec(QStringLiteral("SELECT (SELECT page_size FROM pragma_page_size), rootpage FROM "
-                                              "sqlite_master WHERE name = 'line_keys'")) &&
-                        q.next());
+                QVERIFY(
+                    q.exec(QStringLiteral("SELECT (SELECT page_size FROM pragma_page_size), rootpage FROM "
+                                          "sqlite_master WHERE name = 'line_keys'")) &&
+                    q.next());
                 spoilAt = (q.value(1).toLongLong() - 1) * q.value(0).toLongLong() + 8;
             } else if (!change.isEmpty()) {
                 QVERIFY2(q.exec(change), qPrintable(q.lastError().text()));
@@ -243,7 +247,8 @@ private slots:
         QTest::addRow("one instant, local offset")
             << QStringList{"--since", "2026-12-08T20:53:00+01:00", "--until", "2026-12-08T19:53:00.999Z"}
             << QList<int>{3};
-        QTest::addRow("a day") << QStringList{"--since", "2026-12-08", "--until", "2026-12-08"} << QList<int>{3, 4};
+        QTest::addRow("a day") << QStringList{"--since", "2026-12-08", "--until", "2026-12-08"}
+                               << QList<int>{3, 4};
         QTest::addRow("up to a day") << QStringList{"--until", "2026-12-07"} << QList<int>{1, 2};
         QTest::addRow("none") << QStringList{"--since", "2027-01-01T00:00:00Z"} << QList<int>{};
     }
@@ -433,11 +438,13 @@ private slots:
                                        << QByteArray("go only with --from-archive");
         QTest::addRow("--received alone") << QStringList{"--received", "2026-12-08T19:53:00Z", "DIR/log.txt"}
                                           << QByteArray("goes only with --archive");
-        QTest::addRow("--verify alone") << QStringList{"--verify"} << QByteArray("--verify goes only with --archive");
-        QTest::addRow("--verify with a log") << QStringList{"--archive", "DIR/a.sqlite", "--verify", "DIR/log.txt"}
-                                             << QByteArray("no input files");
-        QTest::addRow("--verify of no file") << QStringList{"--archive", "DIR/none.sqlite", "--verify"}
-                                             << QByteArray("does not exist");
+        QTest::addRow("--verify alone")
+            << QStringList{"--verify"} << QByteArray("--verify goes only with --archive");
+        QTest::addRow("--verify with a log")
+            << QStringList{"--archive", "DIR/a.sqlite", "--verify", "DIR/log.txt"}
+            << QByteArray("no input files");
+        QTest::addRow("--verify of no file")
+            << QStringList{"--archive", "DIR/none.sqlite", "--verify"} << QByteArray("does not exist");
         QTest::addRow("since after until")
             << QStringList{"--from-archive",    "DIR/a.sqlite", "--since",
                            "2026-12-09T00:00Z", "--until",      "2026-12-08T00:00Z"}

@@ -7,8 +7,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDateTimeEdit>
 #include <QDateTime>
+#include <QDateTimeEdit>
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
@@ -163,18 +163,27 @@ private slots:
         QTest::addColumn<QString>("offered"); // UTC; "now-N": N seconds before now
         QTest::addColumn<QString>("onBoard"); // of the first beacon
         const QString pass = beacon(0x100) + u'\n' + beacon(0x140) + u'\n' + beacon(0x180) + u'\n';
-        QTest::addRow("a header line") << "# Orvik pass 2026-12-08 19:53 UTC\n" + pass << "2026-12-08T19:53:00Z"
-                                       << "256";
-        QTest::addRow("a header with seconds") << "QSO 2026-12-08T19:53:41Z DL0XYZ\n" + pass
-                                               << "2026-12-08T19:53:41Z" << "256";
-        QTest::addRow("no time in the log") << pass << "now-128" << "256";
-        QTest::addRow("a time after the first beacon") << pass + "2026-12-08 19:53\n" << "now-128" << "256";
-        QTest::addRow("no such date") << "2026-13-08 19:53\n" + pass << "now-128" << "256";
-        QTest::addRow("a date alone") << "# Orvik pass 2026-12-08\n" + pass << "now-128" << "256";
+        QTest::addRow("a header line")
+            << "# Orvik pass 2026-12-08 19:53 UTC\n" + pass << "2026-12-08T19:53:00Z"
+            << "256";
+        QTest::addRow("a header with seconds")
+            << "QSO 2026-12-08T19:53:41Z DL0XYZ\n" + pass << "2026-12-08T19:53:41Z"
+            << "256";
+        QTest::addRow("no time in the log") << pass << "now-128"
+                                            << "256";
+        QTest::addRow("a time after the first beacon") << pass + "2026-12-08 19:53\n"
+                                                       << "now-128"
+                                                       << "256";
+        QTest::addRow("no such date") << "2026-13-08 19:53\n" + pass << "now-128"
+                                      << "256";
+        QTest::addRow("a date alone") << "# Orvik pass 2026-12-08\n" + pass << "now-128"
+                                      << "256";
         QTest::addRow("a reset ends the first run")
-            << beacon(0x100) + u'\n' + beacon(0x140) + u'\n' + beacon(0x10) + u'\n' << "now-64" << "256";
-        QTest::addRow("its time in doubt") << QString(pass).replace(0, 11, QStringLiteral("orv1 0001z0"))
-                                           << "now-64" << "nan";
+            << beacon(0x100) + u'\n' + beacon(0x140) + u'\n' + beacon(0x10) + u'\n' << "now-64"
+            << "256";
+        QTest::addRow("its time in doubt")
+            << QString(pass).replace(0, 11, QStringLiteral("orv1 0001z0")) << "now-64"
+            << "nan";
     }
     void datesTheLog()
     {
@@ -205,8 +214,10 @@ private slots:
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QString>("label3");
         QTest::addColumn<QString>("received");
-        QTest::addRow("added") << false << "3 records added to PATH" << "19:53:00 19:54:04 19:55:08";
-        QTest::addRow("cancelled") << true << "Add to Archive cancelled; nothing was added" << "";
+        QTest::addRow("added") << false << "3 records added to PATH"
+                               << "19:53:00 19:54:04 19:55:08";
+        QTest::addRow("cancelled") << true << "Add to Archive cancelled; nothing was added"
+                                   << "";
     }
     void dialogDatesTheAdd()
     {

@@ -8,6 +8,7 @@
 #include "widgets/messagebox.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -17,7 +18,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <memory>
