@@ -99,6 +99,14 @@ struct Extremes {
 
 } // namespace
 
+std::optional<qint64> archiveDataVersion(const Archive& archive)
+{
+    QSqlQuery q(QSqlDatabase::database(archive.connectionName(), false));
+    if (!q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
+        return std::nullopt;
+    return q.value(0).toLongLong();
+}
+
 bool trendExtent(const Archive& archive, TrendTime time, double* lo, double* hi, QString* error)
 {
     QSqlQuery q(QSqlDatabase::database(archive.connectionName(), false));

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPointF>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -27,6 +28,10 @@ struct TrendData {
     qint64 records = 0;           // records in the span
     bool reduced = false;         // each column holds its minimum and maximum only
 };
+
+// SQLite's PRAGMA data_version of the archive's connection: another value once another
+// connection, another program's too, has committed a change. Empty when it cannot be read.
+std::optional<qint64> archiveDataVersion(const Archive& archive);
 
 // The smallest and largest x of the archive's records; false when it holds none (error
 // stays empty) or the read fails.

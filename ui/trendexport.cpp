@@ -5,6 +5,7 @@
 #include "platform/numbertext.h"
 #include "platform/services.h"
 
+#include <QFileDialog>
 #include <QPainter>
 #include <QSvgGenerator>
 #include <QWidget>
@@ -73,6 +74,14 @@ QString saveWidgetImage(const QString& path, QWidget* widget, const QString& tit
             return painter.end();
         },
         QStringLiteral("the image could not be made"));
+}
+
+QString askSaveName(QWidget* parent, const FileNameProvider& provider, const QString& caption,
+                    QStandardPaths::StandardLocation folder, const QString& name, const QString& filters)
+{
+    const QString suggested = joinPath(QStandardPaths::writableLocation(folder), name);
+    return provider ? provider(caption, suggested, filters)
+                    : QFileDialog::getSaveFileName(parent, caption, suggested, filters);
 }
 
 } // namespace orvik

@@ -3,7 +3,9 @@
 
 #include "io/archivequery.h"
 
+#include <QStandardPaths>
 #include <QString>
+#include <functional>
 #include <span>
 
 class QWidget;
@@ -19,5 +21,12 @@ QString saveTrendCsv(const QString& path, const Archive& archive, std::span<cons
 
 // The widget as drawn, as PNG, or as SVG for a name ending in ".svg".
 QString saveWidgetImage(const QString& path, QWidget* widget, const QString& title);
+
+// Asks for a file to write, offering `name` in the user's `folder`: by `provider` when set,
+// as tests do, else by the file dialog. Empty when cancelled.
+using FileNameProvider =
+    std::function<QString(const QString& caption, const QString& suggested, const QString& filters)>;
+QString askSaveName(QWidget* parent, const FileNameProvider& provider, const QString& caption,
+                    QStandardPaths::StandardLocation folder, const QString& name, const QString& filters);
 
 } // namespace orvik

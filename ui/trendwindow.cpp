@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "trendwindow.h"
 
+#include "archivefollower.h"
 #include "channellist.h"
 #include "platform/numbertext.h"
 #include "platform/services.h"
@@ -9,7 +10,6 @@
 #include <QChart>
 #include <QCheckBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -91,6 +91,7 @@ void TrendWindow::buildControls()
     m_readOut->setObjectName(QStringLiteral("TrendReadOut"));
     m_readOut->setAccessibleName(QStringLiteral("Read-out"));
     m_readOut->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_follow = new ArchiveFollower(this);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("TrendStatus"));
     m_status->setAccessibleName(QStringLiteral("Status"));
@@ -134,6 +135,7 @@ void TrendWindow::connectSignals()
     connect(m_channels, &QTreeWidget::itemChanged, this, [this] { draw(); });
     connect(m_chart, &TrendChart::zoomRequested, this,
             [this](double lo, double hi, const ValueRanges& fixed) {
+                m_following = false;
                 showView({lo, hi, fixed}, true);
             });
     connect(m_chart, &TrendChart::backRequested, this, &TrendWindow::goBack);
@@ -142,6 +144,7 @@ void TrendWindow::connectSignals()
         m_chart->setAccessibleDescription(text);
     });
     connect(m_chart->chart(), &QChart::plotAreaChanged, this, &TrendWindow::plotAreaChanged);
+    connect(m_follow, &ArchiveFollower::changed, this, &TrendWindow::archiveChanged);
 }
 
 void TrendWindow::setFileNameProvider(FileNameProvider provider) { m_fileNames = std::move(provider); }
@@ -160,13 +163,16 @@ void TrendWindow::setChosenChannels(const std::vector<int>& channels)
 void TrendWindow::openArchive(const QString& path)
 {
     setWindowTitle(QStringLiteral("Trends \u2013 ") + QDir::toNativeSeparators(path));
+    m_path = path;
     m_archive = std::make_unique<Archive>();
     QString error;
     if (!m_archive->open(path, Archive::Access::ReadOnly, &error)) {
         m_archive.reset();
+        m_follow->follow(path, nullptr);
         setProblem(error.isEmpty() ? path + QStringLiteral(" cannot be opened") : error);
         return;
     }
+    m_follow->follow(path, m_archive.get());
     double first = 0;
     double last = 0;
     if (!trendExtent(*m_archive, TrendTime::Received, &first, &last, &error)) {
@@ -181,6 +187,18 @@ void TrendWindow::openArchive(const QString& path)
     showRange(Range::Everything);
     m_history.clear();
     m_backButton->setEnabled(false);
+}
+
+// A file that was missing, refused or empty is opened again once it changed; one on show is
+// read again, in the quick range chosen or in the span zoomed to.
+void TrendWindow::archiveChanged()
+{
+    if (!m_archive || !m_problem.isEmpty())
+        openArchive(m_path);
+    else if (m_following)
+        showRange(m_range, false);
+    else
+        draw();
 }
 
 void TrendWindow::setProblem(const QString& problem)
@@ -222,11 +240,12 @@ bool TrendWindow::rangeOf(Range range, View* view, QString* error) const
     return trendExtentOfReceived(*m_archive, m_time, first, last, &view->lo, &view->hi, error);
 }
 
-void TrendWindow::showRange(Range range)
+void TrendWindow::showRange(Range range, bool remember)
 {
     if (!m_archive)
         return;
     m_range = range;
+    m_following = true;
     View view;
     QString error;
     if (!rangeOf(range, &view, &error)) {
@@ -238,7 +257,7 @@ void TrendWindow::showRange(Range range)
         view.lo -= kLoneRecordMargin;
         view.hi += kLoneRecordMargin;
     }
-    showView(view, true);
+    showView(view, remember);
 }
 
 void TrendWindow::showView(const View& view, bool remember)
@@ -258,6 +277,7 @@ void TrendWindow::goBack()
         return;
     m_view = m_history.back();
     m_history.pop_back();
+    m_following = false;
     draw();
 }
 
@@ -339,61 +359,6 @@ void TrendWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     QWidget::keyPressEvent(event);
-}
-
-QString TrendWindow::exportCsv(const QString& path)
-{
-    if (!m_archive)
-        return m_problem;
-    std::vector<int> channels = chosenChannels();
-    // On board, the time on show is a channel of its own.
-    if (m_time == TrendTime::OnBoard && (channels.empty() || channels.front() != 0))
-        channels.insert(channels.begin(), 0);
-    const QString error = saveTrendCsv(path, *m_archive, channels, m_time, m_view.lo, m_view.hi);
-    report(path, error);
-    return error;
-}
-
-QString TrendWindow::saveImage(const QString& path)
-{
-    const QString error = saveWidgetImage(path, m_chart, windowTitle());
-    report(path, error);
-    return error;
-}
-
-void TrendWindow::report(const QString& path, const QString& error)
-{
-    const QString shown = QDir::toNativeSeparators(path);
-    m_status->setText(error.isEmpty() ? shown + QStringLiteral(" has been written")
-                                      : shown + QStringLiteral(" could not be written: ") + error);
-}
-
-void TrendWindow::askCsv()
-{
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString suggested = joinPath(folder, QStringLiteral("orvik_trend.csv"));
-    const QString filters = QStringLiteral("CSV files (*.csv)");
-    const QString path =
-        m_fileNames ? m_fileNames(QStringLiteral("Export CSV"), suggested, filters)
-                    : QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"), suggested, filters);
-    if (!path.isEmpty())
-        exportCsv(path);
-}
-
-void TrendWindow::askImage()
-{
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    const QString suggested = joinPath(folder, QStringLiteral("orvik_trend.png"));
-    const QString filters = QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)");
-    QString path = m_fileNames
-                       ? m_fileNames(QStringLiteral("Save image"), suggested, filters)
-                       : QFileDialog::getSaveFileName(this, QStringLiteral("Save image"), suggested, filters);
-    if (path.isEmpty())
-        return;
-    if (!path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive) &&
-        !path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
-        path += QStringLiteral(".png");
-    saveImage(path);
 }
 
 } // namespace orvik

@@ -3,6 +3,7 @@
 
 #include "io/archivequery.h"
 #include "ui/trendchart.h"
+#include "ui/trendexport.h"
 
 #include <QWidget>
 #include <functional>
@@ -15,6 +16,7 @@ class QPushButton;
 
 namespace orvik {
 
+class ArchiveFollower;
 class ChannelList;
 
 // "Trends": chosen channels of the archive as lines over time, received (UTC) or on board.
@@ -34,13 +36,14 @@ public:
 
     // Asks for a file to write: the dialog's caption, a suggested path and the name filters;
     // empty when cancelled. Tests replace the file dialog with setFileNameProvider().
-    using FileNameProvider =
-        std::function<QString(const QString& caption, const QString& suggested, const QString& filters)>;
+    using FileNameProvider = orvik::FileNameProvider;
 
     explicit TrendWindow(QWidget* parent = nullptr);
     ~TrendWindow() override;
 
     // Opens the archive (read only) and shows everything in it; a second call reads it again.
+    // While shown, it follows the file: a change that this program or another commits is on
+    // show within a second, in the quick range chosen, or in the span zoomed to.
     void openArchive(const QString& path);
     void setFileNameProvider(FileNameProvider provider);
 
@@ -65,7 +68,8 @@ private:
 
     void buildControls();
     void connectSignals();
-    void showRange(Range range);
+    void showRange(Range range, bool remember = true);
+    void archiveChanged();
     void showView(const View& view, bool remember);
     void goBack();
     void draw();
@@ -78,7 +82,10 @@ private:
     bool rangeOf(Range range, View* view, QString* error) const;
 
     std::unique_ptr<Archive> m_archive;
-    QString m_problem; // why nothing can be shown: the archive cannot be read or is empty
+    QString m_path;
+    ArchiveFollower* m_follow = nullptr;
+    bool m_following = true; // a quick range on show, which new records extend
+    QString m_problem;       // why nothing can be shown: the archive cannot be read or is empty
     TrendTime m_time = TrendTime::Received;
     Range m_range = Range::Everything;
     View m_view;
