@@ -101,51 +101,7 @@ private slots:
     void pipeAsOutputStaysAPipe();
     void fromTheShell_data();
     void fromTheShell();
-    void liveLinesReachTheArchive_data();
-    void liveLinesReachTheArchive();
 };
-
-// A CW decoder's output piped straight in: each line is in the archive while the pipe is still
-// open, however long the next one takes to come.
-void TestTlmCli::liveLinesReachTheArchive_data()
-{
-    QTest::addColumn<bool>("fifo"); // a named pipe as FILE, or standard input
-    QTest::addRow("standard input") << false;
-    QTest::addRow("a named pipe") << true;
-}
-
-void TestTlmCli::liveLinesReachTheArchive()
-{
-    QFETCH(bool, fifo);
-    QTemporaryDir dir;
-    const QString pipePath = dir.filePath("decoder.fifo");
-    QVERIFY(!fifo || ::mkfifo(QFile::encodeName(pipePath).constData(), 0600) == 0);
-    QProcess p;
-    p.setProcessEnvironment(environment("C.UTF-8"));
-    p.start(ORVIK_TLM_PATH, {"--archive", dir.filePath("a.sqlite"), fifo ? pipePath : QStringLiteral("-")});
-    QVERIFY(p.waitForStarted());
-    const int writer = fifo ? ::open(QFile::encodeName(pipePath).constData(), O_WRONLY) : -1;
-    QVERIFY(!fifo || writer >= 0);
-    const auto send = [&](const QByteArray& line) {
-        return fifo ? ::write(writer, line.constData(), std::size_t(line.size())) == line.size()
-                    : p.write(line) == line.size() && p.waitForBytesWritten(5000);
-    };
-    const auto records = [&] {
-        const Run out = tlm({"--from-archive", "DIR/a.sqlite"}, dir.path());
-        return out.status == 0 ? out.out.count('\n') - 1 : 0;
-    };
-    QVERIFY(send(over(6, "000100") + "\n"));
-    QTRY_COMPARE_WITH_TIMEOUT(records(), 1, 20000);
-    QVERIFY(send(over(6, "000140") + "\r\n"));
-    QTRY_COMPARE_WITH_TIMEOUT(records(), 2, 20000);
-    if (fifo)
-        ::close(writer);
-    else
-        p.closeWriteChannel();
-    QVERIFY(p.waitForFinished(20000));
-    QCOMPARE(p.exitCode(), 0);
-    QCOMPARE(p.readAllStandardError(), QByteArray("orvik-tlm: 2 added, 0 already there\n"));
-}
 
 void TestTlmCli::csvIsTheWindowExport_data()
 {

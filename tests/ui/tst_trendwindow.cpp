@@ -3,15 +3,14 @@
 // the quick ranges, zoom by rectangle, wheel and keys and back again, the exports, and
 // archives that cannot be shown.
 #include "io/archive.h"
-#include "io/batch.h"
 #include "io/beacontext.h"
 #include "platform/numbertext.h"
+#include "trendtestdata.h"
 #include "ui/mainwindow.h"
 #include "ui/trendwindow.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -28,95 +27,7 @@
 #include <cmath>
 
 using namespace orvik;
-
-namespace {
-
-constexpr qint64 kMinute = 60 * 1000;
-constexpr qint64 kHour = 60 * kMinute;
-constexpr qint64 kDay = 24 * kHour;
-const qint64 kStart = QDateTime(QDate(2026, 12, 1), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch();
-
-struct Pass {
-    qint64 at;
-    int records;
-};
-
-// Four passes of ten records 30 s apart; the last two 90 minutes apart.
-const Pass kPasses[] = {
-    {kStart,                           10},
-    {kStart + 5 * kDay,                10},
-    {kStart + 6 * kDay,                10},
-    {kStart + 6 * kDay + 90 * kMinute, 10}
-};
-
-ArchiveEntry entry(qint64 at, int n, double volt)
-{
-    ArchiveEntry e;
-    e.line = QStringLiteral("orv1 %1 test").arg(n, 6, 16, QLatin1Char('0')).toStdString();
-    e.values.fill(std::nan(""));
-    e.values[0] = double(at - kStart) / 1000.0 + 864000; // the on-board clock, 10 days ahead
-    e.values[11] = volt;
-    e.values[13] = -10 + n * 0.25;
-    e.values[27] = 4.1 - n * 0.01;
-    e.receivedMs = at;
-    e.source = QStringLiteral("test:%1").arg(n);
-    return e;
-}
-
-std::vector<ArchiveEntry> season()
-{
-    std::vector<ArchiveEntry> out;
-    for (const Pass& p : kPasses) {
-        for (int i = 0; i < p.records; ++i)
-            out.push_back(entry(p.at + i * 30000, int(out.size()), 3.5 + double(out.size()) * 0.013));
-    }
-    return out;
-}
-
-QString writeArchive(const QString& path, const std::vector<ArchiveEntry>& entries)
-{
-    Archive archive;
-    QString error;
-    if (!archive.open(path, Archive::Access::ReadWrite, &error) || !archive.add(entries, nullptr, &error))
-        return error.isEmpty() ? QStringLiteral("failed") : error;
-    return {};
-}
-
-// A number as the window's CSV export writes it, with the user's decimal separator.
-QString csvNumber(double value)
-{
-    char text[64];
-    return QString::fromLatin1(text, appendCsvNumber(text, value, localDecimalPoint().toStdString()) - text);
-}
-
-QDateTimeAxis* timeAxis(TrendChart* chart)
-{
-    const QList<QAbstractAxis*> axes = chart->chart()->axes(Qt::Horizontal);
-    return axes.isEmpty() ? nullptr : qobject_cast<QDateTimeAxis*>(axes.first());
-}
-
-// orvik-tlm --archive, as run from the command line, on lines given as its standard input.
-int toolAdds(const QString& archive, const QByteArray& lines, const QString& received)
-{
-    QBuffer in;
-    in.setData(lines);
-    in.open(QIODevice::ReadOnly);
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    QBuffer err;
-    err.open(QIODevice::WriteOnly);
-    const QList<QByteArray> args{"orvik-tlm",  "--archive",         QFile::encodeName(archive),
-                                 "--received", received.toLatin1(), "-"};
-    return runTlm(args, TlmStreams{in, out, err, false, 0});
-}
-
-QPoint plotPoint(TrendChart* chart, double fx, double fy)
-{
-    const QRectF plot = chart->chart()->plotArea();
-    return chart->mapFromScene(QPointF(plot.left() + fx * plot.width(), plot.top() + fy * plot.height()));
-}
-
-} // namespace
+using namespace trendtest;
 
 class TestTrendWindow : public QObject {
     Q_OBJECT
@@ -135,8 +46,6 @@ private slots:
     void archivesThatCannotBeShown();
     void keyboardAndNames();
     void openedFromTheMenu();
-    void followsTheArchive_data();
-    void followsTheArchive();
 
 private:
     void open(const std::vector<ArchiveEntry>& entries);
@@ -466,70 +375,4 @@ void TestTrendWindow::openedFromTheMenu()
 }
 
 QTEST_MAIN(TestTrendWindow)
-// Records the tool adds while the window is open are on show within a second: the quick range
-// chosen takes them in, a span zoomed to stays and shows those within it, and an archive that
-// was missing is opened once it is there.
-void TestTrendWindow::followsTheArchive_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<QString>("before"); // the status line
-    QTest::addColumn<QString>("after");
-    QTest::addRow("everything") << "TrendEverything"
-                                << "40 records from 2026-12-01 10:00:00 UTC to 2026-12-07 11:34:30 UTC"
-                                << "43 records from 2026-12-01 10:00:00 UTC to 2026-12-08 19:55:12 UTC";
-    QTest::addRow("last pass") << "TrendLastPass"
-                               << "10 records from 2026-12-07 11:30:00 UTC to 2026-12-07 11:34:30 UTC"
-                               << "3 records from 2026-12-08 19:53:00 UTC to 2026-12-08 19:55:12 UTC";
-    QTest::addRow("zoomed") << "drag"
-                            << ""
-                            << "";
-    QTest::addRow("missing") << "missing"
-                             << ""
-                             << "3 records from 2026-12-08 19:53:00 UTC to 2026-12-08 19:55:12 UTC";
-}
-
-void TestTrendWindow::followsTheArchive()
-{
-    QFETCH(QString, how);
-    QFETCH(QString, before);
-    QFETCH(QString, after);
-    const QString path = m_dir->filePath(QStringLiteral("archive.sqlite"));
-    auto* status = m_window->findChild<QLabel*>(QStringLiteral("TrendStatus"));
-    if (how == u"missing") {
-        m_window->openArchive(path);
-    } else {
-        open(season());
-    }
-    if (how == u"drag") {
-        const QPoint a = plotPoint(m_chart, 0.1, 0.0);
-        const QPoint b = plotPoint(m_chart, 0.9, 1.0);
-        QTest::mousePress(m_chart->viewport(), Qt::LeftButton, {}, a);
-        QTest::mouseMove(m_chart->viewport(), b);
-        QTest::mouseRelease(m_chart->viewport(), Qt::LeftButton, {}, b);
-    } else if (how != u"missing") {
-        QTest::mouseClick(m_window->findChild<QPushButton*>(how), Qt::LeftButton);
-        QCOMPARE(status->text(), before);
-    }
-    const double lo = m_chart->lo();
-    const double hi = m_chart->hi();
-    const QByteArray kGood = "orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 "
-                             "7480ff6e400000000000000000000000000000000";
-    QByteArray pass;
-    for (const char* time : {"000100", "000140", "000184"})
-        pass += QByteArray(kGood).replace(5, 6, time).replace(61, 2, time + 4) + '\n';
-    // The zoomed span holds one record more, from the days it spans.
-    const QString received =
-        how == u"drag" ? QStringLiteral("2026-12-03T12:00:00Z") : QStringLiteral("2026-12-08T19:53:00Z");
-    QCOMPARE(toolAdds(path, how == u"drag" ? pass.left(pass.indexOf('\n') + 1) : pass, received), 0);
-    if (how == u"drag") {
-        const QString shown = status->text();
-        const int count = shown.section(u' ', 0, 0).toInt();
-        QTRY_COMPARE_WITH_TIMEOUT(status->text().section(u' ', 0, 0).toInt(), count + 1, 5000);
-        QCOMPARE(m_chart->lo(), lo);
-        QCOMPARE(m_chart->hi(), hi);
-        return;
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(status->text(), after, 5000);
-}
-
 #include "tst_trendwindow.moc"
