@@ -6,16 +6,29 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <QUrl>
+#include <sqlite3.h>
 
 namespace orvik {
 
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
+
+// Another program adding leaves the write lock free for a moment between its slices: the lock
+// is asked for every millisecond, rather than after SQLite's own lengthening waits, which
+// would mostly miss that moment, up to the busy timeout.
+int waitForLock(void*, int tries)
+{
+    if (tries >= kBusyTimeoutMs)
+        return 0;
+    QThread::msleep(1);
+    return 1;
+}
 
 // A new file turns to WAL only while no other program reads it, and SQLite does not wait for
 // that: two programs that make the same archive at once take turns here.
@@ -50,7 +63,12 @@ bool Archive::Private::connect(bool readOnly, bool immutable)
         db.setDatabaseName(path);
     }
     db.setConnectOptions(options);
-    return db.open();
+    if (!db.open())
+        return false;
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        sqlite3_busy_handler(*static_cast<sqlite3* const*>(handle.constData()), waitForLock, nullptr);
+    return true;
 }
 
 void Archive::Private::disconnect()

@@ -6,6 +6,7 @@
 #include "recordwriter.h"
 
 #include <QStringList>
+#include <QThread>
 #include <charconv>
 #include <cmath>
 
@@ -15,6 +16,8 @@ namespace {
 
 // A slice this long keeps another program's wait for the archive well under its busy timeout.
 constexpr qint64 kSliceMs = 250;
+// Between slices the write lock is left free this long, for another program that waits for it.
+constexpr qint64 kLockFreeMs = 3;
 constexpr int kRecordsBetweenClockReads = 1024;
 constexpr std::size_t kPiece = 256 * 1024;
 
@@ -78,6 +81,8 @@ bool ArchiveSink::addEntry(std::uint64_t lineNumber)
     if (!m_begun) {
         if (!m_archive.isOpen() && !m_archive.open(m_path, Archive::Access::ReadWrite, &m_error))
             return false;
+        if (m_committed.isValid() && !m_committed.hasExpired(kLockFreeMs))
+            QThread::msleep(unsigned(kLockFreeMs - m_committed.elapsed()));
         if (!m_archive.beginAdding(&m_error))
             return false;
         m_begun = true;
@@ -109,6 +114,7 @@ bool ArchiveSink::finish()
     m_pending = ArchiveAddResult();
     if (!m_archive.commitAdding(&m_error))
         return false;
+    m_committed.start();
     m_counts.added += slice.added;
     m_counts.alreadyThere += slice.alreadyThere;
     return true;

@@ -74,6 +74,7 @@ private:
     bool m_begun = false;
     int m_sinceCheck = 0;
     QElapsedTimer m_slice;
+    QElapsedTimer m_committed; // since the last slice was committed
     QString m_error;
 };
 
