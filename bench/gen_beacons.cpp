@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writes N lines with varied fields to standard output: gen_beacons [N] [seed] [damaged].
 // All are beacon lines unless damaged is given: then every damaged-th line is spoilt in
-// turn by a non-hex field (still decoded), a trailing blank and a lost frame tag.
+// turn by a non-hex field (still decoded), a trailing blank and a lost frame tag. The
+// on-board time counts up as a satellite's does, a beacon every 16 s, so that a million
+// fit in its 24 bits; the other fields are drawn at random.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,8 +32,11 @@ int main(int argc, char* argv[])
                        "00000000000000000000000000000000000000000\n";
     std::string out;
     out.reserve(1 << 20);
+    constexpr std::uint32_t kPeriod = 16;
     for (long long n = 0; n < count; ++n) {
-        fill(line, 6, 6);
+        const std::uint32_t onBoard = std::uint32_t(n) * kPeriod & 0xFFFFFFu;
+        for (int i = 0; i < 6; ++i)
+            line[5 + std::size_t(i)] = hex[onBoard >> (4 * (5 - i)) & 15];
         fill(line, 18, 8);
         fill(line, 32, 6);
         fill(line, 44, 12);

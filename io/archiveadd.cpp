@@ -157,6 +157,26 @@ void ArchiveWriter::remember(std::uint64_t key, std::int64_t id, bool replace)
     ++m_count;
 }
 
+// Records of a log come seconds apart: within a day, only the time of day is written anew.
+void ArchiveWriter::setTimeText(std::int64_t ms)
+{
+    constexpr std::int64_t kDayMs = 24 * 3600 * 1000;
+    const std::int64_t day = ms >= 0 ? ms / kDayMs : (ms - kDayMs + 1) / kDayMs;
+    // "YYYY-MM-DDTHH:MM:SSZ"
+    constexpr std::size_t kWholeSecondText = 20;
+    if (m_timeText.size() != kWholeSecondText || day != m_timeDay || ms % 1000 != 0) {
+        m_timeText = archiveTimeText(ms).toStdString();
+        m_timeDay = day;
+        return;
+    }
+    const int second = int((ms - day * kDayMs) / 1000);
+    const int fields[] = {second / 3600, second / 60 % 60, second % 60};
+    for (std::size_t i = 0; i < 3; ++i) {
+        m_timeText[11 + 3 * i] = char('0' + fields[i] / 10);
+        m_timeText[12 + 3 * i] = char('0' + fields[i] % 10);
+    }
+}
+
 bool ArchiveWriter::add(const ArchiveEntry& entry, bool* added, QString* reason)
 {
     lowerInto(entry.line, m_line);
@@ -178,10 +198,7 @@ bool ArchiveWriter::add(const ArchiveEntry& entry, bool* added, QString* reason)
         if (sqlite3_changes(m_db) > 0)
             return true;
     }
-    if (m_timeText.empty() || entry.receivedMs != m_timeMs) {
-        m_timeMs = entry.receivedMs;
-        m_timeText = archiveTimeText(entry.receivedMs).toStdString();
-    }
+    setTimeText(entry.receivedMs);
     m_source = entry.source.toUtf8();
     bool ok =
         bindText(m_insert, 1, m_line) && sqlite3_bind_int64(m_insert, 2, sqlite3_int64(key)) == SQLITE_OK &&

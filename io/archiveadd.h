@@ -59,8 +59,9 @@ private:
     std::size_t m_count = 0;
     std::int64_t m_knownUpTo = 0; // ids never come back (AUTOINCREMENT), so new rows lie above
     std::string m_line;
+    void setTimeText(std::int64_t ms);
     std::string m_timeText;
-    std::int64_t m_timeMs = 0;
+    std::int64_t m_timeDay = 0; // of m_timeText, days since the epoch
     QByteArray m_source;
 };
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // orvik-tlm --archive dates the beacons of a log by their on-board times.
+#include "io/archive.h"
 #include "tlmtestdata.h"
 
 #include <QSqlDatabase>
@@ -73,6 +74,43 @@ private slots:
                 times << QString::fromLatin1(row.mid(11, 8));
         }
         QCOMPARE(times.join(u' '), received);
+    }
+    // The text of each received time, which SQL reads, is that of its milliseconds, also
+    // across midnight and the year's end.
+    void receivedTextIsTheTime_data()
+    {
+        QTest::addColumn<QString>("received");
+        QTest::addColumn<QString>("texts");
+        QTest::addRow("a day") << "2026-12-08T19:53:00Z"
+                               << "2026-12-08T19:53:00Z 2026-12-08T19:54:04Z";
+        QTest::addRow("midnight") << "2026-12-08T23:59:30Z"
+                                  << "2026-12-08T23:59:30Z 2026-12-09T00:00:34Z";
+        QTest::addRow("new year") << "2026-12-31T23:59:59Z"
+                                  << "2026-12-31T23:59:59Z 2027-01-01T00:01:03Z";
+    }
+    void receivedTextIsTheTime()
+    {
+        QFETCH(QString, received);
+        QFETCH(QString, texts);
+        QTemporaryDir dir;
+        QCOMPARE(run(dir, {"--archive", "DIR/a.sqlite", "--received", received},
+                     beacon(0x100) + "\n" + beacon(0x140) + "\n")
+                     .status,
+                 0);
+        QStringList got;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("read"));
+            db.setDatabaseName(dir.filePath("a.sqlite"));
+            QVERIFY(db.open());
+            QSqlQuery q(QStringLiteral("SELECT received_ms, received_utc FROM records ORDER BY received_ms"),
+                        db);
+            while (q.next()) {
+                QCOMPARE(q.value(1).toString(), archiveTimeText(q.value(0).toLongLong()));
+                got << q.value(1).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("read"));
+        QCOMPARE(got.join(u' '), texts);
     }
 };
 
