@@ -13,7 +13,7 @@ const GroupMore Group::kNone{};
 GroupMore& Group::more()
 {
     if (!m_more) {
-        m_more = std::make_unique<GroupMore>();
+        m_more = m_spare ? std::move(m_spare) : std::make_unique<GroupMore>();
         if (clean) {
             cleanKeys(cleanText.data(), m_more->ownKeys, std::make_index_sequence<kFrameTags.size()>());
             m_more->ownCount = std::uint8_t(kFrameTags.size());
@@ -78,8 +78,13 @@ void Group::reuse()
 {
     std::vector<Copy> kept = std::move(copies);
     kept.clear();
+    std::unique_ptr<GroupMore> spare = m_more ? std::move(m_more) : std::move(m_spare);
     *this = Group{};
     copies = std::move(kept);
+    if (spare) {
+        *spare = GroupMore{};
+        m_spare = std::move(spare);
+    }
 }
 
 } // namespace recovery

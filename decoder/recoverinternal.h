@@ -90,6 +90,7 @@ struct Group {
 private:
     static const GroupMore kNone;
     std::unique_ptr<GroupMore> m_more;
+    std::unique_ptr<GroupMore> m_spare; // that of an earlier group in this place, for the next
 };
 
 // The groups kept, oldest first, in a ring whose places are used again: a group per line
