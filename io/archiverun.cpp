@@ -19,6 +19,14 @@ namespace orvik {
 
 namespace {
 
+// An add that found no beacon line, of an archive there or none.
+QString nothingToAdd(const Archive& archive, const QString& path)
+{
+    const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    return archive.isOpen() ? QStringLiteral("no beacon line to add to '%1'; it is left as it was").arg(shown)
+                            : QStringLiteral("no beacon line to add; '%1' was not made").arg(shown);
+}
+
 // Received times are kept to the second: a copied beacon is not timed more finely.
 qint64 wholeSecond(qint64 ms) { return ms - ((ms % 1000) + 1000) % 1000; }
 
@@ -99,19 +107,11 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
         return fail(sink.error());
     report.flush();
     if (run.records() == 0) {
-        const QString shown = QDir::toNativeSeparators(QFileInfo(archivePath).absoluteFilePath());
-        report.say(archive.isOpen()
-                       ? QStringLiteral("no beacon line to add to '%1'; it is left as it was").arg(shown)
-                       : QStringLiteral("no beacon line to add; '%1' was not made").arg(shown));
+        report.say(nothingToAdd(archive, archivePath));
         return 1;
     }
-    for (const ArchiveSink::Resets& r : sink.resets()) {
-        report.say(QStringLiteral("'%1': the on-board time went back %2; each run of beacons after that is "
-                                  "dated from %3")
-                       .arg(r.input,
-                            r.count == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(r.count),
-                            archiveTimeText(r.firstReceivedMs)));
-    }
+    for (const ArchiveSink::Resets& r : sink.resets())
+        report.say(QStringLiteral("'%1': ").arg(r.input) + resetsText(r.count, r.firstReceivedMs));
     tellCounts("");
     return 0;
 }

@@ -127,6 +127,13 @@ void ArchiveSink::abandon()
     m_pending = ArchiveAddResult();
 }
 
+QString resetsText(int resets, qint64 firstReceivedMs)
+{
+    return QStringLiteral("the on-board time went back %1; each run of beacons after that is dated from %2")
+        .arg(resets == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(resets),
+             archiveTimeText(firstReceivedMs));
+}
+
 bool writeArchiveRecords(const Archive& archive, const TlmOptions& options, QIODevice& out,
                          std::uint64_t* records, QString* error)
 {

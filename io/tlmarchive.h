@@ -78,6 +78,10 @@ private:
     QString m_error;
 };
 
+// What an add tells of a log whose on-board time went back `resets` times: "the on-board time
+// went back once; each run of beacons after that is dated from <first received time>".
+QString resetsText(int resets, qint64 firstReceivedMs);
+
 // orvik-tlm --from-archive: the records received in [sinceMs, untilMs] as CSV, with a leading
 // "Received (UTC)" column, or as JSON Lines with "received", "source" and "copies". A value
 // left out is an empty field or null. False when reading failed, with the reason, or when

@@ -6,6 +6,7 @@
 #include "io/archive.h"
 #include "io/logtime.h"
 #include "io/screenshot.h"
+#include "io/tlmarchive.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -78,10 +79,7 @@ QString addLogToArchive(const QString& archivePath, std::span<const std::u16stri
         text += counts.alreadyThere == 1 ? QStringLiteral("; 1 was there already")
                                          : QStringLiteral("; %1 were there already").arg(counts.alreadyThere);
     if (clock.resets() > 0)
-        text += QStringLiteral("; the on-board time went back %1, and each run after that is dated from %2")
-                    .arg(clock.resets() == 1 ? QStringLiteral("once")
-                                             : QStringLiteral("%1 times").arg(clock.resets()),
-                         archiveTimeText(firstReceivedMs));
+        text += QStringLiteral("; ") + resetsText(clock.resets(), firstReceivedMs);
     return text;
 }
 

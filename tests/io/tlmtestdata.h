@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // A beacon line whose values are known, lines made from it, and orvik-tlm run in memory.
 inline const QByteArray kGood =
@@ -60,4 +61,12 @@ inline Run runInMemory(const QStringList& args, const QByteArray& input = QByteA
                                     terminal, 0};
     const int status = orvik::runTlm(QStringList{"orvik-tlm"} + args, streams);
     return {status, outBuffer.data(), errBuffer.data()};
+}
+
+// The same in a folder: DIR in an argument stands for it.
+inline Run runIn(const QTemporaryDir& dir, QStringList args, const QByteArray& input = QByteArray())
+{
+    for (QString& arg : args)
+        arg.replace(QStringLiteral("DIR"), dir.path());
+    return runInMemory(args, input);
 }

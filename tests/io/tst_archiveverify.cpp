@@ -11,18 +11,6 @@
 
 using namespace orvik;
 
-namespace {
-
-// DIR in an argument stands for the folder.
-Run run(const QTemporaryDir& dir, QStringList args, const QByteArray& input = QByteArray())
-{
-    for (QString& arg : args)
-        arg.replace(QStringLiteral("DIR"), dir.path());
-    return runInMemory(args, input);
-}
-
-} // namespace
-
 class TestArchiveVerify : public QObject {
     Q_OBJECT
 
@@ -53,8 +41,8 @@ private slots:
         QFETCH(int, status);
         QFETCH(QByteArray, said);
         QTemporaryDir dir;
-        QCOMPARE(run(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z"},
-                     beacon(1) + "\n" + beacon(2) + "\n" + over(89, "zz") + "\n")
+        QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z"},
+                       beacon(1) + "\n" + beacon(2) + "\n" + over(89, "zz") + "\n")
                      .status,
                  0);
         const QString path = dir.filePath("a.sqlite");
@@ -84,7 +72,7 @@ private slots:
             QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(spoilAt));
             QCOMPARE(f.write(QByteArray("\0\0\0\x07\0\0", 6)), qint64(6));
         }
-        const Run verify = run(dir, {"--archive", "DIR/a.sqlite", "--verify"});
+        const Run verify = runIn(dir, {"--archive", "DIR/a.sqlite", "--verify"});
         QCOMPARE(verify.status, status);
         QVERIFY2(verify.err.contains(said), verify.err.constData());
         QCOMPARE(verify.out, QByteArray());

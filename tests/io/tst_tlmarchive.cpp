@@ -30,14 +30,6 @@ QByteArray log(int first, int last, bool upper = false)
     return text + "no beacon\r\n";
 }
 
-// DIR in an argument stands for the folder.
-Run run(const QTemporaryDir& dir, QStringList args, const QByteArray& input = QByteArray())
-{
-    for (QString& arg : args)
-        arg.replace(QStringLiteral("DIR"), dir.path());
-    return runInMemory(args, input);
-}
-
 bool writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified = QDateTime())
 {
     QFile f(path);
@@ -73,7 +65,7 @@ private slots:
         QTemporaryDir dir;
         Run last{};
         for (const QByteArray& text : logs)
-            last = run(dir, {"--archive", "DIR/a.sqlite"}, text);
+            last = runIn(dir, {"--archive", "DIR/a.sqlite"}, text);
         QCOMPARE(last.status, status);
         QCOMPARE(last.err, err);
         QCOMPARE(last.out, QByteArray());
@@ -105,7 +97,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("new/a.sqlite");
         if (there == QLatin1String("archive"))
-            QCOMPARE(run(dir, {"--archive", path}, log(1, 3)).status, 0);
+            QCOMPARE(runIn(dir, {"--archive", path}, log(1, 3)).status, 0);
         if (there == QLatin1String("empty file")) {
             QVERIFY(QDir().mkpath(dir.filePath("new")));
             QVERIFY(writeFile(path, QByteArray()));
@@ -114,7 +106,7 @@ private slots:
         const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("none");
         file.close();
         const Run added =
-            run(dir, QStringList{"--archive", path} + options, "no beacon\norv1 heard at noon\n");
+            runIn(dir, QStringList{"--archive", path} + options, "no beacon\norv1 heard at noon\n");
         QCOMPARE(added.status, 1);
         QCOMPARE(added.err, QByteArray(err).replace("PATH", path.toUtf8()));
         QCOMPARE(QFileInfo::exists(dir.filePath("new")), there != QLatin1String("none"));
@@ -149,17 +141,17 @@ private slots:
         // their on-board times tell; lines 1 and 2 a week before.
         QVERIFY(writeFile(dir.filePath("late.txt"), log(3, 5),
                           QDateTime(QDate(2026, 12, 8), QTime(19, 53, 0, 400), Qt::UTC)));
-        QCOMPARE(run(dir, {"--archive", "DIR/a.sqlite", "DIR/late.txt"}).status, 0);
+        QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "DIR/late.txt"}).status, 0);
         QCOMPARE(
-            run(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-01T06:00:00Z"}, log(1, 3)).status,
+            runIn(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-01T06:00:00Z"}, log(1, 3)).status,
             0);
         // The same line seen later keeps its first received time.
         QCOMPARE(
-            run(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-09T00:00:00Z"}, log(4, 5)).status,
+            runIn(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-09T00:00:00Z"}, log(4, 5)).status,
             0);
 
         const Run csv =
-            run(dir, QStringList{"--from-archive", "DIR/a.sqlite", "--decimal-point", ","} + range);
+            runIn(dir, QStringList{"--from-archive", "DIR/a.sqlite", "--decimal-point", ","} + range);
         QCOMPARE(csv.status, beacons.isEmpty() ? 1 : 0);
         const QList<QByteArray> rows = csv.out.split('\n');
         QCOMPARE(rows.size(), beacons.size() + 2);
@@ -168,12 +160,12 @@ private slots:
             const int n = beacons[i];
             const QByteArray time = n < 3 ? "2026-12-01T06:00:0" + QByteArray::number(n - 1) + "Z;"
                                           : "2026-12-08T19:53:0" + QByteArray::number(n - 3) + "Z;";
-            const Run plain = run(dir, {"--decimal-point", ","}, beacon(n) + "\n");
+            const Run plain = runIn(dir, {"--decimal-point", ","}, beacon(n) + "\n");
             QCOMPARE(rows[i + 1] + '\n', time + plain.out.split('\n')[1] + '\n');
         }
 
         const Run jsonl =
-            run(dir, QStringList{"--from-archive", "DIR/a.sqlite", "--format", "jsonl"} + range);
+            runIn(dir, QStringList{"--from-archive", "DIR/a.sqlite", "--format", "jsonl"} + range);
         QCOMPARE(jsonl.out.count('\n'), beacons.size());
         if (!beacons.isEmpty())
             QVERIFY2(jsonl.out.startsWith("{\"record\":1,\"received\":\"2026-12-0"), jsonl.out.constData());
@@ -192,9 +184,9 @@ private slots:
             entry.source = QStringLiteral("recovered.txt:3");
             QVERIFY(archive.add(std::span(&entry, 1), nullptr, nullptr));
         }
-        const Run csv = run(dir, {"--from-archive", "DIR/a.sqlite", "--decimal-point", ","});
+        const Run csv = runIn(dir, {"--from-archive", "DIR/a.sqlite", "--decimal-point", ","});
         QCOMPARE(csv.out.split('\n')[1], "1970-01-01T00:00:00Z;;0,5" + QByteArray(30, ';') + '\r');
-        const Run jsonl = run(dir, {"--from-archive", "DIR/a.sqlite", "--format", "jsonl"});
+        const Run jsonl = runIn(dir, {"--from-archive", "DIR/a.sqlite", "--format", "jsonl"});
         QVERIFY2(jsonl.out.contains("\"source\":\"recovered.txt:3\",\"copies\":1,\"OBC Time\":null,\"Uplink "
                                     "Counter\":0.5,\"Camera Counter\":null"),
                  jsonl.out.constData());
@@ -224,10 +216,10 @@ private slots:
         QStringList add{"--archive", "DIR/a.sqlite"};
         if (recover)
             add << "--recover";
-        QCOMPARE(run(dir, add, line + "\n").status, 0);
-        const Run stored = run(dir, {"--from-archive", "DIR/a.sqlite", "--decimal-point", "."});
+        QCOMPARE(runIn(dir, add, line + "\n").status, 0);
+        const Run stored = runIn(dir, {"--from-archive", "DIR/a.sqlite", "--decimal-point", "."});
         QCOMPARE(stored.status, 0);
-        const Run plain = run(dir, {"--decimal-point", "."}, line + "\n");
+        const Run plain = runIn(dir, {"--decimal-point", "."}, line + "\n");
         const QList<QByteArray> cells = stored.out.split('\n').value(1).trimmed().split(';');
         const QList<QByteArray> shown = plain.out.split('\n').value(1).trimmed().split(';');
         QCOMPARE(cells.size(), shown.size() + 1);
@@ -264,7 +256,7 @@ private slots:
         if (!folder.usable())
             QSKIP("root needs a read-only mount here, and mount failed");
         const QString source = dir.filePath("a.sqlite");
-        QCOMPARE(run(dir, {"--archive", source}, log(1, 6)).status, 0);
+        QCOMPARE(runIn(dir, {"--archive", source}, log(1, 6)).status, 0);
         {
             // The writer stays open, so that its last three records stay in the WAL.
             Archive writer;
@@ -299,7 +291,7 @@ private slots:
         else
             QVERIFY2(error.contains(path + "-wal'") && error.contains("'" + path + "'"), qPrintable(error));
         reader.close();
-        const Run exported = run(dir, {"--from-archive", path, "--format", "jsonl"});
+        const Run exported = runIn(dir, {"--from-archive", path, "--format", "jsonl"});
         QCOMPARE(exported.status, read ? 0 : 2);
         QCOMPARE(exported.out.count('\n'), read ? records : 0);
         if (!read)
@@ -354,13 +346,13 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(writeFile(dir.filePath("log.txt"), log(1, 3)));
         QVERIFY(writeFile(dir.filePath("notes.txt"), "orv1 heard at noon\n"));
-        QCOMPARE(run(dir, {"--archive", "DIR/a.sqlite", "DIR/log.txt"}).status, 0);
+        QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "DIR/log.txt"}).status, 0);
         QFile archive(dir.filePath("a.sqlite"));
         QVERIFY(archive.open(QIODevice::ReadOnly));
         const QByteArray before = archive.readAll();
         archive.close();
 
-        const Run refused = run(dir, args);
+        const Run refused = runIn(dir, args);
         QCOMPARE(refused.status, 2);
         QVERIFY2(refused.err.contains(says) && refused.err.count('\n') == 1, refused.err.constData());
         QCOMPARE(refused.out, QByteArray());

@@ -11,18 +11,6 @@
 
 using namespace orvik;
 
-namespace {
-
-// DIR in an argument stands for the folder.
-Run run(const QTemporaryDir& dir, QStringList args, const QByteArray& input = QByteArray())
-{
-    for (QString& arg : args)
-        arg.replace(QStringLiteral("DIR"), dir.path());
-    return runInMemory(args, input);
-}
-
-} // namespace
-
 class TestTlmReceived : public QObject {
     Q_OBJECT
 
@@ -62,12 +50,12 @@ private slots:
         QFETCH(QString, received);
         QFETCH(QByteArray, said);
         QTemporaryDir dir;
-        const Run add = run(
+        const Run add = runIn(
             dir, QStringList{"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z"} + args, text);
         QCOMPARE(add.status, 0);
         QVERIFY2(add.err.startsWith(said), add.err.constData());
         QCOMPARE(add.err.count('\n'), said.count('\n') + 1);
-        const Run out = run(dir, {"--from-archive", "DIR/a.sqlite"});
+        const Run out = runIn(dir, {"--from-archive", "DIR/a.sqlite"});
         QStringList times;
         for (const QByteArray& row : out.out.split('\n').mid(1)) {
             if (!row.isEmpty())
@@ -93,8 +81,8 @@ private slots:
         QFETCH(QString, received);
         QFETCH(QString, texts);
         QTemporaryDir dir;
-        QCOMPARE(run(dir, {"--archive", "DIR/a.sqlite", "--received", received},
-                     beacon(0x100) + "\n" + beacon(0x140) + "\n")
+        QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "--received", received},
+                       beacon(0x100) + "\n" + beacon(0x140) + "\n")
                      .status,
                  0);
         QStringList got;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A season's archive for the trend window's tests, and ways to look at and point into the chart.
+#include "../io/tlmtestdata.h"
 #include "io/archive.h"
 #include "io/batch.h"
 #include "io/beacontext.h"
@@ -86,16 +87,7 @@ inline QDateTimeAxis* timeAxis(TrendChart* chart)
 // orvik-tlm --archive, as run from the command line, on lines given as its standard input.
 inline int toolAdds(const QString& archive, const QByteArray& lines, const QString& received)
 {
-    QBuffer in;
-    in.setData(lines);
-    in.open(QIODevice::ReadOnly);
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    QBuffer err;
-    err.open(QIODevice::WriteOnly);
-    const QList<QByteArray> args{"orvik-tlm",  "--archive",         QFile::encodeName(archive),
-                                 "--received", received.toLatin1(), "-"};
-    return runTlm(args, TlmStreams{in, out, err, false, 0});
+    return runInMemory({"--archive", archive, "--received", received, "-"}, lines).status;
 }
 
 inline QPoint plotPoint(TrendChart* chart, double fx, double fy)
