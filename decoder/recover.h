@@ -121,7 +121,8 @@ private:
     void place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys);
     std::uint64_t newestWith(std::uint64_t key) const;
     void makeRoom(std::uint64_t number);
-    void addKeys(Group& group, std::uint64_t number, const std::array<std::uint64_t, kFrameTags.size()>& keys);
+    void addKeys(Group& group, std::uint64_t number,
+                 const std::array<std::uint64_t, kFrameTags.size()>& keys);
     Verdict judge(const Group& group, const Copy& copy) const;
     static void markOutvoted(Group& lone, const Group& other);
     void weighLookalikes(Group& group);

@@ -99,6 +99,12 @@ void Archive::close()
 
 bool Archive::isOpen() const { return d->db().isOpen(); }
 
+int Archive::version() const
+{
+    QSqlQuery q(d->db());
+    return q.exec(QStringLiteral("PRAGMA user_version")) && q.next() ? q.value(0).toInt() : 0;
+}
+
 QString Archive::path() const { return d->path; }
 
 QString Archive::connectionName() const { return d->connection; }
@@ -220,7 +226,10 @@ bool Archive::open(const QString& path, Access access, QString* error)
     exec(q, QStringLiteral("PRAGMA synchronous = NORMAL"), nullptr);
     // SQLite's usual 4 MB of journal between checkpoints, in pages of 64 KB.
     exec(q, QStringLiteral("PRAGMA wal_autocheckpoint = 64"), nullptr);
-    const bool ok = inspect(d->db()).kind == Kind::Ours || d->createSchema(&message);
+    const Inspection found = inspect(d->db());
+    const bool ok = found.kind == Kind::Ours
+                        ? found.version == kArchiveSchemaVersion || d->upgradeSchema(&message)
+                        : d->createSchema(&message);
     q = QSqlQuery();
     if (!ok) {
         close();
@@ -228,6 +237,12 @@ bool Archive::open(const QString& path, Access access, QString* error)
     }
     d->writable = true;
     return true;
+}
+
+void Archive::startAdd(const QString& origin)
+{
+    d->origin = origin;
+    d->addId = 0;
 }
 
 bool Archive::add(std::span<const ArchiveEntry> entries, ArchiveAddResult* result, QString* error)
@@ -239,7 +254,7 @@ bool Archive::add(std::span<const ArchiveEntry> entries, ArchiveAddResult* resul
         if (!addOne(entry, &counts, error))
             return false;
     }
-    if (!commitAdding(error))
+    if (!commitAdding(&counts, error))
         return false;
     if (result)
         *result = counts;
@@ -274,9 +289,9 @@ bool Archive::beginAdding(QString* error)
 bool Archive::addOne(const ArchiveEntry& entry, ArchiveAddResult* result, QString* error)
 {
     QString reason = QStringLiteral("adding has not begun");
-    bool added = false;
-    if (d->adding && d->writer.add(entry, &added, &reason)) {
-        ++(added ? result->added : result->alreadyThere);
+    bool fresh = false;
+    if (d->adding && d->writer.add(entry, &fresh, &reason)) {
+        ++(fresh ? result->added : result->alreadyThere);
         return true;
     }
     if (error)
@@ -285,14 +300,22 @@ bool Archive::addOne(const ArchiveEntry& entry, ArchiveAddResult* result, QStrin
     return false;
 }
 
-bool Archive::commitAdding(QString* error)
+bool Archive::commitAdding(ArchiveAddResult* result, QString* error)
 {
     QString reason = QStringLiteral("adding has not begun");
-    if (d->adding) {
+    // The add is numbered by the first commit that brings it a copy.
+    qint64 addId = d->addId;
+    ArchiveAddResult counts;
+    if (d->adding && d->writer.flush(d->origin, &addId, &counts, &reason)) {
         d->writer.end(true);
         QSqlQuery commit(d->db());
         if (commit.exec(QStringLiteral("COMMIT"))) {
             d->adding = false;
+            d->addId = addId;
+            if (result) {
+                result->records += counts.records;
+                result->number = addId;
+            }
             return true;
         }
         reason = commit.lastError().databaseText();

@@ -15,23 +15,44 @@
 namespace orvik {
 
 // The schema of the file, kept in PRAGMA user_version; a file of a higher one is refused.
-inline constexpr int kArchiveSchemaVersion = 1;
+// 1: records alone (version 2.0.0); 2: each reception and each add kept beside them.
+inline constexpr int kArchiveSchemaVersion = 2;
 // PRAGMA application_id of an archive: "ORVK".
 inline constexpr int kArchiveApplicationId = 0x4F52564B;
 
-struct ArchiveEntry {                         // one decoded beacon line to add
-    std::string line;                         // as decoded (UTF-8); stored in lower case; the key
-    std::array<double, kChannelCount> values; // NaN = value left out (stored as SQL NULL)
+// One reception of a beacon to add: a copy of it as received.
+struct ArchiveEntry {
+    std::string line;                         // as received (UTF-8), kept as it is
+    std::array<double, kChannelCount> values; // as decoded, for dating it; the record's are voted
     qint64 receivedMs = 0;                    // UTC, milliseconds since the epoch
     QString source;                           // "window", or "<file name>:<line number>"
+    int copies = 1;                           // a line recovered from several copies counts them all
 };
 
 struct ArchiveAddResult {
-    qint64 added = 0;
-    qint64 alreadyThere = 0;
+    qint64 added = 0;        // receptions new to the archive
+    qint64 alreadyThere = 0; // the same text from the same source, added before
+    qint64 records = 0;      // records the new receptions made; the others joined records there
+    qint64 number = 0;       // of the add, as --adds lists it; 0 when it brought nothing new
+};
+
+// One add, as kept in the archive.
+struct ArchiveAdd {
+    qint64 number = 0;
+    qint64 atMs = 0; // when it was made, UTC
+    QString origin;  // "window", or the tool's inputs
+    qint64 records = 0;
+    qint64 copies = 0;
+};
+
+struct ArchiveUndoResult {
+    qint64 copies = 0;  // receptions taken back
+    qint64 records = 0; // records that lost their last copy and went
+    qint64 revoted = 0; // records voted again from the copies they keep
 };
 
 struct ArchiveRecord { // one row read back
+    qint64 id = 0;
     qint64 receivedMs = 0;
     std::string line;
     QString source;
@@ -49,7 +70,10 @@ struct ArchiveSeries {
 
 // A season's decoded records in one SQLite file (Qt SQL's QSQLITE driver): table "records"
 // with one REAL column per channel, named by archiveColumnName, and table "channels" with
-// their captions and units. WAL journal and a busy timeout let several programs add at once.
+// their captions and units. Table "receptions" keeps every copy of a beacon as received, with
+// its record and its add; a record's values are the vote of its copies, and its line, time
+// and source those of its first copy. Table "adds" numbers the adds, so that one can be taken
+// back. WAL journal and a busy timeout let several programs add at once.
 class Archive {
 public:
     enum class Access { ReadOnly, ReadWrite };
@@ -67,16 +91,28 @@ public:
     bool isOpen() const;
     QString path() const;
 
-    // One transaction; the same line, letter case aside, counts one more copy and adds no row.
-    // Nothing is added when it fails.
+    // The receptions that follow make one add, numbered when the first of them is committed.
+    void startAdd(const QString& origin);
+    // One transaction, and one add; nothing is added when it fails. The same text from the same
+    // source is there already and counts nothing. A copy joins the record of its beacon: the
+    // one whose first line it repeats, letter case aside, or else the one the recovery's rule
+    // finds among the copies received within kJoinWindowMs of it. The records it joins are
+    // voted again.
     bool add(std::span<const ArchiveEntry> entries, ArchiveAddResult* result, QString* error);
     // The same one record at a time, for more than is best held in memory: beginAdding opens
-    // the transaction, addOne counts into *result, commitAdding ends it; closing or
+    // the transaction, addOne and commitAdding count into *result, commitAdding ends it; closing or
     // rollbackAdding drops what was added since beginAdding.
     bool beginAdding(QString* error);
     bool addOne(const ArchiveEntry& entry, ArchiveAddResult* result, QString* error);
-    bool commitAdding(QString* error);
+    bool commitAdding(ArchiveAddResult* result, QString* error);
     void rollbackAdding();
+
+    // The adds kept, oldest first; none in an archive of version 1, which kept none.
+    bool adds(std::vector<ArchiveAdd>* out, QString* error) const;
+    // Takes back exactly the copies add `number` brought, in one transaction: records left
+    // without a copy go, the others are voted again from the copies they keep.
+    bool undoAdd(qint64 number, ArchiveUndoResult* result, QString* error);
+    int version() const; // PRAGMA user_version of the open file
 
     qint64 recordCount() const;
     bool receivedRange(qint64* firstMs, qint64* lastMs) const; // false when empty
@@ -93,6 +129,10 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// Copies received further apart than this are of different beacons: an on-board clock that
+// was reset repeats its times, weeks later.
+inline constexpr qint64 kJoinWindowMs = 12 * 3600 * 1000;
 
 // QStandardPaths::AppDataLocation + "/archive.sqlite".
 QString defaultArchivePath();

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archiveadd.h"
 
-#include "decoder/beacon.h"
+#include "archivejoin.h"
+#include "archiveprivate.h"
 
+#include <QDateTime>
 #include <QSqlDriver>
 #include <QVariant>
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <set>
 #include <sqlite3.h>
 
 namespace orvik {
@@ -27,102 +29,69 @@ bool run(sqlite3_stmt* statement)
     return done;
 }
 
-void lowerInto(const std::string& line, std::string& out)
+bool bindValues(sqlite3_stmt* statement, int first, const std::array<double, kChannelCount>& values)
 {
-    bool ascii = true;
-    for (const char c : line)
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    bool ok = true;
+    for (int i = 0; ok && i < kChannelCount; ++i) {
+        const double value = values[std::size_t(i)];
+        ok = (std::isnan(value) ? sqlite3_bind_null(statement, first + i)
+                                : sqlite3_bind_double(statement, first + i, value)) == SQLITE_OK;
+    }
+    return ok;
+}
+
+void lowerInto(std::string_view line, std::string& out)
+{
+    const bool ascii =
+        std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (!ascii) {
-        out = QString::fromUtf8(line).toLower().toStdString();
+        out = QString::fromUtf8(line.data(), qsizetype(line.size())).toLower().toStdString();
         return;
     }
     out.resize(line.size());
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        out[i] = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-    }
+    std::transform(line.begin(), line.end(), out.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
 }
 
-bool isHexDigit(char16_t c)
+std::uint64_t fnv(std::uint64_t h, std::string_view text)
 {
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    for (const char c : text)
+        h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    return h;
 }
+
+constexpr std::uint64_t kFnvBasis = 0xcbf29ce484222325u;
 
 std::size_t slotOf(std::uint64_t key, std::size_t size)
 {
     return std::size_t(key * 0x9E3779B97F4A7C15u) & (size - 1);
 }
 
+std::string_view textOf(sqlite3_stmt* statement, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column)))
+                : std::string_view();
+}
+
+QByteArray columnList(const char* prefix, const char* suffix)
+{
+    QByteArray out;
+    for (int i = 0; i < kChannelCount; ++i)
+        out += prefix + archiveColumnName(i).toUtf8() + suffix;
+    return out;
+}
+
 } // namespace
 
-bool decodeCertain(std::u16string_view line, std::array<double, kChannelCount>& values)
+std::uint64_t archiveLineKey(std::string_view lowerLine) { return fnv(kFnvBasis, lowerLine); }
+
+std::uint64_t archiveReceptionKey(std::string_view source, std::string_view line)
 {
-    decodeBeaconLine(line, values);
-    bool plain = true;
-    for (int i = 0; i < kChannelCount; ++i) {
-        const std::u16string_view field = channelField(line, kChannels[std::size_t(i)]);
-        if (!std::all_of(field.begin(), field.end(), isHexDigit)) {
-            values[std::size_t(i)] = std::numeric_limits<double>::quiet_NaN();
-            plain = false;
-        }
-    }
-    return plain;
+    return fnv(fnv(fnv(kFnvBasis, source), "\n"), line);
 }
 
-std::uint64_t archiveLineKey(std::string_view lowerLine)
-{
-    std::uint64_t h = 0xcbf29ce484222325u;
-    for (const char c : lowerLine)
-        h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
-    return h;
-}
-
-ArchiveWriter::~ArchiveWriter() { end(true); }
-
-bool ArchiveWriter::begin(const QSqlDatabase& db, QString* reason)
-{
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
-        *reason = QStringLiteral("the SQLite driver gives no handle");
-        return false;
-    }
-    m_db = *static_cast<sqlite3* const*>(handle.data());
-    QString columns;
-    for (int i = 0; i < kChannelCount; ++i)
-        columns += QStringLiteral(", ") + archiveColumnName(i);
-    const QByteArray insert =
-        QStringLiteral("INSERT INTO records (line, line_key, received_ms, received_utc, "
-                       "source%1) VALUES (?, ?, ?, ?, ?%2)")
-            .arg(columns, QStringLiteral(", ?").repeated(kChannelCount))
-            .toUtf8();
-    const char* const copyById = "UPDATE records SET copies = copies + 1 WHERE id = ? AND line = ?";
-    const char* const copyByKey = "UPDATE records SET copies = copies + 1 WHERE line_key = ? AND line = ?";
-    const char* const keep = "INSERT INTO line_keys (id, line_key) VALUES (?, ?)";
-    if (sqlite3_prepare_v2(m_db, insert.constData(), int(insert.size()), &m_insert, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(m_db, keep, -1, &m_keep, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(m_db, copyById, -1, &m_copyById, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(m_db, copyByKey, -1, &m_copyByKey, nullptr) != SQLITE_OK)
-        return fail(reason);
-    return learn(reason);
-}
-
-bool ArchiveWriter::learn(QString* reason)
-{
-    sqlite3_stmt* rows = nullptr;
-    if (sqlite3_prepare_v2(m_db, "SELECT id, line_key FROM line_keys WHERE id > ? ORDER BY id", -1, &rows,
-                           nullptr) != SQLITE_OK)
-        return fail(reason);
-    sqlite3_bind_int64(rows, 1, m_knownUpTo);
-    int step = SQLITE_ROW;
-    while ((step = sqlite3_step(rows)) == SQLITE_ROW) {
-        m_knownUpTo = sqlite3_column_int64(rows, 0);
-        remember(std::uint64_t(sqlite3_column_int64(rows, 1)), m_knownUpTo, false);
-    }
-    sqlite3_finalize(rows);
-    return step == SQLITE_DONE || fail(reason);
-}
-
-std::int64_t ArchiveWriter::find(std::uint64_t key) const
+std::int64_t RowKeys::find(std::uint64_t key) const
 {
     if (m_slots.empty())
         return 0;
@@ -132,8 +101,7 @@ std::int64_t ArchiveWriter::find(std::uint64_t key) const
     }
 }
 
-// A second line of the same key is rare enough to be found by a slower search.
-void ArchiveWriter::remember(std::uint64_t key, std::int64_t id, bool replace)
+void RowKeys::remember(std::uint64_t key, std::int64_t id, bool replace)
 {
     if ((m_count + 1) * 2 > m_slots.size()) {
         std::vector<Slot> old(std::max<std::size_t>(1024, m_slots.size() * 2));
@@ -157,79 +125,405 @@ void ArchiveWriter::remember(std::uint64_t key, std::int64_t id, bool replace)
     ++m_count;
 }
 
-// Records of a log come seconds apart: within a day, only the time of day is written anew.
-void ArchiveWriter::setTimeText(std::int64_t ms)
+void RowKeys::clear()
+{
+    m_slots.clear();
+    m_count = 0;
+}
+
+const std::string& TimeText::of(std::int64_t ms)
 {
     constexpr std::int64_t kDayMs = 24 * 3600 * 1000;
     const std::int64_t day = ms >= 0 ? ms / kDayMs : (ms - kDayMs + 1) / kDayMs;
-    // "YYYY-MM-DDTHH:MM:SSZ"
     constexpr std::size_t kWholeSecondText = 20;
-    if (m_timeText.size() != kWholeSecondText || day != m_timeDay || ms % 1000 != 0) {
-        m_timeText = archiveTimeText(ms).toStdString();
-        m_timeDay = day;
-        return;
+    if (m_text.size() != kWholeSecondText || day != m_day || ms % 1000 != 0) {
+        m_text = archiveTimeText(ms).toStdString();
+        m_day = day;
+        return m_text;
     }
     const int second = int((ms - day * kDayMs) / 1000);
     const int fields[] = {second / 3600, second / 60 % 60, second % 60};
     for (std::size_t i = 0; i < 3; ++i) {
-        m_timeText[11 + 3 * i] = char('0' + fields[i] / 10);
-        m_timeText[12 + 3 * i] = char('0' + fields[i] % 10);
+        m_text[11 + 3 * i] = char('0' + fields[i] / 10);
+        m_text[12 + 3 * i] = char('0' + fields[i] % 10);
     }
+    return m_text;
 }
 
-bool ArchiveWriter::add(const ArchiveEntry& entry, bool* added, QString* reason)
+RecordVoter::~RecordVoter()
 {
-    lowerInto(entry.line, m_line);
-    const std::uint64_t key = archiveLineKey(m_line);
-    *added = false;
-    const std::int64_t known = find(key);
-    if (const std::int64_t id = known; id != 0) {
-        sqlite3_bind_int64(m_copyById, 1, id);
-        bindText(m_copyById, 2, m_line);
-        if (!run(m_copyById))
-            return fail(reason);
-        if (sqlite3_changes(m_db) > 0)
-            return true;
-        // Another line of the same key, or a row taken away by hand.
-        sqlite3_bind_int64(m_copyByKey, 1, sqlite3_int64(key));
-        bindText(m_copyByKey, 2, m_line);
-        if (!run(m_copyByKey))
-            return fail(reason);
-        if (sqlite3_changes(m_db) > 0)
-            return true;
+    for (sqlite3_stmt* statement : {m_copies, m_values, m_first, m_firstKey, m_drop, m_dropKey})
+        sqlite3_finalize(statement);
+}
+
+bool RecordVoter::prepare(sqlite3_stmt*& statement, const QByteArray& sql)
+{
+    return statement ||
+           sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &statement, nullptr) == SQLITE_OK;
+}
+
+bool RecordVoter::revote(std::int64_t record, bool first, bool* gone, QString* reason)
+{
+    const auto failed = [&] {
+        *reason = QString::fromUtf8(sqlite3_errmsg(m_db));
+        return false;
+    };
+    if (!prepare(m_copies, "SELECT line, copies, received_ms, source FROM receptions WHERE record_id = ? "
+                           "ORDER BY id") ||
+        !prepare(m_values, "UPDATE records SET copies = ?" + columnList(", ", " = ?") + " WHERE id = ?") ||
+        !prepare(m_first, "UPDATE records SET line = ?, line_key = ?, received_ms = ?, received_utc = ?, "
+                          "source = ? WHERE id = ?") ||
+        !prepare(m_firstKey, "UPDATE line_keys SET line_key = ? WHERE id = ?") ||
+        !prepare(m_drop, "DELETE FROM records WHERE id = ?") ||
+        !prepare(m_dropKey, "DELETE FROM line_keys WHERE id = ?"))
+        return failed();
+    std::vector<std::string> lines;
+    std::vector<ArchiveCopy> copies;
+    std::int64_t firstMs = 0;
+    std::string firstSource;
+    sqlite3_bind_int64(m_copies, 1, record);
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(m_copies)) == SQLITE_ROW) {
+        lines.emplace_back(textOf(m_copies, 0));
+        copies.push_back({{}, sqlite3_column_int(m_copies, 1), record});
+        if (lines.size() == 1) {
+            firstMs = sqlite3_column_int64(m_copies, 2);
+            firstSource = textOf(m_copies, 3);
+        }
     }
-    setTimeText(entry.receivedMs);
-    m_source = entry.source.toUtf8();
-    bool ok =
-        bindText(m_insert, 1, m_line) && sqlite3_bind_int64(m_insert, 2, sqlite3_int64(key)) == SQLITE_OK &&
-        sqlite3_bind_int64(m_insert, 3, entry.receivedMs) == SQLITE_OK && bindText(m_insert, 4, m_timeText) &&
-        bindText(m_insert, 5, {m_source.constData(), std::size_t(m_source.size())});
-    for (int i = 0; ok && i < kChannelCount; ++i) {
-        const double value = entry.values[std::size_t(i)];
-        ok = (std::isnan(value) ? sqlite3_bind_null(m_insert, 6 + i)
-                                : sqlite3_bind_double(m_insert, 6 + i, value)) == SQLITE_OK;
+    sqlite3_reset(m_copies);
+    if (step != SQLITE_DONE)
+        return failed();
+    *gone = copies.empty();
+    if (*gone) {
+        sqlite3_bind_int64(m_drop, 1, record);
+        sqlite3_bind_int64(m_dropKey, 1, record);
+        return (run(m_drop) && run(m_dropKey)) || failed();
     }
-    if (!ok || !run(m_insert))
+    int total = 0;
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        copies[i].line = lines[i];
+        total += copies[i].copies;
+    }
+    std::array<double, kChannelCount> values;
+    voteCopies(copies, values);
+    sqlite3_bind_int(m_values, 1, total);
+    if (!bindValues(m_values, 2, values) ||
+        sqlite3_bind_int64(m_values, 2 + kChannelCount, record) != SQLITE_OK || !run(m_values))
+        return failed();
+    if (!first)
+        return true;
+    lowerInto(lines.front(), m_lower);
+    const std::uint64_t key = archiveLineKey(m_lower);
+    const std::string& time = m_time.of(firstMs);
+    const bool ok =
+        bindText(m_first, 1, m_lower) && sqlite3_bind_int64(m_first, 2, sqlite3_int64(key)) == SQLITE_OK &&
+        sqlite3_bind_int64(m_first, 3, firstMs) == SQLITE_OK && bindText(m_first, 4, time) &&
+        bindText(m_first, 5, firstSource) && sqlite3_bind_int64(m_first, 6, record) == SQLITE_OK &&
+        run(m_first) && sqlite3_bind_int64(m_firstKey, 1, sqlite3_int64(key)) == SQLITE_OK &&
+        sqlite3_bind_int64(m_firstKey, 2, record) == SQLITE_OK && run(m_firstKey);
+    return ok || failed();
+}
+
+ArchiveWriter::~ArchiveWriter() { end(true); }
+
+bool ArchiveWriter::begin(const QSqlDatabase& db, QString* reason)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+        *reason = QStringLiteral("the SQLite driver gives no handle");
+        return false;
+    }
+    m_db = *static_cast<sqlite3* const*>(handle.data());
+    const QByteArray insertRecord = "INSERT INTO records (line, line_key, received_ms, received_utc, source, "
+                                    "copies" +
+                                    columnList(", ", "") + ") VALUES (?, ?, ?, ?, ?, ?" +
+                                    QByteArray(", ?").repeated(kChannelCount) + ")";
+    const auto prepare = [&](sqlite3_stmt*& statement, const QByteArray& sql) {
+        return sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &statement, nullptr) == SQLITE_OK;
+    };
+    if (!prepare(m_insertRecord, insertRecord) ||
+        !prepare(m_keepLine, "INSERT INTO line_keys (id, line_key) VALUES (?, ?)") ||
+        !prepare(m_insertReception, "INSERT INTO receptions (record_id, add_id, line, source, received_ms, "
+                                    "copies) VALUES (?, ?, ?, ?, ?, ?)") ||
+        !prepare(m_keepReception, "INSERT INTO reception_keys (id, reception_key) VALUES (?, ?)") ||
+        !prepare(m_receptionThere, "SELECT 1 FROM receptions WHERE id = ? AND source = ? AND line = ?") ||
+        !prepare(m_recordLine, "SELECT 1 FROM records WHERE id = ? AND line = ?"))
         return fail(reason);
-    m_knownUpTo = sqlite3_last_insert_rowid(m_db);
-    if (sqlite3_bind_int64(m_keep, 1, m_knownUpTo) != SQLITE_OK ||
-        sqlite3_bind_int64(m_keep, 2, sqlite3_int64(key)) != SQLITE_OK || !run(m_keep))
+    m_voter = std::make_unique<RecordVoter>(m_db);
+    return learn(reason);
+}
+
+bool ArchiveWriter::learn(QString* reason)
+{
+    const auto learnFrom = [&](const char* sql, std::int64_t& upTo, RowKeys& keys) {
+        sqlite3_stmt* rows = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &rows, nullptr) != SQLITE_OK)
+            return false;
+        sqlite3_bind_int64(rows, 1, upTo);
+        int step = SQLITE_ROW;
+        while ((step = sqlite3_step(rows)) == SQLITE_ROW) {
+            upTo = sqlite3_column_int64(rows, 0);
+            keys.remember(std::uint64_t(sqlite3_column_int64(rows, 1)), upTo, false);
+        }
+        sqlite3_finalize(rows);
+        return step == SQLITE_DONE;
+    };
+    return (learnFrom("SELECT id, line_key FROM line_keys WHERE id > ? ORDER BY id", m_linesUpTo, m_lines) &&
+            learnFrom("SELECT id, reception_key FROM reception_keys WHERE id > ? ORDER BY id",
+                      m_receptionsUpTo, m_receptions)) ||
+           fail(reason);
+}
+
+bool ArchiveWriter::isThere(std::int64_t reception, const ArchiveEntry& entry, bool* there)
+{
+    const QByteArray source = entry.source.toUtf8();
+    if (reception < 0) {
+        *there = std::any_of(m_pending.begin(), m_pending.end(), [&](const Pending& p) {
+            return p.entry.line == entry.line && p.entry.source == entry.source;
+        });
+        return true;
+    }
+    sqlite3_bind_int64(m_receptionThere, 1, reception);
+    bindText(m_receptionThere, 2, {source.constData(), std::size_t(source.size())});
+    bindText(m_receptionThere, 3, entry.line);
+    const int step = sqlite3_step(m_receptionThere);
+    sqlite3_reset(m_receptionThere);
+    *there = step == SQLITE_ROW;
+    return step == SQLITE_ROW || step == SQLITE_DONE;
+}
+
+bool ArchiveWriter::add(const ArchiveEntry& entry, bool* fresh, QString* reason)
+{
+    const QByteArray source = entry.source.toUtf8();
+    const std::uint64_t key =
+        archiveReceptionKey({source.constData(), std::size_t(source.size())}, entry.line);
+    bool there = false;
+    if (const std::int64_t known = m_receptions.find(key); known != 0 && !isThere(known, entry, &there))
         return fail(reason);
-    remember(key, m_knownUpTo, known != 0);
-    *added = true;
+    *fresh = !there;
+    if (there)
+        return true;
+    m_pending.push_back({entry, key, 0});
+    m_receptions.remember(key, -1, true);
+    return true;
+}
+
+bool ArchiveWriter::placeByLine(Pending& p, bool* placed)
+{
+    lowerInto(p.entry.line, m_lower);
+    *placed = false;
+    const std::int64_t id = m_lines.find(archiveLineKey(m_lower));
+    if (id <= 0)
+        return true;
+    // The row may have gone with an add taken back, or hold another line of the same key.
+    sqlite3_bind_int64(m_recordLine, 1, id);
+    bindText(m_recordLine, 2, m_lower);
+    const int step = sqlite3_step(m_recordLine);
+    sqlite3_reset(m_recordLine);
+    if (step == SQLITE_ROW) {
+        p.record = id;
+        *placed = true;
+    }
+    return step == SQLITE_ROW || step == SQLITE_DONE;
+}
+
+bool ArchiveWriter::placeByRecovery(std::vector<std::size_t>& unplaced, QString* reason)
+{
+    qint64 lo = m_pending[unplaced.front()].entry.receivedMs;
+    qint64 hi = lo;
+    for (const std::size_t i : unplaced) {
+        lo = std::min(lo, m_pending[i].entry.receivedMs);
+        hi = std::max(hi, m_pending[i].entry.receivedMs);
+    }
+    sqlite3_stmt* rows = nullptr;
+    if (sqlite3_prepare_v2(m_db,
+                           "SELECT record_id, line, copies, received_ms FROM receptions WHERE received_ms "
+                           "BETWEEN ? AND ? ORDER BY received_ms, id",
+                           -1, &rows, nullptr) != SQLITE_OK)
+        return fail(reason);
+    sqlite3_bind_int64(rows, 1, lo - kJoinWindowMs);
+    sqlite3_bind_int64(rows, 2, hi + kJoinWindowMs);
+    struct Near {
+        qint64 receivedMs;
+        std::int64_t record;
+        int copies;
+        std::string line;
+    };
+    std::vector<Near> near;
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(rows)) == SQLITE_ROW)
+        near.push_back({sqlite3_column_int64(rows, 3), sqlite3_column_int64(rows, 0),
+                        sqlite3_column_int(rows, 2), std::string(textOf(rows, 1))});
+    sqlite3_finalize(rows);
+    if (step != SQLITE_DONE)
+        return fail(reason);
+    // The copies in the order they were received; those there before the new at the same time.
+    std::vector<std::pair<qint64, std::size_t>> order; // time, index: near first, then unplaced
+    for (std::size_t i = 0; i < near.size(); ++i)
+        order.emplace_back(near[i].receivedMs, i);
+    for (std::size_t k = 0; k < unplaced.size(); ++k)
+        order.emplace_back(m_pending[unplaced[k]].entry.receivedMs, near.size() + k);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<ArchiveCopy> copies;
+    copies.reserve(order.size());
+    for (const auto& [ms, i] : order) {
+        if (i < near.size())
+            copies.push_back({near[i].line, near[i].copies, near[i].record});
+        else
+            copies.push_back({m_pending[unplaced[i - near.size()]].entry.line, 1, 0});
+    }
+    const std::vector<std::int64_t> joined = joinCopies(copies);
+    for (std::size_t j = 0; j < order.size(); ++j) {
+        if (order[j].second >= near.size())
+            m_pending[unplaced[order[j].second - near.size()]].record = joined[j];
+    }
+    return true;
+}
+
+bool ArchiveWriter::insertRecords(std::vector<std::int64_t>& newIds, QString* reason)
+{
+    std::vector<std::vector<std::size_t>> members;
+    for (std::size_t i = 0; i < m_pending.size(); ++i) {
+        if (const std::int64_t k = m_pending[i].record; k < 0) {
+            if (members.size() < std::size_t(-k))
+                members.resize(std::size_t(-k));
+            members[std::size_t(-k - 1)].push_back(i);
+        }
+    }
+    std::vector<ArchiveCopy> copies;
+    std::array<double, kChannelCount> values;
+    for (const std::vector<std::size_t>& group : members) {
+        copies.clear();
+        int total = 0;
+        for (const std::size_t i : group) {
+            copies.push_back({m_pending[i].entry.line, m_pending[i].entry.copies, 0});
+            total += m_pending[i].entry.copies;
+        }
+        voteCopies(copies, values);
+        const ArchiveEntry& first = m_pending[group.front()].entry;
+        lowerInto(first.line, m_lower);
+        const std::uint64_t key = archiveLineKey(m_lower);
+        const QByteArray source = first.source.toUtf8();
+        const bool ok = bindText(m_insertRecord, 1, m_lower) &&
+                        sqlite3_bind_int64(m_insertRecord, 2, sqlite3_int64(key)) == SQLITE_OK &&
+                        sqlite3_bind_int64(m_insertRecord, 3, first.receivedMs) == SQLITE_OK &&
+                        bindText(m_insertRecord, 4, m_time.of(first.receivedMs)) &&
+                        bindText(m_insertRecord, 5, {source.constData(), std::size_t(source.size())}) &&
+                        sqlite3_bind_int(m_insertRecord, 6, total) == SQLITE_OK &&
+                        bindValues(m_insertRecord, 7, values) && run(m_insertRecord);
+        if (!ok)
+            return fail(reason);
+        const std::int64_t id = sqlite3_last_insert_rowid(m_db);
+        sqlite3_bind_int64(m_keepLine, 1, id);
+        sqlite3_bind_int64(m_keepLine, 2, sqlite3_int64(key));
+        if (!run(m_keepLine))
+            return fail(reason);
+        m_lines.remember(key, id, false);
+        m_linesUpTo = id;
+        newIds.push_back(id);
+    }
+    return true;
+}
+
+bool ArchiveWriter::insertReceptions(const std::vector<std::int64_t>& newIds, qint64 addId, QString* reason)
+{
+    for (const Pending& p : m_pending) {
+        const std::int64_t record = p.record > 0 ? p.record : newIds[std::size_t(-p.record - 1)];
+        const QByteArray source = p.entry.source.toUtf8();
+        const bool ok = sqlite3_bind_int64(m_insertReception, 1, record) == SQLITE_OK &&
+                        sqlite3_bind_int64(m_insertReception, 2, addId) == SQLITE_OK &&
+                        bindText(m_insertReception, 3, p.entry.line) &&
+                        bindText(m_insertReception, 4, {source.constData(), std::size_t(source.size())}) &&
+                        sqlite3_bind_int64(m_insertReception, 5, p.entry.receivedMs) == SQLITE_OK &&
+                        sqlite3_bind_int(m_insertReception, 6, p.entry.copies) == SQLITE_OK &&
+                        run(m_insertReception);
+        if (!ok)
+            return fail(reason);
+        const std::int64_t id = sqlite3_last_insert_rowid(m_db);
+        sqlite3_bind_int64(m_keepReception, 1, id);
+        sqlite3_bind_int64(m_keepReception, 2, sqlite3_int64(p.key));
+        if (!run(m_keepReception))
+            return fail(reason);
+        m_receptions.remember(p.key, id, true);
+        m_receptionsUpTo = id;
+    }
+    return true;
+}
+
+bool ArchiveWriter::flush(const QString& origin, qint64* addId, ArchiveAddResult* result, QString* reason)
+{
+    if (m_pending.empty())
+        return true;
+    std::vector<std::size_t> unplaced;
+    for (std::size_t i = 0; i < m_pending.size(); ++i) {
+        bool placed = false;
+        if (!placeByLine(m_pending[i], &placed))
+            return fail(reason);
+        if (!placed)
+            unplaced.push_back(i);
+    }
+    if (!unplaced.empty() && !placeByRecovery(unplaced, reason))
+        return false;
+    std::vector<std::int64_t> newIds;
+    if (!insertRecords(newIds, reason))
+        return false;
+    if (*addId == 0) {
+        sqlite3_stmt* add = nullptr;
+        const QByteArray at = archiveTimeText(QDateTime::currentMSecsSinceEpoch()).toUtf8();
+        const QByteArray from = origin.toUtf8();
+        const bool ok = sqlite3_prepare_v2(m_db, "INSERT INTO adds (added_utc, origin) VALUES (?, ?)", -1,
+                                           &add, nullptr) == SQLITE_OK &&
+                        bindText(add, 1, {at.constData(), std::size_t(at.size())}) &&
+                        bindText(add, 2, {from.constData(), std::size_t(from.size())}) &&
+                        sqlite3_step(add) == SQLITE_DONE;
+        sqlite3_finalize(add);
+        if (!ok)
+            return fail(reason);
+        *addId = sqlite3_last_insert_rowid(m_db);
+    }
+    if (!insertReceptions(newIds, *addId, reason))
+        return false;
+    std::set<std::int64_t> touched;
+    for (const Pending& p : m_pending) {
+        if (p.record > 0)
+            touched.insert(p.record);
+    }
+    for (const std::int64_t record : touched) {
+        bool gone = false;
+        if (!m_voter->revote(record, false, &gone, reason))
+            return false;
+    }
+    sqlite3_stmt* count = nullptr;
+    const bool ok =
+        sqlite3_prepare_v2(m_db, "UPDATE adds SET records = records + ?, copies = copies + ? WHERE id = ?",
+                           -1, &count, nullptr) == SQLITE_OK &&
+        sqlite3_bind_int64(count, 1, sqlite3_int64(newIds.size())) == SQLITE_OK &&
+        sqlite3_bind_int64(count, 2, sqlite3_int64(m_pending.size())) == SQLITE_OK &&
+        sqlite3_bind_int64(count, 3, *addId) == SQLITE_OK && sqlite3_step(count) == SQLITE_DONE;
+    sqlite3_finalize(count);
+    if (!ok)
+        return fail(reason);
+    result->records += qint64(newIds.size());
+    m_pending.clear();
     return true;
 }
 
 void ArchiveWriter::end(bool committed)
 {
-    for (sqlite3_stmt** statement : {&m_insert, &m_keep, &m_copyById, &m_copyByKey}) {
+    for (sqlite3_stmt** statement : {&m_insertRecord, &m_keepLine, &m_insertReception, &m_keepReception,
+                                     &m_receptionThere, &m_recordLine}) {
         sqlite3_finalize(*statement);
         *statement = nullptr;
     }
+    m_voter.reset();
+    m_pending.clear();
     if (!committed) {
-        m_slots.clear();
-        m_count = 0;
-        m_knownUpTo = 0;
+        m_lines.clear();
+        m_receptions.clear();
+        m_linesUpTo = 0;
+        m_receptionsUpTo = 0;
     }
 }
 

@@ -3,8 +3,10 @@
 
 #include "archive.h"
 
+#include <QByteArray>
 #include <QSqlDatabase>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,15 +19,72 @@ namespace orvik {
 // FNV-1a, 64 bits, of a line's UTF-8 in lower case, kept in records.line_key. Stored in the
 // file, so it must never change.
 std::uint64_t archiveLineKey(std::string_view lowerLine);
+// FNV-1a of a reception's source, a line feed and its line as received, kept in
+// reception_keys. Stored in the file, so it must never change.
+std::uint64_t archiveReceptionKey(std::string_view source, std::string_view line);
 
-// Adds records inside a write transaction, through SQLite itself on the Qt driver's
-// connection: binding through QSqlQuery costs several times what SQLite takes to store a
-// record. The same line is found by its key in memory, not by an index in the file: an index
-// on random keys costs SQLite more than the rest of a record. Every program adds only under
-// the write lock and first learns the rows added since its last look, so the keys it holds
-// are those of the whole file. It learns them from table line_keys, which holds each row's id
-// and key in id order: appended to at little cost, and read in a fraction of the time that
-// reading the records would take.
+// Keys of rows in memory, by open addressing; an empty slot holds id 0, which no row has.
+class RowKeys {
+public:
+    std::int64_t find(std::uint64_t key) const;
+    // A second row of the same key is rare enough to be found by a slower search.
+    void remember(std::uint64_t key, std::int64_t id, bool replace);
+    void clear();
+
+private:
+    struct Slot {
+        std::uint64_t key = 0;
+        std::int64_t id = 0;
+    };
+    std::vector<Slot> m_slots;
+    std::size_t m_count = 0;
+};
+
+// "YYYY-MM-DDTHH:MM:SSZ" of times that mostly fall within one day: only the time of day is
+// written anew.
+class TimeText {
+public:
+    const std::string& of(std::int64_t ms);
+
+private:
+    std::string m_text;
+    std::int64_t m_day = 0; // of m_text, days since the epoch
+};
+
+// Votes records again from the copies they keep, within a write transaction.
+class RecordVoter {
+public:
+    explicit RecordVoter(sqlite3* db)
+        : m_db(db)
+    {}
+    ~RecordVoter();
+    RecordVoter(const RecordVoter&) = delete;
+    RecordVoter& operator=(const RecordVoter&) = delete;
+
+    // Writes the record's copies and values; with `first`, also its line, time and source from
+    // its first copy. *gone is set when it keeps none, and it is then taken away.
+    bool revote(std::int64_t record, bool first, bool* gone, QString* reason);
+
+private:
+    bool prepare(sqlite3_stmt*& statement, const QByteArray& sql);
+    sqlite3* m_db;
+    sqlite3_stmt* m_copies = nullptr;
+    sqlite3_stmt* m_values = nullptr;
+    sqlite3_stmt* m_first = nullptr;
+    sqlite3_stmt* m_firstKey = nullptr;
+    sqlite3_stmt* m_drop = nullptr;
+    sqlite3_stmt* m_dropKey = nullptr;
+    TimeText m_time;
+    std::string m_lower;
+};
+
+// Adds receptions inside a write transaction, through SQLite itself on the Qt driver's
+// connection: binding through QSqlQuery costs several times what SQLite takes to store a row.
+// Rows are found by keys in memory, not by an index in the file: an index on random keys costs
+// SQLite more than the rest of a row. Every program adds only under the write lock and first
+// learns the rows added since its last look, from tables line_keys and reception_keys, which
+// hold each row's id and key in id order: appended to at little cost, and read in a fraction
+// of the time that reading the rows would take.
 class ArchiveWriter {
 public:
     ArchiveWriter() = default;
@@ -35,34 +94,43 @@ public:
 
     // Inside BEGIN IMMEDIATE: prepares the statements and learns the rows added since.
     bool begin(const QSqlDatabase& db, QString* reason);
-    bool add(const ArchiveEntry& entry, bool* added, QString* reason);
+    // Takes a reception; *fresh is false when the same text from the same source is there.
+    bool add(const ArchiveEntry& entry, bool* fresh, QString* reason);
+    // Joins the receptions taken since begin to records, votes the records they join, and
+    // counts them in the add `*addId`, numbering a new one from `origin` when it is 0.
+    bool flush(const QString& origin, qint64* addId, ArchiveAddResult* result, QString* reason);
     // After COMMIT, or after ROLLBACK: then rows it learnt may be gone, and all is learnt again.
     void end(bool committed);
 
 private:
+    struct Pending {
+        ArchiveEntry entry;
+        std::uint64_t key = 0;   // of the reception
+        std::int64_t record = 0; // joined, or -k for the k-th new record of the flush
+    };
     bool learn(QString* reason);
-    std::int64_t find(std::uint64_t key) const;
-    void remember(std::uint64_t key, std::int64_t id, bool replace);
+    bool isThere(std::int64_t reception, const ArchiveEntry& entry, bool* there);
+    bool placeByLine(Pending& p, bool* placed);
+    bool placeByRecovery(std::vector<std::size_t>& unplaced, QString* reason);
+    bool insertRecords(std::vector<std::int64_t>& newIds, QString* reason);
+    bool insertReceptions(const std::vector<std::int64_t>& newIds, qint64 addId, QString* reason);
     bool fail(QString* reason);
 
     sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_insert = nullptr;
-    sqlite3_stmt* m_keep = nullptr; // into line_keys
-    sqlite3_stmt* m_copyById = nullptr;
-    sqlite3_stmt* m_copyByKey = nullptr;
-    // Open addressing on the key; an empty slot holds id 0, which no row has.
-    struct Slot {
-        std::uint64_t key = 0;
-        std::int64_t id = 0;
-    };
-    std::vector<Slot> m_slots;
-    std::size_t m_count = 0;
-    std::int64_t m_knownUpTo = 0; // ids never come back (AUTOINCREMENT), so new rows lie above
-    std::string m_line;
-    void setTimeText(std::int64_t ms);
-    std::string m_timeText;
-    std::int64_t m_timeDay = 0; // of m_timeText, days since the epoch
-    QByteArray m_source;
+    sqlite3_stmt* m_insertRecord = nullptr;
+    sqlite3_stmt* m_keepLine = nullptr; // into line_keys
+    sqlite3_stmt* m_insertReception = nullptr;
+    sqlite3_stmt* m_keepReception = nullptr; // into reception_keys
+    sqlite3_stmt* m_receptionThere = nullptr;
+    sqlite3_stmt* m_recordLine = nullptr;
+    RowKeys m_lines;              // records by the key of their line
+    RowKeys m_receptions;         // receptions by theirs; -1 for one taken since begin
+    std::int64_t m_linesUpTo = 0; // ids never come back (AUTOINCREMENT), so new rows lie above
+    std::int64_t m_receptionsUpTo = 0;
+    std::vector<Pending> m_pending;
+    std::string m_lower;
+    TimeText m_time;
+    std::unique_ptr<RecordVoter> m_voter;
 };
 
 } // namespace orvik

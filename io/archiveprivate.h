@@ -45,6 +45,8 @@ struct Archive::Private {
     bool writable = false;
     bool adding = false;
     ArchiveWriter writer;
+    QString origin = QStringLiteral("window");
+    qint64 addId = 0; // of the add under way, once numbered
 
     QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
     // A one-line message that names the file.
@@ -60,6 +62,8 @@ struct Archive::Private {
     // is refused or cannot be read in full. Leaves it open.
     bool inspectExisting(bool write, QString& message);
     bool createSchema(QString* error);
+    // An archive of an older version gets the tables of this one, in one transaction.
+    bool upgradeSchema(QString* error);
 };
 
 } // namespace orvik

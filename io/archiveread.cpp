@@ -149,7 +149,7 @@ bool Archive::forEachRecord(qint64 sinceMs, qint64 untilMs,
         return false;
     };
     if (!q.prepare(
-            QStringLiteral("SELECT received_ms, line, source, copies, %1 FROM records WHERE received_ms "
+            QStringLiteral("SELECT received_ms, line, source, copies, id, %1 FROM records WHERE received_ms "
                            "BETWEEN ? AND ? ORDER BY received_ms, id")
                 .arg(archiveColumnNames().join(QLatin1String(", ")))))
         return failed();
@@ -163,8 +163,9 @@ bool Archive::forEachRecord(qint64 sinceMs, qint64 untilMs,
         record.line = q.value(1).toString().toStdString();
         record.source = q.value(2).toString();
         record.copies = q.value(3).toLongLong();
+        record.id = q.value(4).toLongLong();
         for (int i = 0; i < kChannelCount; ++i)
-            record.values[std::size_t(i)] = readValue(q.value(4 + i));
+            record.values[std::size_t(i)] = readValue(q.value(5 + i));
         if (!visit(record))
             return true;
     }

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QStringList>
 #include <memory>
 
 namespace orvik {
@@ -50,6 +51,10 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
         report.say(error);
         return 2;
     }
+    QStringList names;
+    for (const QByteArray& name : inputs)
+        names << (name == "-" ? stdinName() : shownName(name));
+    archive.startAdd(names.join(QStringLiteral(", ")));
     ArchiveSink sink(archive, archivePath);
     report.setTotalBytes(totalBytes);
     BeaconRun run(options, nullptr, &sink, report);
@@ -67,10 +72,7 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
         run.recoverInto(recover.get());
     }
     const auto tellCounts = [&](const char* after) {
-        report.say(QStringLiteral("%1 added, %2 already there%3")
-                       .arg(sink.counts().added)
-                       .arg(sink.counts().alreadyThere)
-                       .arg(QLatin1StringView(after)));
+        report.say(addCountsText(sink.counts()) + QLatin1StringView(after));
     };
     const auto fail = [&](const QString& message) {
         sink.abandon();

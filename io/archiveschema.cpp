@@ -29,6 +29,29 @@ QString schemaSql()
     return records;
 }
 
+// What version 2 keeps beside the records of version 1.
+const char* const kReceptionTables[] = {
+    "CREATE TABLE adds (id INTEGER PRIMARY KEY AUTOINCREMENT, added_utc TEXT NOT NULL, origin TEXT NOT "
+    "NULL, records INTEGER NOT NULL DEFAULT 0, copies INTEGER NOT NULL DEFAULT 0)",
+    // line: TEXT where the copy is UTF-8, BLOB where it is not.
+    "CREATE TABLE receptions (id INTEGER PRIMARY KEY AUTOINCREMENT, record_id INTEGER NOT NULL, add_id "
+    "INTEGER, line NOT NULL, source TEXT NOT NULL, received_ms INTEGER NOT NULL, copies INTEGER NOT NULL "
+    "DEFAULT 1)",
+    "CREATE INDEX receptions_record ON receptions (record_id)",
+    "CREATE INDEX receptions_add ON receptions (add_id)",
+    "CREATE INDEX receptions_received ON receptions (received_ms)",
+    "CREATE TABLE reception_keys (id INTEGER PRIMARY KEY, reception_key INTEGER NOT NULL)",
+};
+
+bool createReceptionTables(QSqlQuery& q, QString* reason)
+{
+    for (const char* sql : kReceptionTables) {
+        if (!exec(q, QString::fromLatin1(sql), reason))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool exec(QSqlQuery& q, const QString& sql, QString* error)
@@ -91,10 +114,12 @@ Inspection inspect(const QSqlDatabase& db)
         return result;
     }
     QVariant keys;
-    if (!single(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'line_keys'"), &keys))
+    if (!single(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN ('line_keys', 'adds', "
+                               "'receptions', 'reception_keys')"),
+                &keys))
         return result;
-    if (keys.toInt() != 1) {
-        result.reason = QStringLiteral("the table line_keys is missing");
+    if (keys.toInt() != (result.version == 1 ? 1 : 4)) {
+        result.reason = QStringLiteral("tables of the archive are missing");
         return result;
     }
     result.kind = Kind::Ours;
@@ -156,6 +181,7 @@ bool Archive::Private::createSchema(QString* error)
         exec(q, QStringLiteral("CREATE INDEX records_received ON records (received_ms)"), &reason) &&
         exec(q, QStringLiteral("CREATE TABLE line_keys (id INTEGER PRIMARY KEY, line_key INTEGER NOT NULL)"),
              &reason) &&
+        createReceptionTables(q, &reason) &&
         exec(q,
              QStringLiteral("CREATE TABLE channels (number INTEGER PRIMARY KEY, column_name TEXT "
                             "NOT NULL UNIQUE, caption TEXT NOT NULL, unit TEXT NOT NULL)"),
@@ -176,6 +202,53 @@ bool Archive::Private::createSchema(QString* error)
     if (!ok) {
         exec(q, QStringLiteral("ROLLBACK"), nullptr);
         *error = fail(QStringLiteral("cannot be written: %1").arg(reason));
+    }
+    return ok;
+}
+
+bool Archive::Private::upgradeSchema(QString* error)
+{
+    QSqlQuery q(db());
+    QString reason;
+    if (!exec(q, QStringLiteral("BEGIN IMMEDIATE"), &reason)) {
+        *error = fail(QStringLiteral("cannot be upgraded: %1; it is left as it was").arg(reason));
+        return false;
+    }
+    // Another program may have upgraded it meanwhile.
+    const Inspection again = inspect(db());
+    if (again.kind == Kind::Ours && again.version == kArchiveSchemaVersion) {
+        exec(q, QStringLiteral("ROLLBACK"), nullptr);
+        return true;
+    }
+    // Each record of version 1 is one reception, of no add: it cannot be taken back.
+    bool ok =
+        again.kind == Kind::Ours && createReceptionTables(q, &reason) &&
+        exec(q,
+             QStringLiteral("INSERT INTO receptions (id, record_id, add_id, line, source, received_ms, "
+                            "copies) SELECT id, id, NULL, line, source, received_ms, copies FROM records "
+                            "ORDER BY id"),
+             &reason);
+    QSqlQuery keys(db());
+    ok = ok && keys.prepare(QStringLiteral("INSERT INTO reception_keys (id, reception_key) VALUES (?, ?)")) &&
+         exec(q, QStringLiteral("SELECT id, source, line FROM receptions ORDER BY id"), &reason);
+    while (ok && q.next()) {
+        const QByteArray source = q.value(1).toString().toUtf8();
+        const QByteArray line = q.value(2).toString().toUtf8();
+        keys.bindValue(0, q.value(0));
+        keys.bindValue(1, qint64(archiveReceptionKey({source.constData(), std::size_t(source.size())},
+                                                     {line.constData(), std::size_t(line.size())})));
+        ok = keys.exec();
+        if (!ok)
+            reason = keys.lastError().databaseText();
+    }
+    ok = ok && !q.lastError().isValid() &&
+         exec(q, QStringLiteral("PRAGMA user_version = %1").arg(kArchiveSchemaVersion), &reason) &&
+         exec(q, QStringLiteral("COMMIT"), &reason);
+    if (!ok) {
+        if (reason.isEmpty())
+            reason = again.kind == Kind::Ours ? q.lastError().databaseText() : refusal(again);
+        exec(q, QStringLiteral("ROLLBACK"), nullptr);
+        *error = fail(QStringLiteral("cannot be upgraded: %1; it is left as it was").arg(reason));
     }
     return ok;
 }

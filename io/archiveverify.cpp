@@ -2,6 +2,7 @@
 #include "archiveverify.h"
 
 #include "archive.h"
+#include "archivejoin.h"
 #include "decoder/channels.h"
 #include "tlmreport.h"
 
@@ -73,14 +74,38 @@ int verifyArchive(const QString& path, TlmReport& report)
     qint64 records = 0;
     qint64 differing = 0;
     std::array<double, kChannelCount> decoded;
+    // Version 2 votes each record from its copies; version 1 kept its line alone.
+    const bool voted = archive.version() >= 2;
+    QSqlQuery copies(QSqlDatabase::database(archive.connectionName()));
+    copies.prepare(QStringLiteral("SELECT line, copies FROM receptions WHERE record_id = ? ORDER BY id"));
+    std::vector<std::string> lines;
+    std::vector<ArchiveCopy> held;
+    QString copiesError;
     const bool read = archive.forEachRecord(
         std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(),
         [&](const ArchiveRecord& r) {
             ++records;
-            const QString line = QString::fromStdString(r.line);
-            decodeCertain(std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()),
-                                              std::size_t(line.size())),
-                          decoded);
+            if (voted) {
+                lines.clear();
+                held.clear();
+                copies.bindValue(0, r.id);
+                if (!copies.exec()) {
+                    copiesError = copies.lastError().databaseText();
+                    return false;
+                }
+                while (copies.next()) {
+                    lines.push_back(copies.value(0).toString().toStdString());
+                    held.push_back({{}, copies.value(1).toInt(), r.id});
+                }
+                for (std::size_t i = 0; i < held.size(); ++i)
+                    held[i].line = lines[i];
+                voteCopies(held, decoded);
+            } else {
+                const QString line = QString::fromStdString(r.line);
+                decodeCertain(std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()),
+                                                  std::size_t(line.size())),
+                              decoded);
+            }
             bool differs = false;
             for (int c = 0; c < kChannelCount; ++c) {
                 if (sameValue(r.values[std::size_t(c)], decoded[std::size_t(c)]))
@@ -88,33 +113,35 @@ int verifyArchive(const QString& path, TlmReport& report)
                 differs = true;
                 if (differing < kMostTold)
                     report.say(
-                        QStringLiteral(
-                            "record %1 (%2, received %3): %4 is %5 in the archive, %6 from its line")
+                        QStringLiteral("record %1 (%2, received %3): %4 is %5 in the archive, %6 from its %7")
                             .arg(records)
                             .arg(r.source, archiveTimeText(r.receivedMs),
                                  QString::fromUtf8(kChannels[std::size_t(c)].caption.data(),
                                                    qsizetype(kChannels[std::size_t(c)].caption.size())),
-                                 valueText(r.values[std::size_t(c)]), valueText(decoded[std::size_t(c)])));
+                                 valueText(r.values[std::size_t(c)]), valueText(decoded[std::size_t(c)]),
+                                 voted ? QStringLiteral("copies") : QStringLiteral("line")));
             }
             differing += differs;
             return true;
         },
         &error);
-    if (!read) {
-        report.say(QStringLiteral("'%1' cannot be read: %2").arg(shown, error));
+    if (!read || !copiesError.isEmpty()) {
+        report.say(QStringLiteral("'%1' cannot be read: %2").arg(shown, read ? copiesError : error));
         return 2;
     }
     if (differing > kMostTold)
         report.say(QStringLiteral("and more in %1 other records").arg(differing - kMostTold));
-    report.say(differing == 0
-                   ? QStringLiteral("'%1': intact; the values of all %2 records are those of their lines")
-                         .arg(shown)
-                         .arg(records)
-                   : QStringLiteral(
-                         "'%1': intact, but %2 of %3 records hold values that are not those of their lines")
-                         .arg(shown)
-                         .arg(differing)
-                         .arg(records));
+    report.say(
+        differing == 0
+            ? QStringLiteral("'%1': intact; the values of all %2 records are those of their %3")
+                  .arg(shown)
+                  .arg(records)
+                  .arg(voted ? QStringLiteral("copies") : QStringLiteral("lines"))
+            : QStringLiteral("'%1': intact, but %2 of %3 records hold values that are not those of their %4")
+                  .arg(shown)
+                  .arg(differing)
+                  .arg(records)
+                  .arg(voted ? QStringLiteral("copies") : QStringLiteral("lines")));
     return differing == 0 ? 0 : 1;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch.h"
 
+#include "archiveadds.h"
 #include "archiverun.h"
 #include "archiveverify.h"
 #include "beaconrun.h"
@@ -70,6 +71,10 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
         return show("orvik-tlm " ORVIK_VERSION "\n", streams, report);
     if (options.verify)
         return verifyArchive(shownName(options.archivePath), report);
+    if (options.listAdds)
+        return listArchiveAdds(shownName(options.archivePath), streams.out, report);
+    if (options.undoAdd > 0)
+        return undoArchiveAdd(shownName(options.archivePath), options.undoAdd, report);
     if (options.decimalPoint.empty())
         options.decimalPoint = QLocale::system().decimalPoint().toStdString();
 

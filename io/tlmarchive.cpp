@@ -112,11 +112,13 @@ bool ArchiveSink::finish()
     m_begun = false;
     const ArchiveAddResult slice = m_pending;
     m_pending = ArchiveAddResult();
-    if (!m_archive.commitAdding(&m_error))
+    ArchiveAddResult records;
+    if (!m_archive.commitAdding(&records, &m_error))
         return false;
     m_committed.start();
     m_counts.added += slice.added;
     m_counts.alreadyThere += slice.alreadyThere;
+    m_counts.records += records.records;
     return true;
 }
 
@@ -125,6 +127,16 @@ void ArchiveSink::abandon()
     m_archive.rollbackAdding();
     m_begun = false;
     m_pending = ArchiveAddResult();
+}
+
+QString addCountsText(const ArchiveAddResult& counts)
+{
+    QString text = QStringLiteral("%1 added, %2 already there").arg(counts.added).arg(counts.alreadyThere);
+    // Said only where copies joined records, so that a plain add reads as before.
+    if (counts.records != counts.added)
+        text += counts.records == 1 ? QStringLiteral("; 1 new record")
+                                    : QStringLiteral("; %1 new records").arg(counts.records);
+    return text;
 }
 
 QString resetsText(int resets, qint64 firstReceivedMs)

@@ -78,6 +78,9 @@ private:
     QString m_error;
 };
 
+// "20 added, 0 already there", and "; 18 new records" where copies joined records.
+QString addCountsText(const ArchiveAddResult& counts);
+
 // What an add tells of a log whose on-board time went back `resets` times: "the on-board time
 // went back once; each run of beacons after that is dated from <first received time>".
 QString resetsText(int resets, qint64 firstReceivedMs);

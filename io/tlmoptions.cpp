@@ -26,6 +26,8 @@ enum Option {
     Until,
     Recover,
     Verify,
+    Adds,
+    UndoAdd,
     kOptionCount
 };
 
@@ -34,7 +36,7 @@ struct OptionName {
     Option option;
 };
 
-constexpr std::array<OptionName, 16> kOptionNames{
+constexpr std::array<OptionName, 18> kOptionNames{
     {
      {QLatin1StringView("o"), Output},
      {QLatin1StringView("output"), Output},
@@ -52,13 +54,16 @@ constexpr std::array<OptionName, 16> kOptionNames{
      {QLatin1StringView("until"), Until},
      {QLatin1StringView("recover"), Recover},
      {QLatin1StringView("verify"), Verify},
+     {QLatin1StringView("adds"), Adds},
+     {QLatin1StringView("undo-add"), UndoAdd},
      }
 };
 
 bool takesValue(Option option)
 {
     return option == Output || option == Format || option == DecimalPoint || option == ToArchive ||
-           option == FromArchive || option == Received || option == Since || option == Until;
+           option == FromArchive || option == Received || option == Since || option == Until ||
+           option == UndoAdd;
 }
 
 QString shown(const QByteArray& bytes) { return QString::fromLocal8Bit(bytes); }
@@ -226,6 +231,24 @@ bool readArchiveOptions(const ArgumentReader& reader, TlmOptions& options, QStri
                                  reader.isSet(DecimalPoint)))
         return refuse("--verify cannot go with --received, --recover, --check or --decimal-point");
     options.verify = reader.isSet(Verify);
+    // --adds and --undo-add, like --verify, work on the archive alone.
+    const int maintenance = int(reader.isSet(Verify)) + int(reader.isSet(Adds)) + int(reader.isSet(UndoAdd));
+    if (maintenance > 1)
+        return refuse("--verify, --adds and --undo-add go one at a time");
+    if ((reader.isSet(Adds) || reader.isSet(UndoAdd)) &&
+        (!reader.isSet(ToArchive) || !options.inputs.isEmpty() || reader.isSet(Received) ||
+         reader.isSet(Recover) || reader.isSet(Check) || reader.isSet(DecimalPoint)))
+        return refuse("--adds and --undo-add go only with --archive FILE, and no input files");
+    options.listAdds = reader.isSet(Adds);
+    if (reader.isSet(UndoAdd)) {
+        bool number = false;
+        options.undoAdd = QString::fromLatin1(reader.value(UndoAdd)).toLongLong(&number);
+        if (!number || options.undoAdd <= 0) {
+            error = QStringLiteral("--undo-add wants the number of an add, as --adds lists them, not '%1'")
+                        .arg(shown(reader.value(UndoAdd)));
+            return false;
+        }
+    }
     if ((reader.isSet(Since) || reader.isSet(Until)) && !reader.isSet(FromArchive))
         return refuse("--since and --until go only with --from-archive");
     qint64 received = 0;
@@ -275,11 +298,13 @@ QString tlmHelpText()
         "                       jsonl, which adds \"copies\", \"lines\" and \"left_out\". With\n"
         "                       --check, tells which lines each record took, what the vote\n"
         "                       changed and why a value was left out\n"
-        "  --archive FILE       add the records to the archive FILE instead of writing them,\n"
-        "                       each beacon line once, letter case aside (a repeat counts one\n"
-        "                       more copy), and tell \"n added, m already there\" on standard\n"
-        "                       error. FILE is made when missing; a file that is no archive\n"
-        "                       is left as it is\n"
+        "  --archive FILE       add the beacon lines to the archive FILE as copies, instead of\n"
+        "                       writing records, and tell \"n added, m already there\" on\n"
+        "                       standard error: a line that came from the same source before\n"
+        "                       is there already. A copy joins the record of its beacon, which\n"
+        "                       is voted again from all its copies; each add is numbered.\n"
+        "                       FILE is made when missing; a file that is no archive is left\n"
+        "                       as it is\n"
         "  --received TIME      when the first beacon of each input was received, in UTC, as\n"
         "                       ISO 8601: 2026-12-08T19:53:00Z (default: the input file's\n"
         "                       modification time; for standard input, now). The others are\n"
@@ -294,6 +319,11 @@ QString tlmHelpText()
         "                       check on FILE, decode every record's line again and tell each\n"
         "                       value that differs from the one stored (exit status 1 when\n"
         "                       one does, 2 when the file is damaged)\n"
+        "  --adds               with --archive FILE and no input: list the adds kept in FILE,\n"
+        "                       oldest first, a line each that starts with its number\n"
+        "  --undo-add N         with --archive FILE and no input: take back exactly what add\n"
+        "                       N brought; records left without a copy go, the others are\n"
+        "                       voted again\n"
         "  --since TIME         with --from-archive: only records received at TIME or later;\n"
         "                       a date (2026-12-08) is the start of that day\n"
         "  --until TIME         with --from-archive: only records received at TIME or earlier;\n"

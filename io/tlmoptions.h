@@ -28,6 +28,8 @@ struct TlmOptions {
     QByteArray fromArchive;           // --from-archive: write the records of this archive
     std::optional<qint64> receivedMs; // --received, UTC milliseconds
     bool verify = false;              // --verify: check the archive against its lines
+    bool listAdds = false;            // --adds: list the adds kept in the archive
+    qint64 undoAdd = 0;               // --undo-add: take this add back
     qint64 sinceMs = std::numeric_limits<qint64>::min();
     qint64 untilMs = std::numeric_limits<qint64>::max();
 };

@@ -4,6 +4,7 @@
 #include "decoder/beacon.h"
 #include "decoder/passclock.h"
 #include "io/archive.h"
+#include "io/archiveadds.h"
 #include "io/logtime.h"
 #include "io/screenshot.h"
 #include "io/tlmarchive.h"
@@ -49,7 +50,7 @@ QString windowArchivePath(const QString& baseFolder, const std::optional<QString
 }
 
 QString addLogToArchive(const QString& archivePath, std::span<const std::u16string_view> lines,
-                        qint64 firstReceivedMs)
+                        qint64 firstReceivedMs, qint64* number)
 {
     PassClock clock(firstReceivedMs);
     std::vector<ArchiveEntry> entries;
@@ -68,18 +69,40 @@ QString addLogToArchive(const QString& archivePath, std::span<const std::u16stri
     Archive archive;
     ArchiveAddResult counts;
     QString error;
+    archive.startAdd(QStringLiteral("window"));
     if (!archive.open(archivePath, Archive::Access::ReadWrite, &error) ||
         !archive.add(entries, &counts, &error))
         return QStringLiteral("Nothing was added to the archive: %1").arg(error);
-    const QString added = counts.added == 1
-                              ? QStringLiteral("1 record added to %1").arg(shown)
-                              : QStringLiteral("%1 records added to %2").arg(counts.added).arg(shown);
-    QString text = added;
+    if (number)
+        *number = counts.number;
+    QString text = counts.added == 1 ? QStringLiteral("1 record added to %1").arg(shown)
+                                     : QStringLiteral("%1 records added to %2").arg(counts.added).arg(shown);
+    if (counts.records != counts.added)
+        text = QStringLiteral("%1 added to %2: %3, the others joined records there")
+                   .arg(counts.added == 1 ? QStringLiteral("1 copy")
+                                          : QStringLiteral("%1 copies").arg(counts.added),
+                        shown,
+                        counts.records == 1 ? QStringLiteral("1 new record")
+                                            : QStringLiteral("%1 new records").arg(counts.records));
     if (counts.alreadyThere > 0)
         text += counts.alreadyThere == 1 ? QStringLiteral("; 1 was there already")
                                          : QStringLiteral("; %1 were there already").arg(counts.alreadyThere);
     if (clock.resets() > 0)
         text += QStringLiteral("; ") + resetsText(clock.resets(), firstReceivedMs);
+    return text;
+}
+
+QString undoArchiveAdd(const QString& archivePath, qint64 number, bool* done)
+{
+    Archive archive;
+    ArchiveUndoResult undone;
+    QString error;
+    *done = archive.open(archivePath, Archive::Access::ReadWrite, &error) &&
+            archive.undoAdd(number, &undone, &error);
+    if (!*done)
+        return QStringLiteral("Nothing was taken back: %1").arg(error);
+    QString text = undoneText(number, undone.copies, undone.records, undone.revoted);
+    text[0] = text[0].toUpper();
     return text;
 }
 

@@ -176,6 +176,9 @@ void MainWindow::buildMenu()
     WriteCSVFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     MnuAddToArchive = tlm->addAction(QStringLiteral("&Add to Archive"));
     MnuAddToArchive->setObjectName(QStringLiteral("MnuAddToArchive"));
+    MnuUndoAdd = tlm->addAction(QStringLiteral("&Undo Last Add"));
+    MnuUndoAdd->setObjectName(QStringLiteral("MnuUndoAdd"));
+    MnuUndoAdd->setEnabled(false);
     MnuCheckLog = tlm->addAction(QStringLiteral("&Check Log\u2026"));
     MnuCheckLog->setObjectName(QStringLiteral("MnuCheckLog"));
     MnuTrends = tlm->addAction(QStringLiteral("&Trends\u2026"));
@@ -224,6 +227,7 @@ void MainWindow::connectSignals()
     connect(MnuInfo, &QAction::triggered, this, &MainWindow::MnuInfo_Click);
     connect(MnuCheckLog, &QAction::triggered, this, &MainWindow::MnuCheckLog_Click);
     connect(MnuAddToArchive, &QAction::triggered, this, &MainWindow::MnuAddToArchive_Click);
+    connect(MnuUndoAdd, &QAction::triggered, this, &MainWindow::MnuUndoAdd_Click);
     connect(MnuTrends, &QAction::triggered, this, &MainWindow::MnuTrends_Click);
     connect(m_checkLog, &CheckLogWindow::lineActivated, this, &MainWindow::showLogLine);
     connect(m_menuKey, &QShortcut::activated, this,
@@ -416,8 +420,27 @@ void MainWindow::MnuAddToArchive_Click()
     std::optional<qint64> first = dating.suggestedMs;
     if (dating.anyBeacon)
         first = askFirstReceived(this, dating.suggestedMs, dating.firstOnBoardTime, dating.fromLog);
-    Label3->setMessage(first ? addLogToArchive(m_archivePath, m_log.lines, *first)
-                             : QStringLiteral("Add to Archive cancelled; nothing was added"));
+    if (!first) {
+        Label3->setMessage(QStringLiteral("Add to Archive cancelled; nothing was added"));
+        return;
+    }
+    qint64 number = 0;
+    Label3->setMessage(addLogToArchive(m_archivePath, m_log.lines, *first, &number));
+    if (number > 0 && (m_adds.empty() || m_adds.back() != number))
+        m_adds.push_back(number);
+    MnuUndoAdd->setEnabled(!m_adds.empty());
+}
+
+// Takes back this window's last add, then the one before it.
+void MainWindow::MnuUndoAdd_Click()
+{
+    if (m_adds.empty())
+        return;
+    bool done = false;
+    Label3->setMessage(undoArchiveAdd(m_archivePath, m_adds.back(), &done));
+    if (done)
+        m_adds.pop_back();
+    MnuUndoAdd->setEnabled(!m_adds.empty());
 }
 
 // The trend window on the archive; opened anew it reads the archive again, open it keeps its view.

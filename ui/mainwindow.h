@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <array>
 #include <memory>
+#include <vector>
 
 class QGroupBox;
 class QLabel;
@@ -69,6 +70,7 @@ private:
     void MnuInfo_Click();
     void MnuCheckLog_Click();
     void MnuAddToArchive_Click();
+    void MnuUndoAdd_Click();
     void MnuTrends_Click();
     void showLogLine(int line);
     void Show_Data(int Rec);
@@ -109,7 +111,9 @@ private:
     QAction* MnuCheckLog = nullptr;
     CheckLogWindow* m_checkLog = nullptr; // hidden until asked for
     QAction* MnuAddToArchive = nullptr;
-    QString m_archivePath;     // ARCHIVE= of conf.ini, or the default
+    QAction* MnuUndoAdd = nullptr;
+    std::vector<qint64> m_adds; // numbers of this window's adds, the last one last
+    QString m_archivePath;      // ARCHIVE= of conf.ini, or the default
     QAction* MnuTrends = nullptr;
     TrendWindow* m_trends = nullptr; // made when first asked for
     LogMarks* m_marks = nullptr;

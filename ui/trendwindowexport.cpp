@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The trend window's exports: what is on show as CSV, the chart as an image.
-#include "trendwindow.h"
-
 #include "trendexport.h"
+#include "trendwindow.h"
 
 #include <QDir>
 #include <QLabel>

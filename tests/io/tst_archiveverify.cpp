@@ -23,16 +23,17 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("said");
         QTest::addRow("intact") << "" << 0
-                                << QByteArray("intact; the values of all 3 records are those of their lines");
+                                << QByteArray(
+                                       "intact; the values of all 3 records are those of their copies");
         QTest::addRow("a value changed")
             << "UPDATE records SET battery_temp_star = 12.5 WHERE source LIKE '%:2'" << 1
             << QByteArray("record 2 (<stdin>:2, received 2026-12-08T19:53:01Z): Battery Temp* is 12.5 in the "
-                          "archive, 13.896 from its line");
+                          "archive, 13.896 from its copies");
         QTest::addRow("a value lost") << "UPDATE records SET obc_time = NULL WHERE source LIKE '%:1'" << 1
-                                      << QByteArray("OBC Time is empty in the archive, 1 from its line");
+                                      << QByteArray("OBC Time is empty in the archive, 1 from its copies");
         QTest::addRow("a value where the line holds none")
             << "UPDATE records SET rssi_orv6 = 1 WHERE source LIKE '%:3'" << 1
-            << QByteArray("1 of 3 records hold values that are not those of their lines");
+            << QByteArray("1 of 3 records hold values that are not those of their copies");
         QTest::addRow("a damaged page") << "damage" << 2 << QByteArray("is damaged");
     }
     void verifyTellsWhatDiffers()

@@ -52,10 +52,13 @@ private slots:
                                    << QByteArray("orvik-tlm: 3 added, 0 already there\n");
         QTest::addRow("the same again") << QList<QByteArray>{log(1, 4), log(1, 4)} << 0
                                         << QByteArray("orvik-tlm: 0 added, 3 already there\n");
-        QTest::addRow("letter case aside") << QList<QByteArray>{log(1, 4), log(2, 6, true)} << 0
-                                           << QByteArray("orvik-tlm: 2 added, 2 already there\n");
-        QTest::addRow("repeats within a run") << QList<QByteArray>{log(1, 3) + log(1, 3)} << 0
-                                              << QByteArray("orvik-tlm: 2 added, 2 already there\n");
+        // Other lines of standard input: new copies, of records there when letter case aside.
+        QTest::addRow("letter case aside")
+            << QList<QByteArray>{log(1, 4), log(2, 6, true)} << 0
+            << QByteArray("orvik-tlm: 4 added, 0 already there; 2 new records\n");
+        QTest::addRow("copies within a run")
+            << QList<QByteArray>{log(1, 3) + log(1, 3)} << 0
+            << QByteArray("orvik-tlm: 4 added, 0 already there; 2 new records\n");
     }
     void addingTellsCounts()
     {
@@ -67,7 +70,8 @@ private slots:
         for (const QByteArray& text : logs)
             last = runIn(dir, {"--archive", "DIR/a.sqlite"}, text);
         QCOMPARE(last.status, status);
-        QCOMPARE(last.err, err);
+        // A repeat within a run also tells that the on-board time went back.
+        QVERIFY2(last.err.endsWith(err), last.err.constData());
         QCOMPARE(last.out, QByteArray());
     }
 
@@ -171,6 +175,7 @@ private slots:
             QVERIFY2(jsonl.out.startsWith("{\"record\":1,\"received\":\"2026-12-0"), jsonl.out.constData());
     }
 
+    // A line recovered from damaged copies holds "-" where no character was certain.
     void valuesLeftOutAreEmpty()
     {
         QTemporaryDir dir;
@@ -178,17 +183,18 @@ private slots:
             Archive archive;
             QVERIFY(archive.open(dir.filePath("a.sqlite"), Archive::Access::ReadWrite, nullptr));
             ArchiveEntry entry;
-            entry.line = beacon(7).toStdString();
+            entry.line = over(1, "orv1 ------ orv2 07------ orv3 ------ orv4 ------------ orv5 ------------ "
+                                 "orv6 ----------")
+                             .toStdString();
             entry.values.fill(std::numeric_limits<double>::quiet_NaN());
-            entry.values[1] = 0.5;
             entry.source = QStringLiteral("recovered.txt:3");
             QVERIFY(archive.add(std::span(&entry, 1), nullptr, nullptr));
         }
         const Run csv = runIn(dir, {"--from-archive", "DIR/a.sqlite", "--decimal-point", ","});
-        QCOMPARE(csv.out.split('\n')[1], "1970-01-01T00:00:00Z;;0,5" + QByteArray(30, ';') + '\r');
+        QCOMPARE(csv.out.split('\n')[1], "1970-01-01T00:00:00Z;;7;0" + QByteArray(29, ';') + '\r');
         const Run jsonl = runIn(dir, {"--from-archive", "DIR/a.sqlite", "--format", "jsonl"});
         QVERIFY2(jsonl.out.contains("\"source\":\"recovered.txt:3\",\"copies\":1,\"OBC Time\":null,\"Uplink "
-                                    "Counter\":0.5,\"Camera Counter\":null"),
+                                    "Counter\":7,\"Camera Counter\":0,\"SEL Counter\":null"),
                  jsonl.out.constData());
     }
 

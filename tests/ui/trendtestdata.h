@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A season's archive for the trend window's tests, and ways to look at and point into the chart.
+#include "../io/storedrecords.h"
 #include "../io/tlmtestdata.h"
 #include "io/archive.h"
 #include "io/batch.h"
@@ -66,9 +67,9 @@ inline QString writeArchive(const QString& path, const std::vector<ArchiveEntry>
 {
     Archive archive;
     QString error;
-    if (!archive.open(path, Archive::Access::ReadWrite, &error) || !archive.add(entries, nullptr, &error))
+    if (!archive.open(path, Archive::Access::ReadWrite, &error))
         return error.isEmpty() ? QStringLiteral("failed") : error;
-    return {};
+    return storeRecords(archive, entries);
 }
 
 // A number as the window's CSV export writes it, with the user's decimal separator.

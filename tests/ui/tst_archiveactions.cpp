@@ -29,7 +29,13 @@ const QString kGood =
                    "orv6 7480ff6e40") +
     QString(31, u'0');
 
-QString beacon(int n) { return QString(kGood).replace(5, 6, QString::number(n, 16).rightJustified(6, u'0')); }
+// Beacon n: its on-board time, and telemetry of its own in the counters of frame 2, as the
+// beacons of a season differ in more than their times.
+QString beacon(int n)
+{
+    const QString digits = QString::number(n, 16).rightJustified(6, u'0');
+    return QString(kGood).replace(5, 6, digits).replace(17, 6, digits);
+}
 
 // Beacon lines first to last - 1, CR LF after each, with a line that is none among them.
 QString log(int first, int last)
@@ -126,7 +132,7 @@ private slots:
                                      << "0 records added to PATH; 3 were there already" << 3;
         QTest::addRow("letter case aside")
             << QStringList{log(1, 3) + beacon(2).toUpper() + QStringLiteral("\r\n")}
-            << "2 records added to PATH; 1 was there already" << 2;
+            << "3 copies added to PATH: 2 new records, the others joined records there" << 2;
         QTest::addRow("past the 100th line")
             << QStringList{log(1, 131)} << "130 records added to PATH" << 130;
         QTest::addRow("no beacon line")
@@ -323,7 +329,8 @@ private slots:
             addsWhileRunning += tool.state() != QProcess::NotRunning;
             // "Nothing was added to …" says " added to " too: a failed add is no add.
             QVERIFY2(!label3().startsWith(QStringLiteral("Nothing was added")) &&
-                         label3().contains(QRegularExpression(QStringLiteral("^\\d+ records? added to "))),
+                         label3().contains(
+                             QRegularExpression(QStringLiteral("^\\d+ (records?|cop(y|ies)) added to "))),
                      qPrintable(label3()));
             tool.waitForFinished(100);
         }
@@ -331,7 +338,8 @@ private slots:
         QVERIFY(addsWhileRunning > 0);
         const Totals t = totals(archivePath());
         QCOMPARE(t.rows, qint64(kToolLines + 40));
-        QCOMPARE(t.copies, qint64(kToolLines + 50 * adds));
+        // The window's adds after its first find its copies there already.
+        QCOMPARE(t.copies, qint64(kToolLines + 50));
     }
 
     void twoProgramsMakeOneArchive_data()
@@ -371,7 +379,9 @@ private slots:
             QVERIFY(first.waitForStarted());
             if (window) {
                 addToArchive();
-                QVERIFY2(label3().contains(QStringLiteral(" records added to ")), qPrintable(label3()));
+                QVERIFY2(label3().contains(QStringLiteral(" added to ")) &&
+                             !label3().startsWith(QStringLiteral("Nothing")),
+                         qPrintable(label3()));
             }
             for (QProcess* tool : {&first, &second}) {
                 if (tool == &second && window)

@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "archiveadds.h"
+
+#include "archive.h"
+#include "tlmreport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QIODevice>
+
+namespace orvik {
+
+namespace {
+
+QString counted(qint64 n, const char* one, const char* many)
+{
+    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1StringView(one))
+                  : QStringLiteral("%1 %2").arg(n).arg(QLatin1StringView(many));
+}
+
+} // namespace
+
+QString archiveAddText(qint64 number, qint64 atMs, qint64 records, qint64 copies, const QString& origin)
+{
+    return QStringLiteral("%1  %2  %3, %4  from %5")
+        .arg(number)
+        .arg(archiveTimeText(atMs / 1000 * 1000), counted(records, "record", "records"),
+             counted(copies, "copy", "copies"), origin);
+}
+
+QString undoneText(qint64 number, qint64 copies, qint64 records, qint64 revoted)
+{
+    return QStringLiteral("add %1 taken back: %2; %3 went, %4 voted again")
+        .arg(number)
+        .arg(counted(copies, "copy", "copies"), counted(records, "record", "records"),
+             revoted == 1 ? QStringLiteral("1 was") : QStringLiteral("%1 were").arg(revoted));
+}
+
+int listArchiveAdds(const QString& path, QIODevice& out, TlmReport& report)
+{
+    Archive archive;
+    QString error;
+    std::vector<ArchiveAdd> adds;
+    if (!QFileInfo::exists(path)) {
+        report.say(QStringLiteral("'%1' does not exist").arg(QDir::toNativeSeparators(path)));
+        return 2;
+    }
+    if (!archive.open(path, Archive::Access::ReadOnly, &error) || !archive.adds(&adds, &error)) {
+        report.say(error);
+        return 2;
+    }
+    if (archive.version() < 2)
+        report.say(QStringLiteral("'%1' was written by version 2.0.0, which kept no adds; the next add "
+                                  "upgrades it")
+                       .arg(QDir::toNativeSeparators(archive.path())));
+    QByteArray text;
+    for (const ArchiveAdd& a : adds)
+        text += archiveAddText(a.number, a.atMs, a.records, a.copies, a.origin).toUtf8() + '\n';
+    if (out.write(text) != text.size()) {
+        report.say(QStringLiteral("cannot write the list: %1").arg(out.errorString()));
+        return 2;
+    }
+    return 0;
+}
+
+int undoArchiveAdd(const QString& path, qint64 number, TlmReport& report)
+{
+    Archive archive;
+    QString error;
+    ArchiveUndoResult undone;
+    if (!QFileInfo::exists(path)) {
+        report.say(QStringLiteral("'%1' does not exist").arg(QDir::toNativeSeparators(path)));
+        return 2;
+    }
+    if (!archive.open(path, Archive::Access::ReadWrite, &error) ||
+        !archive.undoAdd(number, &undone, &error)) {
+        report.say(error);
+        return 2;
+    }
+    report.say(undoneText(number, undone.copies, undone.records, undone.revoted));
+    return 0;
+}
+
+} // namespace orvik

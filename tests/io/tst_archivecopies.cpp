@@ -1,0 +1,336 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copies of one beacon, from several stations and adds, make one record voted from them all;
+// an add can be taken back; an archive of version 2.0.0 is upgraded in place.
+#include "decoder/beacon.h"
+#include "io/archive.h"
+#include "tlmtestdata.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <limits>
+#include <sqlite3.h>
+
+using namespace orvik;
+
+namespace {
+
+constexpr int kBatteryTemp = 13; // "Battery Temp*", field at 36
+constexpr int kUplink = 1;       // "Uplink Counter", field at 18
+
+QByteArray hex(int value, int digits) { return QByteArray::number(value, 16).rightJustified(digits, '0'); }
+
+// Beacon n of a pass, 64 s after the one before, whose counters and currents move a little
+// from beacon to beacon, as a satellite's do.
+QByteArray passBeacon(int n)
+{
+    return QByteArray(kGood)
+        .replace(5, 6, hex(0x01e240 + 64 * n, 6))
+        .replace(17, 2, hex(0x10 + n, 2))
+        .replace(21, 2, hex(0x40 + 3 * n, 2))
+        .replace(43, 4, hex(0x0a14 + 37 * n, 4));
+}
+
+// A copy of `line` with `text` heard at `pos`, counted from 1.
+QByteArray heard(QByteArray line, int pos, const QByteArray& text)
+{
+    return line.replace(pos - 1, text.size(), text);
+}
+
+struct Read {
+    qint64 records = 0;
+    qint64 copies = 0;
+    std::vector<ArchiveRecord> all;
+};
+
+Read readBack(const QString& path)
+{
+    Read r;
+    Archive archive;
+    QString error;
+    if (!archive.open(path, Archive::Access::ReadOnly, &error)) {
+        qWarning("%s", qPrintable(error));
+        return r;
+    }
+    archive.forEachRecord(
+        std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(),
+        [&](const ArchiveRecord& record) {
+            ++r.records;
+            r.copies += record.copies;
+            r.all.push_back(record);
+            return true;
+        },
+        nullptr);
+    return r;
+}
+
+double decodedValue(const QByteArray& line, int channel)
+{
+    std::array<double, kChannelCount> values;
+    const std::u16string wide(line.begin(), line.end());
+    decodeBeaconLine(wide, values);
+    return values[std::size_t(channel)];
+}
+
+// A file made from SQL text, as SQLite's shell would make it.
+bool fileFromSql(const QString& path, const QByteArray& sql)
+{
+    sqlite3* db = nullptr;
+    // Version 2.0.0 kept its archives in WAL mode too.
+    const bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK &&
+                    sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+                    sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestArchiveCopies : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each station's log is its own add, received a few seconds apart as stations are.
+    void copiesOfOneBeaconMakeOneRecord_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("logs"); // one add each, by another station
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("copies");
+        QTest::addColumn<double>("batteryTemp"); // of the first record; NaN: left out
+        QTest::addColumn<double>("uplink");
+
+        const QByteArray a = passBeacon(1);
+        const double temp = decodedValue(a, kBatteryTemp);
+        const double uplink = decodedValue(a, kUplink);
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        QTest::addRow("two stations, one disagreement left out")
+            << QList<QByteArray>{a, heard(a, 36, "9")} << 1 << 2 << nan << uplink;
+        QTest::addRow("three stations, two of them agree")
+            << QList<QByteArray>{a, heard(a, 36, "9"), a} << 1 << 3 << temp << uplink;
+        QTest::addRow("a copy in capitals joins")
+            << QList<QByteArray>{a, a.toUpper()} << 1 << 2 << temp << uplink;
+        QTest::addRow("a field heard as zz is no vote")
+            << QList<QByteArray>{a, heard(a, 36, "zz"), a} << 1 << 3 << temp << uplink;
+        QTest::addRow("neighbouring beacons stay apart")
+            << QList<QByteArray>{a, passBeacon(2)} << 2 << 2 << temp << uplink;
+        QTest::addRow("a neighbour heard by a second station stays apart")
+            << QList<QByteArray>{a + "\n" + passBeacon(2), passBeacon(2) + "\n" + passBeacon(3)} << 3 << 4
+            << temp << uplink;
+    }
+    void copiesOfOneBeaconMakeOneRecord()
+    {
+        QFETCH(QList<QByteArray>, logs);
+        QFETCH(int, records);
+        QFETCH(int, copies);
+        QFETCH(double, batteryTemp);
+        QFETCH(double, uplink);
+        QTemporaryDir dir;
+        for (qsizetype i = 0; i < logs.size(); ++i) {
+            const QString name = QStringLiteral("station%1.txt").arg(i + 1);
+            QFile log(dir.filePath(name));
+            QVERIFY(log.open(QIODevice::WriteOnly) && log.write(logs[i] + "\n") > 0);
+            log.close();
+            const Run add =
+                runIn(dir, {"--archive", "DIR/a.sqlite", "--received",
+                            QStringLiteral("2026-12-08T19:53:%1Z").arg(10 + i, 2, 10, QLatin1Char('0')),
+                            "DIR/" + name});
+            QVERIFY2(add.status == 0, add.err.constData());
+        }
+        const Read r = readBack(dir.filePath("a.sqlite"));
+        QCOMPARE(r.records, qint64(records));
+        QCOMPARE(r.copies, qint64(copies));
+        const ArchiveRecord& first = r.all.front();
+        QCOMPARE(std::isnan(first.values[kBatteryTemp]), std::isnan(batteryTemp));
+        if (!std::isnan(batteryTemp))
+            QCOMPARE(first.values[kBatteryTemp], batteryTemp);
+        QCOMPARE(first.values[kUplink], uplink);
+        // The record keeps the time and source of its first copy.
+        QCOMPARE(archiveTimeText(first.receivedMs), QStringLiteral("2026-12-08T19:53:10Z"));
+        QVERIFY2(first.source.endsWith(QStringLiteral("/station1.txt:1")), qPrintable(first.source));
+        // What the archive holds is what its copies vote.
+        const Run verify = runIn(dir, {"--archive", "DIR/a.sqlite", "--verify"});
+        QVERIFY2(verify.status == 0, verify.err.constData());
+    }
+
+    // A log added twice from the same source brings nothing the second time; from another
+    // source its lines are copies more.
+    void copiesAreReceptions()
+    {
+        QTemporaryDir dir;
+        QFile pass(dir.filePath("pass.txt"));
+        QVERIFY(pass.open(QIODevice::WriteOnly));
+        for (int n = 0; n < 20; ++n)
+            pass.write(passBeacon(n) + "\r\n");
+        pass.close();
+        const QStringList add{"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z",
+                              "DIR/pass.txt"};
+        QCOMPARE(runIn(dir, add).err, QByteArray("orvik-tlm: 20 added, 0 already there\n"));
+        QCOMPARE(runIn(dir, add).err, QByteArray("orvik-tlm: 0 added, 20 already there\n"));
+        QVERIFY(QFile::copy(dir.filePath("pass.txt"), dir.filePath("friend.txt")));
+        QCOMPARE(
+            runIn(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:02Z", "DIR/friend.txt"})
+                .err,
+            QByteArray("orvik-tlm: 20 added, 0 already there; 0 new records\n"));
+        const Read r = readBack(dir.filePath("a.sqlite"));
+        QCOMPARE(r.records, qint64(20));
+        QCOMPARE(r.copies, qint64(40));
+        const Run jsonl = runIn(dir, {"--from-archive", "DIR/a.sqlite", "--format", "jsonl"});
+        QVERIFY2(jsonl.out.startsWith("{\"record\":1,\"received\":\"2026-12-08T19:53:00Z\",\"source\":\"" +
+                                      dir.filePath("pass.txt").toUtf8() + ":1\",\"copies\":2,"),
+                 jsonl.out.constData());
+        const Run adds = runIn(dir, {"--archive", "DIR/a.sqlite", "--adds"});
+        QCOMPARE(adds.status, 0);
+        const QList<QByteArray> listed = adds.out.split('\n');
+        QCOMPARE(listed.size(), 3); // two adds and the end of the last line
+        QVERIFY2(listed[0].startsWith("1  ") &&
+                     listed[0].endsWith("  20 records, 20 copies  from " + dir.filePath("pass.txt").toUtf8()),
+                 listed[0].constData());
+        QVERIFY2(listed[1].startsWith("2  ") && listed[1].endsWith("  0 records, 20 copies  from " +
+                                                                   dir.filePath("friend.txt").toUtf8()),
+                 listed[1].constData());
+    }
+
+    // Taking an add back leaves the archive as it was before it, byte for byte as read.
+    void undoLeavesTheArchiveAsBefore_data()
+    {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QByteArray pass;
+        for (int n = 0; n < 8; ++n)
+            pass += passBeacon(n) + "\n";
+        QByteArray copies;
+        for (int n = 4; n < 12; ++n)
+            copies += (n == 5 ? heard(passBeacon(n), 36, "9") : passBeacon(n)) + "\n";
+        QTest::addRow("copies that join records and new ones") << pass << copies;
+        QTest::addRow("copies that all join") << pass << pass;
+        QTest::addRow("a copy that joins a record of two copies")
+            << pass + pass.toUpper() << heard(pass, 50, "7");
+    }
+    void undoLeavesTheArchiveAsBefore()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QTemporaryDir dir;
+        const QStringList add{"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z"};
+        QCOMPARE(runIn(dir, add, first).status, 0);
+        const QStringList read{"--from-archive", "DIR/a.sqlite", "--format", "jsonl"};
+        const QByteArray before = runIn(dir, read).out;
+        QVERIFY(!before.isEmpty());
+        // The second station's log, from a file of its own.
+        QFile log(dir.filePath("friend.txt"));
+        QVERIFY(log.open(QIODevice::WriteOnly) && log.write(second) == second.size());
+        log.close();
+        QCOMPARE(
+            runIn(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:03Z", "DIR/friend.txt"})
+                .status,
+            0);
+        QVERIFY(runIn(dir, read).out != before);
+        const Run undo = runIn(dir, {"--archive", "DIR/a.sqlite", "--undo-add", "2"});
+        QVERIFY2(undo.status == 0 && undo.err.startsWith("orvik-tlm: add 2 taken back: "),
+                 undo.err.constData());
+        QCOMPARE(runIn(dir, read).out, before);
+        QVERIFY(runIn(dir, {"--archive", "DIR/a.sqlite", "--verify"}).status == 0);
+        // Once taken back, it is no more.
+        const Run again = runIn(dir, {"--archive", "DIR/a.sqlite", "--undo-add", "2"});
+        QCOMPARE(again.status, 2);
+        QVERIFY2(again.err.contains("holds no add 2"), again.err.constData());
+        QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "--adds"}).out.count('\n'), 1);
+    }
+
+    // Taking back the first add leaves the records of the second as that add alone made them.
+    void undoOfAnEarlierAdd()
+    {
+        QByteArray pass, friendPass;
+        for (int n = 0; n < 10; ++n) {
+            pass += passBeacon(n) + "\n";
+            if (n >= 3)
+                friendPass += (n == 6 ? heard(passBeacon(n), 63, "7") : passBeacon(n)) + "\n";
+        }
+        QTemporaryDir both;
+        QTemporaryDir alone;
+        const QStringList first{"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z", "-"};
+        const QStringList second{"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:56:12Z", "-"};
+        QCOMPARE(runIn(both, first, pass).status, 0);
+        QCOMPARE(runIn(both, second, friendPass).status, 0);
+        QCOMPARE(runIn(alone, second, friendPass).status, 0);
+        QCOMPARE(runIn(both, {"--archive", "DIR/a.sqlite", "--undo-add", "1"}).err,
+                 QByteArray("orvik-tlm: add 1 taken back: 10 copies; 3 records went, 7 were voted again\n"));
+        const QStringList read{"--from-archive", "DIR/a.sqlite", "--format", "jsonl"};
+        QCOMPARE(runIn(both, read).out, runIn(alone, read).out);
+    }
+
+    void upgradesAnArchiveOfVersion200_data()
+    {
+        QTest::addColumn<bool>("spoiled"); // a table in the way makes the upgrade fail
+        QTest::addRow("upgraded") << false;
+        QTest::addRow("an upgrade that fails") << true;
+    }
+    void upgradesAnArchiveOfVersion200()
+    {
+        QFETCH(bool, spoiled);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.sqlite");
+        QByteArray sql = readFile(qEnvironmentVariable("ORVIK_TEST_DATA") + "/archive-2.0.0.sql");
+        QVERIFY(!sql.isEmpty());
+        if (spoiled)
+            sql += "CREATE INDEX receptions_record ON records (id);";
+        QVERIFY(fileFromSql(path, sql));
+        const QStringList read{"--from-archive", "DIR/a.sqlite", "--format", "jsonl"};
+        const QByteArray before = runIn(dir, read).out;
+        QCOMPARE(before.count('\n'), 7);
+        const QByteArray bytes = readFile(path);
+        // Reading it changes nothing.
+        const Run adds = runIn(dir, {"--archive", "DIR/a.sqlite", "--adds"});
+        QVERIFY2(adds.err.contains("written by version 2.0.0"), adds.err.constData());
+        QCOMPARE(readFile(path), bytes);
+
+        const Run add = runIn(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-01T10:00:00Z", "-"},
+                              passBeacon(40) + "\n");
+        if (spoiled) {
+            QCOMPARE(add.status, 2);
+            QVERIFY2(add.err.contains("cannot be upgraded") && add.err.contains("it is left as it was"),
+                     add.err.constData());
+            QCOMPARE(readFile(path), bytes);
+            return;
+        }
+        QVERIFY2(add.status == 0, add.err.constData());
+        QCOMPARE(add.err, QByteArray("orvik-tlm: 1 added, 0 already there\n"));
+        const QByteArray after = runIn(dir, read).out;
+        // The old records are as they were, each one copy of no add, and the new one is there.
+        QCOMPARE(after.count('\n'), 8);
+        QVERIFY2(after.startsWith(before.left(before.indexOf('\n'))), after.constData());
+        QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "--adds"}).out.count('\n'), 1);
+        QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "--verify"}).status, 0);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("look"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("SELECT (SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM "
+                           "receptions WHERE add_id IS NULL), (SELECT sum(copies) FROM receptions)") &&
+                    q.next());
+            QCOMPARE(q.value(0).toInt(), kArchiveSchemaVersion);
+            QCOMPARE(q.value(1).toInt(), 7);
+            QCOMPARE(q.value(2).toInt(), 9); // one record of 2.0.0 counted two copies
+            q.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("look"));
+        // A record of 2.0.0 cannot be taken back: it came with no add.
+        QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "--undo-add", "1"}).status, 0);
+        QCOMPARE(runIn(dir, read).out, before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestArchiveCopies)
+#include "tst_archivecopies.moc"
