@@ -3,6 +3,7 @@
 
 #include "archivejoin.h"
 #include "archiveprivate.h"
+#include "sqlitebind.h"
 
 #include <QDateTime>
 #include <QSqlDriver>
@@ -14,216 +15,7 @@
 
 namespace orvik {
 
-namespace {
-
-bool bindText(sqlite3_stmt* statement, int index, std::string_view text)
-{
-    return sqlite3_bind_text(statement, index, text.data(), int(text.size()), SQLITE_STATIC) == SQLITE_OK;
-}
-
-// Runs a statement that returns no rows; true when it ran to its end.
-bool run(sqlite3_stmt* statement)
-{
-    const bool done = sqlite3_step(statement) == SQLITE_DONE;
-    sqlite3_reset(statement);
-    return done;
-}
-
-bool bindValues(sqlite3_stmt* statement, int first, const std::array<double, kChannelCount>& values)
-{
-    bool ok = true;
-    for (int i = 0; ok && i < kChannelCount; ++i) {
-        const double value = values[std::size_t(i)];
-        ok = (std::isnan(value) ? sqlite3_bind_null(statement, first + i)
-                                : sqlite3_bind_double(statement, first + i, value)) == SQLITE_OK;
-    }
-    return ok;
-}
-
-void lowerInto(std::string_view line, std::string& out)
-{
-    const bool ascii =
-        std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!ascii) {
-        out = QString::fromUtf8(line.data(), qsizetype(line.size())).toLower().toStdString();
-        return;
-    }
-    out.resize(line.size());
-    std::transform(line.begin(), line.end(), out.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-}
-
-std::uint64_t fnv(std::uint64_t h, std::string_view text)
-{
-    for (const char c : text)
-        h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
-    return h;
-}
-
-constexpr std::uint64_t kFnvBasis = 0xcbf29ce484222325u;
-
-std::size_t slotOf(std::uint64_t key, std::size_t size)
-{
-    return std::size_t(key * 0x9E3779B97F4A7C15u) & (size - 1);
-}
-
-std::string_view textOf(sqlite3_stmt* statement, int column)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column)))
-                : std::string_view();
-}
-
-QByteArray columnList(const char* prefix, const char* suffix)
-{
-    QByteArray out;
-    for (int i = 0; i < kChannelCount; ++i)
-        out += prefix + archiveColumnName(i).toUtf8() + suffix;
-    return out;
-}
-
-} // namespace
-
-std::uint64_t archiveLineKey(std::string_view lowerLine) { return fnv(kFnvBasis, lowerLine); }
-
-std::uint64_t archiveReceptionKey(std::string_view source, std::string_view line)
-{
-    return fnv(fnv(fnv(kFnvBasis, source), "\n"), line);
-}
-
-std::int64_t RowKeys::find(std::uint64_t key) const
-{
-    if (m_slots.empty())
-        return 0;
-    for (std::size_t i = slotOf(key, m_slots.size());; i = (i + 1) & (m_slots.size() - 1)) {
-        if (m_slots[i].id == 0 || m_slots[i].key == key)
-            return m_slots[i].id;
-    }
-}
-
-void RowKeys::remember(std::uint64_t key, std::int64_t id, bool replace)
-{
-    if ((m_count + 1) * 2 > m_slots.size()) {
-        std::vector<Slot> old(std::max<std::size_t>(1024, m_slots.size() * 2));
-        std::swap(old, m_slots);
-        m_count = 0;
-        for (const Slot& slot : old) {
-            if (slot.id != 0)
-                remember(slot.key, slot.id, false);
-        }
-    }
-    std::size_t i = slotOf(key, m_slots.size());
-    while (m_slots[i].id != 0) {
-        if (m_slots[i].key == key) {
-            if (replace)
-                m_slots[i].id = id;
-            return;
-        }
-        i = (i + 1) & (m_slots.size() - 1);
-    }
-    m_slots[i] = Slot{key, id};
-    ++m_count;
-}
-
-void RowKeys::clear()
-{
-    m_slots.clear();
-    m_count = 0;
-}
-
-const std::string& TimeText::of(std::int64_t ms)
-{
-    constexpr std::int64_t kDayMs = 24 * 3600 * 1000;
-    const std::int64_t day = ms >= 0 ? ms / kDayMs : (ms - kDayMs + 1) / kDayMs;
-    constexpr std::size_t kWholeSecondText = 20;
-    if (m_text.size() != kWholeSecondText || day != m_day || ms % 1000 != 0) {
-        m_text = archiveTimeText(ms).toStdString();
-        m_day = day;
-        return m_text;
-    }
-    const int second = int((ms - day * kDayMs) / 1000);
-    const int fields[] = {second / 3600, second / 60 % 60, second % 60};
-    for (std::size_t i = 0; i < 3; ++i) {
-        m_text[11 + 3 * i] = char('0' + fields[i] / 10);
-        m_text[12 + 3 * i] = char('0' + fields[i] % 10);
-    }
-    return m_text;
-}
-
-RecordVoter::~RecordVoter()
-{
-    for (sqlite3_stmt* statement : {m_copies, m_values, m_first, m_firstKey, m_drop, m_dropKey})
-        sqlite3_finalize(statement);
-}
-
-bool RecordVoter::prepare(sqlite3_stmt*& statement, const QByteArray& sql)
-{
-    return statement ||
-           sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &statement, nullptr) == SQLITE_OK;
-}
-
-bool RecordVoter::revote(std::int64_t record, bool first, bool* gone, QString* reason)
-{
-    const auto failed = [&] {
-        *reason = QString::fromUtf8(sqlite3_errmsg(m_db));
-        return false;
-    };
-    if (!prepare(m_copies, "SELECT line, copies, received_ms, source FROM receptions WHERE record_id = ? "
-                           "ORDER BY id") ||
-        !prepare(m_values, "UPDATE records SET copies = ?" + columnList(", ", " = ?") + " WHERE id = ?") ||
-        !prepare(m_first, "UPDATE records SET line = ?, line_key = ?, received_ms = ?, received_utc = ?, "
-                          "source = ? WHERE id = ?") ||
-        !prepare(m_firstKey, "UPDATE line_keys SET line_key = ? WHERE id = ?") ||
-        !prepare(m_drop, "DELETE FROM records WHERE id = ?") ||
-        !prepare(m_dropKey, "DELETE FROM line_keys WHERE id = ?"))
-        return failed();
-    std::vector<std::string> lines;
-    std::vector<ArchiveCopy> copies;
-    std::int64_t firstMs = 0;
-    std::string firstSource;
-    sqlite3_bind_int64(m_copies, 1, record);
-    int step = SQLITE_ROW;
-    while ((step = sqlite3_step(m_copies)) == SQLITE_ROW) {
-        lines.emplace_back(textOf(m_copies, 0));
-        copies.push_back({{}, sqlite3_column_int(m_copies, 1), record});
-        if (lines.size() == 1) {
-            firstMs = sqlite3_column_int64(m_copies, 2);
-            firstSource = textOf(m_copies, 3);
-        }
-    }
-    sqlite3_reset(m_copies);
-    if (step != SQLITE_DONE)
-        return failed();
-    *gone = copies.empty();
-    if (*gone) {
-        sqlite3_bind_int64(m_drop, 1, record);
-        sqlite3_bind_int64(m_dropKey, 1, record);
-        return (run(m_drop) && run(m_dropKey)) || failed();
-    }
-    int total = 0;
-    for (std::size_t i = 0; i < copies.size(); ++i) {
-        copies[i].line = lines[i];
-        total += copies[i].copies;
-    }
-    std::array<double, kChannelCount> values;
-    voteCopies(copies, values);
-    sqlite3_bind_int(m_values, 1, total);
-    if (!bindValues(m_values, 2, values) ||
-        sqlite3_bind_int64(m_values, 2 + kChannelCount, record) != SQLITE_OK || !run(m_values))
-        return failed();
-    if (!first)
-        return true;
-    lowerInto(lines.front(), m_lower);
-    const std::uint64_t key = archiveLineKey(m_lower);
-    const std::string& time = m_time.of(firstMs);
-    const bool ok =
-        bindText(m_first, 1, m_lower) && sqlite3_bind_int64(m_first, 2, sqlite3_int64(key)) == SQLITE_OK &&
-        sqlite3_bind_int64(m_first, 3, firstMs) == SQLITE_OK && bindText(m_first, 4, time) &&
-        bindText(m_first, 5, firstSource) && sqlite3_bind_int64(m_first, 6, record) == SQLITE_OK &&
-        run(m_first) && sqlite3_bind_int64(m_firstKey, 1, sqlite3_int64(key)) == SQLITE_OK &&
-        sqlite3_bind_int64(m_firstKey, 2, record) == SQLITE_OK && run(m_firstKey);
-    return ok || failed();
-}
+using namespace sqlite;
 
 ArchiveWriter::~ArchiveWriter() { end(true); }
 
@@ -279,9 +71,8 @@ bool ArchiveWriter::isThere(std::int64_t reception, const ArchiveEntry& entry, b
 {
     const QByteArray source = entry.source.toUtf8();
     if (reception < 0) {
-        *there = std::any_of(m_pending.begin(), m_pending.end(), [&](const Pending& p) {
-            return p.entry.line == entry.line && p.entry.source == entry.source;
-        });
+        *there = std::any_of(m_pending.begin(), m_pending.end(),
+                             [&](const Pending& p) { return p.line == entry.line && p.source == source; });
         return true;
     }
     sqlite3_bind_int64(m_receptionThere, 1, reception);
@@ -304,14 +95,14 @@ bool ArchiveWriter::add(const ArchiveEntry& entry, bool* fresh, QString* reason)
     *fresh = !there;
     if (there)
         return true;
-    m_pending.push_back({entry, key, 0});
+    m_pending.push_back({entry.line, source, entry.receivedMs, entry.copies, key, 0});
     m_receptions.remember(key, -1, true);
     return true;
 }
 
 bool ArchiveWriter::placeByLine(Pending& p, bool* placed)
 {
-    lowerInto(p.entry.line, m_lower);
+    lowerInto(p.line, m_lower);
     *placed = false;
     const std::int64_t id = m_lines.find(archiveLineKey(m_lower));
     if (id <= 0)
@@ -330,16 +121,18 @@ bool ArchiveWriter::placeByLine(Pending& p, bool* placed)
 
 bool ArchiveWriter::placeByRecovery(std::vector<std::size_t>& unplaced, QString* reason)
 {
-    qint64 lo = m_pending[unplaced.front()].entry.receivedMs;
+    qint64 lo = m_pending[unplaced.front()].receivedMs;
     qint64 hi = lo;
     for (const std::size_t i : unplaced) {
-        lo = std::min(lo, m_pending[i].entry.receivedMs);
-        hi = std::max(hi, m_pending[i].entry.receivedMs);
+        lo = std::min(lo, m_pending[i].receivedMs);
+        hi = std::max(hi, m_pending[i].receivedMs);
     }
     sqlite3_stmt* rows = nullptr;
     if (sqlite3_prepare_v2(m_db,
-                           "SELECT record_id, line, copies, received_ms FROM receptions WHERE received_ms "
-                           "BETWEEN ? AND ? ORDER BY received_ms, id",
+                           // Through the records' times: their copies came within the window of them.
+                           "SELECT c.record_id, c.line, c.copies, c.received_ms FROM records r JOIN "
+                           "receptions c ON c.record_id = r.id WHERE r.received_ms BETWEEN ? AND ? ORDER BY "
+                           "c.received_ms, c.id",
                            -1, &rows, nullptr) != SQLITE_OK)
         return fail(reason);
     sqlite3_bind_int64(rows, 1, lo - kJoinWindowMs);
@@ -363,16 +156,18 @@ bool ArchiveWriter::placeByRecovery(std::vector<std::size_t>& unplaced, QString*
     for (std::size_t i = 0; i < near.size(); ++i)
         order.emplace_back(near[i].receivedMs, i);
     for (std::size_t k = 0; k < unplaced.size(); ++k)
-        order.emplace_back(m_pending[unplaced[k]].entry.receivedMs, near.size() + k);
+        order.emplace_back(m_pending[unplaced[k]].receivedMs, near.size() + k);
     std::stable_sort(order.begin(), order.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<ArchiveCopy> copies;
     copies.reserve(order.size());
     for (const auto& [ms, i] : order) {
-        if (i < near.size())
+        if (i < near.size()) {
             copies.push_back({near[i].line, near[i].copies, near[i].record});
-        else
-            copies.push_back({m_pending[unplaced[i - near.size()]].entry.line, 1, 0});
+        } else {
+            const Pending& p = m_pending[unplaced[i - near.size()]];
+            copies.push_back({p.line, p.copies, 0});
+        }
     }
     const std::vector<std::int64_t> joined = joinCopies(copies);
     for (std::size_t j = 0; j < order.size(); ++j) {
@@ -398,14 +193,14 @@ bool ArchiveWriter::insertRecords(std::vector<std::int64_t>& newIds, QString* re
         copies.clear();
         int total = 0;
         for (const std::size_t i : group) {
-            copies.push_back({m_pending[i].entry.line, m_pending[i].entry.copies, 0});
-            total += m_pending[i].entry.copies;
+            copies.push_back({m_pending[i].line, m_pending[i].copies, 0});
+            total += m_pending[i].copies;
         }
         voteCopies(copies, values);
-        const ArchiveEntry& first = m_pending[group.front()].entry;
+        const Pending& first = m_pending[group.front()];
         lowerInto(first.line, m_lower);
         const std::uint64_t key = archiveLineKey(m_lower);
-        const QByteArray source = first.source.toUtf8();
+        const QByteArray& source = first.source;
         const bool ok = bindText(m_insertRecord, 1, m_lower) &&
                         sqlite3_bind_int64(m_insertRecord, 2, sqlite3_int64(key)) == SQLITE_OK &&
                         sqlite3_bind_int64(m_insertRecord, 3, first.receivedMs) == SQLITE_OK &&
@@ -431,13 +226,13 @@ bool ArchiveWriter::insertReceptions(const std::vector<std::int64_t>& newIds, qi
 {
     for (const Pending& p : m_pending) {
         const std::int64_t record = p.record > 0 ? p.record : newIds[std::size_t(-p.record - 1)];
-        const QByteArray source = p.entry.source.toUtf8();
+        const QByteArray& source = p.source;
         const bool ok = sqlite3_bind_int64(m_insertReception, 1, record) == SQLITE_OK &&
                         sqlite3_bind_int64(m_insertReception, 2, addId) == SQLITE_OK &&
-                        bindText(m_insertReception, 3, p.entry.line) &&
+                        bindText(m_insertReception, 3, p.line) &&
                         bindText(m_insertReception, 4, {source.constData(), std::size_t(source.size())}) &&
-                        sqlite3_bind_int64(m_insertReception, 5, p.entry.receivedMs) == SQLITE_OK &&
-                        sqlite3_bind_int(m_insertReception, 6, p.entry.copies) == SQLITE_OK &&
+                        sqlite3_bind_int64(m_insertReception, 5, p.receivedMs) == SQLITE_OK &&
+                        sqlite3_bind_int(m_insertReception, 6, p.copies) == SQLITE_OK &&
                         run(m_insertReception);
         if (!ok)
             return fail(reason);

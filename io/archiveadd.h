@@ -104,7 +104,10 @@ public:
 
 private:
     struct Pending {
-        ArchiveEntry entry;
+        std::string line;
+        QByteArray source; // UTF-8
+        qint64 receivedMs = 0;
+        int copies = 1;
         std::uint64_t key = 0;   // of the reception
         std::int64_t record = 0; // joined, or -k for the k-th new record of the flush
     };

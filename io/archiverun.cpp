@@ -67,7 +67,8 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
         recover->sendTo([&](const RecoveredRecord& record, const QStringList&) {
             const QString name = recover->inputName(record.copies.front().input);
             sink.setInput(name, receivedOf.value(name));
-            return sink.addRecovered(record.line, record.values, record.copies.front().line);
+            return sink.addRecovered(record.line, record.values, record.copies.front().line,
+                                     int(record.copies.size()));
         });
         run.recoverInto(recover.get());
     }

@@ -38,8 +38,6 @@ const char* const kReceptionTables[] = {
     "INTEGER, line NOT NULL, source TEXT NOT NULL, received_ms INTEGER NOT NULL, copies INTEGER NOT NULL "
     "DEFAULT 1)",
     "CREATE INDEX receptions_record ON receptions (record_id)",
-    "CREATE INDEX receptions_add ON receptions (add_id)",
-    "CREATE INDEX receptions_received ON receptions (received_ms)",
     "CREATE TABLE reception_keys (id INTEGER PRIMARY KEY, reception_key INTEGER NOT NULL)",
 };
 

@@ -65,14 +65,16 @@ bool ArchiveSink::add(std::u16string_view line, std::uint64_t lineNumber, bool& 
         plain = false;
     if (keepLine)
         m_entry.line = QStringView(line.data(), qsizetype(line.size())).toUtf8().toStdString();
+    m_entry.copies = 1;
     return addEntry(lineNumber);
 }
 
 bool ArchiveSink::addRecovered(std::string_view line, const std::array<double, kChannelCount>& values,
-                               std::uint64_t lineNumber)
+                               std::uint64_t lineNumber, int copies)
 {
     m_entry.line.assign(line);
     m_entry.values = values;
+    m_entry.copies = copies;
     return addEntry(lineNumber);
 }
 

@@ -46,9 +46,9 @@ public:
     bool add(std::string_view asciiLine, std::uint64_t lineNumber, bool& plain);
     bool add(std::u16string_view line, std::uint64_t lineNumber, bool& plain, bool keepLine = true);
     // Adds a record recovered from damaged copies: its line as recovered and its values, NaN
-    // for a value left out; lineNumber is that of its first copy.
+    // for a value left out; lineNumber is that of its first copy, and it stands for `copies`.
     bool addRecovered(std::string_view line, const std::array<double, kChannelCount>& values,
-                      std::uint64_t lineNumber);
+                      std::uint64_t lineNumber, int copies);
     // Commits the slice under way.
     bool finish();
     // Drops the slice under way.

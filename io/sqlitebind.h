@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// What the archive's writers share of SQLite's C API: statements run on the Qt driver's
+// connection, with text bound and read without copies.
+#include "decoder/channels.h"
+#include "io/archive.h"
+
+#include <QByteArray>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <sqlite3.h>
+#include <string>
+#include <string_view>
+
+namespace orvik::sqlite {
+
+inline bool bindText(sqlite3_stmt* statement, int index, std::string_view text)
+{
+    return sqlite3_bind_text(statement, index, text.data(), int(text.size()), SQLITE_STATIC) == SQLITE_OK;
+}
+
+// Runs a statement that returns no rows; true when it ran to its end.
+inline bool run(sqlite3_stmt* statement)
+{
+    const bool done = sqlite3_step(statement) == SQLITE_DONE;
+    sqlite3_reset(statement);
+    return done;
+}
+
+inline bool bindValues(sqlite3_stmt* statement, int first, const std::array<double, kChannelCount>& values)
+{
+    bool ok = true;
+    for (int i = 0; ok && i < kChannelCount; ++i) {
+        const double value = values[std::size_t(i)];
+        ok = (std::isnan(value) ? sqlite3_bind_null(statement, first + i)
+                                : sqlite3_bind_double(statement, first + i, value)) == SQLITE_OK;
+    }
+    return ok;
+}
+
+inline void lowerInto(std::string_view line, std::string& out)
+{
+    const bool ascii =
+        std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii) {
+        out = QString::fromUtf8(line.data(), qsizetype(line.size())).toLower().toStdString();
+        return;
+    }
+    out.resize(line.size());
+    std::transform(line.begin(), line.end(), out.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+}
+
+inline std::string_view textOf(sqlite3_stmt* statement, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return text ? std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column)))
+                : std::string_view();
+}
+
+inline QByteArray columnList(const char* prefix, const char* suffix)
+{
+    QByteArray out;
+    for (int i = 0; i < kChannelCount; ++i)
+        out += prefix + archiveColumnName(i).toUtf8() + suffix;
+    return out;
+}
+
+} // namespace orvik::sqlite
