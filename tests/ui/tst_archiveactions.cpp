@@ -305,6 +305,57 @@ private slots:
         QCOMPARE(notes.readAll(), QByteArray("orv1 notes of a pass\n"));
     }
 
+    // Undo Last Add takes back the window's own adds, last first, even after another program
+    // added copies to the same records; with none left it is disabled.
+    void undoLastAdd_data()
+    {
+        QTest::addColumn<bool>("toolBetween"); // orvik-tlm adds copies of the same beacons in between
+        QTest::addRow("the window alone") << false;
+        QTest::addRow("after the tool added copies") << true;
+    }
+    void undoLastAdd()
+    {
+        QFETCH(bool, toolBetween);
+        auto* undo = m_window->findChild<QAction*>(QStringLiteral("MnuUndoAdd"));
+        QVERIFY(undo);
+        QVERIFY(!undo->isEnabled());
+        paste(log(1, 4));
+        addToArchive();
+        const Totals first = totals(archivePath());
+        paste(log(3, 7));
+        addToArchive();
+        QVERIFY(undo->isEnabled());
+        if (toolBetween) {
+            QProcess tool;
+            tool.setStandardInputFile(QProcess::nullDevice());
+            const QString path = m_folder->filePath(QStringLiteral("friend.log"));
+            QFile friendLog(path);
+            QVERIFY(friendLog.open(QIODevice::WriteOnly));
+            friendLog.write(log(1, 7).toLatin1());
+            friendLog.close();
+            tool.start(QStringLiteral(ORVIK_TLM_PATH), {QStringLiteral("--archive"), archivePath(), path});
+            QVERIFY(tool.waitForFinished());
+            QCOMPARE(tool.exitCode(), 0);
+        }
+        const Totals before = totals(archivePath());
+        QCOMPARE(before.rows, qint64(6));
+        undo->trigger();
+        // Beacon 3 came with the first add from the window already: the second brought 4 to 6.
+        QCOMPARE(label3(),
+                 toolBetween
+                     ? QStringLiteral("Add 2 taken back: 3 copies; 0 records went, 3 were voted again")
+                     : QStringLiteral("Add 2 taken back: 3 copies; 3 records went, 0 were voted again"));
+        const Totals after = totals(archivePath());
+        // Beacons 4 to 6 stay where the tool brought copies of them too.
+        QCOMPARE(after.rows, toolBetween ? qint64(6) : first.rows);
+        QCOMPARE(after.copies, before.copies - 3);
+        QVERIFY(undo->isEnabled());
+        undo->trigger();
+        QVERIFY2(label3().startsWith(QStringLiteral("Add 1 taken back: 3 copies; ")), qPrintable(label3()));
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(totals(archivePath()).rows, toolBetween ? qint64(6) : qint64(0));
+    }
+
     // orvik-tlm adds a big log while the window adds its own lines, some of them the same.
     void windowAndToolAddAtOnce()
     {
