@@ -27,6 +27,7 @@ struct ArchiveEntry {
     qint64 receivedMs = 0;                    // UTC, milliseconds since the epoch
     QString source;                           // "window", or "<file name>:<line number>"
     int copies = 1;                           // a line recovered from several copies counts them all
+    bool bytes = false;                       // line holds bytes that are no valid UTF-8, as they came
 };
 
 struct ArchiveAddResult {

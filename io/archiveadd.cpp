@@ -77,7 +77,7 @@ bool ArchiveWriter::isThere(std::int64_t reception, const ArchiveEntry& entry, b
     }
     sqlite3_bind_int64(m_receptionThere, 1, reception);
     bindText(m_receptionThere, 2, {source.constData(), std::size_t(source.size())});
-    bindText(m_receptionThere, 3, entry.line);
+    bindLine(m_receptionThere, 3, entry.line, entry.bytes);
     const int step = sqlite3_step(m_receptionThere);
     sqlite3_reset(m_receptionThere);
     *there = step == SQLITE_ROW;
@@ -95,7 +95,7 @@ bool ArchiveWriter::add(const ArchiveEntry& entry, bool* fresh, QString* reason)
     *fresh = !there;
     if (there)
         return true;
-    m_pending.push_back({entry.line, source, entry.receivedMs, entry.copies, key, 0});
+    m_pending.push_back({entry.line, source, entry.receivedMs, entry.copies, entry.bytes, key, 0});
     m_receptions.remember(key, -1, true);
     return true;
 }
@@ -229,7 +229,7 @@ bool ArchiveWriter::insertReceptions(const std::vector<std::int64_t>& newIds, qi
         const QByteArray& source = p.source;
         const bool ok = sqlite3_bind_int64(m_insertReception, 1, record) == SQLITE_OK &&
                         sqlite3_bind_int64(m_insertReception, 2, addId) == SQLITE_OK &&
-                        bindText(m_insertReception, 3, p.line) &&
+                        bindLine(m_insertReception, 3, p.line, p.bytes) &&
                         bindText(m_insertReception, 4, {source.constData(), std::size_t(source.size())}) &&
                         sqlite3_bind_int64(m_insertReception, 5, p.receivedMs) == SQLITE_OK &&
                         sqlite3_bind_int(m_insertReception, 6, p.copies) == SQLITE_OK &&

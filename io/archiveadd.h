@@ -70,6 +70,7 @@ private:
     sqlite3* m_db;
     sqlite3_stmt* m_copies = nullptr;
     sqlite3_stmt* m_values = nullptr;
+    sqlite3_stmt* m_countOnly = nullptr;
     sqlite3_stmt* m_first = nullptr;
     sqlite3_stmt* m_firstKey = nullptr;
     sqlite3_stmt* m_drop = nullptr;
@@ -108,6 +109,7 @@ private:
         QByteArray source; // UTF-8
         qint64 receivedMs = 0;
         int copies = 1;
+        bool bytes = false;      // kept as a BLOB
         std::uint64_t key = 0;   // of the reception
         std::int64_t record = 0; // joined, or -k for the k-th new record of the flush
     };

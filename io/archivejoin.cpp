@@ -59,17 +59,20 @@ bool decodeCertain(std::u16string_view line, std::array<double, kChannelCount>& 
     return plain;
 }
 
+bool oneBeaconLine(std::span<const ArchiveCopy> copies)
+{
+    return !copies.empty() && isBeaconLine(std::u16string_view(wide(copies.front().line))) &&
+           std::all_of(copies.begin(), copies.end(),
+                       [&](const ArchiveCopy& c) { return sameLetters(c.line, copies.front().line); });
+}
+
 void voteCopies(std::span<const ArchiveCopy> copies, std::array<double, kChannelCount>& values)
 {
     values.fill(kNaN);
     if (copies.empty())
         return;
-    const std::string_view first = copies.front().line;
-    const bool oneText = std::all_of(copies.begin(), copies.end(),
-                                     [&](const ArchiveCopy& c) { return sameLetters(c.line, first); });
-    const std::u16string firstWide = wide(first);
-    if (oneText && isBeaconLine(std::u16string_view(firstWide))) {
-        decodeCertain(firstWide, values);
+    if (oneBeaconLine(copies)) {
+        decodeCertain(wide(copies.front().line), values);
         return;
     }
     std::vector<std::u16string> texts;

@@ -19,6 +19,10 @@ struct ArchiveCopy {
     std::int64_t record = 0;
 };
 
+// True when every copy holds the same beacon line, letter case aside: their vote is that
+// line's values, however many they are.
+bool oneBeaconLine(std::span<const ArchiveCopy> copies);
+
 // The values of a record, voted from its copies under the recovery's rules: a value is
 // written when a majority of the copies hold its field, and left out (NaN) otherwise.
 void voteCopies(std::span<const ArchiveCopy> copies, std::array<double, kChannelCount>& values);

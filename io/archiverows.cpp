@@ -97,7 +97,7 @@ const std::string& TimeText::of(std::int64_t ms)
 
 RecordVoter::~RecordVoter()
 {
-    for (sqlite3_stmt* statement : {m_copies, m_values, m_first, m_firstKey, m_drop, m_dropKey})
+    for (sqlite3_stmt* statement : {m_copies, m_values, m_countOnly, m_first, m_firstKey, m_drop, m_dropKey})
         sqlite3_finalize(statement);
 }
 
@@ -116,6 +116,7 @@ bool RecordVoter::revote(std::int64_t record, bool first, bool* gone, QString* r
     if (!prepare(m_copies, "SELECT line, copies, received_ms, source FROM receptions WHERE record_id = ? "
                            "ORDER BY id") ||
         !prepare(m_values, "UPDATE records SET copies = ?" + columnList(", ", " = ?") + " WHERE id = ?") ||
+        !prepare(m_countOnly, "UPDATE records SET copies = ? WHERE id = ?") ||
         !prepare(m_first, "UPDATE records SET line = ?, line_key = ?, received_ms = ?, received_utc = ?, "
                           "source = ? WHERE id = ?") ||
         !prepare(m_firstKey, "UPDATE line_keys SET line_key = ? WHERE id = ?") ||
@@ -149,6 +150,12 @@ bool RecordVoter::revote(std::int64_t record, bool first, bool* gone, QString* r
     for (std::size_t i = 0; i < copies.size(); ++i) {
         copies[i].line = lines[i];
         total += copies[i].copies;
+    }
+    // Copies of one text vote what the record holds already: only their count changes.
+    if (!first && oneBeaconLine(copies)) {
+        sqlite3_bind_int(m_countOnly, 1, total);
+        sqlite3_bind_int64(m_countOnly, 2, record);
+        return run(m_countOnly) || failed();
     }
     std::array<double, kChannelCount> values;
     voteCopies(copies, values);

@@ -136,7 +136,15 @@ template <class CharT> bool BeaconRun::handleLine(const BasicSplitLine<CharT>& l
         line.bytes.size() >= std::size_t(kBeaconLength) && line.bytes.size() <= kMaxBeaconBytes;
     if (!mayBeBeacon && !m_options.check && !m_recover)
         return true;
-    return handleText(toUtf16(line.bytes));
+    // The archive keeps a line's bytes as they came where they are no valid UTF-8.
+    if constexpr (std::is_same_v<CharT, char>) {
+        if (m_sink)
+            m_sink->keepBytes(line.bytes);
+    }
+    const bool handled = handleText(toUtf16(line.bytes));
+    if (m_sink)
+        m_sink->keepBytes({});
+    return handled;
 }
 
 // The line as the window holds it: UTF-16 units, or ASCII bytes that stand for them. The

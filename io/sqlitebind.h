@@ -22,6 +22,14 @@ inline bool bindText(sqlite3_stmt* statement, int index, std::string_view text)
     return sqlite3_bind_text(statement, index, text.data(), int(text.size()), SQLITE_STATIC) == SQLITE_OK;
 }
 
+// A copy's line: text, or the bytes as they came where they are no valid UTF-8.
+inline bool bindLine(sqlite3_stmt* statement, int index, std::string_view line, bool bytes)
+{
+    return bytes ? sqlite3_bind_blob(statement, index, line.data(), int(line.size()), SQLITE_STATIC) ==
+                       SQLITE_OK
+                 : bindText(statement, index, line);
+}
+
 // Runs a statement that returns no rows; true when it ran to its end.
 inline bool run(sqlite3_stmt* statement)
 {

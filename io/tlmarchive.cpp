@@ -63,8 +63,15 @@ bool ArchiveSink::add(std::u16string_view line, std::uint64_t lineNumber, bool& 
 {
     if (!decodeCertain(line, m_entry.values))
         plain = false;
-    if (keepLine)
+    m_entry.bytes = false;
+    if (keepLine) {
         m_entry.line = QStringView(line.data(), qsizetype(line.size())).toUtf8().toStdString();
+        if (!m_bytes.empty() && m_bytes != m_entry.line) {
+            m_entry.line.assign(m_bytes);
+            m_entry.bytes = true;
+        }
+    }
+    m_bytes = {};
     m_entry.copies = 1;
     return addEntry(lineNumber);
 }
@@ -73,6 +80,7 @@ bool ArchiveSink::addRecovered(std::string_view line, const std::array<double, k
                                std::uint64_t lineNumber, int copies)
 {
     m_entry.line.assign(line);
+    m_entry.bytes = false;
     m_entry.values = values;
     m_entry.copies = copies;
     return addEntry(lineNumber);

@@ -45,6 +45,9 @@ public:
     // archive refused it.
     bool add(std::string_view asciiLine, std::uint64_t lineNumber, bool& plain);
     bool add(std::u16string_view line, std::uint64_t lineNumber, bool& plain, bool keepLine = true);
+    // The bytes the next line came as, in a UTF-8 input: kept as they are where they are no
+    // valid UTF-8, so that the copy keeps what was received.
+    void keepBytes(std::string_view bytes) { m_bytes = bytes; }
     // Adds a record recovered from damaged copies: its line as recovered and its values, NaN
     // for a value left out; lineNumber is that of its first copy, and it stands for `copies`.
     bool addRecovered(std::string_view line, const std::array<double, kChannelCount>& values,
@@ -68,6 +71,7 @@ private:
     std::vector<Clock> m_clocks; // of each input, in order
     std::size_t m_clock = 0;
     std::u16string m_wide;
+    std::string_view m_bytes; // of the next line, when keepBytes told them
     std::string m_sourcePrefix;
     ArchiveAddResult m_counts;
     ArchiveAddResult m_pending; // of the slice under way

@@ -269,6 +269,59 @@ private slots:
         QCOMPARE(runIn(both, read).out, runIn(alone, read).out);
     }
 
+    // A copy whose bytes are no valid UTF-8 keeps them as they came; a second station's copy
+    // that differs only there is another copy of the same record.
+    void bytesThatAreNoUtf8AreKept_data()
+    {
+        QTest::addColumn<int>("pos");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addRow("between fields") << 12 << QByteArray("\xff");
+        QTest::addRow("a lone continuation in the tail") << 110 << QByteArray("\x80");
+    }
+    void bytesThatAreNoUtf8AreKept()
+    {
+        QFETCH(int, pos);
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QByteArray mine = heard(passBeacon(1), pos, bytes);
+        const QByteArray theirs = heard(passBeacon(1), pos, "\xfe");
+        for (const auto& [name, line] : {
+                 std::pair{"mine.txt",   mine  },
+                 std::pair{"theirs.txt", theirs}
+        }) {
+            QFile log(dir.filePath(name));
+            QVERIFY(log.open(QIODevice::WriteOnly) && log.write(line + "\n") > 0);
+            log.close();
+            const Run add = runIn(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z",
+                                        "DIR/" + QString::fromLatin1(name)});
+            QVERIFY2(add.status == 0, add.err.constData());
+        }
+        QCOMPARE(
+            runIn(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z", "DIR/mine.txt"})
+                .err,
+            QByteArray("orvik-tlm: 0 added, 1 already there\n"));
+        const Read r = readBack(dir.filePath("a.sqlite"));
+        QCOMPARE(r.records, qint64(1));
+        QCOMPARE(r.copies, qint64(2));
+        QCOMPARE(r.all.front().values[kUplink], decodedValue(passBeacon(1), kUplink));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("look"));
+            db.setDatabaseName(dir.filePath("a.sqlite"));
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("SELECT line, typeof(line) FROM receptions ORDER BY id"));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toByteArray(), mine);
+            QCOMPARE(q.value(1).toString(), QStringLiteral("blob"));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toByteArray(), theirs);
+            q.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("look"));
+        QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "--verify"}).status, 0);
+    }
+
     void upgradesAnArchiveOfVersion200_data()
     {
         QTest::addColumn<bool>("spoiled"); // a table in the way makes the upgrade fail
