@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "aboutbox.h"
+#include "addsdialog.h"
 #include "channelchart.h"
 #include "checklogwindow.h"
 #include "datapanels.h"
@@ -179,6 +180,8 @@ void MainWindow::buildMenu()
     MnuUndoAdd = tlm->addAction(QStringLiteral("&Undo Last Add"));
     MnuUndoAdd->setObjectName(QStringLiteral("MnuUndoAdd"));
     MnuUndoAdd->setEnabled(false);
+    MnuAdds = tlm->addAction(QStringLiteral("Archive A&dds\u2026"));
+    MnuAdds->setObjectName(QStringLiteral("MnuAdds"));
     MnuCheckLog = tlm->addAction(QStringLiteral("&Check Log\u2026"));
     MnuCheckLog->setObjectName(QStringLiteral("MnuCheckLog"));
     MnuTrends = tlm->addAction(QStringLiteral("&Trends\u2026"));
@@ -228,6 +231,7 @@ void MainWindow::connectSignals()
     connect(MnuCheckLog, &QAction::triggered, this, &MainWindow::MnuCheckLog_Click);
     connect(MnuAddToArchive, &QAction::triggered, this, &MainWindow::MnuAddToArchive_Click);
     connect(MnuUndoAdd, &QAction::triggered, this, &MainWindow::MnuUndoAdd_Click);
+    connect(MnuAdds, &QAction::triggered, this, &MainWindow::MnuAdds_Click);
     connect(MnuTrends, &QAction::triggered, this, &MainWindow::MnuTrends_Click);
     connect(m_checkLog, &CheckLogWindow::lineActivated, this, &MainWindow::showLogLine);
     connect(m_menuKey, &QShortcut::activated, this,
@@ -428,6 +432,16 @@ void MainWindow::MnuAddToArchive_Click()
     Label3->setMessage(addLogToArchive(m_archivePath, m_log.lines, *first, &number));
     if (number > 0 && (m_adds.empty() || m_adds.back() != number))
         m_adds.push_back(number);
+    MnuUndoAdd->setEnabled(!m_adds.empty());
+}
+
+void MainWindow::MnuAdds_Click()
+{
+    QString message;
+    for (const qint64 number : showArchiveAdds(this, m_archivePath, &message))
+        std::erase(m_adds, number);
+    if (!message.isEmpty())
+        Label3->setMessage(message);
     MnuUndoAdd->setEnabled(!m_adds.empty());
 }
 

@@ -71,6 +71,7 @@ private:
     void MnuCheckLog_Click();
     void MnuAddToArchive_Click();
     void MnuUndoAdd_Click();
+    void MnuAdds_Click();
     void MnuTrends_Click();
     void showLogLine(int line);
     void Show_Data(int Rec);
@@ -112,6 +113,7 @@ private:
     CheckLogWindow* m_checkLog = nullptr; // hidden until asked for
     QAction* MnuAddToArchive = nullptr;
     QAction* MnuUndoAdd = nullptr;
+    QAction* MnuAdds = nullptr;
     std::vector<qint64> m_adds; // numbers of this window's adds, the last one last
     QString m_archivePath;      // ARCHIVE= of conf.ini, or the default
     QAction* MnuTrends = nullptr;

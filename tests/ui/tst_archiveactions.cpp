@@ -11,12 +11,15 @@
 #include <QDateTimeEdit>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cmath>
 #include <limits>
 
@@ -354,6 +357,61 @@ private slots:
         QVERIFY2(label3().startsWith(QStringLiteral("Add 1 taken back: 3 copies; ")), qPrintable(label3()));
         QVERIFY(!undo->isEnabled());
         QCOMPARE(totals(archivePath()).rows, toolBetween ? qint64(6) : qint64(0));
+    }
+
+    // Archive Adds… lists every add, the tool's too, and takes back the one chosen after asking;
+    // No keeps it.
+    void archiveAddsTakesBackAnyAdd_data()
+    {
+        QTest::addColumn<bool>("answerYes");
+        QTest::addRow("taken back") << true;
+        QTest::addRow("kept") << false;
+    }
+    void archiveAddsTakesBackAnyAdd()
+    {
+        QFETCH(bool, answerYes);
+        paste(log(1, 4));
+        addToArchive();
+        const QString path = m_folder->filePath(QStringLiteral("friend.log"));
+        QFile friendLog(path);
+        QVERIFY(friendLog.open(QIODevice::WriteOnly));
+        friendLog.write(log(3, 9).toLatin1());
+        friendLog.close();
+        QProcess tool;
+        tool.start(QStringLiteral(ORVIK_TLM_PATH), {QStringLiteral("--archive"), archivePath(), path});
+        QVERIFY(tool.waitForFinished());
+        QCOMPARE(tool.exitCode(), 0);
+        QCOMPARE(totals(archivePath()).rows, qint64(8));
+        QStringList listed;
+        // The dialog, then its question, answered by the keyboard.
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog && dialog->objectName() == QStringLiteral("AddsDialog"));
+            auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("AddsList"));
+            for (int i = 0; i < list->topLevelItemCount(); ++i)
+                listed << list->topLevelItem(i)->text(0) + QLatin1Char(' ') + list->topLevelItem(i)->text(2) +
+                              QLatin1Char(' ') + list->topLevelItem(i)->text(3);
+            list->setCurrentItem(list->topLevelItem(0));
+            QTimer::singleShot(0, [&, dialog] {
+                QWidget* question = QApplication::activeModalWidget();
+                QVERIFY(question && question != dialog);
+                auto* box = qobject_cast<QMessageBox*>(question);
+                QVERIFY(box);
+                box->button(answerYes ? QMessageBox::Yes : QMessageBox::No)->click();
+                QTimer::singleShot(0, dialog, [dialog] { QTest::keyClick(dialog, Qt::Key_Escape); });
+            });
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("TakeBack")), Qt::LeftButton);
+        });
+        m_window->findChild<QAction*>(QStringLiteral("MnuAdds"))->trigger();
+        QCOMPARE(listed, (QStringList{"1 3 3", "2 5 6"}));
+        const Totals t = totals(archivePath());
+        QCOMPARE(t.rows, answerYes ? qint64(6) : qint64(8));
+        QCOMPARE(t.copies, answerYes ? qint64(6) : qint64(9));
+        if (answerYes)
+            QCOMPARE(label3(),
+                     QStringLiteral("Add 1 taken back: 3 copies; 2 records went, 1 was voted again"));
+        // The window's own add is gone, so Undo Last Add has nothing left to take back.
+        QCOMPARE(m_window->findChild<QAction*>(QStringLiteral("MnuUndoAdd"))->isEnabled(), !answerYes);
     }
 
     // orvik-tlm adds a big log while the window adds its own lines, some of them the same.
