@@ -33,6 +33,15 @@ BrokenLine brokenLine(const QList<QPointF>& points, const std::function<QPointF(
         }
         previous = here;
     }
+    // Where records stand clear of each other, each one received is seen.
+    for (qsizetype k = 0; k < points.size() && points.size() > 1; ++k) {
+        const double x = at(points[k]).x();
+        const bool clearBefore = k == 0 || x - at(points[k - 1]).x() >= kMarkSpacingPx;
+        const bool clearAfter = k + 1 == points.size() || at(points[k + 1]).x() - x >= kMarkSpacingPx;
+        const QPointF here = at(points[k]);
+        if (clearBefore && clearAfter && std::find(out.dots.begin(), out.dots.end(), here) == out.dots.end())
+            out.marks.push_back(here);
+    }
     return out;
 }
 

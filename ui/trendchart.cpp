@@ -347,6 +347,11 @@ void TrendChart::drawLines(QPainter* painter, const QRectF& plot) const
         painter->setBrush(m_colours[qsizetype(i)]);
         for (const QPointF& dot : line.dots)
             painter->drawEllipse(dot, 2.5, 2.5);
+        // Each record received, where records stand apart: a ring on the line.
+        painter->setBrush(palette().color(QPalette::Base));
+        painter->setPen(QPen(m_colours[qsizetype(i)], 1.5));
+        for (const QPointF& mark : line.marks)
+            painter->drawEllipse(mark, 2.5, 2.5);
     }
     painter->restore();
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The trend chart's lines: broken where nothing was received, a record alone a dot.
+// The trend chart's lines: broken where nothing was received, a record alone a dot, records
+// that stand apart on screen each marked.
 #include "ui/brokenline.h"
 
 #include <QTest>
@@ -19,15 +20,23 @@ void TestBrokenLine::breaksAtGaps_data()
     QTest::addColumn<QList<double>>("hours");
     QTest::addColumn<double>("pixelsPerHour");
     QTest::addColumn<int>("joins");
-    QTest::addColumn<QList<double>>("dots"); // their x in pixels
-    QTest::addRow("no points") << QList<double>{} << 10.0 << 0 << QList<double>{};
-    QTest::addRow("one point") << QList<double>{3} << 10.0 << 0 << QList<double>{30};
-    QTest::addRow("within an hour") << QList<double>{0, 0.5, 0.9} << 10.0 << 2 << QList<double>{};
-    QTest::addRow("an hour apart") << QList<double>{0, 1} << 10.0 << 0 << QList<double>{0, 10};
-    QTest::addRow("two runs") << QList<double>{0, 0.5, 1.5, 2} << 10.0 << 2 << QList<double>{};
-    QTest::addRow("records alone") << QList<double>{0, 2, 4, 4.5} << 10.0 << 1 << QList<double>{0, 20};
-    QTest::addRow("records of one instant") << QList<double>{5, 5, 5} << 10.0 << 0 << QList<double>{50};
-    QTest::addRow("gaps too narrow to see") << QList<double>{0, 1, 2} << 2.0 << 2 << QList<double>{};
+    QTest::addColumn<QList<double>>("dots");  // their x in pixels
+    QTest::addColumn<QList<double>>("marks"); // their x in pixels
+    const QList<double> none;
+    QTest::addRow("no points") << none << 10.0 << 0 << none << none;
+    QTest::addRow("one point") << QList<double>{3} << 10.0 << 0 << QList<double>{30} << none;
+    QTest::addRow("within an hour") << QList<double>{0, 0.5, 0.9} << 10.0 << 2 << none << none;
+    QTest::addRow("an hour apart") << QList<double>{0, 1} << 10.0 << 0 << QList<double>{0, 10} << none;
+    QTest::addRow("two runs") << QList<double>{0, 0.5, 1.5, 2} << 10.0 << 2 << none << none;
+    QTest::addRow("records alone") << QList<double>{0, 2, 4, 4.5} << 10.0 << 1 << QList<double>{0, 20}
+                                   << none;
+    QTest::addRow("records of one instant")
+        << QList<double>{5, 5, 5} << 10.0 << 0 << QList<double>{50} << none;
+    QTest::addRow("gaps too narrow to see") << QList<double>{0, 1, 2} << 2.0 << 2 << none << none;
+    QTest::addRow("a pass zoomed into")
+        << QList<double>{0, 0.1, 0.2} << 100.0 << 2 << none << QList<double>{0, 10, 20};
+    QTest::addRow("close records, then one apart")
+        << QList<double>{0, 0.01, 0.02, 0.5} << 100.0 << 3 << none << QList<double>{50};
 }
 
 void TestBrokenLine::breaksAtGaps()
@@ -36,6 +45,7 @@ void TestBrokenLine::breaksAtGaps()
     QFETCH(double, pixelsPerHour);
     QFETCH(int, joins);
     QFETCH(QList<double>, dots);
+    QFETCH(QList<double>, marks);
     QList<QPointF> points;
     for (const double hour : hours)
         points << QPointF(hour * kGapMs, 1);
@@ -49,6 +59,10 @@ void TestBrokenLine::breaksAtGaps()
     for (const QPointF& dot : line.dots)
         dotXs << dot.x();
     QCOMPARE(dotXs, dots);
+    QList<double> markXs;
+    for (const QPointF& mark : line.marks)
+        markXs << mark.x();
+    QCOMPARE(markXs, marks);
 }
 
 QTEST_GUILESS_MAIN(TestBrokenLine)
