@@ -11,6 +11,9 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <QUrl>
+#include <atomic>
+#include <chrono>
+#include <limits>
 #include <sqlite3.h>
 
 namespace orvik {
@@ -22,10 +25,20 @@ constexpr int kBusyTimeoutMs = 5000;
 // Another program adding leaves the write lock free for a moment between its slices: the lock
 // is asked for every millisecond, rather than after SQLite's own lengthening waits, which
 // would mostly miss that moment, up to the busy timeout.
+std::atomic<qint64> lastLockWaitMs{std::numeric_limits<qint64>::min() / 2};
+
+qint64 steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 int waitForLock(void*, int tries)
 {
     if (tries >= kBusyTimeoutMs)
         return 0;
+    lastLockWaitMs.store(steadyMs(), std::memory_order_relaxed);
     QThread::msleep(1);
     return 1;
 }
@@ -48,6 +61,11 @@ bool switchToWal(QSqlQuery& q)
 QAtomicInt connectionCounter;
 
 } // namespace
+
+bool waitedForArchiveLock(int withinMs)
+{
+    return steadyMs() - lastLockWaitMs.load(std::memory_order_relaxed) <= withinMs;
+}
 
 bool Archive::Private::connect(bool readOnly, bool immutable)
 {

@@ -135,6 +135,10 @@ private:
 // was reset repeats its times, weeks later.
 inline constexpr qint64 kJoinWindowMs = 12 * 3600 * 1000;
 
+// Whether an archive of this program, in any thread, waited for another program's write lock
+// within the last `withinMs` milliseconds.
+bool waitedForArchiveLock(int withinMs);
+
 // QStandardPaths::AppDataLocation + "/archive.sqlite".
 QString defaultArchivePath();
 // The plain column name derived from the caption: "battery_volt_star", "solar_curr_plus_x".

@@ -3,6 +3,7 @@
 
 #include "aboutbox.h"
 #include "addsdialog.h"
+#include "archiveadder.h"
 #include "channelchart.h"
 #include "checklogwindow.h"
 #include "datapanels.h"
@@ -180,6 +181,7 @@ void MainWindow::buildMenu()
     MnuUndoAdd = tlm->addAction(QStringLiteral("&Undo Last Add"));
     MnuUndoAdd->setObjectName(QStringLiteral("MnuUndoAdd"));
     MnuUndoAdd->setEnabled(false);
+    m_adder = new ArchiveAdder(this);
     MnuAdds = tlm->addAction(QStringLiteral("Archive A&dds\u2026"));
     MnuAdds->setObjectName(QStringLiteral("MnuAdds"));
     MnuCheckLog = tlm->addAction(QStringLiteral("&Check Log\u2026"));
@@ -231,6 +233,9 @@ void MainWindow::connectSignals()
     connect(MnuCheckLog, &QAction::triggered, this, &MainWindow::MnuCheckLog_Click);
     connect(MnuAddToArchive, &QAction::triggered, this, &MainWindow::MnuAddToArchive_Click);
     connect(MnuUndoAdd, &QAction::triggered, this, &MainWindow::MnuUndoAdd_Click);
+    connect(m_adder, &ArchiveAdder::progress, Label3,
+            [this](const QString& text) { Label3->setMessage(text); });
+    connect(m_adder, &ArchiveAdder::finished, this, &MainWindow::archiveAdded);
     connect(MnuAdds, &QAction::triggered, this, &MainWindow::MnuAdds_Click);
     connect(MnuTrends, &QAction::triggered, this, &MainWindow::MnuTrends_Click);
     connect(m_checkLog, &CheckLogWindow::lineActivated, this, &MainWindow::showLogLine);
@@ -428,10 +433,18 @@ void MainWindow::MnuAddToArchive_Click()
         Label3->setMessage(QStringLiteral("Add to Archive cancelled; nothing was added"));
         return;
     }
-    qint64 number = 0;
-    Label3->setMessage(addLogToArchive(m_archivePath, m_log.lines, *first, &number));
+    for (QAction* action : {MnuAddToArchive, MnuUndoAdd, MnuAdds})
+        action->setEnabled(false);
+    m_adder->start(m_archivePath, m_log, *first);
+}
+
+void MainWindow::archiveAdded(const QString& text, qint64 number)
+{
+    Label3->setMessage(text);
     if (number > 0 && (m_adds.empty() || m_adds.back() != number))
         m_adds.push_back(number);
+    MnuAddToArchive->setEnabled(true);
+    MnuAdds->setEnabled(true);
     MnuUndoAdd->setEnabled(!m_adds.empty());
 }
 

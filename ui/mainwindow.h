@@ -22,6 +22,8 @@ class QGraphicsOpacityEffect;
 
 namespace orvik {
 
+class ArchiveAdder;
+
 class AboutBox;
 class ChannelChart;
 class CheckLogWindow;
@@ -72,6 +74,7 @@ private:
     void MnuAddToArchive_Click();
     void MnuUndoAdd_Click();
     void MnuAdds_Click();
+    void archiveAdded(const QString& text, qint64 number);
     void MnuTrends_Click();
     void showLogLine(int line);
     void Show_Data(int Rec);
@@ -114,8 +117,9 @@ private:
     QAction* MnuAddToArchive = nullptr;
     QAction* MnuUndoAdd = nullptr;
     QAction* MnuAdds = nullptr;
-    std::vector<qint64> m_adds; // numbers of this window's adds, the last one last
-    QString m_archivePath;      // ARCHIVE= of conf.ini, or the default
+    ArchiveAdder* m_adder = nullptr; // adds away from this thread
+    std::vector<qint64> m_adds;      // numbers of this window's adds, the last one last
+    QString m_archivePath;           // ARCHIVE= of conf.ini, or the default
     QAction* MnuTrends = nullptr;
     TrendWindow* m_trends = nullptr; // made when first asked for
     LogMarks* m_marks = nullptr;

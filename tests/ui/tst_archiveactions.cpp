@@ -16,6 +16,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -108,6 +110,8 @@ class TestArchiveActions : public QObject {
             QTest::keyClick(edit, cancel ? Qt::Key_Escape : Qt::Key_Return);
         });
         action->trigger();
+        // The add goes on beside the window; Add to Archive is offered again once it is done.
+        QTRY_VERIFY_WITH_TIMEOUT(action->isEnabled(), 60000);
     }
 
 private slots:
@@ -412,6 +416,37 @@ private slots:
                      QStringLiteral("Add 1 taken back: 3 copies; 2 records went, 1 was voted again"));
         // The window's own add is gone, so Undo Last Add has nothing left to take back.
         QCOMPARE(m_window->findChild<QAction*>(QStringLiteral("MnuUndoAdd"))->isEnabled(), !answerYes);
+    }
+
+    // While another program holds the archive's write lock, the window goes on taking keys and
+    // says that it waits; once the lock is free the add is made.
+    void waitsForTheArchiveWithoutFreezing()
+    {
+        paste(log(1, 3));
+        addToArchive();
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(archivePath());
+        QVERIFY(holder.open());
+        QSqlQuery lock(holder);
+        QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        paste(log(1, 6));
+        auto* action = m_window->findChild<QAction*>(QStringLiteral("MnuAddToArchive"));
+        QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
+        action->trigger();
+        QTRY_VERIFY2_WITH_TIMEOUT(label3().startsWith(QStringLiteral("Waiting for the archive")),
+                                  qPrintable(label3()), 3000);
+        QVERIFY(!action->isEnabled());
+        // The window takes keys meanwhile.
+        auto* box = m_window->findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
+        QTest::keyClicks(box, QStringLiteral("73"));
+        QVERIFY(box->toPlainText().endsWith(QStringLiteral("73")));
+        QVERIFY(lock.exec(QStringLiteral("COMMIT")));
+        lock = QSqlQuery();
+        holder.close();
+        holder = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+        QTRY_VERIFY_WITH_TIMEOUT(action->isEnabled(), 10000);
+        QCOMPARE(label3(), QStringLiteral("3 records added to %1; 2 were there already").arg(archivePath()));
     }
 
     // orvik-tlm adds a big log while the window adds its own lines, some of them the same.

@@ -235,6 +235,7 @@ void TestFileFaults::installedCopy()
     // A relative ARCHIVE is taken from the user's data folder, beside the default archive.
     QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
     window.findChild<QAction*>(QStringLiteral("MnuAddToArchive"))->trigger();
+    QTRY_VERIFY(window.findChild<QAction*>(QStringLiteral("MnuAddToArchive"))->isEnabled());
     const QString archive = home.filePath(QStringLiteral(".local/share/orvik/season.sqlite"));
     QVERIFY2(window.findChild<QLabel*>(QStringLiteral("Label3"))
                  ->text()
