@@ -113,15 +113,17 @@ bool RecordVoter::revote(std::int64_t record, bool first, bool* gone, QString* r
         *reason = QString::fromUtf8(sqlite3_errmsg(m_db));
         return false;
     };
-    if (!prepare(m_copies, "SELECT line, copies, received_ms, source FROM receptions WHERE record_id = ? "
-                           "ORDER BY id") ||
-        !prepare(m_values, "UPDATE records SET copies = ?" + columnList(", ", " = ?") + " WHERE id = ?") ||
-        !prepare(m_countOnly, "UPDATE records SET copies = ? WHERE id = ?") ||
-        !prepare(m_first, "UPDATE records SET line = ?, line_key = ?, received_ms = ?, received_utc = ?, "
-                          "source = ? WHERE id = ?") ||
-        !prepare(m_firstKey, "UPDATE line_keys SET line_key = ? WHERE id = ?") ||
-        !prepare(m_drop, "DELETE FROM records WHERE id = ?") ||
-        !prepare(m_dropKey, "DELETE FROM line_keys WHERE id = ?"))
+    // Prepared once, on the first record voted again.
+    if (!m_dropKey &&
+        (!prepare(m_copies, "SELECT line, copies, received_ms, source FROM receptions WHERE record_id = ? "
+                            "ORDER BY id") ||
+         !prepare(m_values, "UPDATE records SET copies = ?" + columnList(", ", " = ?") + " WHERE id = ?") ||
+         !prepare(m_countOnly, "UPDATE records SET copies = ? WHERE id = ?") ||
+         !prepare(m_first, "UPDATE records SET line = ?, line_key = ?, received_ms = ?, received_utc = ?, "
+                           "source = ? WHERE id = ?") ||
+         !prepare(m_firstKey, "UPDATE line_keys SET line_key = ? WHERE id = ?") ||
+         !prepare(m_drop, "DELETE FROM records WHERE id = ?") ||
+         !prepare(m_dropKey, "DELETE FROM line_keys WHERE id = ?")))
         return failed();
     std::vector<std::string> lines;
     std::vector<ArchiveCopy> copies;
