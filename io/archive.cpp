@@ -20,7 +20,9 @@ namespace orvik {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
+// How long an add waits for another program's write lock. The window waits beside its own
+// thread and says so, so the wait may be long enough for a slow machine's slices.
+constexpr int kBusyTimeoutMs = 30000;
 
 // Another program adding leaves the write lock free for a moment between its slices: the lock
 // is asked for every millisecond, rather than after SQLite's own lengthening waits, which

@@ -19,6 +19,7 @@ constexpr qint64 kSliceMs = 250;
 // Between slices the write lock is left free this long, for another program that waits for it.
 constexpr qint64 kLockFreeMs = 3;
 constexpr int kRecordsBetweenClockReads = 1024;
+constexpr int kMostLinesPerSlice = 8192;
 constexpr std::size_t kPiece = 256 * 1024;
 
 } // namespace
@@ -96,6 +97,7 @@ bool ArchiveSink::addEntry(std::uint64_t lineNumber)
         if (!m_archive.beginAdding(&m_error))
             return false;
         m_begun = true;
+        m_sliceLines = 0;
         m_slice.start();
     }
     m_entry.source = QString::fromStdString(m_sourcePrefix + std::to_string(lineNumber));
@@ -109,6 +111,10 @@ bool ArchiveSink::addEntry(std::uint64_t lineNumber)
         return false;
     }
     clock.addedAfterReset = clock.addedAfterReset || (clock.clock.resets() > 0 && m_pending.added > added);
+    // The copies of a slice are joined to records when it is committed, under the write lock:
+    // a slice holds no more than that takes a fraction of the other programs' patience.
+    if (++m_sliceLines >= kMostLinesPerSlice)
+        return finish();
     if (++m_sinceCheck < kRecordsBetweenClockReads)
         return true;
     m_sinceCheck = 0;
@@ -120,6 +126,7 @@ bool ArchiveSink::finish()
     if (!m_begun)
         return true;
     m_begun = false;
+    m_sliceLines = 0;
     const ArchiveAddResult slice = m_pending;
     m_pending = ArchiveAddResult();
     ArchiveAddResult records;
@@ -136,6 +143,7 @@ void ArchiveSink::abandon()
 {
     m_archive.rollbackAdding();
     m_begun = false;
+    m_sliceLines = 0;
     m_pending = ArchiveAddResult();
 }
 

@@ -16,8 +16,9 @@
 namespace orvik {
 
 // orvik-tlm --archive: the beacon lines of a run, decoded into the archive. The run is added
-// in slices of about a quarter second, each one transaction, so that the window can add
-// between them; a failure drops the slice under way and keeps those before it.
+// in slices of about a quarter second or a few thousand lines, each one transaction, so that
+// the window can add between them; a failure drops the slice under way and keeps those
+// before it.
 class ArchiveSink {
 public:
     // The archive is opened at `path` for the first record, if it is not open yet: an add
@@ -77,6 +78,7 @@ private:
     ArchiveAddResult m_pending; // of the slice under way
     bool m_begun = false;
     int m_sinceCheck = 0;
+    int m_sliceLines = 0; // lines taken into the slice under way
     QElapsedTimer m_slice;
     QElapsedTimer m_committed; // since the last slice was committed
     QString m_error;
