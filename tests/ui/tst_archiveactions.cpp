@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "archivewindow.h"
 #include "io/archive.h"
 #include "io/archivequery.h"
 #include "ui/archiveactions.h"
@@ -8,125 +9,25 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
-#include <QDateTimeEdit>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
 #include <cmath>
 #include <limits>
 
 using namespace orvik;
+using namespace orvik::testing;
 
-namespace {
-
-const QString kGood =
-    QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 "
-                   "orv6 7480ff6e40") +
-    QString(31, u'0');
-
-// Beacon n: its on-board time, and telemetry of its own in the counters of frame 2, as the
-// beacons of a season differ in more than their times.
-QString beacon(int n)
-{
-    const QString digits = QString::number(n, 16).rightJustified(6, u'0');
-    return QString(kGood).replace(5, 6, digits).replace(17, 6, digits);
-}
-
-// Beacon lines first to last - 1, CR LF after each, with a line that is none among them.
-QString log(int first, int last)
-{
-    QString text = QStringLiteral("heard at noon\r\n");
-    for (int n = first; n < last; ++n)
-        text += beacon(n) + QStringLiteral("\r\n");
-    return text;
-}
-
-struct Totals {
-    qint64 rows = 0;
-    qint64 copies = 0;
-    qint64 firstMs = 0;
-    qint64 lastMs = 0;
-};
-
-Totals totals(const QString& path)
-{
-    Totals t;
-    Archive archive;
-    if (!archive.open(path, Archive::Access::ReadOnly, nullptr))
-        return t;
-    t.firstMs = std::numeric_limits<qint64>::max();
-    archive.forEachRecord(
-        std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(),
-        [&](const ArchiveRecord& r) {
-            ++t.rows;
-            t.copies += r.copies;
-            t.firstMs = std::min(t.firstMs, r.receivedMs);
-            t.lastMs = std::max(t.lastMs, r.receivedMs);
-            return true;
-        },
-        nullptr);
-    return t;
-}
-
-} // namespace
-
-class TestArchiveActions : public QObject {
+class TestArchiveActions : public ArchiveWindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_folder;
-    std::unique_ptr<MainWindow> m_window;
-
-    QString archivePath() const { return m_folder->filePath(QStringLiteral("season.sqlite")); }
-    QString label3() const { return m_window->findChild<StatusLabel*>(QStringLiteral("Label3"))->text(); }
-    void paste(const QString& text)
-    {
-        auto* box = m_window->findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
-        box->setFocus();
-        box->selectAll();
-        box->insertPlainText(text);
-    }
-    // Add to Archive, answering its question by the keyboard: the time offered, or `at`, or Escape.
-    void addToArchive(const QDateTime& at = QDateTime(), bool cancel = false)
-    {
-        auto* action = m_window->findChild<QAction*>(QStringLiteral("MnuAddToArchive"));
-        QVERIFY(action);
-        QTimer::singleShot(0, [=] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            if (!dialog || dialog->objectName() != QStringLiteral("ReceivedDialog"))
-                return;
-            auto* edit = dialog->findChild<QDateTimeEdit*>(QStringLiteral("ReceivedTime"));
-            if (at.isValid())
-                edit->setDateTime(at);
-            QTest::keyClick(edit, cancel ? Qt::Key_Escape : Qt::Key_Return);
-        });
-        action->trigger();
-        // The add goes on beside the window; Add to Archive is offered again once it is done.
-        QTRY_VERIFY_WITH_TIMEOUT(action->isEnabled(), 60000);
-    }
-
 private slots:
-    void init()
-    {
-        m_folder = std::make_unique<QTemporaryDir>();
-        QFile conf(m_folder->filePath(QStringLiteral("conf.ini")));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("ARCHIVE=season.sqlite\r\n");
-        conf.close();
-        m_window = std::make_unique<MainWindow>(m_folder->path());
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    }
-    void cleanup() { m_window.reset(); }
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
 
     void addsEveryBeaconLine_data()
     {
@@ -310,143 +211,6 @@ private slots:
             qPrintable(label3()));
         QVERIFY(notes.open(QIODevice::ReadOnly));
         QCOMPARE(notes.readAll(), QByteArray("orv1 notes of a pass\n"));
-    }
-
-    // Undo Last Add takes back the window's own adds, last first, even after another program
-    // added copies to the same records; with none left it is disabled.
-    void undoLastAdd_data()
-    {
-        QTest::addColumn<bool>("toolBetween"); // orvik-tlm adds copies of the same beacons in between
-        QTest::addRow("the window alone") << false;
-        QTest::addRow("after the tool added copies") << true;
-    }
-    void undoLastAdd()
-    {
-        QFETCH(bool, toolBetween);
-        auto* undo = m_window->findChild<QAction*>(QStringLiteral("MnuUndoAdd"));
-        QVERIFY(undo);
-        QVERIFY(!undo->isEnabled());
-        paste(log(1, 4));
-        addToArchive();
-        const Totals first = totals(archivePath());
-        paste(log(3, 7));
-        addToArchive();
-        QVERIFY(undo->isEnabled());
-        if (toolBetween) {
-            QProcess tool;
-            tool.setStandardInputFile(QProcess::nullDevice());
-            const QString path = m_folder->filePath(QStringLiteral("friend.log"));
-            QFile friendLog(path);
-            QVERIFY(friendLog.open(QIODevice::WriteOnly));
-            friendLog.write(log(1, 7).toLatin1());
-            friendLog.close();
-            tool.start(QStringLiteral(ORVIK_TLM_PATH), {QStringLiteral("--archive"), archivePath(), path});
-            QVERIFY(tool.waitForFinished());
-            QCOMPARE(tool.exitCode(), 0);
-        }
-        const Totals before = totals(archivePath());
-        QCOMPARE(before.rows, qint64(6));
-        undo->trigger();
-        // Beacon 3 came with the first add from the window already: the second brought 4 to 6.
-        QCOMPARE(label3(),
-                 toolBetween
-                     ? QStringLiteral("Add 2 taken back: 3 copies; 0 records went, 3 were voted again")
-                     : QStringLiteral("Add 2 taken back: 3 copies; 3 records went, 0 were voted again"));
-        const Totals after = totals(archivePath());
-        // Beacons 4 to 6 stay where the tool brought copies of them too.
-        QCOMPARE(after.rows, toolBetween ? qint64(6) : first.rows);
-        QCOMPARE(after.copies, before.copies - 3);
-        QVERIFY(undo->isEnabled());
-        undo->trigger();
-        QVERIFY2(label3().startsWith(QStringLiteral("Add 1 taken back: 3 copies; ")), qPrintable(label3()));
-        QVERIFY(!undo->isEnabled());
-        QCOMPARE(totals(archivePath()).rows, toolBetween ? qint64(6) : qint64(0));
-    }
-
-    // Archive Adds… lists every add, the tool's too, and takes back the one chosen after asking;
-    // No keeps it.
-    void archiveAddsTakesBackAnyAdd_data()
-    {
-        QTest::addColumn<bool>("answerYes");
-        QTest::addRow("taken back") << true;
-        QTest::addRow("kept") << false;
-    }
-    void archiveAddsTakesBackAnyAdd()
-    {
-        QFETCH(bool, answerYes);
-        paste(log(1, 4));
-        addToArchive();
-        const QString path = m_folder->filePath(QStringLiteral("friend.log"));
-        QFile friendLog(path);
-        QVERIFY(friendLog.open(QIODevice::WriteOnly));
-        friendLog.write(log(3, 9).toLatin1());
-        friendLog.close();
-        QProcess tool;
-        tool.start(QStringLiteral(ORVIK_TLM_PATH), {QStringLiteral("--archive"), archivePath(), path});
-        QVERIFY(tool.waitForFinished());
-        QCOMPARE(tool.exitCode(), 0);
-        QCOMPARE(totals(archivePath()).rows, qint64(8));
-        QStringList listed;
-        // The dialog, then its question, answered by the keyboard.
-        QTimer::singleShot(0, [&] {
-            QWidget* dialog = QApplication::activeModalWidget();
-            QVERIFY(dialog && dialog->objectName() == QStringLiteral("AddsDialog"));
-            auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("AddsList"));
-            for (int i = 0; i < list->topLevelItemCount(); ++i)
-                listed << list->topLevelItem(i)->text(0) + QLatin1Char(' ') + list->topLevelItem(i)->text(2) +
-                              QLatin1Char(' ') + list->topLevelItem(i)->text(3);
-            list->setCurrentItem(list->topLevelItem(0));
-            QTimer::singleShot(0, [&, dialog] {
-                QWidget* question = QApplication::activeModalWidget();
-                QVERIFY(question && question != dialog);
-                auto* box = qobject_cast<QMessageBox*>(question);
-                QVERIFY(box);
-                box->button(answerYes ? QMessageBox::Yes : QMessageBox::No)->click();
-                QTimer::singleShot(0, dialog, [dialog] { QTest::keyClick(dialog, Qt::Key_Escape); });
-            });
-            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("TakeBack")), Qt::LeftButton);
-        });
-        m_window->findChild<QAction*>(QStringLiteral("MnuAdds"))->trigger();
-        QCOMPARE(listed, (QStringList{"1 3 3", "2 5 6"}));
-        const Totals t = totals(archivePath());
-        QCOMPARE(t.rows, answerYes ? qint64(6) : qint64(8));
-        QCOMPARE(t.copies, answerYes ? qint64(6) : qint64(9));
-        if (answerYes)
-            QCOMPARE(label3(),
-                     QStringLiteral("Add 1 taken back: 3 copies; 2 records went, 1 was voted again"));
-        // The window's own add is gone, so Undo Last Add has nothing left to take back.
-        QCOMPARE(m_window->findChild<QAction*>(QStringLiteral("MnuUndoAdd"))->isEnabled(), !answerYes);
-    }
-
-    // While another program holds the archive's write lock, the window goes on taking keys and
-    // says that it waits; once the lock is free the add is made.
-    void waitsForTheArchiveWithoutFreezing()
-    {
-        paste(log(1, 3));
-        addToArchive();
-        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
-        holder.setDatabaseName(archivePath());
-        QVERIFY(holder.open());
-        QSqlQuery lock(holder);
-        QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
-        paste(log(1, 6));
-        auto* action = m_window->findChild<QAction*>(QStringLiteral("MnuAddToArchive"));
-        QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
-        action->trigger();
-        QTRY_VERIFY2_WITH_TIMEOUT(label3().startsWith(QStringLiteral("Waiting for the archive")),
-                                  qPrintable(label3()), 3000);
-        QVERIFY(!action->isEnabled());
-        // The window takes keys meanwhile.
-        auto* box = m_window->findChild<QPlainTextEdit*>(QStringLiteral("Text2"));
-        QTest::keyClicks(box, QStringLiteral("73"));
-        QVERIFY(box->toPlainText().endsWith(QStringLiteral("73")));
-        QVERIFY(lock.exec(QStringLiteral("COMMIT")));
-        lock = QSqlQuery();
-        holder.close();
-        holder = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("holder"));
-        QTRY_VERIFY_WITH_TIMEOUT(action->isEnabled(), 10000);
-        QCOMPARE(label3(), QStringLiteral("3 records added to %1; 2 were there already").arg(archivePath()));
     }
 
     // orvik-tlm adds a big log while the window adds its own lines, some of them the same.
