@@ -7,7 +7,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvik-decoder"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    QApplication::setApplicationVersion(QStringLiteral(ORVIK_VERSION));
     // The process ends when the last window closes, so an open About box outlives Exit.
     QApplication::setQuitOnLastWindowClosed(true);
 
