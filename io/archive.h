@@ -61,14 +61,6 @@ struct ArchiveRecord { // one row read back
     std::array<double, kChannelCount> values; // NaN where NULL
 };
 
-// Several channels over time, oldest first; values[i] belongs to channels[i].
-struct ArchiveSeries {
-    std::vector<int> channels;
-    std::vector<qint64> receivedMs;
-    std::vector<double> obcTime; // channel 0, "OBC Time", the on-board time
-    std::vector<std::vector<double>> values;
-};
-
 // A season's decoded records in one SQLite file (Qt SQL's QSQLITE driver): table "records"
 // with one REAL column per channel, named by archiveColumnName, and table "channels" with
 // their captions and units. Table "receptions" keeps every copy of a beacon as received, with
@@ -116,10 +108,7 @@ public:
     int version() const; // PRAGMA user_version of the open file
 
     qint64 recordCount() const;
-    bool receivedRange(qint64* firstMs, qint64* lastMs) const; // false when empty
     // Records received in [sinceMs, untilMs], oldest first.
-    bool readSeries(std::span<const int> channels, qint64 sinceMs, qint64 untilMs, ArchiveSeries* out,
-                    QString* error) const;
     bool forEachRecord(qint64 sinceMs, qint64 untilMs, const std::function<bool(const ArchiveRecord&)>& visit,
                        QString* error) const;
 

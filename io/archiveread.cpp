@@ -76,68 +76,6 @@ qint64 Archive::recordCount() const
     return q.exec(QStringLiteral("SELECT count(*) FROM records")) && q.next() ? q.value(0).toLongLong() : 0;
 }
 
-bool Archive::receivedRange(qint64* firstMs, qint64* lastMs) const
-{
-    QSqlQuery q(d->db());
-    // Two subqueries: min and max in one SELECT would read every row instead of the index.
-    if (!q.exec(QStringLiteral("SELECT (SELECT min(received_ms) FROM records), "
-                               "(SELECT max(received_ms) FROM records)")) ||
-        !q.next() || q.value(0).isNull())
-        return false;
-    if (firstMs)
-        *firstMs = q.value(0).toLongLong();
-    if (lastMs)
-        *lastMs = q.value(1).toLongLong();
-    return true;
-}
-
-bool Archive::readSeries(std::span<const int> channels, qint64 sinceMs, qint64 untilMs, ArchiveSeries* out,
-                         QString* error) const
-{
-    ArchiveSeries series;
-    series.channels.assign(channels.begin(), channels.end());
-    series.values.resize(channels.size());
-    QString columns = QStringLiteral("received_ms, %1").arg(archiveColumnNames()[0]);
-    for (const int channel : channels) {
-        if (channel < 0 || channel >= kChannelCount) {
-            if (error)
-                *error = QStringLiteral("there is no channel %1").arg(channel);
-            return false;
-        }
-        columns += QStringLiteral(", ") + archiveColumnNames()[channel];
-    }
-    QSqlQuery q(d->db());
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT %1 FROM records WHERE received_ms BETWEEN ? AND ? ORDER BY "
-                                  "received_ms, id")
-                       .arg(columns))) {
-        if (error)
-            *error = d->fail(QStringLiteral("cannot be read: %1").arg(q.lastError().databaseText()));
-        return false;
-    }
-    q.bindValue(0, sinceMs);
-    q.bindValue(1, untilMs);
-    if (!q.exec()) {
-        if (error)
-            *error = d->fail(QStringLiteral("cannot be read: %1").arg(q.lastError().databaseText()));
-        return false;
-    }
-    while (q.next()) {
-        series.receivedMs.push_back(q.value(0).toLongLong());
-        series.obcTime.push_back(readValue(q.value(1)));
-        for (std::size_t i = 0; i < channels.size(); ++i)
-            series.values[i].push_back(readValue(q.value(int(i) + 2)));
-    }
-    if (q.lastError().isValid()) {
-        if (error)
-            *error = d->fail(QStringLiteral("cannot be read: %1").arg(q.lastError().databaseText()));
-        return false;
-    }
-    if (out)
-        *out = std::move(series);
-    return true;
-}
-
 bool Archive::forEachRecord(qint64 sinceMs, qint64 untilMs,
                             const std::function<bool(const ArchiveRecord&)>& visit, QString* error) const
 {

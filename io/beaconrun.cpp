@@ -16,7 +16,6 @@ namespace orvik {
 
 namespace {
 
-constexpr qint64 kChunkBytes = 256 * 1024;
 // A UTF-8 line longer than this cannot be 120 UTF-16 code units long.
 constexpr std::size_t kMaxBeaconBytes = 3 * kBeaconLength;
 
@@ -50,7 +49,7 @@ BeaconRun::BeaconRun(const TlmOptions& options, RecordWriter* writer, ArchiveSin
     , m_writer(writer)
     , m_sink(sink)
     , m_report(report)
-    , m_buffer(std::size_t(kChunkBytes))
+    , m_buffer(std::size_t(kIoPiece))
 {
     m_wide.reserve(kMaxBeaconBytes);
 }
@@ -81,7 +80,7 @@ StreamResult BeaconRun::read(QIODevice& in, const QString& name)
     Encoding encoding = Encoding::Unknown;
     std::size_t held = 0; // bytes read before the byte-order mark can be told
     for (;;) {
-        const qint64 wanted = kChunkBytes - qint64(held);
+        const qint64 wanted = qint64(kIoPiece) - qint64(held);
         const qint64 n = readSome(in, m_buffer.data() + held, wanted);
         if (n < 0)
             return StreamResult::ReadFailed;

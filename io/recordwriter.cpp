@@ -2,6 +2,7 @@
 #include "recordwriter.h"
 
 #include "csvwriter.h"
+#include "tlmfiles.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -12,7 +13,6 @@ namespace orvik {
 
 namespace {
 
-constexpr std::size_t kPiece = 256 * 1024;
 // The JSON text before the values: {"record":N,"line":N,"file":
 constexpr std::size_t kJsonHeadRoom = 64;
 
@@ -80,7 +80,7 @@ bool RecordWriter::writeLine(std::basic_string_view<CharT> beacon, std::uint64_t
                              const QString& file, bool& plain)
 {
     // A piece is handed on only before the next record, so that the last can be taken back.
-    if (m_size >= kPiece && !flush())
+    if (m_size >= kIoPiece && !flush())
         return false;
     m_lastStart = m_size;
     char* p = nullptr;
@@ -111,7 +111,7 @@ char* RecordWriter::room(std::size_t size)
 {
     // Less than a piece is kept before a line, so the block grows only for a longer file name.
     if (m_capacity - m_size < size) {
-        const std::size_t capacity = kPiece + size;
+        const std::size_t capacity = kIoPiece + size;
         auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
         if (m_size > 0)
             std::memcpy(bigger.get(), m_block.get(), m_size);

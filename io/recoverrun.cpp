@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recoverrun.h"
 
+#include "tlmfiles.h"
+
 namespace orvik {
 
-namespace {
-
-constexpr std::size_t kPiece = 256 * 1024;
-
-} // namespace
+namespace {} // namespace
 
 RecoverRun::RecoverRun(const TlmOptions& options, QIODevice& out, TlmReport& report, bool withFile)
     : m_options(options)
@@ -15,7 +13,7 @@ RecoverRun::RecoverRun(const TlmOptions& options, QIODevice& out, TlmReport& rep
     , m_report(report)
     , m_text(options.format, options.decimalPoint, m_inputs, withFile)
 {
-    m_block.reserve(kPiece + 4096);
+    m_block.reserve(kIoPiece + 4096);
 }
 
 RecoverRun::~RecoverRun() = default;
@@ -85,7 +83,7 @@ bool RecoverRun::handOn(const RecoveredRecord& record)
     if (m_sink)
         return m_sink(record, sources);
     m_text.append(m_block, record, m_records);
-    if (m_block.size() < kPiece)
+    if (m_block.size() < kIoPiece)
         return true;
     const auto size = qint64(m_block.size());
     const bool written = m_out.write(m_block.data(), size) == size;

@@ -4,6 +4,7 @@
 #include "beacontext.h"
 #include "decoder/beacon.h"
 #include "recordwriter.h"
+#include "tlmfiles.h"
 
 #include <QStringList>
 #include <QThread>
@@ -20,7 +21,6 @@ constexpr qint64 kSliceMs = 250;
 constexpr qint64 kLockFreeMs = 3;
 constexpr int kRecordsBetweenClockReads = 1024;
 constexpr int kMostLinesPerSlice = 8192;
-constexpr std::size_t kPiece = 256 * 1024;
 
 } // namespace
 
@@ -212,7 +212,7 @@ bool writeArchiveRecords(const Archive& archive, const TlmOptions& options, QIOD
                     text.append(keys[i]).append(number, appendJsonNumber(number, r.values[i]));
                 text += "}\n";
             }
-            return text.size() < kPiece || flush();
+            return text.size() < kIoPiece || flush();
         },
         error);
     if (read)

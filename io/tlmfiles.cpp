@@ -21,8 +21,6 @@ namespace orvik {
 
 namespace {
 
-constexpr std::size_t kOutputPiece = 256 * 1024;
-
 #ifdef Q_OS_UNIX
 
 FileFacts factsOf(const struct stat& st)
@@ -279,10 +277,10 @@ bool OutputBuffer::finish()
 qint64 OutputBuffer::writeData(const char* data, qint64 size)
 {
     // A whole piece goes on as it stands, without a copy.
-    if (m_kept.empty() && std::size_t(size) >= kOutputPiece)
+    if (m_kept.empty() && std::size_t(size) >= kIoPiece)
         return writeOut(data, std::size_t(size)) ? size : -1;
     m_kept.append(data, std::size_t(size));
-    if (m_kept.size() >= kOutputPiece && !drain())
+    if (m_kept.size() >= kIoPiece && !drain())
         return -1;
     return m_failed ? -1 : size;
 }

@@ -4,11 +4,16 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace orvik {
+
+// orvik-tlm reads its input and writes its output in pieces of this size: few system calls, and
+// a piece still fits the cache.
+inline constexpr std::size_t kIoPiece = 256 * 1024;
 
 struct TlmStreams;
 

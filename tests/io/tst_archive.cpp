@@ -430,28 +430,10 @@ private slots:
         const std::vector entries{decoded(4, 40), decoded(2, 20), decoded(1, 10), decoded(5, 20),
                                   decoded(3, 30)};
         QVERIFY(archive.add(entries, nullptr, nullptr));
-        qint64 first = 0, last = 0;
-        QVERIFY(archive.receivedRange(&first, &last));
-        QCOMPARE(first, qint64(10));
-        QCOMPARE(last, qint64(40));
-
         QList<qint64> visited;
         QVERIFY(archive.forEachRecord(
             since, until, [&](const ArchiveRecord& r) { return visited << r.receivedMs, true; }, nullptr));
         QCOMPARE(visited, times);
-        ArchiveSeries series;
-        const int channels[] = {27, 13};
-        QVERIFY(archive.readSeries(channels, since, until, &series, nullptr));
-        QCOMPARE(QList<qint64>(series.receivedMs.begin(), series.receivedMs.end()), times);
-        QCOMPARE(series.values.size(), std::size_t(2));
-        for (std::size_t i = 0; i < series.receivedMs.size(); ++i) {
-            const auto it = std::find_if(entries.begin(), entries.end(), [&](const ArchiveEntry& e) {
-                return e.values[0] == series.obcTime[i];
-            });
-            QVERIFY(it != entries.end());
-            QVERIFY(sameBits(series.values[0][i], it->values[27]));
-            QVERIFY(sameBits(series.values[1][i], it->values[13]));
-        }
     }
 
     void timeText_data()
