@@ -247,6 +247,44 @@ bool ArchiveWriter::insertReceptions(const std::vector<std::int64_t>& newIds, qi
     return true;
 }
 
+// The add's row counts what the flush brings; a row taken back meanwhile by another program's
+// undo is made anew, so that these copies can be taken back too.
+bool ArchiveWriter::countInAdd(const QString& origin, qint64* addId, qint64 records, qint64 copies,
+                               QString* reason)
+{
+    if (*addId != 0) {
+        sqlite3_stmt* count = nullptr;
+        const bool ok =
+            sqlite3_prepare_v2(m_db,
+                               "UPDATE adds SET records = records + ?, copies = copies + ? WHERE id = ?", -1,
+                               &count, nullptr) == SQLITE_OK &&
+            sqlite3_bind_int64(count, 1, records) == SQLITE_OK &&
+            sqlite3_bind_int64(count, 2, copies) == SQLITE_OK &&
+            sqlite3_bind_int64(count, 3, *addId) == SQLITE_OK && sqlite3_step(count) == SQLITE_DONE;
+        sqlite3_finalize(count);
+        if (!ok)
+            return fail(reason);
+        if (sqlite3_changes(m_db) == 1)
+            return true;
+        *addId = 0;
+    }
+    sqlite3_stmt* add = nullptr;
+    const QByteArray at = archiveTimeText(QDateTime::currentMSecsSinceEpoch()).toUtf8();
+    const QByteArray from = origin.toUtf8();
+    const bool ok =
+        sqlite3_prepare_v2(m_db, "INSERT INTO adds (added_utc, origin, records, copies) VALUES (?, ?, ?, ?)",
+                           -1, &add, nullptr) == SQLITE_OK &&
+        bindText(add, 1, {at.constData(), std::size_t(at.size())}) &&
+        bindText(add, 2, {from.constData(), std::size_t(from.size())}) &&
+        sqlite3_bind_int64(add, 3, records) == SQLITE_OK && sqlite3_bind_int64(add, 4, copies) == SQLITE_OK &&
+        sqlite3_step(add) == SQLITE_DONE;
+    sqlite3_finalize(add);
+    if (!ok)
+        return fail(reason);
+    *addId = sqlite3_last_insert_rowid(m_db);
+    return true;
+}
+
 bool ArchiveWriter::flush(const QString& origin, qint64* addId, ArchiveAddResult* result, QString* reason)
 {
     if (m_pending.empty())
@@ -264,20 +302,8 @@ bool ArchiveWriter::flush(const QString& origin, qint64* addId, ArchiveAddResult
     std::vector<std::int64_t> newIds;
     if (!insertRecords(newIds, reason))
         return false;
-    if (*addId == 0) {
-        sqlite3_stmt* add = nullptr;
-        const QByteArray at = archiveTimeText(QDateTime::currentMSecsSinceEpoch()).toUtf8();
-        const QByteArray from = origin.toUtf8();
-        const bool ok = sqlite3_prepare_v2(m_db, "INSERT INTO adds (added_utc, origin) VALUES (?, ?)", -1,
-                                           &add, nullptr) == SQLITE_OK &&
-                        bindText(add, 1, {at.constData(), std::size_t(at.size())}) &&
-                        bindText(add, 2, {from.constData(), std::size_t(from.size())}) &&
-                        sqlite3_step(add) == SQLITE_DONE;
-        sqlite3_finalize(add);
-        if (!ok)
-            return fail(reason);
-        *addId = sqlite3_last_insert_rowid(m_db);
-    }
+    if (!countInAdd(origin, addId, qint64(newIds.size()), qint64(m_pending.size()), reason))
+        return false;
     if (!insertReceptions(newIds, *addId, reason))
         return false;
     std::set<std::int64_t> touched;
@@ -290,16 +316,6 @@ bool ArchiveWriter::flush(const QString& origin, qint64* addId, ArchiveAddResult
         if (!m_voter->revote(record, false, &gone, reason))
             return false;
     }
-    sqlite3_stmt* count = nullptr;
-    const bool ok =
-        sqlite3_prepare_v2(m_db, "UPDATE adds SET records = records + ?, copies = copies + ? WHERE id = ?",
-                           -1, &count, nullptr) == SQLITE_OK &&
-        sqlite3_bind_int64(count, 1, sqlite3_int64(newIds.size())) == SQLITE_OK &&
-        sqlite3_bind_int64(count, 2, sqlite3_int64(m_pending.size())) == SQLITE_OK &&
-        sqlite3_bind_int64(count, 3, *addId) == SQLITE_OK && sqlite3_step(count) == SQLITE_DONE;
-    sqlite3_finalize(count);
-    if (!ok)
-        return fail(reason);
     result->records += qint64(newIds.size());
     m_pending.clear();
     return true;

@@ -118,6 +118,7 @@ private:
     bool placeByLine(Pending& p, bool* placed);
     bool placeByRecovery(std::vector<std::size_t>& unplaced, QString* reason);
     bool insertRecords(std::vector<std::int64_t>& newIds, QString* reason);
+    bool countInAdd(const QString& origin, qint64* addId, qint64 records, qint64 copies, QString* reason);
     bool insertReceptions(const std::vector<std::int64_t>& newIds, qint64 addId, QString* reason);
     bool fail(QString* reason);
 

@@ -322,6 +322,45 @@ private slots:
         QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "--verify"}).status, 0);
     }
 
+    // A program whose add under way is taken back by another goes on in a new add, which can
+    // be taken back in turn.
+    void anAddTakenBackWhileItGoesOn()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.sqlite");
+        const auto entry = [](int n) {
+            ArchiveEntry e;
+            e.line = passBeacon(n).toStdString();
+            e.receivedMs = 1765000000000 + n * 64000;
+            e.source = QStringLiteral("live:%1").arg(n + 1);
+            return e;
+        };
+        Archive tool;
+        QString error;
+        QVERIFY2(tool.open(path, Archive::Access::ReadWrite, &error), qPrintable(error));
+        tool.startAdd(QStringLiteral("live"));
+        ArchiveAddResult first, second;
+        QVERIFY2(tool.add(std::vector{entry(0), entry(1)}, &first, &error), qPrintable(error));
+        QCOMPARE(first.number, qint64(1));
+        {
+            Archive other;
+            QVERIFY(other.open(path, Archive::Access::ReadWrite, nullptr));
+            QVERIFY(other.undoAdd(1, nullptr, &error));
+        }
+        QVERIFY2(tool.add(std::vector{entry(2), entry(3), entry(4)}, &second, &error), qPrintable(error));
+        QCOMPARE(second.number, qint64(2));
+        std::vector<ArchiveAdd> adds;
+        QVERIFY(tool.adds(&adds, &error));
+        QCOMPARE(adds.size(), std::size_t(1));
+        QCOMPARE(adds.front().number, qint64(2));
+        QCOMPARE(adds.front().copies, qint64(3));
+        QCOMPARE(tool.recordCount(), qint64(3));
+        ArchiveUndoResult undone;
+        QVERIFY(tool.undoAdd(2, &undone, &error));
+        QCOMPARE(undone.copies, qint64(3));
+        QCOMPARE(tool.recordCount(), qint64(0));
+    }
+
     void upgradesAnArchiveOfVersion200_data()
     {
         QTest::addColumn<bool>("spoiled"); // a table in the way makes the upgrade fail
