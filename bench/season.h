@@ -6,7 +6,7 @@
 // signal rises and falls with the satellite's elevation, the transmitter warms while it sends.
 
 #include "decoder/beacon.h"
-#include "io/archive.h"
+#include "archive/archive.h"
 
 #include <QDateTime>
 #include <algorithm>

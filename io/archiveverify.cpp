@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archiveverify.h"
 
-#include "archive.h"
-#include "archivejoin.h"
+#include "archive/archive.h"
+#include "archive/archivejoin.h"
 #include "decoder/channels.h"
 #include "tlmreport.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filelocations.h"
 
-#include "archive.h"
+#include "archive/archive.h"
 #include "platform/services.h"
 
 #include <QDir>

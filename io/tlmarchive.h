@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "archive.h"
+#include "archive/archive.h"
 #include "decoder/passclock.h"
 #include "tlmoptions.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tlmoptions.h"
 
-#include "archive.h"
+#include "archive/archive.h"
 
 #include <QDateTime>
 #include <QStringList>

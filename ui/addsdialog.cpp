@@ -2,7 +2,7 @@
 #include "addsdialog.h"
 
 #include "archiveactions.h"
-#include "io/archive.h"
+#include "archive/archive.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

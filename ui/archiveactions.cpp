@@ -3,7 +3,7 @@
 
 #include "decoder/beacon.h"
 #include "decoder/passclock.h"
-#include "io/archive.h"
+#include "archive/archive.h"
 #include "io/archiveadds.h"
 #include "io/logtime.h"
 #include "io/screenshot.h"

@@ -2,7 +2,7 @@
 #include "archiveadder.h"
 
 #include "archiveactions.h"
-#include "io/archive.h"
+#include "archive/archive.h"
 
 #include <QThread>
 

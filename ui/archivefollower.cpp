@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archivefollower.h"
 
-#include "io/archivequery.h"
+#include "archive/archivequery.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "io/archivequery.h"
+#include "archive/archivequery.h"
 
 #include <QString>
 #include <functional>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // orvik-tlm --archive FILE --verify.
-#include "io/archive.h"
+#include "archive/archive.h"
 #include "tlmtestdata.h"
 
 #include <QSqlDatabase>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "decoder/channels.h"
-#include "io/archive.h"
-#include "io/archiveadd.h"
+#include "archive/archive.h"
+#include "archive/archiveadd.h"
 #include "readonlyfolder.h"
 #include "tlmtestdata.h"
 

@@ -3,7 +3,7 @@
 
 // The window on an archive in a folder of its own, driven through its real widgets, and the
 // logs and counts that the archive tests share.
-#include "io/archive.h"
+#include "archive/archive.h"
 #include "ui/mainwindow.h"
 #include "widgets/statuslabel.h"
 

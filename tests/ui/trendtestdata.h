@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A season's archive for the trend window's tests, and ways to look at and point into the chart.
-#include "../io/storedrecords.h"
+#include "../archive/storedrecords.h"
 #include "../io/tlmtestdata.h"
-#include "io/archive.h"
+#include "archive/archive.h"
 #include "io/batch.h"
 #include "io/beacontext.h"
 #include "platform/numbertext.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archivewindow.h"
-#include "io/archive.h"
-#include "io/archivequery.h"
+#include "archive/archive.h"
+#include "archive/archivequery.h"
 #include "ui/archiveactions.h"
 #include "ui/mainwindow.h"
 #include "widgets/statuslabel.h"

@@ -2,7 +2,7 @@
 // The trend window on real archives: the chosen channels drawn with the archive's values,
 // the quick ranges, zoom by rectangle, wheel and keys and back again, the exports, and
 // archives that cannot be shown.
-#include "io/archive.h"
+#include "archive/archive.h"
 #include "io/beacontext.h"
 #include "platform/numbertext.h"
 #include "trendtestdata.h"

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "decoder/beacon.h"
-#include "io/archive.h"
-#include "io/archiveadd.h"
+#include "archive/archive.h"
+#include "archive/archiveadd.h"
 #include "storedrecords.h"
-#include "tlmtestdata.h"
+#include "../io/tlmtestdata.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "io/archive.h"
+#include "archive/archive.h"
 
 #include <QList>
 #include <QPointF>

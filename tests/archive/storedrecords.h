@@ -3,7 +3,7 @@
 
 // Records written straight into the tables of an open archive, with whatever values a test
 // wants: the reads are tested on values that no beacon line needs to spell out.
-#include "io/archive.h"
+#include "archive/archive.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

@@ -2,8 +2,8 @@
 // Copies of one beacon, from several stations and adds, make one record voted from them all;
 // an add can be taken back; an archive of version 2.0.0 is upgraded in place.
 #include "decoder/beacon.h"
-#include "io/archive.h"
-#include "tlmtestdata.h"
+#include "archive/archive.h"
+#include "../io/tlmtestdata.h"
 
 #include <QFile>
 #include <QSqlDatabase>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Trend reads of a real archive: whole records while they fit the columns, else each column's
 // minimum and maximum; the newest run of records ended by an hour's gap.
-#include "io/archivequery.h"
+#include "archive/archivequery.h"
 #include "storedrecords.h"
 
 #include <QTemporaryDir>

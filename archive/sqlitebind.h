@@ -4,7 +4,7 @@
 // What the archive's writers share of SQLite's C API: statements run on the Qt driver's
 // connection, with text bound and read without copies.
 #include "decoder/channels.h"
-#include "io/archive.h"
+#include "archive/archive.h"
 
 #include <QByteArray>
 #include <algorithm>
