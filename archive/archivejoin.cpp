@@ -3,6 +3,7 @@
 
 #include "archiveadd.h"
 #include "decoder/beacon.h"
+#include "decoder/chars.h"
 #include "decoder/recover.h"
 
 #include <QString>
@@ -32,15 +33,8 @@ std::u16string wide(std::string_view line)
 
 bool sameLetters(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
-bool isHexDigit(char16_t c)
-{
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return foldCase(x) == foldCase(y); });
 }
 
 } // namespace

@@ -3,8 +3,9 @@
 
 // What the archive's writers share of SQLite's C API: statements run on the Qt driver's
 // connection, with text bound and read without copies.
-#include "decoder/channels.h"
 #include "archive/archive.h"
+#include "decoder/channels.h"
+#include "decoder/chars.h"
 
 #include <QByteArray>
 #include <algorithm>
@@ -58,8 +59,7 @@ inline void lowerInto(std::string_view line, std::string& out)
         return;
     }
     out.resize(line.size());
-    std::transform(line.begin(), line.end(), out.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    std::transform(line.begin(), line.end(), out.begin(), [](char c) { return foldCase(c); });
 }
 
 inline std::string_view textOf(sqlite3_stmt* statement, int column)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "channels.h"
+#include "chars.h"
 
 #include <algorithm>
 #include <array>
@@ -71,14 +72,11 @@ static_assert(std::all_of(kLayout.begin(), kLayout.end(), [](const FrameLayout& 
 }));
 
 namespace copytext {
-inline constexpr char16_t fold(char16_t c)
-{
-    return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c;
-}
+inline constexpr char16_t fold(char16_t c) { return foldCase(c); }
 
-inline constexpr bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+using orvik::isBlank;
 
-inline constexpr bool isHex(char16_t c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'); }
+inline constexpr bool isHex(char16_t c) { return isFoldedHexDigit(c); }
 
 inline constexpr int hexValue(char16_t c) { return c <= u'9' ? c - u'0' : c - u'a' + 10; }
 } // namespace copytext

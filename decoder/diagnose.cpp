@@ -2,6 +2,7 @@
 #include "diagnose.h"
 
 #include "channels.h"
+#include "chars.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,21 +11,12 @@ namespace orvik {
 
 namespace {
 
-char16_t lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c; }
-
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
-bool isHexDigit(char16_t c)
-{
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
 bool matchesAt(std::u16string_view text, std::size_t pos, std::u16string_view lowerWord)
 {
     if (pos + lowerWord.size() > text.size())
         return false;
     for (std::size_t i = 0; i < lowerWord.size(); ++i) {
-        if (lower(text[pos + i]) != lowerWord[i])
+        if (foldCase(text[pos + i]) != lowerWord[i])
             return false;
     }
     return true;

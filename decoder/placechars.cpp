@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "placechars.h"
 
+#include "chars.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -9,13 +11,11 @@ namespace orvik {
 
 namespace {
 
-constexpr bool isHexDigit(char16_t c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'); }
-
 int cost(const Want& want, char16_t c)
 {
     switch (want.kind) {
     case Want::Any: return 0;
-    case Want::HexDigit: return isHexDigit(c) ? 0 : 1;
+    case Want::HexDigit: return isFoldedHexDigit(c) ? 0 : 1;
     case Want::Exactly: return want.c == c ? 0 : 1;
     }
     return 1;
