@@ -72,6 +72,18 @@ int undoArchiveAdd(const QString& path, qint64 number, TlmReport& report)
         report.say(QStringLiteral("'%1' does not exist").arg(QDir::toNativeSeparators(path)));
         return 2;
     }
+    // A file of version 2.0.0 kept no adds: it is left as it is rather than upgraded for nothing.
+    if (!archive.open(path, Archive::Access::ReadOnly, &error)) {
+        report.say(error);
+        return 2;
+    }
+    if (archive.version() < 2) {
+        report.say(QStringLiteral("'%1' was written by version 2.0.0, which kept no adds; there is no add %2 "
+                                  "to take back")
+                       .arg(QDir::toNativeSeparators(archive.path()))
+                       .arg(number));
+        return 2;
+    }
     if (!archive.open(path, Archive::Access::ReadWrite, &error) ||
         !archive.undoAdd(number, &undone, &error)) {
         report.say(error);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copies of one beacon, from several stations and adds, make one record voted from them all;
 // an add can be taken back; an archive of version 2.0.0 is upgraded in place.
-#include "decoder/beacon.h"
-#include "archive/archive.h"
 #include "../io/tlmtestdata.h"
+#include "archive/archive.h"
+#include "decoder/beacon.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -381,9 +381,13 @@ private slots:
         const QByteArray before = runIn(dir, read).out;
         QCOMPARE(before.count('\n'), 7);
         const QByteArray bytes = readFile(path);
-        // Reading it changes nothing.
+        // Reading it changes nothing, nor does asking to take back an add it never kept.
         const Run adds = runIn(dir, {"--archive", "DIR/a.sqlite", "--adds"});
         QVERIFY2(adds.err.contains("written by version 2.0.0"), adds.err.constData());
+        const Run undo = runIn(dir, {"--archive", "DIR/a.sqlite", "--undo-add", "1"});
+        QCOMPARE(undo.status, 2);
+        QVERIFY2(undo.err.contains("which kept no adds; there is no add 1 to take back"),
+                 undo.err.constData());
         QCOMPARE(readFile(path), bytes);
 
         const Run add = runIn(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-01T10:00:00Z", "-"},
