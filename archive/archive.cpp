@@ -171,6 +171,53 @@ bool Archive::Private::inspectExisting(bool write, QString& message)
     return false;
 }
 
+// The bytes are looked at before SQLite opens the file, so that nothing else is ever touched.
+bool Archive::Private::readHead(bool* empty, QString& message) const
+{
+    const QFileInfo file(path);
+    *empty = !file.exists();
+    if (!file.exists())
+        return true;
+    if (!file.isFile()) {
+        message = fail(QStringLiteral("is not an archive: it is no regular file"));
+        return false;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        message = fail(QStringLiteral("cannot be read: %1").arg(f.errorString()));
+        return false;
+    }
+    const QByteArray head = f.read(16);
+    *empty = head.isEmpty();
+    if (!*empty && head != QByteArray("SQLite format 3", 16)) {
+        message = fail(QStringLiteral("is not an archive: it is no SQLite database; it is left as it is"));
+        return false;
+    }
+    return true;
+}
+
+// A connection that may write, in WAL mode, to a file that holds this version's tables.
+bool Archive::Private::openForWriting(QString& message)
+{
+    if (!connect(false)) {
+        message = fail(QStringLiteral("cannot be opened: %1").arg(db().lastError().databaseText()));
+        return false;
+    }
+    QSqlQuery q(db());
+    // Takes effect on a new file only: larger pages take fewer writes for the same records.
+    exec(q, QStringLiteral("PRAGMA page_size = 65536"), nullptr);
+    if (!switchToWal(q)) {
+        message = fail(QStringLiteral("cannot be written: %1").arg(q.lastError().databaseText()));
+        return false;
+    }
+    exec(q, QStringLiteral("PRAGMA synchronous = NORMAL"), nullptr);
+    // SQLite's usual 4 MB of journal between checkpoints, in pages of 64 KB.
+    exec(q, QStringLiteral("PRAGMA wal_autocheckpoint = 64"), nullptr);
+    const Inspection found = inspect(db());
+    return found.kind == Kind::Ours ? found.version == kArchiveSchemaVersion || upgradeSchema(&message)
+                                    : createSchema(&message);
+}
+
 bool Archive::open(const QString& path, Access access, QString* error)
 {
     close();
@@ -180,26 +227,9 @@ bool Archive::open(const QString& path, Access access, QString* error)
     const QFileInfo file(d->path);
     const bool write = access == Access::ReadWrite;
 
-    // The bytes are looked at before SQLite opens the file, so that nothing else is ever touched.
-    bool empty = !file.exists();
-    if (file.exists()) {
-        if (!file.isFile()) {
-            message = d->fail(QStringLiteral("is not an archive: it is no regular file"));
-            return false;
-        }
-        QFile f(d->path);
-        if (!f.open(QIODevice::ReadOnly)) {
-            message = d->fail(QStringLiteral("cannot be read: %1").arg(f.errorString()));
-            return false;
-        }
-        const QByteArray head = f.read(16);
-        empty = head.isEmpty();
-        if (!empty && head != QByteArray("SQLite format 3", 16)) {
-            message =
-                d->fail(QStringLiteral("is not an archive: it is no SQLite database; it is left as it is"));
-            return false;
-        }
-    }
+    bool empty = true;
+    if (!d->readHead(&empty, message))
+        return false;
     if (empty && !write) {
         message = d->fail(QStringLiteral("holds no archive yet"));
         return false;
@@ -227,31 +257,7 @@ bool Archive::open(const QString& path, Access access, QString* error)
         message = d->fail(QStringLiteral("cannot be written: its folder is read-only"));
         return false;
     }
-    QString reason;
-    QSqlQuery q;
-    if (!d->connect(false)) {
-        message = d->fail(QStringLiteral("cannot be opened: %1").arg(d->db().lastError().databaseText()));
-        close();
-        return false;
-    }
-    q = QSqlQuery(d->db());
-    // Takes effect on a new file only: larger pages take fewer writes for the same records.
-    exec(q, QStringLiteral("PRAGMA page_size = 65536"), nullptr);
-    if (!switchToWal(q)) {
-        message = d->fail(QStringLiteral("cannot be written: %1").arg(q.lastError().databaseText()));
-        q = QSqlQuery();
-        close();
-        return false;
-    }
-    exec(q, QStringLiteral("PRAGMA synchronous = NORMAL"), nullptr);
-    // SQLite's usual 4 MB of journal between checkpoints, in pages of 64 KB.
-    exec(q, QStringLiteral("PRAGMA wal_autocheckpoint = 64"), nullptr);
-    const Inspection found = inspect(d->db());
-    const bool ok = found.kind == Kind::Ours
-                        ? found.version == kArchiveSchemaVersion || d->upgradeSchema(&message)
-                        : d->createSchema(&message);
-    q = QSqlQuery();
-    if (!ok) {
+    if (!d->openForWriting(message)) {
         close();
         return false;
     }

@@ -61,6 +61,10 @@ struct Archive::Private {
     // Opens an existing file read-only and looks at it; false, with the message, for a file that
     // is refused or cannot be read in full. Leaves it open.
     bool inspectExisting(bool write, QString& message);
+    // Looks at the first bytes of the file: *empty when there is none or it holds nothing;
+    // false, with the message, for one that is no SQLite database.
+    bool readHead(bool* empty, QString& message) const;
+    bool openForWriting(QString& message);
     bool createSchema(QString* error);
     // An archive of an older version gets the tables of this one, in one transaction.
     bool upgradeSchema(QString* error);
