@@ -31,30 +31,39 @@ QString nothingToAdd(const Archive& archive, const QString& path)
 // Received times are kept to the second: a copied beacon is not timed more finely.
 qint64 wholeSecond(qint64 ms) { return ms - ((ms % 1000) + 1000) % 1000; }
 
+// A file there is looked at before any input is read; a missing or empty one is made for the
+// first record. The add is named after its inputs.
+bool openForAdding(const TlmOptions& options, const QList<QByteArray>& inputs,
+                   const QList<QByteArray>& inputIds, Archive& archive, TlmReport& report)
+{
+    const QByteArray archiveId = inspectOutput(options.archivePath).identity;
+    if (!archiveId.isEmpty() && inputIds.contains(archiveId)) {
+        report.say(QStringLiteral("'%1' is both input and archive").arg(shownName(options.archivePath)));
+        return false;
+    }
+    QString error;
+    const QString archivePath = shownName(options.archivePath);
+    if (QFileInfo(archivePath).size() > 0 && !archive.open(archivePath, Archive::Access::ReadWrite, &error)) {
+        report.say(error);
+        return false;
+    }
+    QStringList names;
+    for (const QByteArray& name : inputs)
+        names << (name == "-" ? stdinName() : shownName(name));
+    archive.startAdd(names.join(QStringLiteral(", ")));
+    return true;
+}
+
 } // namespace
 
 int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
                  const QList<QByteArray>& inputIds, std::uint64_t totalBytes, const TlmStreams& streams,
                  TlmReport& report)
 {
-    const QByteArray archiveId = inspectOutput(options.archivePath).identity;
-    if (!archiveId.isEmpty() && inputIds.contains(archiveId)) {
-        report.say(QStringLiteral("'%1' is both input and archive").arg(shownName(options.archivePath)));
-        return 2;
-    }
     Archive archive;
-    QString error;
-    const QString archivePath = shownName(options.archivePath);
-    // A file there is looked at before any input is read; a missing or empty one is made for the
-    // first record.
-    if (QFileInfo(archivePath).size() > 0 && !archive.open(archivePath, Archive::Access::ReadWrite, &error)) {
-        report.say(error);
+    if (!openForAdding(options, inputs, inputIds, archive, report))
         return 2;
-    }
-    QStringList names;
-    for (const QByteArray& name : inputs)
-        names << (name == "-" ? stdinName() : shownName(name));
-    archive.startAdd(names.join(QStringLiteral(", ")));
+    const QString archivePath = shownName(options.archivePath);
     ArchiveSink sink(archive, archivePath);
     report.setTotalBytes(totalBytes);
     BeaconRun run(options, nullptr, &sink, report);
