@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archiveprivate.h"
+#include "sqlitebind.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -85,14 +86,14 @@ bool Archive::Private::connect(bool readOnly, bool immutable)
     db.setConnectOptions(options);
     if (!db.open())
         return false;
-    const QVariant handle = db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        sqlite3_busy_handler(*static_cast<sqlite3* const*>(handle.constData()), waitForLock, nullptr);
+    if (sqlite3* handle = sqlite::handleOf(db))
+        sqlite3_busy_handler(handle, waitForLock, nullptr);
     return true;
 }
 
 void Archive::Private::disconnect()
 {
+    reader.reset(); // its statements go before their connection
     {
         QSqlDatabase db = QSqlDatabase::database(connection, false);
         if (db.isValid())

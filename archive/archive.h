@@ -108,6 +108,8 @@ public:
     int version() const; // PRAGMA user_version of the open file
 
     qint64 recordCount() const;
+    // The values the copies of record `id` vote, as forEachRecord gives its id; version 2 only.
+    bool votedValues(qint64 id, std::array<double, kChannelCount>& values, QString* error) const;
     // Records received in [sinceMs, untilMs], oldest first.
     bool forEachRecord(qint64 sinceMs, qint64 untilMs, const std::function<bool(const ArchiveRecord&)>& visit,
                        QString* error) const;

@@ -21,12 +21,11 @@ ArchiveWriter::~ArchiveWriter() { end(true); }
 
 bool ArchiveWriter::begin(const QSqlDatabase& db, QString* reason)
 {
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+    m_db = handleOf(db);
+    if (!m_db) {
         *reason = QStringLiteral("the SQLite driver gives no handle");
         return false;
     }
-    m_db = *static_cast<sqlite3* const*>(handle.data());
     const QByteArray insertRecord = "INSERT INTO records (line, line_key, received_ms, received_utc, source, "
                                     "copies" +
                                     columnList(", ", "") + ") VALUES (?, ?, ?, ?, ?, ?" +

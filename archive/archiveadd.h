@@ -2,6 +2,7 @@
 #pragma once
 
 #include "archive.h"
+#include "archivejoin.h"
 
 #include <QByteArray>
 #include <QSqlDatabase>
@@ -64,8 +65,18 @@ public:
     // Writes the record's copies and values; with `first`, also its line, time and source from
     // its first copy. *gone is set when it keeps none, and it is then taken away.
     bool revote(std::int64_t record, bool first, bool* gone, QString* reason);
+    // The values the record's copies vote, written nowhere; NaN throughout when it keeps none.
+    bool vote(std::int64_t record, std::array<double, kChannelCount>& values, QString* reason);
 
 private:
+    struct Copies {
+        std::vector<std::string> lines;
+        std::vector<ArchiveCopy> copies; // their lines point into `lines`
+        int total = 0;
+        std::int64_t firstMs = 0;
+        std::string firstSource;
+    };
+    bool readCopies(std::int64_t record, Copies& out);
     bool prepare(sqlite3_stmt*& statement, const QByteArray& sql);
     sqlite3* m_db;
     sqlite3_stmt* m_copies = nullptr;

@@ -45,6 +45,7 @@ struct Archive::Private {
     bool writable = false;
     bool adding = false;
     ArchiveWriter writer;
+    std::unique_ptr<RecordVoter> reader; // of votedValues, made for the first
     QString origin = QStringLiteral("window");
     qint64 addId = 0; // of the add under way, once numbered
 

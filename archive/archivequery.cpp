@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archivequery.h"
 
+#include "sqlitebind.h"
+
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -74,10 +76,7 @@ bool extentOf(const Archive& archive, QSqlQuery& q, TrendTime time, double* lo, 
 
 sqlite3* sqliteHandle(const Archive& archive)
 {
-    const QVariant handle = QSqlDatabase::database(archive.connectionName(), false).driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(handle.constData());
+    return sqlite::handleOf(QSqlDatabase::database(archive.connectionName(), false));
 }
 
 bool sqliteFailure(const Archive& archive, sqlite3* db, sqlite3_stmt* statement, QString* error)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reading an archive, and the names and times it keeps.
 #include "archiveprivate.h"
+#include "sqlitebind.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -108,6 +109,22 @@ bool Archive::forEachRecord(qint64 sinceMs, qint64 untilMs,
             return true;
     }
     return !q.lastError().isValid() || failed();
+}
+
+bool Archive::votedValues(qint64 id, std::array<double, kChannelCount>& values, QString* error) const
+{
+    QString reason;
+    if (!d->reader) {
+        if (sqlite3* handle = sqlite::handleOf(d->db()))
+            d->reader = std::make_unique<RecordVoter>(handle);
+        else
+            reason = QStringLiteral("the SQLite driver gives no handle");
+    }
+    if (d->reader && d->reader->vote(id, values, &reason))
+        return true;
+    if (error)
+        *error = d->fail(QStringLiteral("cannot be read: %1").arg(reason));
+    return false;
 }
 
 QString defaultArchivePath()

@@ -107,6 +107,40 @@ bool RecordVoter::prepare(sqlite3_stmt*& statement, const QByteArray& sql)
            sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &statement, nullptr) == SQLITE_OK;
 }
 
+bool RecordVoter::readCopies(std::int64_t record, Copies& out)
+{
+    if (!prepare(m_copies,
+                 "SELECT line, copies, received_ms, source FROM receptions WHERE record_id = ? ORDER BY id"))
+        return false;
+    out = Copies();
+    sqlite3_bind_int64(m_copies, 1, record);
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(m_copies)) == SQLITE_ROW) {
+        out.lines.emplace_back(textOf(m_copies, 0));
+        out.copies.push_back({{}, sqlite3_column_int(m_copies, 1), record});
+        out.total += out.copies.back().copies;
+        if (out.lines.size() == 1) {
+            out.firstMs = sqlite3_column_int64(m_copies, 2);
+            out.firstSource = textOf(m_copies, 3);
+        }
+    }
+    sqlite3_reset(m_copies);
+    for (std::size_t i = 0; i < out.copies.size(); ++i)
+        out.copies[i].line = out.lines[i];
+    return step == SQLITE_DONE;
+}
+
+bool RecordVoter::vote(std::int64_t record, std::array<double, kChannelCount>& values, QString* reason)
+{
+    Copies held;
+    if (!readCopies(record, held)) {
+        *reason = QString::fromUtf8(sqlite3_errmsg(m_db));
+        return false;
+    }
+    voteCopies(held.copies, values);
+    return true;
+}
+
 bool RecordVoter::revote(std::int64_t record, bool first, bool* gone, QString* reason)
 {
     const auto failed = [&] {
@@ -115,9 +149,7 @@ bool RecordVoter::revote(std::int64_t record, bool first, bool* gone, QString* r
     };
     // Prepared once, on the first record voted again.
     if (!m_dropKey &&
-        (!prepare(m_copies, "SELECT line, copies, received_ms, source FROM receptions WHERE record_id = ? "
-                            "ORDER BY id") ||
-         !prepare(m_values, "UPDATE records SET copies = ?" + columnList(", ", " = ?") + " WHERE id = ?") ||
+        (!prepare(m_values, "UPDATE records SET copies = ?" + columnList(", ", " = ?") + " WHERE id = ?") ||
          !prepare(m_countOnly, "UPDATE records SET copies = ? WHERE id = ?") ||
          !prepare(m_first, "UPDATE records SET line = ?, line_key = ?, received_ms = ?, received_utc = ?, "
                            "source = ? WHERE id = ?") ||
@@ -125,55 +157,36 @@ bool RecordVoter::revote(std::int64_t record, bool first, bool* gone, QString* r
          !prepare(m_drop, "DELETE FROM records WHERE id = ?") ||
          !prepare(m_dropKey, "DELETE FROM line_keys WHERE id = ?")))
         return failed();
-    std::vector<std::string> lines;
-    std::vector<ArchiveCopy> copies;
-    std::int64_t firstMs = 0;
-    std::string firstSource;
-    sqlite3_bind_int64(m_copies, 1, record);
-    int step = SQLITE_ROW;
-    while ((step = sqlite3_step(m_copies)) == SQLITE_ROW) {
-        lines.emplace_back(textOf(m_copies, 0));
-        copies.push_back({{}, sqlite3_column_int(m_copies, 1), record});
-        if (lines.size() == 1) {
-            firstMs = sqlite3_column_int64(m_copies, 2);
-            firstSource = textOf(m_copies, 3);
-        }
-    }
-    sqlite3_reset(m_copies);
-    if (step != SQLITE_DONE)
+    Copies held;
+    if (!readCopies(record, held))
         return failed();
-    *gone = copies.empty();
+    *gone = held.copies.empty();
     if (*gone) {
         sqlite3_bind_int64(m_drop, 1, record);
         sqlite3_bind_int64(m_dropKey, 1, record);
         return (run(m_drop) && run(m_dropKey)) || failed();
     }
-    int total = 0;
-    for (std::size_t i = 0; i < copies.size(); ++i) {
-        copies[i].line = lines[i];
-        total += copies[i].copies;
-    }
     // Copies of one text vote what the record holds already: only their count changes.
-    if (!first && oneBeaconLine(copies)) {
-        sqlite3_bind_int(m_countOnly, 1, total);
+    if (!first && oneBeaconLine(held.copies)) {
+        sqlite3_bind_int(m_countOnly, 1, held.total);
         sqlite3_bind_int64(m_countOnly, 2, record);
         return run(m_countOnly) || failed();
     }
     std::array<double, kChannelCount> values;
-    voteCopies(copies, values);
-    sqlite3_bind_int(m_values, 1, total);
+    voteCopies(held.copies, values);
+    sqlite3_bind_int(m_values, 1, held.total);
     if (!bindValues(m_values, 2, values) ||
         sqlite3_bind_int64(m_values, 2 + kChannelCount, record) != SQLITE_OK || !run(m_values))
         return failed();
     if (!first)
         return true;
-    lowerInto(lines.front(), m_lower);
+    lowerInto(held.lines.front(), m_lower);
     const std::uint64_t key = archiveLineKey(m_lower);
-    const std::string& time = m_time.of(firstMs);
+    const std::string& time = m_time.of(held.firstMs);
     const bool ok =
         bindText(m_first, 1, m_lower) && sqlite3_bind_int64(m_first, 2, sqlite3_int64(key)) == SQLITE_OK &&
-        sqlite3_bind_int64(m_first, 3, firstMs) == SQLITE_OK && bindText(m_first, 4, time) &&
-        bindText(m_first, 5, firstSource) && sqlite3_bind_int64(m_first, 6, record) == SQLITE_OK &&
+        sqlite3_bind_int64(m_first, 3, held.firstMs) == SQLITE_OK && bindText(m_first, 4, time) &&
+        bindText(m_first, 5, held.firstSource) && sqlite3_bind_int64(m_first, 6, record) == SQLITE_OK &&
         run(m_first) && sqlite3_bind_int64(m_firstKey, 1, sqlite3_int64(key)) == SQLITE_OK &&
         sqlite3_bind_int64(m_firstKey, 2, record) == SQLITE_OK && run(m_firstKey);
     return ok || failed();

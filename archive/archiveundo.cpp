@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The adds an archive keeps, and taking one back.
 #include "archiveprivate.h"
+#include "sqlitebind.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -83,8 +84,7 @@ bool Archive::undoAdd(qint64 number, ArchiveUndoResult* result, QString* error)
     if (!ok)
         return rollback(QStringLiteral("cannot be written: %1").arg(reason));
     {
-        const QVariant handle = d->db().driver()->handle();
-        RecordVoter voter(*static_cast<sqlite3* const*>(handle.constData()));
+        RecordVoter voter(sqlite::handleOf(d->db()));
         for (const qint64 record : records) {
             bool gone = false;
             if (!voter.revote(record, true, &gone, &reason))

@@ -8,6 +8,9 @@
 #include "decoder/chars.h"
 
 #include <QByteArray>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QVariant>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -17,6 +20,15 @@
 #include <string_view>
 
 namespace orvik::sqlite {
+
+// SQLite's own handle of the Qt driver's connection; null when the driver gives none.
+inline sqlite3* handleOf(const QSqlDatabase& db)
+{
+    const QVariant handle = db.isValid() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
 
 inline bool bindText(sqlite3_stmt* statement, int index, std::string_view text)
 {

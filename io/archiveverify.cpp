@@ -76,35 +76,16 @@ int verifyArchive(const QString& path, TlmReport& report)
     std::array<double, kChannelCount> decoded;
     // Version 2 votes each record from its copies; version 1 kept its line alone.
     const bool voted = archive.version() >= 2;
-    QSqlQuery copies(QSqlDatabase::database(archive.connectionName()));
-    copies.prepare(QStringLiteral("SELECT line, copies FROM receptions WHERE record_id = ? ORDER BY id"));
-    std::vector<std::string> lines;
-    std::vector<ArchiveCopy> held;
     QString copiesError;
     const bool read = archive.forEachRecord(
         std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(),
         [&](const ArchiveRecord& r) {
             ++records;
-            if (voted) {
-                lines.clear();
-                held.clear();
-                copies.bindValue(0, r.id);
-                if (!copies.exec()) {
-                    copiesError = copies.lastError().databaseText();
-                    return false;
-                }
-                while (copies.next()) {
-                    lines.push_back(copies.value(0).toString().toStdString());
-                    held.push_back({{}, copies.value(1).toInt(), r.id});
-                }
-                for (std::size_t i = 0; i < held.size(); ++i)
-                    held[i].line = lines[i];
-                voteCopies(held, decoded);
-            } else {
-                const QString line = QString::fromStdString(r.line);
-                decodeCertain(std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()),
-                                                  std::size_t(line.size())),
-                              decoded);
+            if (!voted) {
+                const ArchiveCopy line{r.line, 1, r.id};
+                voteCopies(std::span(&line, 1), decoded);
+            } else if (!archive.votedValues(r.id, decoded, &copiesError)) {
+                return false;
             }
             bool differs = false;
             for (int c = 0; c < kChannelCount; ++c) {
@@ -126,7 +107,7 @@ int verifyArchive(const QString& path, TlmReport& report)
         },
         &error);
     if (!read || !copiesError.isEmpty()) {
-        report.say(QStringLiteral("'%1' cannot be read: %2").arg(shown, read ? copiesError : error));
+        report.say(read ? copiesError : QStringLiteral("'%1' cannot be read: %2").arg(shown, error));
         return 2;
     }
     if (differing > kMostTold)
