@@ -66,9 +66,10 @@ bool ArchiveWriter::learn(QString* reason)
            fail(reason);
 }
 
-bool ArchiveWriter::isThere(std::int64_t reception, const ArchiveEntry& entry, bool* there)
+// `source` is the entry's, in UTF-8.
+bool ArchiveWriter::isThere(std::int64_t reception, const ArchiveEntry& entry, const QByteArray& source,
+                            bool* there)
 {
-    const QByteArray source = entry.source.toUtf8();
     if (reception < 0) {
         *there = std::any_of(m_pending.begin(), m_pending.end(),
                              [&](const Pending& p) { return p.line == entry.line && p.source == source; });
@@ -89,7 +90,8 @@ bool ArchiveWriter::add(const ArchiveEntry& entry, bool* fresh, QString* reason)
     const std::uint64_t key =
         archiveReceptionKey({source.constData(), std::size_t(source.size())}, entry.line);
     bool there = false;
-    if (const std::int64_t known = m_receptions.find(key); known != 0 && !isThere(known, entry, &there))
+    if (const std::int64_t known = m_receptions.find(key);
+        known != 0 && !isThere(known, entry, source, &there))
         return fail(reason);
     *fresh = !there;
     if (there)

@@ -125,7 +125,7 @@ private:
         std::int64_t record = 0; // joined, or -k for the k-th new record of the flush
     };
     bool learn(QString* reason);
-    bool isThere(std::int64_t reception, const ArchiveEntry& entry, bool* there);
+    bool isThere(std::int64_t reception, const ArchiveEntry& entry, const QByteArray& source, bool* there);
     bool placeByLine(Pending& p, bool* placed);
     bool placeByRecovery(std::vector<std::size_t>& unplaced, QString* reason);
     bool insertRecords(std::vector<std::int64_t>& newIds, QString* reason);
