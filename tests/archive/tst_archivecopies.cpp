@@ -35,6 +35,14 @@ QByteArray passBeacon(int n)
         .replace(43, 4, hex(0x0a14 + 37 * n, 4));
 }
 
+// The same beacon as another station's decoder writes it: other characters between the fields
+// and in the tail, which the format leaves free.
+QByteArray otherSeparators(QByteArray line)
+{
+    line.replace(' ', '/');
+    return line.replace(89, 31, QByteArray("  de dl0xyz k 73 73 ...........", 31));
+}
+
 // A copy of `line` with `text` heard at `pos`, counted from 1.
 QByteArray heard(QByteArray line, int pos, const QByteArray& text)
 {
@@ -117,6 +125,8 @@ private slots:
             << QList<QByteArray>{a, heard(a, 36, "9")} << 1 << 2 << nan << uplink;
         QTest::addRow("three stations, two of them agree")
             << QList<QByteArray>{a, heard(a, 36, "9"), a} << 1 << 3 << temp << uplink;
+        QTest::addRow("a copy with other separators and tail joins")
+            << QList<QByteArray>{a, otherSeparators(a)} << 1 << 2 << temp << uplink;
         QTest::addRow("a copy in capitals joins")
             << QList<QByteArray>{a, a.toUpper()} << 1 << 2 << temp << uplink;
         QTest::addRow("a field heard as zz is no vote")
