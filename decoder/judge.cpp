@@ -92,6 +92,28 @@ int shiftedAgree(const char16_t* a, const char16_t* b, int length)
     return std::max(left, right);
 }
 
+// Whether a time field that gained characters reads, with them taken out elsewhere, a time
+// with the high digits of `time` and other low digits: a neighbour's, whose copy it could be.
+bool readsNeighbour(std::u16string_view body, int gained, const char16_t* time)
+{
+    if (gained > 0) {
+        std::u16string shorter;
+        for (std::size_t at = 0; at < body.size(); ++at) {
+            shorter.assign(body.substr(0, at)).append(body.substr(at + 1));
+            if (readsNeighbour(shorter, gained - 1, time))
+                return true;
+        }
+        return false;
+    }
+    const FrameLayout& l = kLayout[0];
+    const std::u16string_view field =
+        body.substr(std::size_t(l.fieldBegin - kTagLength), std::size_t(l.fieldLength));
+    const int high = l.fieldLength - kLowTimeDigits;
+    return std::all_of(field.begin(), field.end(), isHex) &&
+           std::equal(field.begin(), field.begin() + high, time) &&
+           !std::equal(field.begin() + high, field.end(), time + high);
+}
+
 struct FieldsWeighed {
     int agree = 0;
     int differ = 0;
@@ -179,14 +201,28 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
         // A time in doubt is placed against one read where it stands, where that leaves none.
         std::array<char16_t, 8> time{};
         std::copy_n(copy.fields(0), kLayout[0].fieldLength, time.begin());
-        if (!mine && copy.reading[0] != Reading::Exact && other.reading[0] == Reading::Exact)
+        // And a time in doubt in the group is placed against this copy's, read where it stands.
+        std::array<char16_t, 8> otherTime{};
+        std::copy_n(other.fields(0), kLayout[0].fieldLength, otherTime.begin());
+        const CopyFrames* placed = nullptr; // the copy whose time was placed against the other's
+        if (!mine && copy.reading[0] != Reading::Exact && other.reading[0] == Reading::Exact) {
             placeAgainst(copy, other, 0, time.data());
+            placed = &copy;
+        } else if (!t && other.reading[0] != Reading::Exact && copy.reading[0] == Reading::Exact) {
+            placeAgainst(other, copy, 0, otherTime.data());
+            placed = &other;
+        }
         bool low = true;
         for (int i = 0; i < kLayout[0].fieldLength; ++i) {
             const char16_t a = time[std::size_t(i)];
-            const char16_t b = other.held[std::size_t(i)];
+            const char16_t b = otherTime[std::size_t(i)];
             timeConflict = timeConflict || (isHex(a) && isHex(b) && a != b);
             low = low && (i < kLayout[0].fieldLength - kLowTimeDigits || (isHex(a) && a == b));
+        }
+        if (low && placed) {
+            const int gained = int(placed->body(0).size()) - (kLayout[0].length - kTagLength);
+            const CopyFrames& whole = placed == &copy ? other : copy;
+            low = gained <= 0 || !readsNeighbour(placed->body(0), gained, whole.fields(0));
         }
         lowDigitsAgree = lowDigitsAgree || low;
     }

@@ -224,6 +224,34 @@ void TestRecoverKeeps::neighboursStandApart_data()
     QTest::addRow("a copy whose time is unreadable, no neighbour")
         << QStringList{kGood, kOther, withTime(kGood, "01e2z0")} << "1|2|3"
         << "- 123516 -";
+    // A time that lost a character is placed against one read whole, whichever came first; the
+    // digit it lost is then one copy's word alone.
+    const QString lostOne = dropAt(kGood, 7);
+    QTest::addRow("a time read whole, then one that lost a character") << QStringList{kGood, lostOne} << "1,2"
+                                                                       << "-";
+    QTest::addRow("a time that lost a character, then one read whole") << QStringList{lostOne, kGood} << "1,2"
+                                                                       << "-";
+    QTest::addRow("a time that lost a character, then two read whole")
+        << QStringList{lostOne.toUpper(), kGood, kGood} << "1,2,3"
+        << "123456";
+    // "01e2400": without its last "0" it is this beacon's time, without its "4" the time of the
+    // beacon 64 s before, whose copy it could be.
+    const QString gainedOne = insertAt(kGood, 11, "0");
+    QTest::addRow("a time that gained a character, read two ways") << QStringList{kGood, gainedOne} << "1|2"
+                                                                   << "- -";
+    QTest::addRow("a time that gained a character, read two ways, first")
+        << QStringList{gainedOne, kGood} << "1|2"
+        << "- -";
+    // "01e2440" reads "01e244" too, but "001e240" and "01e2x40" read this beacon's time alone.
+    QTest::addRow("a time that gained a digit, read three ways")
+        << QStringList{insertAt(kGood, 10, "4"), kGood} << "1|2"
+        << "- -";
+    QTest::addRow("a time that gained a digit, read one way")
+        << QStringList{insertAt(kGood, 6, "0"), kGood} << "1,2"
+        << "123456";
+    QTest::addRow("a time that gained a letter")
+        << QStringList{kGood.toUpper(), insertAt(kGood, 10, "x")} << "1,2"
+        << "123456";
     QTest::addRow("the same time, other telemetry") << QStringList{kGood, withTime(kOther, "01e240")} << "1|2"
                                                     << "123456 123456";
 }
