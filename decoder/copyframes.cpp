@@ -200,18 +200,35 @@ bool separatorsMoved(std::u16string_view body, const FrameLayout& l, char16_t li
     return ownMissing;
 }
 
+// Whether the fields of the last frame stand between a separator and a tail character that are
+// no hex digits.
+bool fieldsBounded(std::u16string_view body, const FrameLayout& l)
+{
+    const auto from = std::size_t(l.fieldBegin - kTagLength);
+    const std::size_t to = from + std::size_t(l.fieldLength);
+    return body.size() > to && !isHex(body[from - 1]) && !isHex(body[to]) &&
+           std::all_of(body.begin() + std::ptrdiff_t(from), body.begin() + std::ptrdiff_t(to), isHex);
+}
+
 void readFrame(CopyFrames& copy, int f, int end, char16_t lineSep)
 {
     const auto fs = std::size_t(f);
     const FrameLayout& l = kLayout[fs];
     const int body = copy.begin[fs] + copy.tagLength[fs];
-    if (f == kFrames - 1) {
+    const bool last = f == kFrames - 1;
+    if (last) {
         while (end - body > l.length - kTagLength && isGap(copy.text[std::size_t(end - 1)]))
             --end;
     }
     copy.end[fs] = std::int16_t(std::max(end, body));
     const std::u16string_view b = copy.body(f);
-    if (int(b.size()) == l.length - kTagLength && !separatorsMoved(b, l, lineSep)) {
+    // Blanks at the end of the last frame are doubled, dropped or the text's between beacons as
+    // easily as heard: a frame that lost a character and ends in one more would look whole, unless
+    // what stands beside its fields shows where they end.
+    const bool firmEnd = !last || b.empty() || !isGap(b.back()) || fieldsBounded(b, l);
+    const bool ofLength = int(b.size()) == l.length - kTagLength && !separatorsMoved(b, l, lineSep);
+    copy.lastInDoubt = ofLength && !firmEnd;
+    if (ofLength && firmEnd) {
         copy.reading[fs] = Reading::Exact;
         std::copy_n(b.data() + (l.fieldBegin - kTagLength), l.fieldLength, copy.fields(f));
         return;
@@ -293,6 +310,7 @@ std::optional<std::uint32_t> CopyFrames::time() const
 int cutFrames(CopyFrames& copy)
 {
     copy.held.fill(0);
+    copy.lastInDoubt = false;
     copy.begin.fill(-1);
     copy.end.fill(-1);
     copy.tagLength.fill(kTagLength);

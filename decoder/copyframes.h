@@ -93,6 +93,8 @@ enum class Reading : std::uint8_t {
 struct CopyFrames {
     std::u16string text; // folded to lower case
     bool strict = false; // a beacon line as it stands: every frame is read where it lies
+    // The last frame is of its length only with a blank at its end, which may not be its own.
+    bool lastInDoubt = false;
     std::array<std::int16_t, kFrameTags.size()> begin{};
     std::array<std::int16_t, kFrameTags.size()> end{};
     std::array<std::int8_t, kFrameTags.size()> tagLength{}; // 3 to 5 for a tag heard damaged

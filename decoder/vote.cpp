@@ -108,6 +108,25 @@ const recovery::Copy* referenceFor(const recovery::Group& group, int f)
     return ref;
 }
 
+// The fields of a last frame in doubt as they stand, where another copy in doubt reads them alike:
+// two copies that lost a character and gained a blank at their ends alike are unlikely.
+bool readAlike(const recovery::Group& group, const recovery::Copy& copy, char16_t* fields)
+{
+    const FrameLayout& l = kLayout.back();
+    const auto from = std::size_t(l.fieldBegin - kTagLength);
+    const auto width = std::size_t(l.fieldLength);
+    const std::u16string_view mine = copy.body(kFrames - 1).substr(from, width);
+    for (const recovery::Copy& other : group.copies) {
+        // The same text twice is one reception's word, not two.
+        if (&other != &copy && other.lastInDoubt && other.text != copy.text &&
+            other.body(kFrames - 1).substr(from, width) == mine) {
+            std::copy(mine.begin(), mine.end(), fields);
+            return true;
+        }
+    }
+    return false;
+}
+
 // The characters each copy holds of frame f, copy after copy. Returns the copy whose reading
 // settles the frame: more copies hold it whole, and alike, than there are others; null when
 // none does.
@@ -135,6 +154,8 @@ const recovery::Copy* gather(const recovery::Group& group, int f, std::vector<ch
         const recovery::Copy& c = group.copies[k];
         char16_t* const mine = readings.data() + k * width;
         std::copy_n(c.fields(f), width, mine);
+        if (ref == nullptr && c.lastInDoubt && f == kFrames - 1 && readAlike(group, c, mine))
+            continue;
         // A copy that reads the frame where it stands shows where a damaged one lost or gained
         // characters better than the fields' hex digits alone.
         const bool shifted = c.reading[fs] == Reading::Placed || c.reading[fs] == Reading::Damaged;

@@ -109,6 +109,8 @@ private slots:
     void neighboursStandApart();
     void voteWritesOnlyWhatALineHolds_data();
     void voteWritesOnlyWhatALineHolds();
+    void lastFrameEndingInABlank_data();
+    void lastFrameEndingInABlank();
     void lookalikesWriteOnlyWhatTheOthersHold_data();
     void lookalikesWriteOnlyWhatTheOthersHold();
 };
@@ -318,6 +320,53 @@ void TestRecoverKeeps::voteWritesOnlyWhatALineHolds()
         }
         QVERIFY2(held, qPrintable(QString::number(c)));
     }
+}
+
+// A last frame that lost a character and ends in a blank, the one before the next beacon or one
+// heard twice, is of its length: read where it stands, its fields would be shifted.
+void TestRecoverKeeps::lastFrameEndingInABlank_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<bool>("frame6"); // whether the first record writes frame 6's values
+
+    const QString lost = dropAt(kGood, 85);
+    const QString next = u' ' + kOther;
+    QTest::addRow("lone, before the next beacon") << QStringList{lost + next} << false;
+    QTest::addRow("lone, a blank heard twice at its end") << QStringList{lost + "  "} << false;
+    // No copy reads the frame where it stands: the others gained a blank after the tag, and
+    // one in the tail.
+    QTest::addRow("with two that gained a blank")
+        << QStringList{lost + next, insertAt(kGood, 79, " ") + next, insertAt(kGood, 100, " ") + next}
+        << false;
+    QTest::addRow("with two read whole")
+        << QStringList{lost + next, kGood + next, kGood.toUpper() + next} << true;
+    // The same text twice is no second copy of where the frame ends.
+    QTest::addRow("the same text twice") << QStringList{lost + next, lost + next} << false;
+    // Two copies whose tails lost a character, and that differ elsewhere, read the fields alike.
+    const QString tailLost = dropAt(kGood, 100);
+    QTest::addRow("two in doubt, alike")
+        << QStringList{tailLost + next, over(tailLost, 40, "x") + next} << true;
+    QTest::addRow("two in doubt, not alike") << QStringList{tailLost + next, lost + next} << false;
+    // A tail that begins with a mark shows where the fields end, whatever stands after them.
+    const QString marked = over(over(kGood, 90, "."), 120, " ");
+    QTest::addRow("fields bounded by marks") << QStringList{dropAt(marked, 14) + next} << true;
+}
+
+void TestRecoverKeeps::lastFrameEndingInABlank()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(bool, frame6);
+    const std::vector<orvik::RecoveredRecord> records = recovered(lines);
+    QVERIFY(!records.empty());
+    const orvik::RecoveredRecord& r = records.front();
+    orvik::Record good{};
+    orvik::decodeBeaconLine(view(kGood), good);
+    for (int c = 0; c < orvik::kChannelCount; ++c) {
+        if (r.written(c))
+            QVERIFY2(r.values[std::size_t(c)] == good[std::size_t(c)], qPrintable(QString::number(c)));
+    }
+    for (int c = 26; c <= 30; ++c)
+        QCOMPARE(r.written(c), frame6);
 }
 
 // Two copies of a beacon, then a lone copy that could be a third with miscopies, or a neighbour.
