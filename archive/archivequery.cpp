@@ -150,6 +150,56 @@ bool newestRun(const Archive& archive, qint64 gapMs, qint64 longestMs, qint64* f
     return true;
 }
 
+namespace {
+
+// The extremes of each line in each pixel column, oldest point first within a column.
+void appendExtremes(const std::vector<Extremes>& slices, int columns, TrendData* out)
+{
+    const std::size_t n = out->lines.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        QList<QPointF>& points = out->lines[i].points;
+        points.reserve(columns * 2);
+        for (std::size_t column = 0; column < std::size_t(columns); ++column) {
+            const Extremes& e = slices[column * n + i];
+            if (e.minValue > e.maxValue)
+                continue;
+            const QPointF low(e.minX, e.minValue);
+            const QPointF high(e.maxX, e.maxValue);
+            if (low == high) {
+                points.append(low);
+            } else if (e.minX <= e.maxX) {
+                points << low << high;
+            } else {
+                points << high << low;
+            }
+        }
+    }
+}
+
+// The statement that reads the records of the span, its bounds bound; null after telling why.
+sqlite3_stmt* prepareTrend(const Archive& archive, sqlite3* db, std::span<const int> channels, TrendTime time,
+                           double lo, double hi, QString* error)
+{
+    const QByteArray sql = QStringLiteral("SELECT %1, %2 FROM records WHERE %3")
+                               .arg(xColumn(time), columnList(channels), spanCondition(time))
+                               .toUtf8();
+    sqlite3_stmt* statement = nullptr;
+    if (!db || sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+        sqliteFailure(archive, db, statement, error);
+        return nullptr;
+    }
+    if (time == TrendTime::Received) {
+        sqlite3_bind_int64(statement, 1, qint64(std::floor(std::max(lo, -9.2e18))));
+        sqlite3_bind_int64(statement, 2, qint64(std::ceil(std::min(hi, 9.2e18))));
+    } else {
+        sqlite3_bind_double(statement, 1, lo / 1000.0);
+        sqlite3_bind_double(statement, 2, hi / 1000.0);
+    }
+    return statement;
+}
+
+} // namespace
+
 bool readTrend(const Archive& archive, std::span<const int> channels, TrendTime time, double lo, double hi,
                int columns, TrendData* out, QString* error)
 {
@@ -164,19 +214,9 @@ bool readTrend(const Archive& archive, std::span<const int> channels, TrendTime 
     // A million rows are read here: straight from SQLite, on the Qt driver's own connection,
     // without a QVariant for each value.
     sqlite3* db = sqliteHandle(archive);
-    const QByteArray sql = QStringLiteral("SELECT %1, %2 FROM records WHERE %3")
-                               .arg(xColumn(time), columnList(channels), spanCondition(time))
-                               .toUtf8();
-    sqlite3_stmt* statement = nullptr;
-    if (!db || sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
-        return sqliteFailure(archive, db, statement, error);
-    if (time == TrendTime::Received) {
-        sqlite3_bind_int64(statement, 1, qint64(std::floor(std::max(lo, -9.2e18))));
-        sqlite3_bind_int64(statement, 2, qint64(std::ceil(std::min(hi, 9.2e18))));
-    } else {
-        sqlite3_bind_double(statement, 1, lo / 1000.0);
-        sqlite3_bind_double(statement, 2, hi / 1000.0);
-    }
+    sqlite3_stmt* statement = prepareTrend(archive, db, channels, time, lo, hi, error);
+    if (!statement)
+        return false;
 
     // Whole records are kept until there are too many to draw; the slices are kept all along.
     const auto wholeLimit = qint64(columns) * 2;
@@ -221,24 +261,7 @@ bool readTrend(const Archive& archive, std::span<const int> channels, TrendTime 
         return true;
     }
     out->reduced = true;
-    for (std::size_t i = 0; i < n; ++i) {
-        QList<QPointF>& points = out->lines[i].points;
-        points.reserve(columns * 2);
-        for (std::size_t column = 0; column < std::size_t(columns); ++column) {
-            const Extremes& e = slices[column * n + i];
-            if (e.minValue > e.maxValue)
-                continue;
-            const QPointF low(e.minX, e.minValue);
-            const QPointF high(e.maxX, e.maxValue);
-            if (low == high) {
-                points.append(low);
-            } else if (e.minX <= e.maxX) {
-                points << low << high;
-            } else {
-                points << high << low;
-            }
-        }
-    }
+    appendExtremes(slices, columns, out);
     return true;
 }
 

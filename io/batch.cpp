@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QSaveFile>
+#include <functional>
 #include <memory>
 
 #ifndef ORVIK_VERSION
@@ -54,6 +55,147 @@ int finishOutput(QIODevice* out, OutputBuffer& buffer, std::uint64_t records, co
     return records > 0 ? 0 : 1;
 }
 
+// The inputs of a run, each checked before any output is made.
+struct Inputs {
+    QList<QByteArray> names; // "-" for standard input
+    QList<QByteArray> ids;   // of each input and of an archive read, to tell one used as output
+    std::uint64_t totalBytes = 0;
+};
+
+const QByteArray kStdinMark("-");
+
+// Every input is checked before any output is made, so a wrong name leaves nothing behind;
+// each is opened only when it is read, as a named pipe gives its data only once.
+bool inspectInputs(const TlmOptions& options, const TlmStreams& streams, Inputs& in, TlmReport& report)
+{
+    const bool fromArchive = !options.fromArchive.isEmpty();
+    in.names = options.inputs.isEmpty() ? QList<QByteArray>{kStdinMark} : options.inputs;
+    if (fromArchive) {
+        in.names.clear();
+        in.ids.append(inspectOutput(options.fromArchive).identity);
+    }
+    if (in.names.contains(kStdinMark)) {
+        if (!streams.in.isOpen()) {
+            report.say(QStringLiteral("standard input is closed"));
+            return false;
+        }
+        in.ids.append(inspectStream(streams.in).identity);
+        in.totalBytes += streams.in.isSequential() ? 0 : std::uint64_t(streams.in.size());
+    }
+    for (const QByteArray& name : in.names) {
+        FileFacts facts;
+        QString reason;
+        if (name == kStdinMark)
+            continue;
+        if (!inspectInput(name, facts, reason)) {
+            report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
+            return false;
+        }
+        in.ids.append(facts.identity);
+        in.totalBytes += facts.size;
+    }
+    return true;
+}
+
+// The file of -o, replaced when the run succeeds, or standard output; null once it has told
+// why neither can be written.
+QIODevice* openRunOutput(const TlmOptions& options, const TlmStreams& streams, const Inputs& in,
+                         std::unique_ptr<QFileDevice>& outFile, TlmReport& report)
+{
+    if (options.outputPath.isEmpty()) {
+        if (streams.out.isOpen())
+            return &streams.out;
+        report.say(QStringLiteral("standard output is closed"));
+        return nullptr;
+    }
+    const QByteArray outId = inspectOutput(options.outputPath).identity;
+    if (!outId.isEmpty() && in.ids.contains(outId)) {
+        report.say(QStringLiteral("'%1' is both input and output").arg(shownName(options.outputPath)));
+        return nullptr;
+    }
+    QString reason;
+    outFile = openOutput(options.outputPath, streams, reason);
+    if (!outFile) {
+        report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(options.outputPath), reason));
+        return nullptr;
+    }
+    return outFile.get();
+}
+
+// Where a run writes, and how it tells that writing failed.
+struct RunOutput {
+    QIODevice* device;
+    OutputBuffer& buffer;
+    std::function<int(const QString&)> writeError;
+};
+
+int writeFromArchive(const TlmOptions& options, RunOutput& out, TlmReport& report)
+{
+    Archive archive;
+    std::uint64_t records = 0;
+    QString error;
+    if (!archive.open(shownName(options.fromArchive), Archive::Access::ReadOnly, &error)) {
+        report.say(error);
+        return 2;
+    }
+    if (!writeArchiveRecords(archive, options, out.buffer, &records, &error)) {
+        if (error.isEmpty())
+            return out.writeError(out.buffer.errorString());
+        report.say(error);
+        return 2;
+    }
+    return finishOutput(out.device, out.buffer, records, out.writeError);
+}
+
+int decodeInputs(const TlmOptions& options, const Inputs& in, const TlmStreams& streams, RunOutput& out,
+                 TlmReport& report)
+{
+    RecordWriter writer(out.buffer, options.format, options.decimalPoint, options.inputs.size() > 1);
+    if (!writer.begin())
+        return out.writeError(out.buffer.errorString());
+    report.setTotalBytes(in.totalBytes);
+    BeaconRun run(options, &writer, nullptr, report);
+    run.expectBytes(in.totalBytes);
+    std::unique_ptr<RecoverRun> recover;
+    if (options.recover) {
+        recover = std::make_unique<RecoverRun>(options, out.buffer, report, options.inputs.size() > 1);
+        run.recoverInto(recover.get());
+    }
+    const auto readOne = [&](QIODevice& device, const QString& name) {
+        const StreamResult result = run.read(device, name);
+        if (result == StreamResult::ReadFailed) {
+            report.say(QStringLiteral("cannot read '%1': %2").arg(name, device.errorString()));
+            return false;
+        }
+        if (result == StreamResult::WriteFailed) {
+            out.writeError(out.buffer.errorString());
+            return false;
+        }
+        return true;
+    };
+    for (const QByteArray& name : in.names) {
+        if (name == kStdinMark) {
+            if (!readOne(streams.in, stdinName()))
+                return 2;
+            continue;
+        }
+        QFile file;
+        QString reason;
+        if (!openInput(file, name, reason)) {
+            report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
+            return 2;
+        }
+        if (!readOne(file, shownName(name)))
+            return 2;
+    }
+    if (recover && !recover->finish())
+        return out.writeError(out.buffer.errorString());
+    report.flush();
+    if (!writer.flush())
+        return out.writeError(out.buffer.errorString());
+    return finishOutput(out.device, out.buffer, run.records(), out.writeError);
+}
+
 } // namespace
 
 int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
@@ -78,129 +220,25 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
     if (options.decimalPoint.empty())
         options.decimalPoint = QLocale::system().decimalPoint().toStdString();
 
-    // Every input is checked before any output is made, so a wrong name leaves nothing
-    // behind; each is opened only when it is read, as a named pipe gives its data only once.
-    const QByteArray stdinMark("-");
-    const bool fromArchive = !options.fromArchive.isEmpty();
-    QList<QByteArray> inputs = options.inputs.isEmpty() ? QList<QByteArray>{stdinMark} : options.inputs;
-    if (fromArchive)
-        inputs.clear();
-    std::uint64_t totalBytes = 0;
-    QList<QByteArray> inputIds;
-    if (fromArchive)
-        inputIds.append(inspectOutput(options.fromArchive).identity);
-    if (inputs.contains(stdinMark)) {
-        if (!streams.in.isOpen()) {
-            report.say(QStringLiteral("standard input is closed"));
-            return 2;
-        }
-        inputIds.append(inspectStream(streams.in).identity);
-        totalBytes += streams.in.isSequential() ? 0 : std::uint64_t(streams.in.size());
-    }
-    for (const QByteArray& name : inputs) {
-        FileFacts facts;
-        QString reason;
-        if (name == stdinMark)
-            continue;
-        if (!inspectInput(name, facts, reason)) {
-            report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
-            return 2;
-        }
-        inputIds.append(facts.identity);
-        totalBytes += facts.size;
-    }
+    Inputs in;
+    if (!inspectInputs(options, streams, in, report))
+        return 2;
     if (!options.archivePath.isEmpty())
-        return addToArchive(options, inputs, inputIds, totalBytes, streams, report);
-
+        return addToArchive(options, in.names, in.ids, in.totalBytes, streams, report);
     std::unique_ptr<QFileDevice> outFile;
-    QIODevice* out = &streams.out;
+    QIODevice* device = openRunOutput(options, streams, in, outFile, report);
+    if (!device)
+        return 2;
     const QString outName = options.outputPath.isEmpty()
                                 ? QStringLiteral("to standard output")
                                 : QStringLiteral("'%1'").arg(shownName(options.outputPath));
-    if (!options.outputPath.isEmpty()) {
-        const QByteArray outId = inspectOutput(options.outputPath).identity;
-        if (!outId.isEmpty() && inputIds.contains(outId)) {
-            report.say(QStringLiteral("'%1' is both input and output").arg(shownName(options.outputPath)));
-            return 2;
-        }
-        QString reason;
-        outFile = openOutput(options.outputPath, streams, reason);
-        if (!outFile) {
-            report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(options.outputPath), reason));
-            return 2;
-        }
-        out = outFile.get();
-    } else if (!streams.out.isOpen()) {
-        report.say(QStringLiteral("standard output is closed"));
-        return 2;
-    }
-    OutputBuffer buffer(*out);
-    const auto writeError = [&](const QString& reason) {
-        report.say(QStringLiteral("cannot write %1: %2").arg(outName, reason));
-        return 2;
-    };
-    if (fromArchive) {
-        Archive archive;
-        std::uint64_t records = 0;
-        QString error;
-        if (!archive.open(shownName(options.fromArchive), Archive::Access::ReadOnly, &error)) {
-            report.say(error);
-            return 2;
-        }
-        if (!writeArchiveRecords(archive, options, buffer, &records, &error)) {
-            if (error.isEmpty())
-                return writeError(buffer.errorString());
-            report.say(error);
-            return 2;
-        }
-        return finishOutput(out, buffer, records, writeError);
-    }
-
-    RecordWriter writer(buffer, options.format, options.decimalPoint, options.inputs.size() > 1);
-    if (!writer.begin())
-        return writeError(buffer.errorString());
-
-    report.setTotalBytes(totalBytes);
-    BeaconRun run(options, &writer, nullptr, report);
-    run.expectBytes(totalBytes);
-    std::unique_ptr<RecoverRun> recover;
-    if (options.recover) {
-        recover = std::make_unique<RecoverRun>(options, buffer, report, options.inputs.size() > 1);
-        run.recoverInto(recover.get());
-    }
-    const auto readOne = [&](QIODevice& in, const QString& name) {
-        const StreamResult result = run.read(in, name);
-        if (result == StreamResult::ReadFailed) {
-            report.say(QStringLiteral("cannot read '%1': %2").arg(name, in.errorString()));
-            return false;
-        }
-        if (result == StreamResult::WriteFailed) {
-            writeError(buffer.errorString());
-            return false;
-        }
-        return true;
-    };
-    for (const QByteArray& name : inputs) {
-        if (name == stdinMark) {
-            if (!readOne(streams.in, stdinName()))
-                return 2;
-            continue;
-        }
-        QFile file;
-        QString reason;
-        if (!openInput(file, name, reason)) {
-            report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
-            return 2;
-        }
-        if (!readOne(file, shownName(name)))
-            return 2;
-    }
-    if (recover && !recover->finish())
-        return writeError(buffer.errorString());
-    report.flush();
-    if (!writer.flush())
-        return writeError(buffer.errorString());
-    return finishOutput(out, buffer, run.records(), writeError);
+    OutputBuffer buffer(*device);
+    RunOutput out{device, buffer, [&](const QString& reason) {
+                      report.say(QStringLiteral("cannot write %1: %2").arg(outName, reason));
+                      return 2;
+                  }};
+    return options.fromArchive.isEmpty() ? decodeInputs(options, in, streams, out, report)
+                                         : writeFromArchive(options, out, report);
 }
 
 int runTlm(const QStringList& arguments, const TlmStreams& streams)

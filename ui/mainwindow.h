@@ -55,6 +55,10 @@ protected:
 
 private:
     void buildControls();
+    void buildClientArea();
+    void buildLog();
+    void buildRecordBar();
+    void buildChart();
     void buildMenu();
     void setTabOrder();
     void fitToScreen();

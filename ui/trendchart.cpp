@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "trendchart.h"
 
-#include "brokenline.h"
 #include "timelabels.h"
 #include "trendreadout.h"
 
@@ -70,6 +69,14 @@ TrendChart::TrendChart(QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
 }
 
+// What the lines on one value axis hold: their extremes, how many they are, whether all whole.
+struct TrendChart::AxisUse {
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
+    int series = 0;
+    bool whole = true;
+};
+
 void TrendChart::setLines(const std::vector<Line>& lines, TrendTime time, double lo, double hi,
                           const ValueRanges& fixed, const QString& emptyText)
 {
@@ -92,9 +99,7 @@ void TrendChart::setLines(const std::vector<Line>& lines, TrendTime time, double
     m_timeAxis->setRange(utc(m_lo), utc(m_hi));
 
     QStringList units;
-    std::vector<std::pair<double, double>> extremes;
-    std::vector<int> seriesOnAxis;
-    std::vector<bool> wholeAxis;
+    std::vector<AxisUse> uses;
     bool anyPoint = false;
     for (const Line& line : m_lines) {
         auto* series = new QLineSeries;
@@ -103,30 +108,10 @@ void TrendChart::setLines(const std::vector<Line>& lines, TrendTime time, double
         series->replace(line.points);
         c->addSeries(series);
         series->attachAxis(m_timeAxis);
-        qsizetype u = units.indexOf(line.unit);
-        if (u < 0) {
-            u = units.size();
-            units << line.unit;
-            if (u == m_slots.size()) {
-                auto* slot = new QValueAxis;
-                slot->setLabelsFont(font());
-                c->addAxis(slot, u % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
-                m_slots << slot;
-            }
-            QValueAxis* axis = m_slots[u];
-            axis->setTitleText(line.unit);
-            axis->setLabelsColor(palette().color(QPalette::Text));
-            axis->setTitleBrush(palette().color(QPalette::Text));
-            axis->setVisible(true);
-            m_axes << axis;
-            extremes.emplace_back(std::numeric_limits<double>::infinity(),
-                                  -std::numeric_limits<double>::infinity());
-            seriesOnAxis.push_back(0);
-            wholeAxis.push_back(true);
-        }
+        const int u = axisFor(line.unit, units, uses);
         series->attachAxis(m_axes[u]);
         m_series << series;
-        m_lineAxis.push_back(int(u));
+        m_lineAxis.push_back(u);
         // The view draws the line, broken where records are missing; the series places it.
         const QColor colour = series->color();
         m_colours << colour;
@@ -135,41 +120,69 @@ void TrendChart::setLines(const std::vector<Line>& lines, TrendTime time, double
             marker->setPen(QPen(colour));
             marker->setBrush(colour);
         }
-        ++seriesOnAxis[std::size_t(u)];
-        wholeAxis[std::size_t(u)] = wholeAxis[std::size_t(u)] && line.whole;
+        AxisUse& use = uses[std::size_t(u)];
+        ++use.series;
+        use.whole = use.whole && line.whole;
         for (const QPointF& p : line.points) {
-            extremes[std::size_t(u)].first = std::min(extremes[std::size_t(u)].first, p.y());
-            extremes[std::size_t(u)].second = std::max(extremes[std::size_t(u)].second, p.y());
+            use.low = std::min(use.low, p.y());
+            use.high = std::max(use.high, p.y());
         }
         anyPoint = anyPoint || !line.points.isEmpty();
     }
-    for (qsizetype u = 0; u < m_axes.size(); ++u) {
-        QValueAxis* axis = m_axes[u];
-        const auto [low, high] = extremes[std::size_t(u)];
-        if (fixed.contains(units[u]))
-            rangeAxis(axis, fixed[units[u]].first, fixed[units[u]].second, false);
-        else if (low <= high)
-            rangeAxis(axis, low, high, true);
-        else
-            rangeAxis(axis, 0, 1, true);
-        if (wholeAxis[std::size_t(u)] && axis->labelFormat() != QStringLiteral("%.0f") &&
-            axis->max() - axis->min() >= 4)
-            axis->setLabelFormat(QStringLiteral("%.0f"));
-        // An axis of one line takes its colour, so that the two are read together.
-        if (seriesOnAxis[std::size_t(u)] == 1) {
-            for (std::size_t i = 0; i < m_lineAxis.size(); ++i) {
-                if (m_lineAxis[i] == u) {
-                    axis->setLabelsColor(m_colours[qsizetype(i)]);
-                    axis->setTitleBrush(m_colours[qsizetype(i)]);
-                }
-            }
-        }
-    }
+    rangeAxes(units, uses, fixed);
     m_emptyText = anyPoint ? QString() : emptyText;
     const double keep =
         m_readOutX >= m_lo && m_readOutX <= m_hi ? m_readOutX : std::numeric_limits<double>::quiet_NaN();
     setReadOutX(keep);
     viewport()->update();
+}
+
+// The value axis of a unit: one in use, or the next slot, made the first time it is needed.
+int TrendChart::axisFor(const QString& unit, QStringList& units, std::vector<AxisUse>& uses)
+{
+    const qsizetype found = units.indexOf(unit);
+    if (found >= 0)
+        return int(found);
+    const qsizetype u = units.size();
+    units << unit;
+    if (u == m_slots.size()) {
+        auto* slot = new QValueAxis;
+        slot->setLabelsFont(font());
+        chart()->addAxis(slot, u % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
+        m_slots << slot;
+    }
+    QValueAxis* axis = m_slots[u];
+    axis->setTitleText(unit);
+    axis->setLabelsColor(palette().color(QPalette::Text));
+    axis->setTitleBrush(palette().color(QPalette::Text));
+    axis->setVisible(true);
+    m_axes << axis;
+    uses.emplace_back();
+    return int(u);
+}
+
+void TrendChart::rangeAxes(const QStringList& units, const std::vector<AxisUse>& uses,
+                           const ValueRanges& fixed)
+{
+    for (qsizetype u = 0; u < m_axes.size(); ++u) {
+        QValueAxis* axis = m_axes[u];
+        const AxisUse& use = uses[std::size_t(u)];
+        if (fixed.contains(units[u]))
+            rangeAxis(axis, fixed[units[u]].first, fixed[units[u]].second, false);
+        else if (use.low <= use.high)
+            rangeAxis(axis, use.low, use.high, true);
+        else
+            rangeAxis(axis, 0, 1, true);
+        if (use.whole && axis->labelFormat() != QStringLiteral("%.0f") && axis->max() - axis->min() >= 4)
+            axis->setLabelFormat(QStringLiteral("%.0f"));
+        // An axis of one line takes its colour, so that the two are read together.
+        for (std::size_t i = 0; use.series == 1 && i < m_lineAxis.size(); ++i) {
+            if (m_lineAxis[i] == u) {
+                axis->setLabelsColor(m_colours[qsizetype(i)]);
+                axis->setTitleBrush(m_colours[qsizetype(i)]);
+            }
+        }
+    }
 }
 
 ValueRanges TrendChart::valueRanges() const
@@ -320,76 +333,6 @@ void TrendChart::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     QChartView::mouseReleaseEvent(event);
-}
-
-void TrendChart::drawBackground(QPainter* painter, const QRectF& rect)
-{
-    painter->fillRect(rect, palette().color(QPalette::Base));
-    drawTimeGrid(*painter, plotRect(), shownTicks(), toScene(), palette().color(QPalette::Text));
-}
-
-void TrendChart::drawLines(QPainter* painter, const QRectF& plot) const
-{
-    painter->save();
-    painter->setClipRect(plot.adjusted(-2, -2, 2, 2));
-    painter->setRenderHint(QPainter::Antialiasing, true);
-    for (std::size_t i = 0; i < m_lines.size() && i < m_lineAxis.size(); ++i) {
-        const QValueAxis* axis = m_axes[m_lineAxis[i]];
-        const double perValue = plot.height() / (axis->max() - axis->min());
-        const auto at = [&](const QPointF& p) {
-            return QPointF(sceneXOf(p.x()), plot.bottom() - (p.y() - axis->min()) * perValue);
-        };
-        const BrokenLine line = brokenLine(m_lines[i].points, at);
-        painter->setPen(QPen(m_colours[qsizetype(i)], 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter->setBrush(Qt::NoBrush);
-        painter->drawPath(line.path);
-        // A record alone must be seen at a glance, not as one pixel.
-        painter->setBrush(m_colours[qsizetype(i)]);
-        for (const QPointF& dot : line.dots)
-            painter->drawEllipse(dot, 2.5, 2.5);
-        // Each record received, where records stand apart: a ring on the line.
-        painter->setBrush(palette().color(QPalette::Base));
-        painter->setPen(QPen(m_colours[qsizetype(i)], 1.5));
-        for (const QPointF& mark : line.marks)
-            painter->drawEllipse(mark, 2.5, 2.5);
-    }
-    painter->restore();
-}
-
-void TrendChart::drawForeground(QPainter* painter, const QRectF& rect)
-{
-    QChartView::drawForeground(painter, rect);
-    const QRectF plot = plotRect();
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing, false);
-    painter->setFont(font());
-    painter->setPen(palette().color(QPalette::Text));
-    drawTimeLabels(*painter, plot, shownTicks(), toScene(), m_time);
-    if (!m_emptyText.isEmpty()) {
-        QFont bold = font();
-        bold.setBold(true);
-        painter->setFont(bold);
-        painter->drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
-    }
-    drawLines(painter, plot);
-    if (!std::isnan(m_readOutX) && m_readOutX >= m_lo && m_readOutX <= m_hi) {
-        painter->setRenderHint(QPainter::Antialiasing, true);
-        const double x = sceneXOf(m_readOutX);
-        QColor cursor = palette().color(QPalette::Highlight);
-        painter->setPen(QPen(cursor, 1, Qt::DashLine));
-        painter->drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
-        for (qsizetype i = 0; i < m_series.size(); ++i) {
-            const QList<QPointF>& points = m_lines[std::size_t(i)].points;
-            const auto it = nearestPoint(points, m_readOutX);
-            if (it == points.end())
-                continue;
-            const QPointF at = chart()->mapToPosition(*it, m_series[i]);
-            painter->setPen(QPen(m_colours[i], 2));
-            painter->setBrush(palette().color(QPalette::Base));
-            painter->drawEllipse(chart()->mapToScene(at), 4, 4);
-        }
-    }
-    painter->restore();
 }
 
 } // namespace orvik

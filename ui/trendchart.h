@@ -64,6 +64,9 @@ protected:
     void drawForeground(QPainter* painter, const QRectF& rect) override;
 
 private:
+    struct AxisUse;
+    int axisFor(const QString& unit, QStringList& units, std::vector<AxisUse>& uses);
+    void rangeAxes(const QStringList& units, const std::vector<AxisUse>& uses, const ValueRanges& fixed);
     QRectF plotRect() const;
     double xAt(double sceneX) const;
     double sceneXOf(double x) const;
