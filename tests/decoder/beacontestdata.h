@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Beacon lines for the recovery's tests, and ways of spoiling them.
+#include "decoder/recover.h"
+
 #include <QString>
+#include <QStringList>
 #include <string_view>
+#include <vector>
 
 namespace beacontest {
 
@@ -27,6 +31,32 @@ inline QString insertAt(const QString& line, int pos, const QString& text)
 inline std::u16string_view view(const QString& s)
 {
     return {reinterpret_cast<const char16_t*>(s.utf16()), std::size_t(s.size())};
+}
+
+inline QString withTime(const QString& line, const QString& time) { return over(line, 6, time); }
+
+// Every record of the lines, numbered from 1.
+inline std::vector<orvik::RecoveredRecord> recovered(const QStringList& lines)
+{
+    std::vector<std::u16string_view> views;
+    for (const QString& l : lines)
+        views.push_back(view(l));
+    return orvik::recoverLines(views);
+}
+
+// The lines of each record, counted from 1, "first-last" for a copy over several; records
+// apart by "|".
+inline QString grouping(const std::vector<orvik::RecoveredRecord>& records)
+{
+    QStringList out;
+    for (const orvik::RecoveredRecord& r : records) {
+        QStringList lines;
+        for (const orvik::CopySource& s : r.copies)
+            lines << (s.last() > s.line ? QStringLiteral("%1-%2").arg(s.line).arg(s.last())
+                                        : QString::number(s.line));
+        out << lines.join(u',');
+    }
+    return out.join(u'|');
 }
 
 } // namespace beacontest
