@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "decoder/beacon.h"
+#include "../io/tlmtestdata.h"
 #include "archive/archive.h"
 #include "archive/archiveadd.h"
+#include "archivetestdata.h"
+#include "decoder/beacon.h"
 #include "storedrecords.h"
-#include "../io/tlmtestdata.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,69 +20,7 @@
 
 using namespace orvik;
 
-namespace {
-
-// A beacon line whose fields all come from n.
-std::string beaconLine(unsigned n)
-{
-    std::string line = "orv1 000000 orv2 00000000 orv3 000000 orv4 000000000000 orv5 000000000000 orv6 "
-                       "00000000000000000000000000000000000000000";
-    static const char hex[] = "0123456789abcdef";
-    std::uint64_t bits = 0x9E3779B97F4A7C15u * (n + 1);
-    for (const auto& [pos, len] : {
-             std::pair{6,  6 },
-             {18, 8 },
-             {32, 6 },
-             {44, 12},
-             {62, 12},
-             {80, 10}
-    })
-        for (int i = 0; i < len; ++i, bits = bits >> 4 | bits << 60)
-            line[std::size_t(pos - 1 + i)] = hex[bits & 15];
-    return line;
-}
-
-ArchiveEntry decoded(unsigned n, qint64 receivedMs, const QString& source = QStringLiteral("window"))
-{
-    ArchiveEntry e;
-    e.line = beaconLine(n);
-    const std::u16string wide(e.line.begin(), e.line.end());
-    decodeBeaconLine(wide, e.values);
-    e.receivedMs = receivedMs;
-    e.source = source;
-    return e;
-}
-
-bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished() && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-// Runs SQL on a file behind the archive's back, to spoil it on purpose.
-void execRaw(const QString& path, const QStringList& statements)
-{
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
-        db.setDatabaseName(path);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        for (const QString& sql : statements)
-            QVERIFY2(q.exec(sql), qPrintable(sql));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
-}
-
-} // namespace
+using namespace archivetest;
 
 class TestArchive : public QObject {
     Q_OBJECT
@@ -121,6 +60,7 @@ private slots:
         QTest::addRow("repeat within a batch")
             << QList<int>{5, 5, 6} << QList<int>{} << "window" << 2 << 1 << 2;
     }
+
     void addingCountsCopies()
     {
         QFETCH(QList<int>, firstBatch);
@@ -169,6 +109,7 @@ private slots:
         QTest::addRow("a row removed by hand") << "delete";
         QTest::addRow("another line with the same key") << "collide";
     }
+
     void linesFoundWhateverOthersDid()
     {
         QFETCH(QString, meanwhile);
@@ -264,150 +205,6 @@ private slots:
         QCOMPARE(seen, entries.size());
     }
 
-    void refusedFilesStayUntouched_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("says");
-        QTest::addRow("text file") << "text"
-                                   << "no SQLite database";
-        QTest::addRow("other database") << "foreign"
-                                        << "no archive";
-        QTest::addRow("newer version") << "newer"
-                                       << "newer version";
-        QTest::addRow("damaged") << "damaged"
-                                 << "damaged";
-    }
-    void refusedFilesStayUntouched()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QString, says);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("archive.sqlite"));
-        if (kind == QLatin1String("text")) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray("orv1 notes of a pass, kept by hand\n").repeated(200));
-        } else if (kind == QLatin1String("foreign")) {
-            execRaw(path, {QStringLiteral("CREATE TABLE passes (start TEXT)")});
-        } else {
-            {
-                Archive archive;
-                QVERIFY(archive.open(path, Archive::Access::ReadWrite, nullptr));
-                std::vector<ArchiveEntry> entries;
-                for (unsigned n = 0; n < 300; ++n)
-                    entries.push_back(decoded(n, n));
-                QVERIFY(archive.add(entries, nullptr, nullptr));
-            }
-            if (kind == QLatin1String("newer")) {
-                execRaw(path, {QStringLiteral("PRAGMA user_version = %1").arg(kArchiveSchemaVersion + 1)});
-            } else {
-                QFile f(path);
-                QVERIFY(f.open(QIODevice::ReadWrite));
-                QVERIFY(f.seek(100));
-                f.write(QByteArray(400, '\x5a'));
-            }
-        }
-        const QByteArray before = readAll(path);
-        for (const auto access : {Archive::Access::ReadOnly, Archive::Access::ReadWrite}) {
-            Archive archive;
-            QString error;
-            QVERIFY(!archive.open(path, access, &error));
-            QVERIFY2(error.contains(says) && error.contains(path), qPrintable(error));
-            QVERIFY(!archive.add(std::vector{decoded(1, 1)}, nullptr, &error));
-        }
-        QCOMPARE(readAll(path), before);
-    }
-
-    // Damage past the first page is found by SQLite's quick check alone: an add refuses the
-    // file with the cause and leaves it as it was.
-    void damagePastTheFirstPageRefusesAnAdd_data()
-    {
-        QTest::addColumn<int>("page"); // counted from 1; 0 for the last
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<int>("length"); // 0: nothing damaged
-        QTest::addRow("a page of records overwritten") << 3 << 0 << 65536;
-        QTest::addRow("the last page overwritten") << 0 << 0 << 65536;
-        QTest::addRow("one page's type spoiled") << 2 << 0 << 1;
-        QTest::addRow("a page's count of cells spoiled") << 0 << 3 << 2;
-        QTest::addRow("nothing damaged") << 2 << 0 << 0;
-    }
-    void damagePastTheFirstPageRefusesAnAdd()
-    {
-        QFETCH(int, page);
-        QFETCH(int, offset);
-        QFETCH(int, length);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("archive.sqlite"));
-        {
-            Archive archive;
-            QVERIFY(archive.open(path, Archive::Access::ReadWrite, nullptr));
-            std::vector<ArchiveEntry> entries;
-            for (unsigned n = 0; n < 3000; ++n)
-                entries.push_back(decoded(n, n));
-            QVERIFY(archive.add(entries, nullptr, nullptr));
-        }
-        constexpr qint64 kPage = 65536;
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadWrite));
-        QVERIFY2(f.size() >= 4 * kPage, qPrintable(QString::number(f.size())));
-        QVERIFY(f.seek((page == 0 ? f.size() / kPage - 1 : page - 1) * kPage + offset));
-        f.write(QByteArray(length, '\x5a'));
-        f.close();
-        const QByteArray before = readAll(path);
-
-        Archive archive;
-        QString error;
-        const bool added = archive.open(path, Archive::Access::ReadWrite, &error) &&
-                           archive.add(std::vector{decoded(5000, 1)}, nullptr, &error);
-        archive.close();
-        QCOMPARE(added, length == 0);
-        if (length > 0) {
-            QVERIFY2(error.startsWith(QStringLiteral("'%1' is damaged (SQLite's quick check: ").arg(path)) &&
-                         error.endsWith(QStringLiteral("; it is left as it is")),
-                     qPrintable(error));
-            QCOMPARE(readAll(path), before);
-            // A reader's connection may leave an empty WAL behind; nothing was written to it.
-            QCOMPARE(QFileInfo(path + QStringLiteral("-wal")).size(), qint64(0));
-        }
-        // The tool's add says the same and changes nothing either.
-        const QByteArray beforeTool = readAll(path);
-        const Run tool = runInMemory({QStringLiteral("--archive"), path}, beacon(0x4242) + "\n");
-        QCOMPARE(tool.status, length > 0 ? 2 : 0);
-        if (length > 0) {
-            QCOMPARE(tool.err, "orvik-tlm: " + error.toUtf8() + '\n');
-            QCOMPARE(readAll(path), beforeTool);
-        }
-    }
-
-    void readOnlyArchiveIsReported()
-    {
-        if (::geteuid() != 0)
-            QSKIP("mounting a read-only tmpfs needs root");
-        QTemporaryDir dir;
-        QVERIFY(
-            run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                          QStringLiteral("size=4m"), QStringLiteral("tmpfs"), dir.path()}));
-        const QString path = dir.filePath(QStringLiteral("archive.sqlite"));
-        {
-            Archive archive;
-            QVERIFY(archive.open(path, Archive::Access::ReadWrite, nullptr));
-            QVERIFY(archive.add(std::vector{decoded(1, 1)}, nullptr, nullptr));
-        }
-        const bool readOnly =
-            run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), dir.path()});
-        QString error;
-        Archive archive;
-        const bool opened = archive.open(path, Archive::Access::ReadWrite, &error);
-        Archive reader;
-        const bool read = reader.open(path, Archive::Access::ReadOnly, nullptr) && reader.recordCount() == 1;
-        reader.close();
-        run(QStringLiteral("umount"), {dir.path()});
-        QVERIFY(readOnly);
-        QVERIFY(!opened);
-        QVERIFY2(error.contains(path) && error.contains(QStringLiteral("read-only")), qPrintable(error));
-        QVERIFY(read);
-    }
-
     void rangesAreInclusiveAndOrdered_data()
     {
         QTest::addColumn<qint64>("since");
@@ -418,6 +215,7 @@ private slots:
         QTest::addRow("one instant") << qint64(40) << qint64(40) << QList<qint64>{40};
         QTest::addRow("none") << qint64(41) << qint64(100) << QList<qint64>{};
     }
+
     void rangesAreInclusiveAndOrdered()
     {
         QFETCH(qint64, since);
@@ -450,6 +248,7 @@ private slots:
         QTest::addRow("no such day") << "2026-02-30T00:00:00Z" << false << qint64(0);
         QTest::addRow("words") << "yesterday" << false << qint64(0);
     }
+
     void timeText()
     {
         QFETCH(QString, text);

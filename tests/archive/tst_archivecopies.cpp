@@ -3,6 +3,7 @@
 // an add can be taken back; an archive of version 2.0.0 is upgraded in place.
 #include "../io/tlmtestdata.h"
 #include "archive/archive.h"
+#include "copiestestdata.h"
 #include "decoder/beacon.h"
 
 #include <QFile>
@@ -17,92 +18,7 @@
 
 using namespace orvik;
 
-namespace {
-
-constexpr int kBatteryTemp = 13; // "Battery Temp*", field at 36
-constexpr int kUplink = 1;       // "Uplink Counter", field at 18
-
-QByteArray hex(int value, int digits) { return QByteArray::number(value, 16).rightJustified(digits, '0'); }
-
-// Beacon n of a pass, 64 s after the one before, whose counters and currents move a little
-// from beacon to beacon, as a satellite's do.
-QByteArray passBeacon(int n)
-{
-    return QByteArray(kGood)
-        .replace(5, 6, hex(0x01e240 + 64 * n, 6))
-        .replace(17, 2, hex(0x10 + n, 2))
-        .replace(21, 2, hex(0x40 + 3 * n, 2))
-        .replace(43, 4, hex(0x0a14 + 37 * n, 4));
-}
-
-// The same beacon as another station's decoder writes it: other characters between the fields
-// and in the tail, which the format leaves free.
-QByteArray otherSeparators(QByteArray line)
-{
-    line.replace(' ', '/');
-    return line.replace(89, 31, QByteArray("  de dl0xyz k 73 73 ...........", 31));
-}
-
-// A copy of `line` with `text` heard at `pos`, counted from 1.
-QByteArray heard(QByteArray line, int pos, const QByteArray& text)
-{
-    return line.replace(pos - 1, text.size(), text);
-}
-
-struct Read {
-    qint64 records = 0;
-    qint64 copies = 0;
-    std::vector<ArchiveRecord> all;
-};
-
-Read readBack(const QString& path)
-{
-    Read r;
-    Archive archive;
-    QString error;
-    if (!archive.open(path, Archive::Access::ReadOnly, &error)) {
-        qWarning("%s", qPrintable(error));
-        return r;
-    }
-    archive.forEachRecord(
-        std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(),
-        [&](const ArchiveRecord& record) {
-            ++r.records;
-            r.copies += record.copies;
-            r.all.push_back(record);
-            return true;
-        },
-        nullptr);
-    return r;
-}
-
-double decodedValue(const QByteArray& line, int channel)
-{
-    std::array<double, kChannelCount> values;
-    const std::u16string wide(line.begin(), line.end());
-    decodeBeaconLine(wide, values);
-    return values[std::size_t(channel)];
-}
-
-// A file made from SQL text, as SQLite's shell would make it.
-bool fileFromSql(const QString& path, const QByteArray& sql)
-{
-    sqlite3* db = nullptr;
-    // Version 2.0.0 kept its archives in WAL mode too.
-    const bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK &&
-                    sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK &&
-                    sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
+using namespace copiestest;
 
 class TestArchiveCopies : public QObject {
     Q_OBJECT
@@ -137,6 +53,7 @@ private slots:
             << QList<QByteArray>{a + "\n" + passBeacon(2), passBeacon(2) + "\n" + passBeacon(3)} << 3 << 4
             << temp << uplink;
     }
+
     void copiesOfOneBeaconMakeOneRecord()
     {
         QFETCH(QList<QByteArray>, logs);
@@ -210,75 +127,6 @@ private slots:
                  listed[1].constData());
     }
 
-    // Taking an add back leaves the archive as it was before it, byte for byte as read.
-    void undoLeavesTheArchiveAsBefore_data()
-    {
-        QTest::addColumn<QByteArray>("first");
-        QTest::addColumn<QByteArray>("second");
-        QByteArray pass;
-        for (int n = 0; n < 8; ++n)
-            pass += passBeacon(n) + "\n";
-        QByteArray copies;
-        for (int n = 4; n < 12; ++n)
-            copies += (n == 5 ? heard(passBeacon(n), 36, "9") : passBeacon(n)) + "\n";
-        QTest::addRow("copies that join records and new ones") << pass << copies;
-        QTest::addRow("copies that all join") << pass << pass;
-        QTest::addRow("a copy that joins a record of two copies")
-            << pass + pass.toUpper() << heard(pass, 50, "7");
-    }
-    void undoLeavesTheArchiveAsBefore()
-    {
-        QFETCH(QByteArray, first);
-        QFETCH(QByteArray, second);
-        QTemporaryDir dir;
-        const QStringList add{"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z"};
-        QCOMPARE(runIn(dir, add, first).status, 0);
-        const QStringList read{"--from-archive", "DIR/a.sqlite", "--format", "jsonl"};
-        const QByteArray before = runIn(dir, read).out;
-        QVERIFY(!before.isEmpty());
-        // The second station's log, from a file of its own.
-        QFile log(dir.filePath("friend.txt"));
-        QVERIFY(log.open(QIODevice::WriteOnly) && log.write(second) == second.size());
-        log.close();
-        QCOMPARE(
-            runIn(dir, {"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:03Z", "DIR/friend.txt"})
-                .status,
-            0);
-        QVERIFY(runIn(dir, read).out != before);
-        const Run undo = runIn(dir, {"--archive", "DIR/a.sqlite", "--undo-add", "2"});
-        QVERIFY2(undo.status == 0 && undo.err.startsWith("orvik-tlm: add 2 taken back: "),
-                 undo.err.constData());
-        QCOMPARE(runIn(dir, read).out, before);
-        QVERIFY(runIn(dir, {"--archive", "DIR/a.sqlite", "--verify"}).status == 0);
-        // Once taken back, it is no more.
-        const Run again = runIn(dir, {"--archive", "DIR/a.sqlite", "--undo-add", "2"});
-        QCOMPARE(again.status, 2);
-        QVERIFY2(again.err.contains("holds no add 2"), again.err.constData());
-        QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "--adds"}).out.count('\n'), 1);
-    }
-
-    // Taking back the first add leaves the records of the second as that add alone made them.
-    void undoOfAnEarlierAdd()
-    {
-        QByteArray pass, friendPass;
-        for (int n = 0; n < 10; ++n) {
-            pass += passBeacon(n) + "\n";
-            if (n >= 3)
-                friendPass += (n == 6 ? heard(passBeacon(n), 63, "7") : passBeacon(n)) + "\n";
-        }
-        QTemporaryDir both;
-        QTemporaryDir alone;
-        const QStringList first{"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:53:00Z", "-"};
-        const QStringList second{"--archive", "DIR/a.sqlite", "--received", "2026-12-08T19:56:12Z", "-"};
-        QCOMPARE(runIn(both, first, pass).status, 0);
-        QCOMPARE(runIn(both, second, friendPass).status, 0);
-        QCOMPARE(runIn(alone, second, friendPass).status, 0);
-        QCOMPARE(runIn(both, {"--archive", "DIR/a.sqlite", "--undo-add", "1"}).err,
-                 QByteArray("orvik-tlm: add 1 taken back: 10 copies; 3 records went, 7 were voted again\n"));
-        const QStringList read{"--from-archive", "DIR/a.sqlite", "--format", "jsonl"};
-        QCOMPARE(runIn(both, read).out, runIn(alone, read).out);
-    }
-
     // A copy whose bytes are no valid UTF-8 keeps them as they came; a second station's copy
     // that differs only there is another copy of the same record.
     void bytesThatAreNoUtf8AreKept_data()
@@ -288,6 +136,7 @@ private slots:
         QTest::addRow("between fields") << 12 << QByteArray("\xff");
         QTest::addRow("a lone continuation in the tail") << 110 << QByteArray("\x80");
     }
+
     void bytesThatAreNoUtf8AreKept()
     {
         QFETCH(int, pos);
@@ -332,51 +181,13 @@ private slots:
         QCOMPARE(runIn(dir, {"--archive", "DIR/a.sqlite", "--verify"}).status, 0);
     }
 
-    // A program whose add under way is taken back by another goes on in a new add, which can
-    // be taken back in turn.
-    void anAddTakenBackWhileItGoesOn()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("a.sqlite");
-        const auto entry = [](int n) {
-            ArchiveEntry e;
-            e.line = passBeacon(n).toStdString();
-            e.receivedMs = 1765000000000 + n * 64000;
-            e.source = QStringLiteral("live:%1").arg(n + 1);
-            return e;
-        };
-        Archive tool;
-        QString error;
-        QVERIFY2(tool.open(path, Archive::Access::ReadWrite, &error), qPrintable(error));
-        tool.startAdd(QStringLiteral("live"));
-        ArchiveAddResult first, second;
-        QVERIFY2(tool.add(std::vector{entry(0), entry(1)}, &first, &error), qPrintable(error));
-        QCOMPARE(first.number, qint64(1));
-        {
-            Archive other;
-            QVERIFY(other.open(path, Archive::Access::ReadWrite, nullptr));
-            QVERIFY(other.undoAdd(1, nullptr, &error));
-        }
-        QVERIFY2(tool.add(std::vector{entry(2), entry(3), entry(4)}, &second, &error), qPrintable(error));
-        QCOMPARE(second.number, qint64(2));
-        std::vector<ArchiveAdd> adds;
-        QVERIFY(tool.adds(&adds, &error));
-        QCOMPARE(adds.size(), std::size_t(1));
-        QCOMPARE(adds.front().number, qint64(2));
-        QCOMPARE(adds.front().copies, qint64(3));
-        QCOMPARE(tool.recordCount(), qint64(3));
-        ArchiveUndoResult undone;
-        QVERIFY(tool.undoAdd(2, &undone, &error));
-        QCOMPARE(undone.copies, qint64(3));
-        QCOMPARE(tool.recordCount(), qint64(0));
-    }
-
     void upgradesAnArchiveOfVersion200_data()
     {
         QTest::addColumn<bool>("spoiled"); // a table in the way makes the upgrade fail
         QTest::addRow("upgraded") << false;
         QTest::addRow("an upgrade that fails") << true;
     }
+
     void upgradesAnArchiveOfVersion200()
     {
         QFETCH(bool, spoiled);
