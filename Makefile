@@ -7,7 +7,7 @@ PACKAGE_DIR ?= build-package
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench package test-sanitize fuzz clean format
+.PHONY: all deps configure build run test bench package test-sanitize fuzz check-size clean format
 
 all: build
 
@@ -59,6 +59,11 @@ fuzz:
 	    -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_DIR) --target fuzzers -j $(JOBS)
 	scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# No source file over 400 lines, no function over 80 lines outside the tables of test rows.
+check-size: configure
+	@scripts/install-deps --check
+	scripts/check-size $(BUILD_DIR)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
