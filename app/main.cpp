@@ -13,5 +13,9 @@ int main(int argc, char* argv[])
 
     orvik::MainWindow window;
     window.show();
+    // orvik-decoder FILE opens FILE as its log.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1)
+        window.openLog(arguments.at(1));
     return QApplication::exec();
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archiveactions.h"
 
+#include "archive/archive.h"
 #include "decoder/beacon.h"
 #include "decoder/passclock.h"
-#include "archive/archive.h"
 #include "io/archiveadds.h"
 #include "io/logtime.h"
 #include "io/screenshot.h"
@@ -50,7 +50,7 @@ QString windowArchivePath(const QString& baseFolder, const std::optional<QString
 }
 
 QString addLogToArchive(const QString& archivePath, std::span<const std::u16string_view> lines,
-                        qint64 firstReceivedMs, qint64* number)
+                        qint64 firstReceivedMs, qint64* number, bool* kept)
 {
     PassClock clock(firstReceivedMs);
     std::vector<ArchiveEntry> entries;
@@ -75,6 +75,8 @@ QString addLogToArchive(const QString& archivePath, std::span<const std::u16stri
         return QStringLiteral("Nothing was added to the archive: %1").arg(error);
     if (number)
         *number = counts.number;
+    if (kept)
+        *kept = true;
     QString text = counts.added == 1 ? QStringLiteral("1 record added to %1").arg(shown)
                                      : QStringLiteral("%1 records added to %2").arg(counts.added).arg(shown);
     if (counts.records != counts.added)

@@ -27,9 +27,10 @@ QString windowArchivePath(const QString& baseFolder, const std::optional<QString
 // TLM File > Add to Archive: every beacon line of the log, also those past the 100th that the
 // window does not show, the first received at firstReceivedMs and the others dated from it by
 // their on-board times. Returns the text for the status line: what was added, or why nothing was.
-// *number is set to the number the add was kept under, 0 when it brought nothing new.
+// *number is set to the number the add was kept under, 0 when it brought nothing new; *kept
+// to whether every beacon line of the log is in the archive now.
 QString addLogToArchive(const QString& archivePath, std::span<const std::u16string_view> lines,
-                        qint64 firstReceivedMs, qint64* number = nullptr);
+                        qint64 firstReceivedMs, qint64* number = nullptr, bool* kept = nullptr);
 
 // TLM File > Undo Last Add: takes back add `number`; *done tells whether it is gone now.
 // Returns the text for the status line.

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archiveadder.h"
 
-#include "archiveactions.h"
 #include "archive/archive.h"
+#include "archiveactions.h"
 
 #include <QThread>
 
@@ -41,13 +41,14 @@ void ArchiveAdder::start(const QString& archivePath, const TextBox::Lines& log, 
     // The copy shares the log's characters, which the views point into, until it is done.
     m_thread.reset(QThread::create([this, archivePath, log, firstReceivedMs] {
         qint64 number = 0;
-        const QString text = addLogToArchive(archivePath, log.lines, firstReceivedMs, &number);
+        bool kept = false;
+        const QString text = addLogToArchive(archivePath, log.lines, firstReceivedMs, &number, &kept);
         QMetaObject::invokeMethod(
             this,
-            [this, text, number] {
+            [this, text, number, kept] {
                 m_look.stop();
                 m_thread->wait();
-                emit finished(text, number);
+                emit finished(text, number, kept);
             },
             Qt::QueuedConnection);
     }));

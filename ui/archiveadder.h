@@ -29,8 +29,9 @@ public:
 signals:
     // What the status line says while the add is under way.
     void progress(const QString& text);
-    // What the add did, and the number it was kept under (0: nothing new).
-    void finished(const QString& text, qint64 number);
+    // What the add did, the number it was kept under (0: nothing new), and whether every
+    // beacon line of the log is in the archive now.
+    void finished(const QString& text, qint64 number, bool kept);
 
 private:
     void look();

@@ -46,14 +46,6 @@ static void initUiResources() { Q_INIT_RESOURCE(ui); }
 
 namespace orvik {
 
-namespace {
-
-// How many line and record numbers the status line lists itself, and its tooltip.
-constexpr int kListedInStatus = 6;
-constexpr int kListedInTooltip = 100;
-
-} // namespace
-
 MainWindow::MainWindow(const QString& programFolder, QWidget* parent)
     : QMainWindow(parent)
     // Absolute, so that paths built on it do not change with the current folder.
@@ -84,6 +76,8 @@ void MainWindow::connectSignals()
     connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
     connect(WriteCSVFile, &QAction::triggered, this, &MainWindow::WriteCSVFile_Click);
     connect(MnuExit, &QAction::triggered, this, &MainWindow::MnuExit_Click);
+    connect(MnuOpenLog, &QAction::triggered, this, &MainWindow::MnuOpenLog_Click);
+    connect(MnuSaveLog, &QAction::triggered, this, &MainWindow::MnuSaveLog_Click);
     connect(MnuInfo, &QAction::triggered, this, &MainWindow::MnuInfo_Click);
     connect(MnuCheckLog, &QAction::triggered, this, &MainWindow::MnuCheckLog_Click);
     connect(MnuAddToArchive, &QAction::triggered, this, &MainWindow::MnuAddToArchive_Click);
@@ -128,6 +122,10 @@ void MainWindow::Form_Load()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!mayDropLog(QStringLiteral("Exit"))) {
+        event->ignore();
+        return;
+    }
     m_checkLog->close();
     if (m_trends)
         m_trends->close();

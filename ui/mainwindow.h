@@ -47,6 +47,9 @@ public:
 
     const RecordTable& records() const { return m_records; }
     QString imagePath() const { return ImagePath; }
+    // Replaces the log with the text of a file, as File > Open Log does; false, and the log
+    // kept, when it cannot be read.
+    bool openLog(const QString& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -78,11 +81,18 @@ private:
     void MnuAddToArchive_Click();
     void MnuUndoAdd_Click();
     void MnuAdds_Click();
-    void archiveAdded(const QString& text, qint64 number);
+    void archiveAdded(const QString& text, qint64 number, bool kept);
+    void MnuOpenLog_Click();
+    bool MnuSaveLog_Click();
+    bool mayDropLog(const QString& action);
     void MnuTrends_Click();
     void showLogLine(int line);
     void Show_Data(int Rec);
     void Draw_Chart(int Index);
+
+    // How many line and record numbers the status line lists itself, and its tooltip.
+    static constexpr int kListedInStatus = 6;
+    static constexpr int kListedInTooltip = 100;
 
     QString m_programFolder;
     RecordTable m_records;
@@ -114,6 +124,10 @@ private:
     QLabel* Label2 = nullptr;
     StatusLabel* Label3 = nullptr;
     QAction* MnuExit = nullptr;
+    QAction* MnuOpenLog = nullptr;
+    QAction* MnuSaveLog = nullptr;
+    QString m_logFolder;      // where the last log was opened or saved
+    int m_addedRevision = -1; // of the log, when Add to Archive began
     QAction* WriteCSVFile = nullptr;
     QAction* MnuInfo = nullptr;
     QAction* MnuCheckLog = nullptr;

@@ -23,6 +23,13 @@ void MainWindow::buildMenu()
     // Mnemonics and shortcuts, so that every command can be reached without a mouse.
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("MnuFile"));
+    MnuOpenLog = file->addAction(QStringLiteral("&Open Log\u2026"));
+    MnuOpenLog->setObjectName(QStringLiteral("MnuOpenLog"));
+    MnuOpenLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    MnuSaveLog = file->addAction(QStringLiteral("&Save Log As\u2026"));
+    MnuSaveLog->setObjectName(QStringLiteral("MnuSaveLog"));
+    MnuSaveLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    file->addSeparator();
     MnuExit = file->addAction(QStringLiteral("E&xit"));
     MnuExit->setObjectName(QStringLiteral("MnuExit"));
     MnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -64,12 +71,16 @@ void MainWindow::MnuAddToArchive_Click()
     }
     for (QAction* action : {MnuAddToArchive, MnuUndoAdd, MnuAdds})
         action->setEnabled(false);
+    m_addedRevision = Text2->document()->revision();
     m_adder->start(m_archivePath, m_log, *first);
 }
 
-void MainWindow::archiveAdded(const QString& text, qint64 number)
+void MainWindow::archiveAdded(const QString& text, qint64 number, bool kept)
 {
     Label3->setMessage(text);
+    // The log as added is kept, unless it was edited while the add went on.
+    if (kept && Text2->document()->revision() == m_addedRevision)
+        Text2->document()->setModified(false);
     if (number > 0 && (m_adds.empty() || m_adds.back() != number))
         m_adds.push_back(number);
     MnuAddToArchive->setEnabled(true);

@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The log as a file: File > Open Log in each text encoding, Save Log As, and the question
+// before a typed or pasted log is thrown away.
+#include "mainwindowfixture.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringDecoder>
+#include <QTimer>
+#include <optional>
+
+using namespace orvik;
+using namespace orvik::testing;
+
+namespace {
+
+// Answers the file dialog that opens next with `path` typed into it, or cancels it.
+void answerFileDialog(const QString& path)
+{
+    QTimer::singleShot(0, [path] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        if (path.isEmpty()) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            return;
+        }
+        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(edit);
+        edit->setText(path);
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+}
+
+// Answers the question about the log with the button, and then the file dialog that follows
+// it, if one does: the one to save the log, or the one to open another.
+void answerQuestion(QMessageBox::StandardButton answer, std::optional<QString> dialogPath = std::nullopt)
+{
+    QTimer::singleShot(0, [answer, dialogPath] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        QCOMPARE(box->objectName(), QStringLiteral("DropLogQuestion"));
+        if (dialogPath)
+            answerFileDialog(*dialogPath);
+        box->button(answer)->click();
+    });
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestLogFile : public QObject, protected MainWindowFixture {
+    Q_OBJECT
+private slots:
+    void init() { start(); }
+    void cleanup() { stop(); }
+
+    void openLog_data();
+    void openLog();
+    void openLogThatCannotBeRead();
+    void saveLogAs();
+    void exitAsks_data();
+    void exitAsks();
+    void openAsksFirst();
+};
+
+void TestLogFile::openLog_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("records");
+    const QString text = QStringLiteral("# Orvik, 19:53 \u00b0C\r\n") + log(3, 1) + QStringLiteral("\r\n");
+    QTest::addRow("UTF-8, CR LF") << text.toUtf8() << 3;
+    QByteArray le("\xff\xfe");
+    QByteArray be("\xfe\xff");
+    for (const QChar c : text) {
+        le += char(c.unicode() & 0xff);
+        le += char(c.unicode() >> 8);
+        be += char(c.unicode() >> 8);
+        be += char(c.unicode() & 0xff);
+    }
+    QTest::addRow("UTF-16 LE with its mark") << le << 3;
+    QTest::addRow("UTF-16 BE with its mark") << be << 3;
+    QTest::addRow("8-bit text") << text.toLatin1() << 3;
+    QTest::addRow("LF alone, no end") << log(2, 7, QStringLiteral("\n")).toUtf8() << 2;
+}
+
+void TestLogFile::openLog()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, records);
+    const QString path = m_folder->filePath(QStringLiteral("pass 1.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    answerFileDialog(path);
+    child<QAction>(QStringLiteral("MnuOpenLog"))->trigger();
+    QCOMPARE(m_window->records().count(), records);
+    QCOMPARE(value(0)->text(),
+             QStringLiteral("%1 => 0d 00:00:%2").arg(records == 3 ? 1 : 7).arg(records == 3 ? "01" : "07"));
+    QVERIFY2(label3().startsWith(QDir::toNativeSeparators(path) + QStringLiteral(" opened: ")),
+             qPrintable(label3()));
+    if (bytes.startsWith("#"))
+        QVERIFY2(logBox()->toPlainText().startsWith(QStringLiteral("# Orvik, 19:53 \u00b0C\n")),
+                 qPrintable(logBox()->toPlainText().left(30)));
+    // A log opened from a file is kept there: leaving asks nothing.
+    child<QAction>(QStringLiteral("MnuExit"))->trigger();
+    QVERIFY(!m_window->isVisible());
+}
+
+void TestLogFile::openLogThatCannotBeRead()
+{
+    paste(log(2));
+    QVERIFY(m_window->openLog(m_folder->path()) == false);
+    QVERIFY(!m_window->openLog(m_folder->filePath(QStringLiteral("missing.txt"))));
+    QVERIFY2(label3().endsWith(QStringLiteral(" cannot be read; the log is as it was")),
+             qPrintable(label3()));
+    QCOMPARE(m_window->records().count(), 2);
+}
+
+void TestLogFile::saveLogAs()
+{
+    const QString text = QStringLiteral("heard \u00e4t noon\n") + log(4, 2, QStringLiteral("\n"));
+    paste(text);
+    const QString path = m_folder->filePath(QStringLiteral("saved pass.txt"));
+    answerFileDialog(path);
+    QTest::keySequence(m_window.get(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    // The box's lines, each ended as the window ends them, CR LF.
+    QCOMPARE(readAll(path), QString(text).replace(u'\n', QStringLiteral("\r\n")).toUtf8());
+    QCOMPARE(label3(), QDir::toNativeSeparators(path) + QStringLiteral(" has been written"));
+    // Saved, it is asked about no more.
+    child<QAction>(QStringLiteral("MnuExit"))->trigger();
+    QVERIFY(!m_window->isVisible());
+}
+
+void TestLogFile::exitAsks_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("saveDialogCancelled");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<bool>("saved");
+    QTest::addRow("cancel") << int(QMessageBox::Cancel) << false << false << false;
+    QTest::addRow("discard") << int(QMessageBox::Discard) << false << true << false;
+    QTest::addRow("save") << int(QMessageBox::Save) << false << true << true;
+    QTest::addRow("save, then cancel the file") << int(QMessageBox::Save) << true << false << false;
+}
+
+void TestLogFile::exitAsks()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, saveDialogCancelled);
+    QFETCH(bool, closed);
+    QFETCH(bool, saved);
+    paste(log(3));
+    const QString path = m_folder->filePath(QStringLiteral("kept.txt"));
+    const auto button = QMessageBox::StandardButton(answer);
+    answerQuestion(button, button == QMessageBox::Save ? std::optional(saveDialogCancelled ? QString() : path)
+                                                       : std::nullopt);
+    QTest::keySequence(m_window.get(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QCOMPARE(!m_window->isVisible(), closed);
+    QCOMPARE(QFile::exists(path), saved);
+    if (saved)
+        QCOMPARE(readAll(path), log(3).toUtf8()); // as pasted, line ends and all
+    QCOMPARE(m_window->records().count(), 3);
+}
+
+void TestLogFile::openAsksFirst()
+{
+    paste(log(5));
+    const QString other = m_folder->filePath(QStringLiteral("other.txt"));
+    QFile file(other);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log(2, 40).toUtf8()) > 0);
+    file.close();
+    // Cancel keeps the pasted log; Discard lets the file replace it.
+    answerQuestion(QMessageBox::Cancel);
+    child<QAction>(QStringLiteral("MnuOpenLog"))->trigger();
+    QCOMPARE(m_window->records().count(), 5);
+    answerQuestion(QMessageBox::Discard, other);
+    child<QAction>(QStringLiteral("MnuOpenLog"))->trigger();
+    QCOMPARE(m_window->records().count(), 2);
+}
+
+QTEST_MAIN(TestLogFile)
+#include "tst_logfile.moc"

@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The log as a file: File > Open Log and Save Log As, the file named at start, and the question
+// before a log that is neither saved nor in the archive is thrown away.
+#include "logsummary.h"
+#include "mainwindow.h"
+#include "platform/services.h"
+#include "widgets/statuslabel.h"
+#include "widgets/textbox.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+
+namespace orvik {
+
+namespace {
+
+// More than a season of passes; the log box slows down well before.
+constexpr qint64 kLargestLog = 64LL << 20;
+
+const QString kLogFilter = QStringLiteral("Text files (*.txt *.log);;All files (*)");
+
+} // namespace
+
+bool MainWindow::openLog(const QString& path)
+{
+    const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    const std::optional<QString> text = readTextFile(path, kLargestLog);
+    if (!text) {
+        Label3->setMessage(shown + QStringLiteral(" cannot be read; the log is as it was"));
+        return false;
+    }
+    m_logFolder = QFileInfo(path).absolutePath();
+    Text2->setText(*text);
+    Text2->document()->setModified(false);
+    QString opened = shown + QStringLiteral(" opened");
+    if (QFileInfo(path).size() > kLargestLog)
+        opened += QStringLiteral(" (only its first %1 MiB)").arg(kLargestLog >> 20);
+    Label3->setMessage(
+        opened + QStringLiteral(": ") + logSummary(m_report, m_records.count(), kListedInStatus),
+        opened + QStringLiteral(": ") + logSummary(m_report, m_records.count(), kListedInTooltip));
+    return true;
+}
+
+void MainWindow::MnuOpenLog_Click()
+{
+    if (!mayDropLog(QStringLiteral("Open Log")))
+        return;
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open Log"), m_logFolder, kLogFilter);
+    if (!path.isEmpty())
+        openLog(path);
+}
+
+bool MainWindow::MnuSaveLog_Click()
+{
+    const QString folder = m_logFolder.isEmpty()
+                               ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                               : m_logFolder;
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Log As"), joinPath(folder, QStringLiteral("orvik_log.txt")), kLogFilter);
+    if (path.isEmpty())
+        return false;
+    const QString shown = QDir::toNativeSeparators(path);
+    const QByteArray bytes = Text2->text().toUtf8();
+    const QString error = saveFileAtomically(
+        path, [&](QIODevice& out) { return out.write(bytes) == bytes.size(); },
+        QStringLiteral("short write"));
+    if (!error.isEmpty()) {
+        Label3->setMessage(shown + QStringLiteral(" could not be written: ") + error);
+        return false;
+    }
+    m_logFolder = QFileInfo(path).absolutePath();
+    Text2->document()->setModified(false);
+    Label3->setMessage(shown + QStringLiteral(" has been written"));
+    return true;
+}
+
+// A log typed or pasted, and neither saved nor added to the archive since, is asked about.
+bool MainWindow::mayDropLog(const QString& action)
+{
+    if (!Text2->document()->isModified() || Text2->document()->isEmpty())
+        return true;
+    QMessageBox box(QMessageBox::Question, action,
+                    QStringLiteral("The log was typed or pasted, and is neither saved nor in the archive. "
+                                   "Save it first?"),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setObjectName(QStringLiteral("DropLogQuestion"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save: return MnuSaveLog_Click();
+    case QMessageBox::Discard: return true;
+    default: return false;
+    }
+}
+
+} // namespace orvik
