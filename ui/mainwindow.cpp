@@ -57,6 +57,8 @@ MainWindow::MainWindow(const QString& programFolder, QWidget* parent)
     initUiResources();
     setWindowIcon(QIcon(QStringLiteral(":/orvik/icon.png")));
     buildControls();
+    // A log file dropped anywhere on the window opens.
+    setAcceptDrops(true);
     buildMenu();
     setTabOrder();
     connectSignals();
@@ -78,6 +80,7 @@ void MainWindow::connectSignals()
     connect(MnuExit, &QAction::triggered, this, &MainWindow::MnuExit_Click);
     connect(MnuOpenLog, &QAction::triggered, this, &MainWindow::MnuOpenLog_Click);
     connect(MnuSaveLog, &QAction::triggered, this, &MainWindow::MnuSaveLog_Click);
+    connect(Text2, &TextBox::filesDropped, this, &MainWindow::openDropped);
     connect(MnuInfo, &QAction::triggered, this, &MainWindow::MnuInfo_Click);
     connect(MnuCheckLog, &QAction::triggered, this, &MainWindow::MnuCheckLog_Click);
     connect(MnuAddToArchive, &QAction::triggered, this, &MainWindow::MnuAddToArchive_Click);

@@ -53,6 +53,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -85,6 +87,7 @@ private:
     void MnuOpenLog_Click();
     bool MnuSaveLog_Click();
     bool mayDropLog(const QString& action);
+    void openDropped(const QStringList& paths);
     void MnuTrends_Click();
     void showLogLine(int line);
     void Show_Data(int Rec);

@@ -126,6 +126,8 @@ void MainWindow::buildChart()
     MSChart1->setGeometry(pixels(layout::kMSChart1));
     MSChart1->setFont(layoutFont(layoutSansSerif(), kLayoutPointSize));
     MSChart1->setAccessibleName(QStringLiteral("Channel chart"));
+    // A file dropped on the chart goes to the window, which opens it.
+    MSChart1->setAcceptDrops(false);
 }
 
 void MainWindow::setTabOrder()

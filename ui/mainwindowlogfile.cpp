@@ -8,9 +8,12 @@
 #include "widgets/textbox.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStandardPaths>
 
@@ -77,6 +80,30 @@ bool MainWindow::MnuSaveLog_Click()
     Text2->document()->setModified(false);
     Label3->setMessage(shown + QStringLiteral(" has been written"));
     return true;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openDropped(files);
+}
+
+// A file dropped on the window, or on the log box, is opened as its log; of several, the first.
+void MainWindow::openDropped(const QStringList& paths)
+{
+    if (!mayDropLog(QStringLiteral("Open Log")) || !openLog(paths.first()) || paths.size() == 1)
+        return;
+    Label3->setMessage(
+        QStringLiteral("%1 files dropped; the first is opened: %2").arg(paths.size()).arg(Label3->text()));
 }
 
 // A log typed or pasted, and neither saved nor added to the archive since, is asked about.

@@ -249,8 +249,20 @@ void TextBox::selectLine(int line)
 
 bool TextBox::continuesLine(const QTextBlock& block) { return isJoin(block); }
 
+bool TextBox::canInsertFromMimeData(const QMimeData* source) const
+{
+    return !droppedFiles(source).isEmpty() || QPlainTextEdit::canInsertFromMimeData(source);
+}
+
 void TextBox::insertFromMimeData(const QMimeData* source)
 {
+    const QStringList files = droppedFiles(source);
+    if (!files.isEmpty()) {
+        // After the drop's own edit of the document is over, which the files replace.
+        QMetaObject::invokeMethod(
+            this, [this, files] { emit filesDropped(files); }, Qt::QueuedConnection);
+        return;
+    }
     if (isReadOnly() || !source || !source->hasText()) {
         QPlainTextEdit::insertFromMimeData(source);
         return;
@@ -259,6 +271,19 @@ void TextBox::insertFromMimeData(const QMimeData* source)
     insertLogText(cursor, source->text());
     setTextCursor(cursor);
     ensureCursorVisible();
+}
+
+QStringList droppedFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (!data || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        files << url.toLocalFile();
+    }
+    return files;
 }
 
 QMimeData* TextBox::createMimeDataFromSelection() const

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,9 @@ namespace orvik {
 // is held in display blocks of that length: laying out one long block costs time in its
 // length on every keystroke, and these joins are no line breaks of the text.
 // changed() runs once after every change, by the user or by code.
+// The local files that dropped or pasted data names, none when it names anything else.
+QStringList droppedFiles(const QMimeData* data);
+
 class TextBox : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -46,8 +50,11 @@ public:
 
 signals:
     void changed();
+    // Files were dropped or pasted: they are not text to insert, the window opens them.
+    void filesDropped(const QStringList& paths);
 
 protected:
+    bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -3,8 +3,12 @@
 // before a typed or pasted log is thrown away.
 #include "mainwindowfixture.h"
 
+#include <QAbstractScrollArea>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QStringDecoder>
 #include <QTimer>
 #include <optional>
@@ -66,6 +70,8 @@ private slots:
     void exitAsks_data();
     void exitAsks();
     void openAsksFirst();
+    void droppedFileOpens_data();
+    void droppedFileOpens();
 };
 
 void TestLogFile::openLog_data()
@@ -181,6 +187,50 @@ void TestLogFile::openAsksFirst()
     answerQuestion(QMessageBox::Discard, other);
     child<QAction>(QStringLiteral("MnuOpenLog"))->trigger();
     QCOMPARE(m_window->records().count(), 2);
+}
+
+void TestLogFile::droppedFileOpens_data()
+{
+    QTest::addColumn<QString>("target"); // the widget dropped on
+    QTest::addColumn<int>("files");
+    QTest::addRow("on the log box") << "Text2" << 1;
+    QTest::addRow("on a panel") << "Frame2" << 1;
+    QTest::addRow("two on the chart") << "MSChart1" << 2;
+}
+
+void TestLogFile::droppedFileOpens()
+{
+    QFETCH(QString, target);
+    QFETCH(int, files);
+    QList<QUrl> urls;
+    for (int i = 0; i < files; ++i) {
+        const QString path = m_folder->filePath(QStringLiteral("dropped %1.txt").arg(i));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log(4 + i, 9).toUtf8()) > 0);
+        file.close();
+        urls << QUrl::fromLocalFile(path);
+    }
+    QMimeData data;
+    data.setUrls(urls);
+    data.setText(urls.first().toString()); // as file managers give it too
+    // The widget a drag over the target reaches, as Qt finds it: the first that takes drops.
+    QWidget* on = child<QWidget>(target);
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(on))
+        on = area->viewport();
+    const QPoint at = on->mapTo(m_window.get(), on->rect().center());
+    while (!on->acceptDrops())
+        on = on->parentWidget();
+    const QPoint local = on->mapFrom(m_window.get(), at);
+    QDragEnterEvent enter(local, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(on, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(local), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(on, &drop);
+    QTRY_COMPARE(m_window->records().count(), 4);
+    QVERIFY2(!logBox()->toPlainText().contains(QStringLiteral("file:")),
+             qPrintable(logBox()->toPlainText().left(80)));
+    QVERIFY2(label3().contains(QStringLiteral("dropped 0.txt opened: 4 records")), qPrintable(label3()));
+    QCOMPARE(label3().startsWith(QStringLiteral("2 files dropped; the first is opened: ")), files == 2);
 }
 
 QTEST_MAIN(TestLogFile)
