@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <type_traits>
 
 namespace orvik {
 
@@ -151,16 +152,26 @@ std::vector<std::string> reasonsOf(std::vector<LineProblem>&& problems)
 
 } // namespace
 
-bool looksLikeBeaconAttempt(std::u16string_view line)
+namespace {
+
+template <class CharT> bool looksLikeAttempt(std::basic_string_view<CharT> line)
 {
     if (line.size() >= 100 && line.size() <= 140)
         return true;
     for (std::size_t i = 0; i + 3 <= line.size(); ++i) {
-        if (matchesAt(line, i, u"orv"))
+        if (foldCase(char16_t(static_cast<std::make_unsigned_t<CharT>>(line[i]))) == u'o' &&
+            foldCase(char16_t(static_cast<std::make_unsigned_t<CharT>>(line[i + 1]))) == u'r' &&
+            foldCase(char16_t(static_cast<std::make_unsigned_t<CharT>>(line[i + 2]))) == u'v')
             return true;
     }
     return false;
 }
+
+} // namespace
+
+bool looksLikeBeaconAttempt(std::u16string_view line) { return looksLikeAttempt(line); }
+
+bool looksLikeBeaconAttempt(std::string_view asciiLine) { return looksLikeAttempt(asciiLine); }
 
 std::vector<LineProblem> lineProblems(std::u16string_view line)
 {

@@ -11,6 +11,7 @@ namespace orvik {
 // True when the line holds "orv" in any letter case or is 100 to 140 characters long:
 // then a line that is no beacon line was probably meant to be one.
 bool looksLikeBeaconAttempt(std::u16string_view line);
+bool looksLikeBeaconAttempt(std::string_view asciiLine);
 
 // A line as far as it is known: its first characters and its whole length, for lines too
 // long to be held. trailingBlanks counts the blanks and tabs that end the whole line.

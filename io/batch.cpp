@@ -55,6 +55,20 @@ int finishOutput(QIODevice* out, OutputBuffer& buffer, std::uint64_t records, co
     return records > 0 ? 0 : 1;
 }
 
+QString counted(std::uint64_t n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1StringView(n == 1 ? one : many));
+}
+
+// "17 records from 20 lines; 3 lines not decoded; --check tells why"
+QString notDecodedText(std::uint64_t records, std::uint64_t lines, std::uint64_t notDecoded, bool checked)
+{
+    return counted(records, "record", "records") + QStringLiteral(" from ") +
+           counted(lines, "line", "lines") + QStringLiteral("; ") + counted(notDecoded, "line", "lines") +
+           (checked ? QStringLiteral(" not decoded, told above")
+                    : QStringLiteral(" not decoded; --check tells why"));
+}
+
 // The inputs of a run, each checked before any output is made.
 struct Inputs {
     QList<QByteArray> names; // "-" for standard input
@@ -193,7 +207,11 @@ int decodeInputs(const TlmOptions& options, const Inputs& in, const TlmStreams& 
     report.flush();
     if (!writer.flush())
         return out.writeError(out.buffer.errorString());
-    return finishOutput(out.device, out.buffer, run.records(), out.writeError);
+    const int status = finishOutput(out.device, out.buffer, run.records(), out.writeError);
+    // A ham who runs the tool on a pass hears of the beacons it could not read.
+    if (status != 2 && !options.quiet && !options.recover && run.notDecoded() > 0)
+        report.say(notDecodedText(run.records(), run.lines(), run.notDecoded(), options.check));
+    return status;
 }
 
 } // namespace

@@ -119,6 +119,7 @@ template <class CharT> bool BeaconRun::handleLine(const BasicSplitLine<CharT>& l
     ++m_lineNumber;
     ++m_linesSeen;
     if (line.cut) {
+        m_notDecoded += line.holdsOrv;
         if (m_options.check && line.holdsOrv) {
             const LineShape shape{toUtf16(line.bytes), line.utf16Length, line.trailingBlanks};
             tell("not decoded", diagnoseLine(shape));
@@ -133,8 +134,14 @@ template <class CharT> bool BeaconRun::handleLine(const BasicSplitLine<CharT>& l
     }
     const bool mayBeBeacon =
         line.bytes.size() >= std::size_t(kBeaconLength) && line.bytes.size() <= kMaxBeaconBytes;
-    if (!mayBeBeacon && !m_options.check && !m_recover)
+    if (!mayBeBeacon && !m_options.check && !m_recover) {
+        if constexpr (std::is_same_v<CharT, char>)
+            m_notDecoded += isAscii(line.bytes) ? looksLikeBeaconAttempt(line.bytes)
+                                                : looksLikeBeaconAttempt(toUtf16(line.bytes));
+        else
+            m_notDecoded += looksLikeBeaconAttempt(line.bytes);
         return true;
+    }
     // The archive keeps a line's bytes as they came where they are no valid UTF-8.
     if constexpr (std::is_same_v<CharT, char>) {
         if (m_sink)
@@ -151,7 +158,9 @@ template <class CharT> bool BeaconRun::handleLine(const BasicSplitLine<CharT>& l
 template <class CharT> bool BeaconRun::handleText(std::basic_string_view<CharT> text)
 {
     if (!isBeaconLine(text)) {
-        if (m_options.check && looksLikeBeaconAttempt(toUtf16(text)))
+        const bool attempt = looksLikeBeaconAttempt(text);
+        m_notDecoded += attempt;
+        if (m_options.check && attempt)
             tell("not decoded", diagnoseLine(toUtf16(text)));
         if (!m_recover || repeats(m_options.dedupe ? m_seen.hashOf(text) : 0))
             return true;

@@ -32,6 +32,9 @@ public:
     BeaconRun(const TlmOptions& options, RecordWriter* writer, ArchiveSink* sink, TlmReport& report);
 
     std::uint64_t records() const;
+    // Lines read so far, and those of them that look like beacons but were not decoded.
+    std::uint64_t lines() const { return m_linesSeen; }
+    std::uint64_t notDecoded() const { return m_notDecoded; }
     // With --recover every line goes to the recovery, which makes and hands on the records.
     void recoverInto(RecoverRun* recover) { m_recover = recover; }
 
@@ -71,6 +74,7 @@ private:
     std::uint64_t m_lineNumber = 0;
     std::uint64_t m_linesSeen = 0;
     std::uint64_t m_records = 0;
+    std::uint64_t m_notDecoded = 0;
     std::uint64_t m_bytes = 0;
 };
 

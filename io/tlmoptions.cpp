@@ -28,6 +28,7 @@ enum Option {
     Verify,
     Adds,
     UndoAdd,
+    Quiet,
     kOptionCount
 };
 
@@ -36,7 +37,7 @@ struct OptionName {
     Option option;
 };
 
-constexpr std::array<OptionName, 18> kOptionNames{
+constexpr std::array<OptionName, 19> kOptionNames{
     {
      {QLatin1StringView("o"), Output},
      {QLatin1StringView("output"), Output},
@@ -56,6 +57,7 @@ constexpr std::array<OptionName, 18> kOptionNames{
      {QLatin1StringView("verify"), Verify},
      {QLatin1StringView("adds"), Adds},
      {QLatin1StringView("undo-add"), UndoAdd},
+     {QLatin1StringView("quiet"), Quiet},
      }
 };
 
@@ -290,6 +292,9 @@ QString tlmHelpText()
         "                       not decoded, and which decoded fields hold no hex digits\n"
         "  --dedupe             leave out beacon lines that repeat an earlier one, letter case\n"
         "                       aside\n"
+        "  --quiet              say nothing of lines that look like beacons but were not\n"
+        "                       decoded: without it, a run that met some ends with a line on\n"
+        "                       standard error that counts them\n"
         "  --recover            also decode damaged copies: lines are cut into frames at their\n"
         "                       tags, copies of one beacon (the same on-board time, or nearly\n"
         "                       the same characters) are merged by a vote on each character,\n"
@@ -348,6 +353,7 @@ bool parseTlmArguments(const QList<QByteArray>& arguments, TlmOptions& options, 
     options.version = reader.isSet(Version);
     options.check = reader.isSet(Check);
     options.dedupe = reader.isSet(Dedupe);
+    options.quiet = reader.isSet(Quiet);
     options.recover = reader.isSet(Recover);
     if (options.recover && reader.isSet(FromArchive)) {
         error = QStringLiteral("--recover cannot go with --from-archive, which decodes nothing");

@@ -78,6 +78,8 @@ private slots:
     void progress();
     void diagnosticsAsTheyCome_data();
     void diagnosticsAsTheyCome();
+    void summaryLine_data();
+    void summaryLine();
     void failures_data();
     void failures();
 };
@@ -203,7 +205,8 @@ void TestBatch::diagnosticsAsTheyCome()
 {
     QFETCH(bool, terminal);
     const QByteArray log = "orv\n" + kLog + "ORV 2\norv 3\n";
-    const QByteArray all = runWith({"--check"}, log).err;
+    // Without the closing count, which comes once the run is over.
+    const QByteArray all = runWith({"--check", "--quiet"}, log).err;
     QByteArrayList expected{all};
     if (terminal) {
         expected = all.split('\n');
@@ -213,10 +216,40 @@ void TestBatch::diagnosticsAsTheyCome()
     }
     QCOMPARE(expected.size(), terminal ? 3 : 1);
     WriteLog err;
-    QCOMPARE(runWith({"--check"}, log, terminal, nullptr, nullptr, &err).status, 0);
+    QCOMPARE(runWith({"--check", "--quiet"}, log, terminal, nullptr, nullptr, &err).status, 0);
     QCOMPARE(err.writes.mid(0, expected.size()), expected);
     if (!terminal)
         QCOMPARE(err.writes.size(), 1);
+}
+
+// The closing count tells of lines that look like beacons and were not decoded, and only of them.
+void TestBatch::summaryLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("err");
+    const QByteArray two = beacon(1) + "\r\n" + beacon(2) + "\r\n";
+    QTest::addRow("each line decoded") << QStringList{} << two << QByteArray();
+    QTest::addRow("chatter without a tag") << QStringList{} << "73 de DL0XYZ\n" + two << QByteArray();
+    QTest::addRow("a line cut short") << QStringList{} << two + beacon(3).left(70) + "\n"
+                                      << QByteArray("orvik-tlm: 2 records from 3 lines; 1 line not decoded; "
+                                                    "--check tells why\n");
+    QTest::addRow("a tag in chatter") << QStringList{} << "tnx orv1 fer qso\n" + two
+                                      << QByteArray("orvik-tlm: 2 records from 3 lines; 1 line not decoded; "
+                                                    "--check tells why\n");
+    QTest::addRow("quiet") << QStringList{"--quiet"} << two + beacon(3).left(70) << QByteArray();
+    QTest::addRow("recovered, not counted")
+        << QStringList{"--recover"} << two + beacon(3).left(70) << QByteArray();
+}
+
+void TestBatch::summaryLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, err);
+    const Run r = runWith(args, input);
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.err, err);
 }
 
 void TestBatch::failures_data()

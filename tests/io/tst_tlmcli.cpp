@@ -175,7 +175,10 @@ void TestTlmCli::status_data()
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("err");
-    QTest::addRow("records") << QStringList{} << kLog << 0 << QByteArray();
+    const QByteArray said = "orvik-tlm: 3 records from 5 lines; 2 lines not decoded; --check tells why\n";
+    const QByteArray none = "orvik-tlm: 0 records from 1 line; 1 line not decoded; --check tells why\n";
+    QTest::addRow("records") << QStringList{} << kLog << 0 << said;
+    QTest::addRow("records, quiet") << QStringList{"--quiet"} << kLog << 0 << QByteArray();
     QTest::addRow("check")
         << QStringList{"--check", "DIR/a.log"} << QByteArray() << 0
         << QByteArray("DIR/a.log:2: not decoded: 121 characters instead of 120: one trailing blank "
@@ -183,8 +186,9 @@ void TestTlmCli::status_data()
                       "DIR/a.log:3: not decoded: \"orv4\" missing at position 39: \"xxxx\" stands "
                       "there\n"
                       "DIR/a.log:4: decoded, but check: positions 36-37 (channel 13 \"Battery "
-                      "Temp*\") hold \"zz\", not hexadecimal digits\n");
-    QTest::addRow("no beacon line") << QStringList{} << QByteArray("orv1 and more\r\n") << 1 << QByteArray();
+                      "Temp*\") hold \"zz\", not hexadecimal digits\n"
+                      "orvik-tlm: 3 records from 5 lines; 2 lines not decoded, told above\n");
+    QTest::addRow("no beacon line") << QStringList{} << QByteArray("orv1 and more\r\n") << 1 << none;
     QTest::addRow("empty input") << QStringList{} << QByteArray() << 1 << QByteArray();
     QTest::addRow("help") << QStringList{"--help", "DIR/none"} << QByteArray() << 0 << QByteArray();
     QTest::addRow("missing input") << QStringList{"-o", "DIR/out.csv", "DIR/a.log", "DIR/b.log"}
@@ -209,12 +213,12 @@ void TestTlmCli::status_data()
                                       << QByteArray("orvik-tlm: Unexpected value after '--check'. (try "
                                                     "'orvik-tlm --help')\n");
     QTest::addRow("values in one word")
-        << QStringList{"--format=csv", "--decimal-point=.", "-o-"} << kLog << 0 << QByteArray();
+        << QStringList{"--format=csv", "--decimal-point=.", "-o-"} << kLog << 0 << said;
     // Without records, an older output stays as it was and no new one is made.
     QTest::addRow("no beacon line, to a file")
-        << QStringList{"-o", "DIR/out.csv"} << QByteArray("orv1 and more\r\n") << 1 << QByteArray();
+        << QStringList{"-o", "DIR/out.csv"} << QByteArray("orv1 and more\r\n") << 1 << none;
     QTest::addRow("no beacon line, to a new file")
-        << QStringList{"-o", "DIR/new.csv"} << QByteArray("orv1 and more\r\n") << 1 << QByteArray();
+        << QStringList{"-o", "DIR/new.csv"} << QByteArray("orv1 and more\r\n") << 1 << none;
 }
 
 void TestTlmCli::status()
@@ -269,6 +273,8 @@ void TestTlmCli::fromTheShell_data()
     QTest::addColumn<QByteArray>("outCsv"); // what out.csv holds afterwards
     const QByteArray csv = windowExport(kLog, ".");
     const QByteArray older = "older";
+    // The two lines of the log that look like beacons and were not decoded.
+    const QByteArray said = "orvik-tlm: 3 records from 5 lines; 2 lines not decoded; --check tells why\n";
     const auto both = [](const char* name) {
         return "orvik-tlm: '" + QByteArray(name) + "' is both input and output\n";
     };
@@ -291,23 +297,23 @@ void TestTlmCli::fromTheShell_data()
 
     // The name of an open descriptor is written through it: appending appends, links stay.
     QTest::addRow("appending through /dev/stdout")
-        << R"("$T" a.log -o /dev/stdout >> out.csv)" << 0 << QByteArray() << QByteArray() << older + csv;
+        << R"("$T" a.log -o /dev/stdout >> out.csv)" << 0 << said << QByteArray() << older + csv;
     QTest::addRow("appending through /dev/fd/3")
-        << R"("$T" a.log -o /dev/fd/3 3>> out.csv)" << 0 << QByteArray() << QByteArray() << older + csv;
+        << R"("$T" a.log -o /dev/fd/3 3>> out.csv)" << 0 << said << QByteArray() << older + csv;
     QTest::addRow("appending through /proc/self/fd/3")
-        << R"("$T" a.log -o /proc/self/fd/3 3>> out.csv)" << 0 << QByteArray() << QByteArray() << older + csv;
+        << R"("$T" a.log -o /proc/self/fd/3 3>> out.csv)" << 0 << said << QByteArray() << older + csv;
     QTest::addRow("appending through a link to /dev/stdout")
-        << R"(ln -s /dev/stdout so && "$T" a.log -o so >> out.csv)" << 0 << QByteArray() << QByteArray()
+        << R"(ln -s /dev/stdout so && "$T" a.log -o so >> out.csv)" << 0 << said << QByteArray()
         << older + csv;
     QTest::addRow("a redirected file keeps its hard link")
-        << R"(ln out.csv twin && "$T" a.log -o /dev/stdout > out.csv && cat twin)" << 0 << QByteArray() << csv
-        << csv;
-    QTest::addRow("- as input and output") << R"("$T" - -o - < a.log)" << 0 << QByteArray() << csv << older;
+        << R"(ln out.csv twin && "$T" a.log -o /dev/stdout > out.csv && cat twin)" << 0 << said << csv << csv;
+    QTest::addRow("- as input and output") << R"("$T" - -o - < a.log)" << 0 << said << csv << older;
 
     // A named pipe is opened once, when it is read, and not before a missing name is found.
     QTest::addRow("two named pipes written one after the other")
         << R"(mkfifo p q; timeout 30 sh -c 'cat a.log > p; cat a.log > q' & timeout 30 "$T" p q; s=$?; wait; exit $s)"
-        << 0 << QByteArray() << windowExport(kLog + kLog, ".") << older;
+        << 0 << QByteArray("orvik-tlm: 6 records from 10 lines; 4 lines not decoded; --check tells why\n")
+        << windowExport(kLog + kLog, ".") << older;
     QTest::addRow("a missing name after a named pipe")
         << R"(mkfifo p; timeout 30 "$T" p none.log -o out.csv)" << 2
         << QByteArray("orvik-tlm: cannot open 'none.log': No such file or directory\n") << QByteArray()
@@ -315,8 +321,8 @@ void TestTlmCli::fromTheShell_data()
 
     // Names are the bytes given, valid UTF-8 or not.
     QTest::addRow("input name not UTF-8")
-        << R"sh(cp a.log "$(printf 'x\377.log')" && "$T" "$(printf 'x\377.log')")sh" << 0 << QByteArray()
-        << csv << older;
+        << R"sh(cp a.log "$(printf 'x\377.log')" && "$T" "$(printf 'x\377.log')")sh" << 0 << said << csv
+        << older;
     QTest::addRow("output name not UTF-8")
         << R"sh("$T" a.log -o "$(printf 'x\377.csv')"; s=$?; ls; exit $s)sh" << 2
         << QByteArray("orvik-tlm: cannot open 'x\xEF\xBF\xBD.csv': a name that is not valid UTF-8 cannot be "
