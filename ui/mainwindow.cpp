@@ -28,6 +28,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGraphicsOpacityEffect>
 #include <QGroupBox>
 #include <QLabel>
@@ -106,6 +107,7 @@ void MainWindow::Form_Load()
 {
     const FileLocations where = fileLocations(m_programFolder);
     ImagePath = where.imageFolder + QDir::separator();
+    m_imageFolder = where.imageFolder;
     ConfFile = where.confFile;
     m_exportFolder = where.exportFolder;
 
@@ -244,6 +246,10 @@ void MainWindow::Command1_Click()
     if (m_captureName.isEmpty())
         m_captureName = captureName(QDate::currentDate());
     const QString path = bitmapPath(ImagePath, m_captureName);
+    // The user's pictures folder may not exist yet, as the documents folder for the export; a
+    // missing program folder, or a folder conf.ini names elsewhere, is reported.
+    if (m_imageFolder != m_programFolder && ImagePath.startsWith(m_imageFolder))
+        QDir().mkpath(QFileInfo(path).absolutePath());
     QString error = imagePathProblem(ImagePath);
     if (error.isEmpty())
         error = Picture2->saveBitmap(path);

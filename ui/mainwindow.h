@@ -104,6 +104,7 @@ private:
     QString ImagePath;
     QString ConfFile;
     QString m_exportFolder; // the program folder, or the user's documents when it is not writable
+    QString m_imageFolder;  // the program folder, or the user's pictures when it is not writable
     QString m_captureName;  // fixed by the first capture of the run
     QPointer<AboutBox> m_aboutBox;
 

@@ -231,6 +231,15 @@ void TestFileFaults::installedCopy()
              QDir::toNativeSeparators(csv) + QStringLiteral(" has been written"));
     QCOMPARE(readFile(csv).count("\r\n"), 3);
     QCOMPARE(readFile(oldCsv), QByteArray("an earlier file\r\n"));
+    // A new user has no pictures folder yet: the screenshot makes it, as the export made the
+    // documents folder.
+    QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("Pictures"))));
+    setMessageBoxHandler([](QWidget*, const QString&, const QString&, QMessageBox::Icon) {});
+    auto noBoxes = qScopeGuard([] { setMessageBoxHandler({}); });
+    window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    QVERIFY2(window.findChild<QLabel*>(QStringLiteral("Label3"))->text().endsWith(QStringLiteral(" saved")),
+             qPrintable(window.findChild<QLabel*>(QStringLiteral("Label3"))->text()));
+    QCOMPARE(QDir(home.filePath(QStringLiteral("Pictures/shots"))).entryList(QDir::Files).size(), 1);
 
     // A relative ARCHIVE is taken from the user's data folder, beside the default archive.
     QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
