@@ -35,6 +35,9 @@ FileLocations fileLocations(const QString& programFolder)
     where.exportFolder = portable ? programFolder : userFolder(QStandardPaths::DocumentsLocation);
     where.imageFolder = portable ? programFolder : userFolder(QStandardPaths::PicturesLocation);
     where.archiveFolder = portable ? programFolder : QFileInfo(defaultArchivePath()).path();
+    where.settingsFile = portable ? joinPath(programFolder, QStringLiteral("orvik-decoder.ini"))
+                                  : joinPath(userFolder(QStandardPaths::GenericConfigLocation),
+                                             QStringLiteral("orvik/orvik-decoder.ini"));
     return where;
 }
 

@@ -82,6 +82,7 @@ void MainWindow::connectSignals()
     connect(MnuOpenLog, &QAction::triggered, this, &MainWindow::MnuOpenLog_Click);
     connect(MnuSaveLog, &QAction::triggered, this, &MainWindow::MnuSaveLog_Click);
     connect(Text2, &TextBox::filesDropped, this, &MainWindow::openDropped);
+    connect(m_recentMenu, &QMenu::triggered, this, &MainWindow::MnuRecentLogs_Click);
     connect(MnuInfo, &QAction::triggered, this, &MainWindow::MnuInfo_Click);
     connect(MnuCheckLog, &QAction::triggered, this, &MainWindow::MnuCheckLog_Click);
     connect(MnuAddToArchive, &QAction::triggered, this, &MainWindow::MnuAddToArchive_Click);
@@ -106,6 +107,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 void MainWindow::Form_Load()
 {
     const FileLocations where = fileLocations(m_programFolder);
+    m_settingsFile = where.settingsFile;
     ImagePath = where.imageFolder + QDir::separator();
     m_imageFolder = where.imageFolder;
     ConfFile = where.confFile;
@@ -123,6 +125,7 @@ void MainWindow::Form_Load()
 
     for (int i = 0; i < kChannelCount; ++i)
         Option1[std::size_t(i)]->setText(toQString(kChannels[std::size_t(i)].caption));
+    restoreSettings();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -131,6 +134,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    saveSettings();
     m_checkLog->close();
     if (m_trends)
         m_trends->close();

@@ -17,6 +17,7 @@ class QLineEdit;
 class QPushButton;
 class QScrollArea;
 class QScrollBar;
+class QMenu;
 class QShortcut;
 class QGraphicsOpacityEffect;
 
@@ -87,6 +88,11 @@ private:
     void MnuOpenLog_Click();
     bool MnuSaveLog_Click();
     bool mayDropLog(const QString& action);
+    void rememberLog(const QString& path);
+    void MnuRecentLogs_Click(QAction* entry);
+    void fillRecentLogs();
+    void restoreSettings();
+    void saveSettings() const;
     void openDropped(const QStringList& paths);
     void MnuTrends_Click();
     void showLogLine(int line);
@@ -131,6 +137,9 @@ private:
     QAction* MnuOpenLog = nullptr;
     QAction* MnuSaveLog = nullptr;
     QString m_logFolder;      // where the last log was opened or saved
+    QStringList m_recentLogs; // the last opened or saved first
+    QMenu* m_recentMenu = nullptr;
+    QString m_settingsFile;
     int m_addedRevision = -1; // of the log, when Add to Archive began
     QAction* WriteCSVFile = nullptr;
     QAction* MnuInfo = nullptr;

@@ -36,7 +36,7 @@ bool MainWindow::openLog(const QString& path)
         Label3->setMessage(shown + QStringLiteral(" cannot be read; the log is as it was"));
         return false;
     }
-    m_logFolder = QFileInfo(path).absolutePath();
+    rememberLog(path);
     Text2->setText(*text);
     Text2->document()->setModified(false);
     QString opened = shown + QStringLiteral(" opened");
@@ -76,7 +76,7 @@ bool MainWindow::MnuSaveLog_Click()
         Label3->setMessage(shown + QStringLiteral(" could not be written: ") + error);
         return false;
     }
-    m_logFolder = QFileInfo(path).absolutePath();
+    rememberLog(path);
     Text2->document()->setModified(false);
     Label3->setMessage(shown + QStringLiteral(" has been written"));
     return true;

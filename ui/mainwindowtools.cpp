@@ -29,6 +29,8 @@ void MainWindow::buildMenu()
     MnuSaveLog = file->addAction(QStringLiteral("&Save Log As\u2026"));
     MnuSaveLog->setObjectName(QStringLiteral("MnuSaveLog"));
     MnuSaveLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_recentMenu = file->addMenu(QStringLiteral("&Recent Logs"));
+    m_recentMenu->setObjectName(QStringLiteral("MnuRecentLogs"));
     file->addSeparator();
     MnuExit = file->addAction(QStringLiteral("E&xit"));
     MnuExit->setObjectName(QStringLiteral("MnuExit"));

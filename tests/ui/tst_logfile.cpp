@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QStringDecoder>
@@ -72,6 +73,27 @@ private slots:
     void openAsksFirst();
     void droppedFileOpens_data();
     void droppedFileOpens();
+    void rememberedAcrossARestart();
+    void recentLogsAreEightAtMost();
+    void settingsThatCannotBeUsed_data();
+    void settingsThatCannotBeUsed();
+
+private:
+    QString logFile(int n)
+    {
+        const QString path = m_folder->filePath(QStringLiteral("pass %1.txt").arg(n));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(log(n, 100 * n).toUtf8()) <= 0)
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+    QStringList recentEntries() const
+    {
+        QStringList out;
+        for (const QAction* a : child<QMenu>(QStringLiteral("MnuRecentLogs"))->actions())
+            out << a->text();
+        return out;
+    }
 };
 
 void TestLogFile::openLog_data()
@@ -231,6 +253,65 @@ void TestLogFile::droppedFileOpens()
              qPrintable(logBox()->toPlainText().left(80)));
     QVERIFY2(label3().contains(QStringLiteral("dropped 0.txt opened: 4 records")), qPrintable(label3()));
     QCOMPARE(label3().startsWith(QStringLiteral("2 files dropped; the first is opened: ")), files == 2);
+}
+
+// The place of the window, the last folder and the recent logs outlive the window; conf.ini is
+// never written.
+void TestLogFile::rememberedAcrossARestart()
+{
+    const QString first = logFile(1);
+    const QString second = logFile(2);
+    answerFileDialog(first);
+    child<QAction>(QStringLiteral("MnuOpenLog"))->trigger();
+    QVERIFY(m_window->openLog(second));
+    m_window->move(37, 41);
+    const QStringList entries{QStringLiteral("&1 ") + QDir::toNativeSeparators(second),
+                              QStringLiteral("&2 ") + QDir::toNativeSeparators(first)};
+    QCOMPARE(recentEntries(), entries);
+    child<QAction>(QStringLiteral("MnuExit"))->trigger();
+    QVERIFY(!m_window->isVisible());
+
+    makeWindow();
+    QCOMPARE(recentEntries(), entries);
+    QCOMPARE(m_window->pos(), QPoint(37, 41));
+    child<QAction>(QStringLiteral("RecentLog2"))->trigger();
+    QCOMPARE(m_window->records().count(), 1);
+    QVERIFY2(label3().startsWith(QDir::toNativeSeparators(first) + QStringLiteral(" opened")),
+             qPrintable(label3()));
+    QVERIFY(!QFileInfo::exists(m_folder->filePath(QStringLiteral("conf.ini"))));
+}
+
+void TestLogFile::recentLogsAreEightAtMost()
+{
+    for (int n = 1; n <= 10; ++n)
+        QVERIFY(m_window->openLog(logFile(n)));
+    QVERIFY(m_window->openLog(logFile(7))); // again: it moves to the top, and is there once
+    const QStringList entries = recentEntries();
+    QCOMPARE(entries.size(), 8);
+    QVERIFY(entries.first().endsWith(QStringLiteral("pass 7.txt")));
+    QVERIFY(entries.last().endsWith(QStringLiteral("pass 3.txt"))); // 7, 10, 9, 8, 6, 5, 4, 3
+    QCOMPARE(entries.filter(QStringLiteral("pass 7.txt")).size(), 1);
+}
+
+void TestLogFile::settingsThatCannotBeUsed_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addRow("bytes of no settings file") << QByteArray("\x00\xff\xfe[[[=\n\x01garbage", 16);
+    QTest::addRow("a place on no screen") << QByteArray("[window]\nposition=@Point(-90000 -90000)\n");
+    QTest::addRow("recent logs of another kind") << QByteArray("[log]\nrecent=@Variant(\\0\\0\\0\\x7f)\n");
+}
+
+void TestLogFile::settingsThatCannotBeUsed()
+{
+    QFETCH(QByteArray, file);
+    QFile settings(m_folder->filePath(QStringLiteral("orvik-decoder.ini")));
+    QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(file) == file.size());
+    settings.close();
+    makeWindow();
+    QVERIFY(m_window->isVisible());
+    QVERIFY(QGuiApplication::screenAt(m_window->pos()) != nullptr);
+    QCOMPARE(recentEntries(), QStringList());
+    QVERIFY(!child<QMenu>(QStringLiteral("MnuRecentLogs"))->isEnabled());
 }
 
 QTEST_MAIN(TestLogFile)
