@@ -10,29 +10,19 @@
 
 namespace orvik {
 
-namespace {
-
-QString counted(qint64 n, const char* one, const char* many)
-{
-    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1StringView(one))
-                  : QStringLiteral("%1 %2").arg(n).arg(QLatin1StringView(many));
-}
-
-} // namespace
-
 QString archiveAddText(qint64 number, qint64 atMs, qint64 records, qint64 copies, const QString& origin)
 {
     return QStringLiteral("%1  %2  %3, %4  from %5")
         .arg(number)
-        .arg(archiveTimeText(atMs / 1000 * 1000), counted(records, "record", "records"),
-             counted(copies, "copy", "copies"), origin);
+        .arg(archiveTimeText(atMs / 1000 * 1000), countedText(records, "record", "records"),
+             countedText(copies, "copy", "copies"), origin);
 }
 
 QString undoneText(qint64 number, qint64 copies, qint64 records, qint64 revoted)
 {
     return QStringLiteral("add %1 taken back: %2; %3 went, %4 voted again")
         .arg(number)
-        .arg(counted(copies, "copy", "copies"), counted(records, "record", "records"),
+        .arg(countedText(copies, "copy", "copies"), countedText(records, "record", "records"),
              revoted == 1 ? QStringLiteral("1 was") : QStringLiteral("%1 were").arg(revoted));
 }
 

@@ -55,16 +55,12 @@ int finishOutput(QIODevice* out, OutputBuffer& buffer, std::uint64_t records, co
     return records > 0 ? 0 : 1;
 }
 
-QString counted(std::uint64_t n, const char* one, const char* many)
-{
-    return QStringLiteral("%1 %2").arg(n).arg(QLatin1StringView(n == 1 ? one : many));
-}
-
 // "17 records from 20 lines; 3 lines not decoded; --check tells why"
 QString notDecodedText(std::uint64_t records, std::uint64_t lines, std::uint64_t notDecoded, bool checked)
 {
-    return counted(records, "record", "records") + QStringLiteral(" from ") +
-           counted(lines, "line", "lines") + QStringLiteral("; ") + counted(notDecoded, "line", "lines") +
+    return countedText(qint64(records), "record", "records") + QStringLiteral(" from ") +
+           countedText(qint64(lines), "line", "lines") + QStringLiteral("; ") +
+           countedText(qint64(notDecoded), "line", "lines") +
            (checked ? QStringLiteral(" not decoded, told above")
                     : QStringLiteral(" not decoded; --check tells why"));
 }

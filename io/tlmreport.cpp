@@ -82,4 +82,9 @@ void TlmReport::send(std::string_view text)
         m_err.write(text.data(), qint64(text.size()));
 }
 
+QString countedText(qint64 n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1StringView(n == 1 ? one : many));
+}
+
 } // namespace orvik

@@ -48,4 +48,7 @@ private:
     std::size_t m_width = 0;
 };
 
+// "1 record", "3 records": a count and the word for it, as the tool's messages give them.
+QString countedText(qint64 n, const char* one, const char* many);
+
 } // namespace orvik
