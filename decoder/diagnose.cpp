@@ -12,16 +12,19 @@ namespace orvik {
 
 namespace {
 
-bool matchesAt(std::u16string_view text, std::size_t pos, std::u16string_view lowerWord)
+// Whether `lowerWord` stands at `pos`, letter case aside; ASCII bytes stand for their units.
+template <class CharT>
+bool matchesAt(std::basic_string_view<CharT> text, std::size_t pos, std::u16string_view lowerWord)
 {
     if (pos + lowerWord.size() > text.size())
         return false;
     for (std::size_t i = 0; i < lowerWord.size(); ++i) {
-        if (foldCase(text[pos + i]) != lowerWord[i])
+        if (foldCase(char16_t(static_cast<std::make_unsigned_t<CharT>>(text[pos + i]))) != lowerWord[i])
             return false;
     }
     return true;
 }
+
 
 // Characters that could upset a terminal or hide themselves are shown as escapes.
 bool needsEscape(char32_t c)
@@ -159,9 +162,7 @@ template <class CharT> bool looksLikeAttempt(std::basic_string_view<CharT> line)
     if (line.size() >= 100 && line.size() <= 140)
         return true;
     for (std::size_t i = 0; i + 3 <= line.size(); ++i) {
-        if (foldCase(char16_t(static_cast<std::make_unsigned_t<CharT>>(line[i]))) == u'o' &&
-            foldCase(char16_t(static_cast<std::make_unsigned_t<CharT>>(line[i + 1]))) == u'r' &&
-            foldCase(char16_t(static_cast<std::make_unsigned_t<CharT>>(line[i + 2]))) == u'v')
+        if (matchesAt(line, i, u"orv"))
             return true;
     }
     return false;
