@@ -8,6 +8,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -91,8 +92,12 @@ enum class Reading : std::uint8_t {
 
 // One beacon candidate as heard, cut into its frames at their tags.
 struct CopyFrames {
-    std::u16string text; // folded to lower case
-    bool strict = false; // a beacon line as it stands: every frame is read where it lies
+    explicit CopyFrames(std::pmr::memory_resource* memory = std::pmr::get_default_resource())
+        : text(memory)
+    {}
+
+    std::pmr::u16string text; // folded to lower case
+    bool strict = false;      // a beacon line as it stands: every frame is read where it lies
     // The last frame is of its length only with a blank at its end, which may not be its own.
     bool lastInDoubt = false;
     std::array<std::int16_t, kFrameTags.size()> begin{};

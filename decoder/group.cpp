@@ -76,7 +76,7 @@ void Group::clearKeys()
 
 void Group::reuse()
 {
-    std::vector<Copy> kept = std::move(copies);
+    std::pmr::vector<Copy> kept = std::move(copies);
     kept.clear();
     std::unique_ptr<GroupMore> spare = m_more ? std::move(m_more) : std::move(m_spare);
     *this = Group{};

@@ -24,7 +24,7 @@ namespace {
 
 // Groups that share a key with a copy, newest first, that are weighed as its beacon's.
 constexpr int kMostSharing = 8;
-void foldClean(const std::array<char, kBeaconLength>& line, std::u16string& text)
+void foldClean(const std::array<char, kBeaconLength>& line, std::pmr::u16string& text)
 {
     text.resize(line.size());
     for (std::size_t i = 0; i < line.size(); ++i)
@@ -71,7 +71,7 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
     if (isBeaconLine(std::u16string_view(text))) {
         st.cutter.finish(st.cut);
         enqueueCut();
-        return enqueue(std::move(text), source, true);
+        return enqueue(text, source, true);
     }
     const bool part = st.cutter.feed(text, source, st.cut);
     enqueueCut();
@@ -82,13 +82,13 @@ void Recoverer::enqueueCut()
 {
     State& st = *m_state;
     for (Candidate& c : st.cut)
-        enqueue(std::move(c.text), c.source, false);
+        enqueue(c.text, c.source, false);
     st.cut.clear();
 }
 
 // A candidate is cut into its frames, and a key is made for the fields of each frame held
 // whole: a copy damaged in a few frames is still found by the others.
-bool Recoverer::enqueue(std::u16string&& text, CopySource source, bool strict)
+bool Recoverer::enqueue(std::u16string_view text, CopySource source, bool strict)
 {
     State& st = *m_state;
     if (st.pendingCount == kAhead)
@@ -96,7 +96,7 @@ bool Recoverer::enqueue(std::u16string&& text, CopySource source, bool strict)
     Pending& p = st.pending[(st.pendingFirst + st.pendingCount) % kAhead];
     p.source = source;
     p.clean = false;
-    p.copy.text = std::move(text);
+    p.copy.text.assign(text);
     p.copy.strict = strict;
     if (cutFrames(p.copy) < 2)
         return false;
@@ -171,7 +171,7 @@ void Recoverer::expand(Group& group) const
     if (!group.clean)
         return;
     group.more(); // the keys of its text, before it holds more
-    Copy copy;
+    Copy copy(m_state->memory.resource());
     copy.source = group.cleanSource;
     copy.seq = group.firstCopy;
     foldClean(group.cleanText, copy.text);

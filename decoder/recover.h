@@ -111,7 +111,7 @@ private:
         std::uint64_t lookalike = 0; // the oldest it could not be told apart from
     };
     template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
-    bool enqueue(std::u16string&& text, CopySource source, bool strict);
+    bool enqueue(std::u16string_view text, CopySource source, bool strict);
     void enqueueCut();
     void placeOldest();
     void closeReady();

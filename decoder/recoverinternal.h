@@ -21,6 +21,8 @@ namespace orvik {
 namespace recovery {
 
 struct Copy : CopyFrames {
+    using CopyFrames::CopyFrames;
+
     CopySource source;
     std::uint64_t seq = 0; // the order in which copies came
 };
@@ -46,12 +48,16 @@ struct GroupMore {
 };
 
 struct Group {
+    explicit Group(std::pmr::memory_resource* memory = std::pmr::get_default_resource())
+        : copies(memory)
+    {}
+
     std::uint64_t firstCopy = 0; // m_added when the group began
-    std::vector<Copy> copies;
+    std::pmr::vector<Copy> copies;
     // A group of one clean line keeps only its text until another copy comes; its keys are
     // those of the text, and no group before it holds them.
     bool clean = false;
-    std::array<char, kBeaconLength> cleanText; // as it came, letter case and all
+    std::array<char, kBeaconLength> cleanText{}; // as it came, letter case and all
     CopySource cleanSource;
 
     bool empty() const { return copies.empty() && !clean; }
@@ -98,6 +104,11 @@ private:
 // held across emplace_back().
 class GroupRing {
 public:
+    // The copies of its groups are held in `memory`.
+    explicit GroupRing(std::pmr::memory_resource* memory)
+        : m_memory(memory)
+    {}
+
     std::size_t size() const { return m_count; }
     Group& operator[](std::size_t at) { return m_slots[(m_first + at) & (m_slots.size() - 1)]; }
     const Group& operator[](std::size_t at) const { return m_slots[(m_first + at) & (m_slots.size() - 1)]; }
@@ -119,13 +130,18 @@ public:
 private:
     void grow()
     {
-        std::vector<Group, BigAllocator<Group>> slots(std::max<std::size_t>(64, 2 * m_slots.size()));
+        std::vector<Group, BigAllocator<Group>> slots;
+        const std::size_t size = std::max<std::size_t>(64, 2 * m_slots.size());
+        slots.reserve(size);
+        while (slots.size() < size)
+            slots.emplace_back(m_memory);
         for (std::size_t i = 0; i < m_count; ++i)
             slots[i] = std::move((*this)[i]);
         m_slots = std::move(slots);
         m_first = 0;
     }
 
+    std::pmr::memory_resource* m_memory;
     std::vector<Group, BigAllocator<Group>> m_slots; // a power of two of them
     std::size_t m_first = 0;
     std::size_t m_count = 0;
@@ -138,6 +154,10 @@ std::optional<std::uint32_t> groupTime(const Group& group, int* holding = nullpt
 
 // A line taken but not yet placed, so that the key slots it will read are fetched meanwhile.
 struct Recoverer::Pending {
+    explicit Pending(std::pmr::memory_resource* memory)
+        : copy(memory)
+    {}
+
     bool clean = false;
     std::array<char, kBeaconLength> cleanText; // as it came
     CopySource source;
@@ -146,15 +166,23 @@ struct Recoverer::Pending {
 };
 
 struct Recoverer::State {
+    State()
+    {
+        pending.reserve(kAhead);
+        while (pending.size() < kAhead)
+            pending.emplace_back(memory.resource());
+    }
+
+    BigPool memory; // first made, last gone: the copies below live in it
     // The closed groups, whose window passed, waiting to be taken, then the open ones; oldest first.
-    recovery::GroupRing groups;
+    recovery::GroupRing groups{memory.resource()};
     std::size_t closed = 0;
     recovery::KeyTable keys;
     // The table is rebuilt before its 32-bit group numbers could be taken for those of old groups.
     std::uint64_t rebuiltAt = 0;
     CandidateCutter cutter;
     std::vector<Candidate> cut;
-    std::array<Pending, kAhead> pending;
+    std::vector<Pending> pending; // kAhead of them, a ring
     std::size_t pendingFirst = 0;
     std::size_t pendingCount = 0;
 
