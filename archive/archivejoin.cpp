@@ -75,7 +75,7 @@ void voteCopies(std::span<const ArchiveCopy> copies, std::array<double, kChannel
             texts.push_back(wide(c.line));
     }
     const std::vector<std::u16string_view> views(texts.begin(), texts.end());
-    const std::vector<RecoveredRecord> records = recoverLines(views);
+    const std::vector<RecoveredRecord> records = recoverCopies(views);
     if (records.empty())
         return;
     // Copies the recovery keeps apart give a value only where each of them gives the same.
@@ -96,12 +96,11 @@ std::vector<std::int64_t> joinCopies(std::span<const ArchiveCopy> copies)
     std::u16string text;
     for (std::size_t i = 0; i < copies.size(); ++i) {
         placed[i] = copies[i].record;
-        const CopySource source{0, i + 1, 0};
         if (isAscii(copies[i].line)) {
-            recoverer.add(copies[i].line, source);
+            addKeptCopy(recoverer, copies[i].line, std::uint32_t(i));
         } else {
             text = wide(copies[i].line);
-            recoverer.add(std::u16string_view(text), source);
+            addKeptCopy(recoverer, std::u16string_view(text), std::uint32_t(i));
         }
     }
     std::int64_t newRecords = 0;
@@ -111,13 +110,11 @@ std::vector<std::int64_t> joinCopies(std::span<const ArchiveCopy> copies)
         std::map<std::int64_t, int> held; // record -> copies of it in the group
         unplaced.clear();
         for (const CopySource& s : record.copies) {
-            for (std::uint64_t line = s.line; line <= s.last(); ++line) {
-                const std::size_t i = std::size_t(line - 1);
-                if (copies[i].record > 0)
-                    ++held[copies[i].record];
-                else if (placed[i] == 0)
-                    unplaced.push_back(i);
-            }
+            const std::size_t i = s.input;
+            if (copies[i].record > 0)
+                ++held[copies[i].record];
+            else if (placed[i] == 0)
+                unplaced.push_back(i);
         }
         if (unplaced.empty())
             continue;

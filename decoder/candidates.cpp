@@ -17,6 +17,14 @@ constexpr std::size_t kShortest = std::size_t(kBeaconLength - kMostShift);
 // Text of a candidate past this is no part of its beacon.
 constexpr std::size_t kLongest = 2 * std::size_t(kBeaconLength);
 
+// The source of a candidate that takes columns [from, to) of its line, `size` units long.
+CopySource stretch(CopySource source, std::size_t from, std::size_t to, std::size_t size)
+{
+    source.from = std::uint32_t(from);
+    source.to = to >= size ? 0 : std::uint32_t(to);
+    return source;
+}
+
 int wholeTagAt(std::u16string_view t, std::size_t at)
 {
     if (at + kTagLength > t.size() || t[at] != u'o' || t[at + 1] != u'r' || t[at + 2] != u'v')
@@ -174,13 +182,14 @@ bool CandidateCutter::continues(std::u16string_view more, const std::vector<Tag>
 
 // A decoder that wraps at a blank takes the blank for the line end; one that wraps at its
 // width takes nothing: the join that reads more frames where they stand is the one made.
-void CandidateCutter::join(std::u16string_view more, CopySource source)
+void CandidateCutter::join(std::u16string_view more, CopySource source, std::size_t lineSize)
 {
     more = more.substr(0, kLongest - std::min(kLongest, m_held.text.size()));
     std::u16string direct = m_held.text + std::u16string(more);
     std::u16string blank = m_held.text + u' ' + std::u16string(more);
     m_held.text = exactFrames(blank) > exactFrames(direct) ? std::move(blank) : std::move(direct);
     m_held.source.lastLine = source.line;
+    m_held.source.to = stretch(source, 0, more.size(), lineSize).to;
     std::vector<Tag> tags;
     tagsIn(m_held.text, tags);
     m_heldLast = lastTag(tags, 0, m_held.text.size());
@@ -196,11 +205,12 @@ bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vec
     const std::u16string_view head = line.substr(0, headEnd);
     bool part = false;
     if (continues(head, tags, source)) {
-        join(head, source);
+        join(head, source, line.size());
         part = true;
     } else if (tagCount(tags, headEnd) >= 2) {
         finish(out);
-        out.push_back({std::u16string(head.substr(0, kLongest)), source});
+        out.push_back({std::u16string(head.substr(0, kLongest)),
+                       stretch(source, 0, std::min(headEnd, kLongest), line.size())});
         part = true;
     }
     if (m_holding && (!starts.empty() || m_held.text.size() >= std::size_t(kBeaconLength) || !part))
@@ -208,7 +218,8 @@ bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vec
     for (std::size_t i = 0; i < starts.size(); ++i) {
         const std::size_t to =
             std::min(i + 1 < starts.size() ? starts[i + 1] : line.size(), starts[i] + kLongest);
-        Candidate c{std::u16string(line.substr(starts[i], to - starts[i])), source};
+        Candidate c{std::u16string(line.substr(starts[i], to - starts[i])),
+                    stretch(source, starts.size() == 1 && !part ? 0 : starts[i], to, line.size())};
         // A line's last candidate may go on in the next line, even to the last characters of its tail.
         if (i + 1 == starts.size() && c.text.size() < std::size_t(kBeaconLength)) {
             m_held = std::move(c);

@@ -33,10 +33,12 @@ public:
     bool feed(std::u16string_view line, CopySource source, std::vector<Candidate>& out);
     // Hands over the candidate held, if any.
     void finish(std::vector<Candidate>& out);
+    // The candidate held, if any.
+    const Candidate* held() const { return m_holding ? &m_held : nullptr; }
 
 private:
     bool continues(std::u16string_view more, const std::vector<Tag>& tags, CopySource source) const;
-    void join(std::u16string_view more, CopySource source);
+    void join(std::u16string_view more, CopySource source, std::size_t lineSize);
 
     Candidate m_held;
     int m_heldLast = -1; // the highest frame whose tag the candidate held holds whole

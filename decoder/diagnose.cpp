@@ -25,7 +25,6 @@ bool matchesAt(std::basic_string_view<CharT> text, std::size_t pos, std::u16stri
     return true;
 }
 
-
 // Characters that could upset a terminal or hide themselves are shown as escapes.
 bool needsEscape(char32_t c)
 {

@@ -354,17 +354,20 @@ bool Recoverer::take(RecoveredRecord& out, bool all, bool values)
     return true;
 }
 
-std::vector<RecoveredRecord> recoverLines(std::span<const std::u16string_view> lines)
+std::optional<CopySource> Recoverer::firstHeld() const
 {
-    Recoverer recoverer(lines.size() + 1);
-    std::uint64_t number = 0;
-    for (const std::u16string_view line : lines)
-        recoverer.add(line, {0, ++number});
-    std::vector<RecoveredRecord> records;
-    RecoveredRecord record;
-    while (recoverer.take(record, true))
-        records.push_back(record);
-    return records;
+    // Groups begin in the order of their copies, and the lines not yet placed come after them.
+    const State& st = *m_state;
+    for (std::size_t i = 0; i < st.groups.size(); ++i) {
+        const Group& group = st.groups[i];
+        if (!group.empty())
+            return group.clean ? group.cleanSource : group.copies.front().source;
+    }
+    if (st.pendingCount > 0)
+        return st.pending[st.pendingFirst].source;
+    if (const Candidate* held = st.cutter.held())
+        return held->source;
+    return std::nullopt;
 }
 
 } // namespace orvik

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,11 +28,14 @@ enum class LeftOut : std::uint8_t {
 std::string_view leftOutText(LeftOut reason);
 
 // Where a copy came from: the caller's number of its input and the lines in it. A copy that a
-// CW decoder wrapped over several lines runs from `line` to `lastLine`.
+// CW decoder wrapped over several lines runs from `line` to `lastLine`; one that shares a line
+// with other beacons is a stretch of it. Columns count the units of a line as it was added.
 struct CopySource {
     std::uint32_t input = 0;
     std::uint64_t line = 0;
     std::uint64_t lastLine = 0; // 0: the copy is `line` alone
+    std::uint32_t from = 0;     // its first column in `line`
+    std::uint32_t to = 0;       // one past its last in its last line; 0 for that line's end
 
     std::uint64_t last() const { return lastLine > line ? lastLine : line; }
 };
@@ -95,6 +99,9 @@ public:
     // in the order of their first copies. False when none is ready. Without `values`, a record
     // whose every value is certain keeps them in its line alone, its values left NaN.
     bool take(RecoveredRecord& out, bool all, bool values = true);
+    // The first line of the oldest copy a record still to be taken may hold; none when no
+    // copy is held. The lines before it are no record's.
+    std::optional<CopySource> firstHeld() const;
 
 private:
     using Copy = recovery::Copy;
@@ -135,5 +142,24 @@ private:
 
 // Every record of the lines, in one go; lines are numbered from 1 as their sources.
 std::vector<RecoveredRecord> recoverLines(std::span<const std::u16string_view> lines);
+// Adds a copy kept apart, as an archive keeps it, as an input of its own: it is never joined
+// with another copy as one wrapped beacon, and a copy that holds line ends is its lines, as a
+// CW decoder wrapped them. A line of bytes stands for the same UTF-16 text when it is ASCII.
+template <class CharT>
+void addKeptCopy(Recoverer& recoverer, std::basic_string_view<CharT> copy, std::uint32_t input)
+{
+    std::uint64_t line = 0;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = copy.find(CharT('\n'), start);
+        recoverer.add(copy.substr(start, end == copy.npos ? copy.npos : end - start), {input, ++line});
+        if (end == copy.npos)
+            return;
+        start = end + 1;
+    }
+}
+
+// Every record of copies kept apart, each added by addKeptCopy(): CopySource::input numbers
+// them from 0.
+std::vector<RecoveredRecord> recoverCopies(std::span<const std::u16string_view> copies);
 
 } // namespace orvik

@@ -317,8 +317,10 @@ void voteFrame(const recovery::Group& group, int f, RecoveredRecord& out,
         const bool written = std::all_of(at.begin() + field.pos, at.begin() + field.pos + field.len,
                                          [](LeftOut r) { return r == LeftOut::No; });
         const std::size_t from = std::size_t(field.pos - l.pos - l.fieldBegin);
-        if (written && !heldWhole(readings, n, width, out.line, field.pos, from, field.len))
+        if (written && !heldWhole(readings, n, width, out.line, field.pos, from, field.len)) {
             std::fill(at.begin() + field.pos, at.begin() + field.pos + field.len, LeftOut::NoMajority);
+            std::fill_n(out.line.begin() + (field.pos - 1), field.len, '-');
+        }
     }
     for (std::size_t i = 0; !unanimous && i < width; ++i) {
         const int position = l.pos + l.fieldBegin + int(i);
@@ -386,6 +388,9 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
         if (worst == LeftOut::No && more.outvoted && group.copies.size() == 1 && disputed)
             worst = LeftOut::Lookalike;
         out.leftOut[std::size_t(c)] = worst;
+        // The line holds only what is certain, and this copy's field may be the other beacon's.
+        if (worst == LeftOut::Lookalike)
+            std::fill_n(out.line.begin() + (ch.pos - 1), ch.len, '-');
     }
     if (values || out.leftOutMask() != 0)
         writeValues(out);

@@ -14,7 +14,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QStringList>
+#include <algorithm>
 #include <memory>
+#include <span>
 
 namespace orvik {
 
@@ -54,6 +56,41 @@ bool openForAdding(const TlmOptions& options, const QList<QByteArray>& inputs,
     return true;
 }
 
+// A copy made of whole lines reads in the archive as it read here: taken alone, a stretch of
+// a line with other beacons on it could read as a beacon line, where fields stand.
+bool readsAlike(const HeardCopy& copy)
+{
+    return !copy.text.empty() && copy.source.from == 0 && copy.source.to == 0;
+}
+
+// Each copy of a record is kept as it was received, so that copies added later vote with
+// them. The archive votes a record from its own copies alone, so a record is kept as the
+// recovery read it instead where its copies would read otherwise there: a stretch of a line,
+// or a lone copy that could be a miscopy of a neighbouring beacon, whose values the recovery
+// left out for that doubt.
+bool addRecovered(const RecoverRun& run, const RecoveredRecord& record,
+                  const QHash<QString, qint64>& receivedOf, ArchiveSink& sink)
+{
+    const std::span<const HeardCopy> heard = run.heardCopies();
+    const bool doubted =
+        std::find(record.leftOut.begin(), record.leftOut.end(), LeftOut::Lookalike) != record.leftOut.end();
+    const bool asHeard = !doubted && heard.size() == record.copies.size() &&
+                         std::all_of(heard.begin(), heard.end(), readsAlike);
+    if (!asHeard) {
+        const QString name = run.inputName(record.copies.front().input);
+        sink.setInput(name, receivedOf.value(name));
+        return sink.addRecovered(record.line, record.values, record.copies.front(),
+                                 int(record.copies.size()));
+    }
+    for (const HeardCopy& copy : heard) {
+        const QString name = run.inputName(copy.source.input);
+        sink.setInput(name, receivedOf.value(name));
+        if (!sink.addHeard(copy, record.values))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
@@ -73,11 +110,9 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
     QHash<QString, qint64> receivedOf;
     if (options.recover) {
         recover = std::make_unique<RecoverRun>(options, streams.out, report, inputs.size() > 1);
+        recover->keepHeard();
         recover->sendTo([&](const RecoveredRecord& record, const QStringList&) {
-            const QString name = recover->inputName(record.copies.front().input);
-            sink.setInput(name, receivedOf.value(name));
-            return sink.addRecovered(record.line, record.values, record.copies.front().line,
-                                     int(record.copies.size()));
+            return addRecovered(*recover, record, receivedOf, sink);
         });
         run.recoverInto(recover.get());
     }

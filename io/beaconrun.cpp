@@ -146,10 +146,14 @@ template <class CharT> bool BeaconRun::handleLine(const BasicSplitLine<CharT>& l
     if constexpr (std::is_same_v<CharT, char>) {
         if (m_sink)
             m_sink->keepBytes(line.bytes);
+        if (m_recover)
+            m_recover->keepBytes(line.bytes);
     }
     const bool handled = handleText(toUtf16(line.bytes));
     if (m_sink)
         m_sink->keepBytes({});
+    if (m_recover)
+        m_recover->keepBytes({});
     return handled;
 }
 

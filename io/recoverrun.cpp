@@ -5,7 +5,18 @@
 
 namespace orvik {
 
-namespace {} // namespace
+namespace {
+
+// The lines no record holds are forgotten this often, in lines kept.
+constexpr std::uint64_t kForgetEvery = 4096;
+
+auto firstCopyKey(const RecoveredRecord& record)
+{
+    const CopySource& s = record.copies.front();
+    return std::tuple(s.input, s.line, s.from);
+}
+
+} // namespace
 
 RecoverRun::RecoverRun(const TlmOptions& options, QIODevice& out, TlmReport& report, bool withFile)
     : m_options(options)
@@ -18,7 +29,11 @@ RecoverRun::RecoverRun(const TlmOptions& options, QIODevice& out, TlmReport& rep
 
 RecoverRun::~RecoverRun() = default;
 
-void RecoverRun::beginInput(const QString& name) { m_inputs.append(name); }
+void RecoverRun::beginInput(const QString& name)
+{
+    m_inputs.append(name);
+    m_heard.beginInput();
+}
 
 bool RecoverRun::add(std::string_view asciiLine, std::uint64_t lineNumber)
 {
@@ -32,6 +47,16 @@ bool RecoverRun::add(std::u16string_view line, std::uint64_t lineNumber) { retur
 template <class CharT> bool RecoverRun::addText(std::basic_string_view<CharT> text, std::uint64_t lineNumber)
 {
     const CopySource source{std::uint32_t(m_inputs.size() - 1), lineNumber};
+    if (m_keepHeard) {
+        m_heard.keep(lineNumber, text, m_bytes);
+        if (++m_keptSince >= kForgetEvery) {
+            m_keptSince = 0;
+            const std::optional<CopySource> first = m_recoverer.firstHeld();
+            if (first)
+                m_heard.forgetBefore(*first);
+        }
+    }
+    m_bytes = {};
     return !m_recoverer.add(text, source) || takeReady(false);
 }
 
@@ -49,6 +74,8 @@ bool RecoverRun::takeReady(bool all)
 {
     // The text written of a record whose every value is certain is its line's.
     while (m_recoverer.take(m_record, all, bool(m_sink))) {
+        if (m_keepHeard)
+            keepHeardOf(m_record);
         if (m_order.take(m_record) ? !handOn(m_record) : !handOnWaiting(false))
             return false;
     }
@@ -64,8 +91,25 @@ bool RecoverRun::handOnWaiting(bool all)
     return true;
 }
 
+// A record taken may wait for its place in the order after its lines are forgotten.
+void RecoverRun::keepHeardOf(const RecoveredRecord& record)
+{
+    std::vector<HeardCopy>& copies = m_heardOf[firstCopyKey(record)];
+    copies.clear();
+    for (const CopySource& s : record.copies)
+        copies.push_back(m_heard.copyOf(s));
+}
+
 bool RecoverRun::handOn(const RecoveredRecord& record)
 {
+    if (m_keepHeard) {
+        const auto at = m_heardOf.find(firstCopyKey(record));
+        m_heardNow.clear();
+        if (at != m_heardOf.end()) {
+            m_heardNow = std::move(at->second);
+            m_heardOf.erase(at);
+        }
+    }
     const bool tell = m_options.check && RecoveredText::hasNews(record);
     QStringList sources;
     if (m_sink || tell) {

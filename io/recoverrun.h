@@ -2,6 +2,7 @@
 #pragma once
 
 #include "decoder/recover.h"
+#include "heardlines.h"
 #include "recordorder.h"
 #include "recoveredtext.h"
 #include "tlmoptions.h"
@@ -12,9 +13,13 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
 namespace orvik {
 
@@ -36,8 +41,16 @@ public:
     using RecordSink = std::function<bool(const RecoveredRecord&, const QStringList& sources)>;
     void sendTo(RecordSink sink) { m_sink = std::move(sink); }
 
+    // The lines are kept as they came while a record may take them, so that the sink can
+    // have each record's copies as received (heardCopies()).
+    void keepHeard() { m_keepHeard = true; }
+    // During a RecordSink call, the copies of its record as received; empty unless keepHeard().
+    std::span<const HeardCopy> heardCopies() const { return m_heardNow; }
+
     // The lines that follow come from the input `name`, named so in diagnostics and records.
     void beginInput(const QString& name);
+    // The bytes the next line came as, when they are no ASCII.
+    void keepBytes(std::string_view bytes) { m_bytes = bytes; }
     // One line of that input, without its line end: ASCII bytes that stand for UTF-16 units,
     // or the units. False when handing on records failed.
     bool add(std::string_view asciiLine, std::uint64_t lineNumber);
@@ -54,6 +67,7 @@ private:
     bool takeReady(bool all);
     bool handOnWaiting(bool all);
     bool handOn(const RecoveredRecord& record);
+    void keepHeardOf(const RecoveredRecord& record);
 
     const TlmOptions& m_options;
     QIODevice& m_out;
@@ -67,6 +81,13 @@ private:
     RecoveredRecord m_record;
     RecoveredRecord m_waiting; // one that waited for its place in the order
     std::uint64_t m_records = 0;
+    bool m_keepHeard = false;
+    HeardLines m_heard;
+    std::string_view m_bytes;
+    std::uint64_t m_keptSince = 0; // lines kept since the lines no record holds were forgotten
+    // The copies of records taken, as received, by the first copy's input, line and column.
+    std::map<std::tuple<std::uint32_t, std::uint64_t, std::uint32_t>, std::vector<HeardCopy>> m_heardOf;
+    std::vector<HeardCopy> m_heardNow;
 };
 
 } // namespace orvik

@@ -65,29 +65,42 @@ bool ArchiveSink::add(std::u16string_view line, std::uint64_t lineNumber, bool& 
     if (!decodeCertain(line, m_entry.values))
         plain = false;
     m_entry.bytes = false;
-    if (keepLine) {
-        m_entry.line = QStringView(line.data(), qsizetype(line.size())).toUtf8().toStdString();
-        if (!m_bytes.empty() && m_bytes != m_entry.line) {
-            m_entry.line.assign(m_bytes);
-            m_entry.bytes = true;
-        }
-    }
+    if (keepLine)
+        keepLineAsReceived(line, m_bytes);
     m_bytes = {};
     m_entry.copies = 1;
     return addEntry(lineNumber);
 }
 
+bool ArchiveSink::addHeard(const HeardCopy& copy, const std::array<double, kChannelCount>& values)
+{
+    keepLineAsReceived(copy.text, copy.bytes);
+    m_entry.values = values;
+    m_entry.copies = 1;
+    return addEntry(copy.source.line);
+}
+
+// The line's UTF-8, or the bytes it came as where they are no valid UTF-8.
+void ArchiveSink::keepLineAsReceived(std::u16string_view line, std::string_view bytes)
+{
+    m_entry.line = QStringView(line.data(), qsizetype(line.size())).toUtf8().toStdString();
+    m_entry.bytes = !bytes.empty() && bytes != m_entry.line;
+    if (m_entry.bytes)
+        m_entry.line.assign(bytes);
+}
+
 bool ArchiveSink::addRecovered(std::string_view line, const std::array<double, kChannelCount>& values,
-                               std::uint64_t lineNumber, int copies)
+                               const CopySource& first, int copies)
 {
     m_entry.line.assign(line);
     m_entry.bytes = false;
     m_entry.values = values;
     m_entry.copies = copies;
-    return addEntry(lineNumber);
+    // Two beacons of one line could recover alike, and would be one reception.
+    return addEntry(first.line, first.from == 0 ? 0 : first.from + 1);
 }
 
-bool ArchiveSink::addEntry(std::uint64_t lineNumber)
+bool ArchiveSink::addEntry(std::uint64_t lineNumber, std::uint32_t column)
 {
     if (!m_begun) {
         if (!m_archive.isOpen() && !m_archive.open(m_path, Archive::Access::ReadWrite, &m_error))
@@ -100,7 +113,8 @@ bool ArchiveSink::addEntry(std::uint64_t lineNumber)
         m_sliceLines = 0;
         m_slice.start();
     }
-    m_entry.source = QString::fromStdString(m_sourcePrefix + std::to_string(lineNumber));
+    m_entry.source = QString::fromStdString(m_sourcePrefix + std::to_string(lineNumber) +
+                                            (column == 0 ? std::string() : ':' + std::to_string(column)));
     Clock& clock = m_clocks[m_clock];
     m_entry.receivedMs = clock.clock.date(m_entry.values[kOnBoardTimeChannel]);
     const qint64 added = m_pending.added;

@@ -3,6 +3,7 @@
 
 #include "archive/archive.h"
 #include "decoder/passclock.h"
+#include "heardlines.h"
 #include "tlmoptions.h"
 
 #include <QElapsedTimer>
@@ -50,16 +51,21 @@ public:
     // valid UTF-8, so that the copy keeps what was received.
     void keepBytes(std::string_view bytes) { m_bytes = bytes; }
     // Adds a record recovered from damaged copies: its line as recovered and its values, NaN
-    // for a value left out; lineNumber is that of its first copy, and it stands for `copies`.
+    // for a value left out; `first` is its first copy, and it stands for `copies`. A copy that
+    // begins inside its line, after another beacon, is named by its column too:
+    // "<name>:<line>:<column>".
     bool addRecovered(std::string_view line, const std::array<double, kChannelCount>& values,
-                      std::uint64_t lineNumber, int copies);
+                      const CopySource& first, int copies);
+    // Adds a copy of a recovered record as received, dated by the record's values.
+    bool addHeard(const HeardCopy& copy, const std::array<double, kChannelCount>& values);
     // Commits the slice under way.
     bool finish();
     // Drops the slice under way.
     void abandon();
 
 private:
-    bool addEntry(std::uint64_t lineNumber);
+    bool addEntry(std::uint64_t lineNumber, std::uint32_t column = 0);
+    void keepLineAsReceived(std::u16string_view line, std::string_view bytes);
 
     Archive& m_archive;
     QString m_path;

@@ -20,7 +20,7 @@ struct TlmOptions {
     QByteArray outputPath;    // empty: standard output
     bool check = false;
     bool dedupe = false;
-    bool quiet = false; // no closing count of the lines that look like beacons, not decoded
+    bool quiet = false;   // no closing count of the lines that look like beacons, not decoded
     bool recover = false; // records from damaged copies, each value certain or left out
     bool help = false;
     bool version = false;

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Beacon lines for the recovery's tests, and ways of spoiling them.
+#include "decoder/beacon.h"
+#include "decoder/chars.h"
 #include "decoder/recover.h"
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -42,6 +46,22 @@ inline std::vector<orvik::RecoveredRecord> recovered(const QStringList& lines)
     for (const QString& l : lines)
         views.push_back(view(l));
     return orvik::recoverLines(views);
+}
+
+// The record's line reads as the record, as an archive that keeps the line reads it: a value
+// written where the record writes one, the same, and none where it leaves one out.
+inline bool lineReadsAsRecord(const orvik::RecoveredRecord& r)
+{
+    const std::u16string line(r.line.begin(), r.line.end());
+    orvik::Record read{};
+    orvik::decodeBeaconLine(line, read);
+    for (int c = 0; c < orvik::kChannelCount; ++c) {
+        const std::u16string_view field = orvik::channelField(line, orvik::kChannels[std::size_t(c)]);
+        const bool hex = std::all_of(field.begin(), field.end(), orvik::isHexDigit);
+        if (hex != r.written(c) || (hex && read[std::size_t(c)] != r.values[std::size_t(c)]))
+            return false;
+    }
+    return true;
 }
 
 // The lines of each record, counted from 1, "first-last" for a copy over several; records

@@ -241,6 +241,7 @@ void TestRecoverKeeps::neighboursStandApart()
     for (const orvik::RecoveredRecord& r : records) {
         if (!r.written(0) && r.copies.size() == 1)
             QVERIFY(r.lookalike.line != 0);
+        QVERIFY(lineReadsAsRecord(r));
     }
 }
 

@@ -151,6 +151,8 @@ void TestRecoverVote::lookalikesWriteOnlyWhatTheOthersHold()
             QVERIFY2(r.values[std::size_t(c)] == good[std::size_t(c)], qPrintable(QString::number(c)));
     }
     QCOMPARE(out.join(u' '), leftOut);
+    for (const orvik::RecoveredRecord& each : records)
+        QVERIFY(lineReadsAsRecord(each));
 }
 
 QTEST_APPLESS_MAIN(TestRecoverVote)

@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// orvik-tlm --recover --archive: each copy is kept as it was received, and the archive's
+// records read as the recovery's.
+#include "tlmtestdata.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray log(const QByteArrayList& lines) { return lines.join("\n") + "\n"; }
+
+// The values of each record, by caption, and of each record apart by a line feed: the keys
+// that say where a record came from are left out, as the two runs name them differently.
+QByteArray valuesOf(const QByteArray& jsonLines)
+{
+    QByteArrayList out;
+    for (const QByteArray& line : jsonLines.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonObject o = QJsonDocument::fromJson(line).object();
+        for (const char* key : {"record", "line", "lines", "copies", "left_out", "received", "source"})
+            o.remove(QLatin1StringView(key));
+        out << QJsonDocument(o).toJson(QJsonDocument::Compact);
+    }
+    return out.join('\n');
+}
+
+// The lines of the archive's receptions, in the order they were added.
+QByteArrayList receptions(const QString& path)
+{
+    QByteArrayList lines;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "receptions");
+        db.setDatabaseName(path);
+        if (!db.open())
+            return {"cannot open"};
+        QSqlQuery q(db);
+        q.exec("SELECT line FROM receptions ORDER BY id");
+        while (q.next())
+            lines << q.value(0).toByteArray();
+    }
+    QSqlDatabase::removeDatabase("receptions");
+    return lines;
+}
+
+// A line as the recovery writes it: its tail is never read.
+QByteArray recovered(const QByteArray& line) { return line.left(89).toLower() + QByteArray(31, '-'); }
+
+} // namespace
+
+class TestRecoverArchive : public QObject {
+    Q_OBJECT
+private slots:
+    void copiesKeptAsReceived_data();
+    void copiesKeptAsReceived();
+};
+
+void TestRecoverArchive::copiesKeptAsReceived_data()
+{
+    QTest::addColumn<QByteArrayList>("lines");
+    QTest::addColumn<QByteArrayList>("kept"); // the receptions' lines
+
+    const QByteArray lost = QByteArray(kGood).remove(32, 1);
+    QTest::addRow("a clean copy and a damaged one")
+        << QByteArrayList{kGood, lost} << QByteArrayList{kGood, lost};
+    const QByteArray loud = kGood.toUpper();
+    const QByteArray dotted = QByteArray(kGood).replace(' ', '.').remove(70, 1);
+    QTest::addRow("letter case and separators as heard")
+        << QByteArrayList{loud, dotted} << QByteArrayList{loud, dotted};
+    QTest::addRow("a copy with chatter before its tag")
+        << QByteArrayList{"73 de dl0xyz " + lost, kGood} << QByteArrayList{"73 de dl0xyz " + lost, kGood};
+    // A decoder that wraps at 70 columns: the copy keeps its lines.
+    QTest::addRow("a copy wrapped over two lines")
+        << QByteArrayList{kGood.left(70), kGood.mid(70), lost}
+        << QByteArrayList{kGood.left(70) + "\n" + kGood.mid(70), lost};
+    // Each taken alone, a stretch of a line could read as a beacon line: the records are
+    // kept as the recovery read them.
+    // Two beacons 64 s apart whose telemetry held: either could be a miscopy of the other, so
+    // each leaves its time out, and they recover alike.
+    const QByteArray timeless = QByteArray(recovered(kGood)).replace(5, 6, "------");
+    QTest::addRow("two beacons on one line")
+        << QByteArrayList{kGood + " " + beacon(0x01e280)} << QByteArrayList{timeless, timeless};
+    // The strict decoder reads the third line, but it could be a miscopy of the first two;
+    // what it holds otherwise is left out, and so it is in the archive.
+    const QByteArray next = QByteArray(kGood).replace(31, 2, "9f").replace(61, 4, "6d6e");
+    QByteArray doubted = recovered(next);
+    doubted.replace(5, 6, "------").replace(31, 2, "--").replace(61, 4, "----");
+    QTest::addRow("a lone copy that may be its neighbour's")
+        << QByteArrayList{kGood, loud, next} << QByteArrayList{kGood, loud, doubted};
+    // A line of bytes that are no UTF-8 is kept as those bytes.
+    const QByteArray latin1 = QByteArray(kGood).replace(119, 1, "\xe9");
+    QTest::addRow("a line that is no UTF-8") << QByteArrayList{latin1, lost} << QByteArrayList{latin1, lost};
+}
+
+void TestRecoverArchive::copiesKeptAsReceived()
+{
+    QFETCH(QByteArrayList, lines);
+    QFETCH(QByteArrayList, kept);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("pass.db");
+    const QStringList add{"--recover", "--archive", archive, "--received", "2026-12-09T20:00:00Z"};
+    const Run added = runInMemory(add, log(lines));
+    QVERIFY2(added.status == 0, added.err.constData());
+    QCOMPARE(receptions(archive), kept);
+
+    // The archive's records hold what the recovery gave.
+    const Run recovered = runInMemory({"--recover", "--format", "jsonl"}, log(lines));
+    const Run read = runInMemory({"--from-archive", archive, "--format", "jsonl"});
+    QCOMPARE(read.status, 0);
+    QCOMPARE(valuesOf(read.out), valuesOf(recovered.out));
+
+    // The same copies again are no new receptions.
+    const Run again = runInMemory(add, log(lines));
+    QCOMPARE(again.status, 0);
+    QCOMPARE(
+        again.err,
+        QByteArray("orvik-tlm: 0 added, %1 already there\n").replace("%1", QByteArray::number(kept.size())));
+    QCOMPARE(receptions(archive), kept);
+}
+
+QTEST_GUILESS_MAIN(TestRecoverArchive)
+#include "tst_recoverarchive.moc"
