@@ -7,6 +7,7 @@
 #include "archive/archiveadd.h"
 #include "decoder/beacon.h"
 #include "storedrecords.h"
+#include "support/referenceline.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -31,14 +32,7 @@ inline std::string beaconLine(unsigned n)
                        "00000000000000000000000000000000000000000";
     static const char hex[] = "0123456789abcdef";
     std::uint64_t bits = 0x9E3779B97F4A7C15u * (n + 1);
-    for (const auto& [pos, len] : {
-             std::pair{6,  6 },
-             {18, 8 },
-             {32, 6 },
-             {44, 12},
-             {62, 12},
-             {80, 10}
-    })
+    for (const auto& [pos, len] : testsupport::kFrameFields)
         for (int i = 0; i < len; ++i, bits = bits >> 4 | bits << 60)
             line[std::size_t(pos - 1 + i)] = hex[bits & 15];
     return line;

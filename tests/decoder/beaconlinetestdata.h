@@ -4,6 +4,7 @@
 // The reference beacon line, the channel table written out again, and the expected value of every field.
 #include "decoder/beacon.h"
 #include "decoder/channels.h"
+#include "support/referenceline.h"
 
 #include <QTest>
 #include <algorithm>
@@ -19,9 +20,7 @@ using orvik::Record;
 namespace beaconline {
 
 // A reference beacon line whose decoded values are known.
-inline const QString kReferenceLine =
-    QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
-                   "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
+inline const QString kReferenceLine = testsupport::referenceLine();
 
 constexpr int kTagPos[6] = {1, 13, 27, 39, 57, 75};
 

@@ -4,6 +4,7 @@
 #include "decoder/beacon.h"
 #include "decoder/chars.h"
 #include "decoder/recover.h"
+#include "support/referenceline.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,9 +15,7 @@
 
 namespace beacontest {
 
-inline const QString kGood = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
-                                            "6e6f70717273 orv6 7480ff6e40") +
-                             QString(31, u'0');
+inline const QString kGood = testsupport::referenceLine();
 inline const QString kOther = QStringLiteral("orv1 01e27c orv2 1122a3b4 orv3 c5d6e7 orv4 f80918293a4b orv5 "
                                              "5c6d7e8f9011 orv6 2233445566") +
                               QString(31, u'7');

@@ -2,6 +2,7 @@
 // The record table and the parser that rebuilds it from the log text.
 #include "decoder/beacon.h"
 #include "decoder/recordtable.h"
+#include "support/referenceline.h"
 
 #include <QTest>
 #include <array>
@@ -16,8 +17,7 @@ using orvik::RecordTable;
 
 namespace {
 
-const QString kReferenceLine = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
-                                              "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
+const QString kReferenceLine = testsupport::referenceLine();
 
 const QString kCrLf = QStringLiteral("\r\n");
 

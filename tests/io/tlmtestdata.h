@@ -2,6 +2,7 @@
 #pragma once
 
 #include "io/batch.h"
+#include "support/referenceline.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -10,9 +11,7 @@
 #include <QTemporaryDir>
 
 // A beacon line whose values are known, lines made from it, and orvik-tlm run in memory.
-inline const QByteArray kGood =
-    "orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 7480ff6e40" +
-    QByteArray(31, '0');
+inline const QByteArray kGood = testsupport::referenceBytes();
 
 // The good line with `text` written over it from position `pos`, counted from 1.
 inline QByteArray over(int pos, const QByteArray& text)
@@ -20,11 +19,9 @@ inline QByteArray over(int pos, const QByteArray& text)
     return QByteArray(kGood).replace(pos - 1, text.size(), text);
 }
 
+using testsupport::beaconBytes;
 // The good line with on-board time n.
-inline QByteArray beacon(int n)
-{
-    return QByteArray(kGood).replace(5, 6, QByteArray::number(n, 16).rightJustified(6, '0'));
-}
+inline QByteArray beacon(int n) { return beaconBytes(n); }
 
 // Text as Windows saves it in "Unicode": UTF-16 after a byte-order mark. Every unit is
 // written as it stands, an unpaired surrogate too.

@@ -3,6 +3,7 @@
 #include "decoder/numbertext.h"
 #include "io/beacontext.h"
 #include "io/csvwriter.h"
+#include "support/referenceline.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -61,13 +62,7 @@ QByteArray exported(const orvik::RecordTable& table)
     return orvik::writeCsv(buffer, captions(), table, ".") ? buffer.data() : QByteArray("write failed");
 }
 
-QString beacon(int obcTime)
-{
-    return QStringLiteral(
-               "orv1 %1 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 7480ff6e40")
-               .arg(obcTime, 6, 16, QChar(u'0')) +
-           QString(31, u'0');
-}
+using testsupport::beacon;
 
 // Fails every write once `budget` bytes have gone through.
 class FailingDevice : public QIODevice {

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "decoder/diagnose.h"
+#include "support/referenceline.h"
 
 #include <QTest>
 
 namespace {
 
-const QString kGood =
-    QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 "
-                   "7480ff6e40") +
-    QString(31, u'0');
+const QString kGood = testsupport::referenceLine();
 
 std::u16string_view view(const QString& s)
 {

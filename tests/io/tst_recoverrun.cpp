@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // orvik-tlm --recover: records from damaged copies, in CSV, JSON Lines and the --check report.
+#include "support/referenceline.h"
 #include "tlmtestdata.h"
 #include "windowexport.h"
 
@@ -33,21 +34,7 @@ QByteArray expectedCsv(const QList<int>& leftOut)
     return lines[0] + "\n" + cells.join(';') + "\r\n";
 }
 
-// A beacon line whose every field holds the digit d, so that no two such beacons look alike.
-QByteArray apart(char d)
-{
-    QByteArray line = kGood;
-    for (const auto& [pos, len] : {
-             std::pair{6,  6 },
-             {18, 8 },
-             {32, 6 },
-             {44, 12},
-             {62, 12},
-             {80, 10}
-    })
-        line.replace(pos - 1, len, QByteArray(len, d));
-    return line;
-}
+using testsupport::apart;
 
 QString caption(int c)
 {

@@ -4,6 +4,7 @@
 // The window on an archive in a folder of its own, driven through its real widgets, and the
 // logs and counts that the archive tests share.
 #include "archive/archive.h"
+#include "support/referenceline.h"
 #include "ui/mainwindow.h"
 #include "widgets/statuslabel.h"
 
@@ -22,10 +23,7 @@
 
 namespace orvik::testing {
 
-inline const QString kGood =
-    QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 "
-                   "orv6 7480ff6e40") +
-    QString(31, u'0');
+inline const QString kGood = testsupport::referenceLine();
 
 // Beacon n: its on-board time, and telemetry of its own in the counters of frame 2, as the
 // beacons of a season differ in more than their times.

@@ -4,6 +4,7 @@
 // The main window in a folder of its own, driven through its real widgets: the beacon lines and
 // the ways to reach its controls that its tests share.
 #include "platform/services.h"
+#include "support/referenceline.h"
 #include "ui/channelchart.h"
 #include "ui/mainwindow.h"
 #include "widgets/messagebox.h"
@@ -32,17 +33,8 @@
 
 namespace orvik::testing {
 
-inline const QString kReferenceLine =
-    QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
-                   "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
-
-// The reference line with another on-board time, so that records can be told apart.
-inline QString beacon(int obcTime)
-{
-    QString line = kReferenceLine;
-    line.replace(5, 6, QStringLiteral("%1").arg(obcTime, 6, 16, QLatin1Char('0')));
-    return line;
-}
+inline const QString kReferenceLine = testsupport::referenceLine();
+using testsupport::beacon;
 
 inline QString log(int lines, int firstTime = 1, const QString& separator = QStringLiteral("\r\n"))
 {

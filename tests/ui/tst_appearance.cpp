@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window under a light and a dark desktop palette: every text readable on its
 // background, and under the light palette the layout's own colours.
+#include "support/referenceline.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -55,8 +56,7 @@ QPalette darkPalette()
 
 QString beaconLog()
 {
-    const QString line = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
-                                        "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
+    const QString line = testsupport::referenceLine();
     // The second record holds "zz" in the battery temperature.
     return line + QStringLiteral("\r\n") + QString(line).replace(35, 2, QStringLiteral("zz"));
 }

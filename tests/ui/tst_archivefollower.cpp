@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The trend window follows its archive while another program adds to it.
+#include "support/referenceline.h"
 #include "trendtestdata.h"
 #include "ui/trendchart.h"
 #include "ui/trendwindow.h"
@@ -96,8 +97,7 @@ void TestArchiveFollower::followsTheArchive()
     }
     const double lo = m_chart->lo();
     const double hi = m_chart->hi();
-    const QByteArray kGood = "orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 "
-                             "7480ff6e400000000000000000000000000000000";
+    const QByteArray kGood = testsupport::referenceBytes();
     QByteArray pass;
     for (const char* time : {"000100", "000140", "000184"})
         pass += QByteArray(kGood).replace(5, 6, time).replace(61, 2, time + 4) + '\n';

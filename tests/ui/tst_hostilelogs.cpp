@@ -3,6 +3,7 @@
 // the window takes each one through its real paste path and goes on working.
 #include "io/batch.h"
 #include "platform/services.h"
+#include "support/referenceline.h"
 #include "ui/mainwindow.h"
 #include "widgets/messagebox.h"
 
@@ -26,12 +27,7 @@ using namespace orvik;
 
 namespace {
 
-QString beacon(int n)
-{
-    return QStringLiteral("orv1 %1 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 6e6f70717273 orv6 "
-                          "7480ff6e400000000000000000000000000000000")
-        .arg(n % 0x1000000, 6, 16, QLatin1Char('0'));
-}
+using testsupport::beacon;
 
 QString beaconLog(int lines, const QString& separator = QStringLiteral("\r\n"))
 {

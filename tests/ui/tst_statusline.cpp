@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the window tells of each decode: the status line's account of the log, the export's
 // count of what it left out, doubtful values in the panels, and the look of no record.
+#include "support/referenceline.h"
 #include "ui/channelchart.h"
 #include "ui/mainwindow.h"
 #include "widgets/statuslabel.h"
@@ -28,13 +29,8 @@ using namespace orvik;
 
 namespace {
 
-const QString kReferenceLine = QStringLiteral("orv1 01e240 orv2 e55a0080 orv3 a0c880 orv4 0a141e28323c orv5 "
-                                              "6e6f70717273 orv6 7480ff6e400000000000000000000000000000000");
-
-QString beacon(int obcTime)
-{
-    return QString(kReferenceLine).replace(5, 6, QStringLiteral("%1").arg(obcTime, 6, 16, QLatin1Char('0')));
-}
+const QString kReferenceLine = testsupport::referenceLine();
+using testsupport::beacon;
 
 // Beacon lines 1 to n, with the given lines (counted from 1) replaced.
 QString logWith(int n, const QList<QPair<int, QString>>& replaced = {})
