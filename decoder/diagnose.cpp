@@ -156,12 +156,24 @@ std::vector<std::string> reasonsOf(std::vector<LineProblem>&& problems)
 
 namespace {
 
+// "orv" that begins a word such as "Orvik", the satellite's name: a tag heard wrong is
+// followed by a digit, a separator or a field's hex digits, not by two more letters.
+template <class CharT> bool beginsWord(std::basic_string_view<CharT> line, std::size_t at)
+{
+    const auto letter = [&](std::size_t i) {
+        const char16_t c = i < line.size() ? foldCase(char16_t(line[i])) : u' ';
+        return c >= u'a' && c <= u'z';
+    };
+    const bool starts = at == 0 || !letter(at - 1);
+    return starts && letter(at + 3) && letter(at + 4) && !isHexDigit(char16_t(line[at + 4]));
+}
+
 template <class CharT> bool looksLikeAttempt(std::basic_string_view<CharT> line)
 {
     if (line.size() >= 100 && line.size() <= 140)
         return true;
     for (std::size_t i = 0; i + 3 <= line.size(); ++i) {
-        if (matchesAt(line, i, u"orv"))
+        if (matchesAt(line, i, u"orv") && !beginsWord(line, i))
             return true;
     }
     return false;

@@ -52,6 +52,8 @@ void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& tabl
         ++report->lines;
         if (!isBeaconLine(line)) {
             report->notDecoded.push_back(i);
+            if (looksLikeBeaconAttempt(line))
+                report->attempts.push_back(i);
         } else if (table.m_count == RecordTable::kMaxRecords) {
             if (report->leftOut++ == 0)
                 report->firstLeftOut = i;

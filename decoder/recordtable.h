@@ -50,6 +50,7 @@ struct LogReport {
     std::vector<std::size_t> recordLines; // the line of record n at n - 1
     std::vector<std::size_t> doubtful;    // lines of records whose fields are not all hex digits
     std::vector<std::size_t> notDecoded;  // lines that hold more than blanks and are no beacon lines
+    std::vector<std::size_t> attempts;    // those of them that look like a beacon heard wrong
     std::size_t leftOut = 0;              // beacon lines past the table's last row
     std::size_t firstLeftOut = 0;         // the first of them
 };

@@ -61,9 +61,10 @@ QString logSummary(const LogReport& report, int records, int listed)
         parts << counted(std::size_t(records), "record", "records") + QStringLiteral(" from ") +
                      counted(report.lines, "line", "lines");
     }
-    if (!report.notDecoded.empty())
-        parts << counted(report.notDecoded.size(), "line", "lines") + QStringLiteral(" not decoded: ") +
-                     numberList(lineNumbers(report.notDecoded), listed);
+    // As the log underlines them: chatter such as "73 de DL1ABC" is no beacon gone wrong.
+    if (!report.attempts.empty())
+        parts << counted(report.attempts.size(), "line", "lines") + QStringLiteral(" not decoded: ") +
+                     numberList(lineNumbers(report.attempts), listed);
     if (!report.doubtful.empty())
         parts << QStringLiteral("doubtful values in ") +
                      QLatin1String(report.doubtful.size() == 1 ? "record " : "records ") +

@@ -118,6 +118,12 @@ void TestDiagnose::attempt_data()
     QTest::addRow("100 characters") << QString(100, u'x') << true;
     QTest::addRow("140 characters") << QString(140, u'x') << true;
     QTest::addRow("141 characters") << QString(141, u'x') << false;
+    // The satellite's name is no tag heard wrong; a tag that lost its digit is.
+    QTest::addRow("a header naming the satellite") << "# Orvik pass 2026-12-08" << false;
+    QTest::addRow("the tool's name") << "orvik-tlm --recover pass.txt" << false;
+    QTest::addRow("a tag heard with a letter") << "orvi 01e240 orv2 e55a0080" << true;
+    QTest::addRow("a tag before a field's letters") << "orvfe 01e240" << true;
+    QTest::addRow("ORV inside a word") << "xxORVik" << true;
 }
 
 void TestDiagnose::attempt()

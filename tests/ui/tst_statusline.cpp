@@ -107,8 +107,16 @@ void TestStatusLine::summary_data()
                    {34, badTag              },
                    {37, "73 de DL1ABC"      }
     })
-        << "33 records from 37 lines; 4 lines not decoded: 17, 21, 34, 37"
-        << "17, 21, 34, 37";
+        << "33 records from 37 lines; 3 lines not decoded: 17, 21, 34"
+        << "17, 21, 34";
+    // Only what the log underlines is counted: a header and chatter are no beacons gone wrong.
+    QTest::addRow("a header and chatter") << logWith(4,
+                                                     {
+                                                         {1, "# Orvik pass 2026-12-08"},
+                                                         {3, "73 de DL0XYZ"           }
+    })
+                                          << "2 records from 4 lines"
+                                          << "2 records from 4 lines";
     QTest::addRow("130 beacon lines") << logWith(130)
                                       << "100 records shown; 30 more beacon lines left out (at most 100 are "
                                          "kept); orvik-tlm decodes them all"
@@ -121,7 +129,7 @@ void TestStatusLine::summary_data()
                                 << "1 record from 1 line";
     QList<QPair<int, QString>> junk;
     for (int line = 2; line <= 20; line += 2)
-        junk.append({line, QStringLiteral("qrm")});
+        junk.append({line, beacon(line).left(100)});
     QTest::addRow("many lines not decoded")
         << logWith(20, junk)
         << "10 records from 20 lines; 10 lines not decoded: 2, 4, 6, 8, 10, 12, … (4 more)"
