@@ -4,6 +4,7 @@
 #include "trendwindow.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 
 namespace orvik {
@@ -23,7 +24,9 @@ QString TrendWindow::exportCsv(const QString& path)
 
 QString TrendWindow::saveImage(const QString& path)
 {
-    const QString error = saveWidgetImage(path, m_chart, windowTitle());
+    // A drawing is shared: its title names the archive, not the folders of the user's home.
+    const QString title = QStringLiteral("Trends \u2013 ") + QFileInfo(m_path).fileName();
+    const QString error = saveWidgetImage(path, m_chart, title);
     report(path, error);
     return error;
 }

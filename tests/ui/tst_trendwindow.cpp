@@ -16,6 +16,7 @@
 #include <QDateTimeAxis>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
@@ -263,6 +264,10 @@ void TestTrendWindow::exportsHoldWhatIsShown()
     const QByteArray drawing = svg.readAll();
     QVERIFY(drawing.startsWith("<?xml") || drawing.startsWith("<svg"));
     QVERIFY(drawing.contains("</svg>"));
+    // The title names the archive without the folders it lies in.
+    const QFileInfo archive(m_window->windowTitle().section(QChar(0x2013), 1).trimmed());
+    QVERIFY(drawing.contains("<title>Trends \xe2\x80\x93 " + archive.fileName().toUtf8() + "</title>"));
+    QVERIFY(!drawing.contains(QDir::toNativeSeparators(archive.absolutePath()).toUtf8()));
     // A folder that is not there: the path and the reason, and no file.
     const QString missing = m_dir->filePath("no/such/folder/x.csv");
     const QString error = m_window->exportCsv(missing);
