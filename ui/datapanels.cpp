@@ -94,6 +94,8 @@ DataPanels::DataPanels(QWidget* client)
         value->setAccessibleName(unit.isEmpty() ? toQString(ch.caption)
                                                 : toQString(ch.caption) + u' ' + unit);
         m_values[std::size_t(i)] = value;
+        // Its own colours, not the grey its panel's caption passes on.
+        updateValueLook(i);
 
         QLabel* label = nullptr;
         if (i == 0) {
@@ -119,6 +121,11 @@ DataPanels::DataPanels(QWidget* client)
 void DataPanels::showRecord(const Record& r, const std::array<QString, kChannelCount>& doubts)
 {
     auto set = [this](int channel, const QString& text) { m_values[std::size_t(channel)]->setText(text); };
+    if (!m_shown) {
+        m_shown = true;
+        for (int i = 0; i < kChannelCount; ++i)
+            updateValueLook(i);
+    }
 
     const double seconds = std::nearbyint(r[0]);
     const auto n = std::int32_t(std::clamp(seconds, double(std::numeric_limits<std::int32_t>::min()),
@@ -173,7 +180,7 @@ void DataPanels::updateValueLook(int channel)
     QColor text = highlighted || usesDesignColours() ? QColor(Qt::black) : desktop.color(QPalette::Text);
     if (!box->toolTip().isEmpty())
         text = background.lightness() < 128 ? kDoubtOnDark : kDoubtOnLight;
-    if (m_empty)
+    if (m_empty && m_shown)
         text = desktop.color(QPalette::Disabled, QPalette::Text);
     QPalette p = box->palette();
     if (p.color(QPalette::Base) == background && p.color(QPalette::Text) == text)

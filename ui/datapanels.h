@@ -45,6 +45,7 @@ private:
     std::array<QLineEdit*, kChannelCount> m_values{};
     std::array<QLabel*, kChannelCount> m_units{};
     bool m_empty = true;
+    bool m_shown = false; // a record was shown: before that, "invalid" is no stale value
 };
 
 // Why each value of record `record` (counted from 1) is in doubt, or an empty text: fields

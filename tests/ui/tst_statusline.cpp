@@ -227,6 +227,9 @@ void TestStatusLine::noRecordLooksGreyed()
 {
     const QColor grey = QApplication::palette().color(QPalette::Disabled, QPalette::Text);
     auto* chart = child<ChannelChart>(QStringLiteral("MSChart1"));
+    // Before the first record, "invalid" is no stale value: it reads in the text colour.
+    for (int channel : {1, 11, 30})
+        QCOMPARE(value(channel)->palette().color(QPalette::Text), QColor(Qt::black));
     paste(beacon(1));
     QVERIFY(value(11)->palette().color(QPalette::Text) != grey);
     QVERIFY(!chart->graphicsEffect());
