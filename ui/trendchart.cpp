@@ -85,6 +85,8 @@ void TrendChart::setLines(const std::vector<Line>& lines, TrendTime time, double
     m_lo = lo;
     m_hi = hi > lo ? hi : lo + kShortestSpan;
     QChart* c = chart();
+    // The legend's names in the text colour: the chart's own grey is lost on a dark window.
+    c->legend()->setLabelColor(palette().color(QPalette::Text));
     for (QLineSeries* s : std::as_const(m_series)) {
         c->removeSeries(s);
         delete s;
