@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "channelchart.h"
 
+#include "look.h"
 #include "platform/numbertext.h"
 
 #include <QBarSeries>
@@ -74,8 +75,10 @@ void ChannelChart::setChannel(const QString& unit, NumberForm form)
     }
 }
 
-void ChannelChart::setValues(const QList<double>& values)
+void ChannelChart::setValues(const QList<double>& values, const QList<bool>& doubtful)
 {
+    m_doubtful = doubtful;
+    m_doubtful.resize(values.size(), false);
     // Touch only what differs: an edit mostly adds or drops a record at the end, and every
     // bar replaced or created costs the chart a relayout of its own.
     const qsizetype oldCount = m_set->count();
@@ -91,9 +94,12 @@ void ChannelChart::setValues(const QList<double>& values)
 
     double lo = 0;
     double hi = 0;
-    for (double v : values) {
-        lo = std::min(lo, v);
-        hi = std::max(hi, v);
+    const bool anyCertain = m_doubtful.contains(false);
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (m_doubtful[i] && anyCertain)
+            continue;
+        lo = std::min(lo, values[i]);
+        hi = std::max(hi, values[i]);
     }
     if (lo == hi)
         hi = lo + 1;
@@ -206,6 +212,8 @@ QString ChannelChart::hoverText(qsizetype row) const
                    (m_form == NumberForm::Whole ? wholeNumberText(value) : fixed2NumberText(value));
     if (!m_unit.isEmpty())
         text += u' ' + m_unit;
+    if (row < m_doubtful.size() && m_doubtful[row])
+        text += QStringLiteral(", doubtful");
     return text;
 }
 
@@ -294,6 +302,20 @@ void ChannelChart::drawForeground(QPainter* painter, const QRectF& rect)
         painter->drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 3));
         const double w = fm.horizontalAdvance(text);
         painter->drawText(QPointF(x - w / 2, plot.bottom() + 3 + fm.ascent()), text);
+    }
+    // Doubtful bars are outlined, up to the plot's edge where their value lies beyond it.
+    painter->setPen(QPen(doubtColour(palette().color(QPalette::Base)), 2, Qt::DashLine));
+    painter->setBrush(Qt::NoBrush);
+    for (qsizetype row = 0; row < n && row < m_doubtful.size(); ++row) {
+        if (!m_doubtful[row])
+            continue;
+        const double width = perBar * m_series->barWidth();
+        const double x = plot.left() + (double(row) + 0.5) * perBar - width / 2;
+        const double zero = chart()->mapToPosition(QPointF(double(row), 0), m_series).y();
+        const double top = chart()->mapToPosition(QPointF(double(row), m_set->at(row)), m_series).y();
+        const double y0 = std::clamp(std::min(zero, top), plot.top(), plot.bottom());
+        const double y1 = std::clamp(std::max(zero, top), plot.top(), plot.bottom());
+        painter->drawRect(QRectF(x, y0, width, std::max(1.0, y1 - y0)));
     }
     painter->setFont(m_values->titleFont());
     painter->setPen(m_values->titleBrush().color());

@@ -26,7 +26,9 @@ public:
 
     // The unit titles the value axis; an empty unit leaves it without a title.
     void setChannel(const QString& unit, NumberForm form);
-    void setValues(const QList<double>& values);
+    // A doubtful value, read from a field that holds other characters than hex digits, is
+    // outlined in the doubt colour and left out of the value axis's range, unless all are.
+    void setValues(const QList<double>& values, const QList<bool>& doubtful = {});
     // Marks the bar of record n, counted from 1; a record without a bar marks none.
     void setCurrentRecord(int record);
 
@@ -63,6 +65,7 @@ private:
     QValueAxis* m_rows; // places the bars; hidden
     QValueAxis* m_values;
     QList<QPair<qsizetype, QString>> m_rowLabels;
+    QList<bool> m_doubtful; // of each bar
     QString m_unit;
     NumberForm m_form = NumberForm::TwoDecimals;
     int m_currentRecord = 0;

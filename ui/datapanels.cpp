@@ -25,8 +25,6 @@ const QColor kHighlight(255, 255, 192);
 // Marks the value box of the charted channel; the state lives in the control itself.
 constexpr char kHighlightedProperty[] = "highlighted";
 // Doubtful values: dark red on a light box, light orange on a dark one.
-const QColor kDoubtOnLight(170, 0, 0);
-const QColor kDoubtOnDark(255, 170, 80);
 
 // The words the status channels show; every value not listed gives the fallback.
 struct Word {
@@ -179,7 +177,7 @@ void DataPanels::updateValueLook(int channel)
     const QColor background = highlighted ? kHighlight : desktop.color(QPalette::Base);
     QColor text = highlighted || usesDesignColours() ? QColor(Qt::black) : desktop.color(QPalette::Text);
     if (!box->toolTip().isEmpty())
-        text = background.lightness() < 128 ? kDoubtOnDark : kDoubtOnLight;
+        text = doubtColour(background);
     if (m_empty && m_shown)
         text = desktop.color(QPalette::Disabled, QPalette::Text);
     QPalette p = box->palette();

@@ -40,4 +40,9 @@ void setBackground(QWidget* w, const QColor& colour)
     w->setAutoFillBackground(true);
 }
 
+QColor doubtColour(const QColor& background)
+{
+    return background.lightness() < 128 ? QColor(255, 170, 80) : QColor(170, 0, 0);
+}
+
 } // namespace orvik

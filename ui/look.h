@@ -25,5 +25,7 @@ QRect pixels(const layout::Box& b);
 bool usesDesignColours();
 void setTextColour(QWidget* w, const QColor& colour);
 void setBackground(QWidget* w, const QColor& colour);
+// The colour of a doubtful value on the given background.
+QColor doubtColour(const QColor& background);
 
 } // namespace orvik

@@ -233,12 +233,16 @@ void MainWindow::Draw_Chart(int Index)
     Frame8->setTitle(Option1[std::size_t(Index)]->text() + QStringLiteral("  [ ") +
                      Label1[std::size_t(Index)]->text() + QStringLiteral(" ]"));
     QList<double> values;
+    QList<bool> doubtful;
     values.reserve(m_records.count());
-    for (int r = 1; r <= m_records.count(); ++r)
+    doubtful.reserve(m_records.count());
+    for (int r = 1; r <= m_records.count(); ++r) {
         values.append(m_records.value(r, Index));
+        doubtful.append(!recordDoubts(m_report, m_log.lines, r)[std::size_t(Index)].isEmpty());
+    }
     const auto form = Index < 10 ? ChannelChart::NumberForm::Whole : ChannelChart::NumberForm::TwoDecimals;
     MSChart1->setChannel(Label1[std::size_t(Index)]->text(), form);
-    MSChart1->setValues(values);
+    MSChart1->setValues(values, doubtful);
 }
 
 void MainWindow::Command1_Click()

@@ -105,8 +105,6 @@ private slots:
     void valueAndRowAgree();
     void report_data();
     void report();
-    void attemptsAreLinesThatLookLikeBeacons_data();
-    void attemptsAreLinesThatLookLikeBeacons();
 };
 
 void TestRecordTable::freshTable()
@@ -355,40 +353,6 @@ void TestRecordTable::report_data()
     QTest::addRow("no beacon line") << QStringList{QStringLiteral("hello")} << 1 << Lines{0} << Lines{} << 0
                                     << 0;
     QTest::addRow("empty log") << QStringList{} << 0 << Lines{} << Lines{} << 0 << 0;
-}
-
-// Of the lines not decoded, those the log underlines: chatter is no beacon gone wrong.
-void TestRecordTable::attemptsAreLinesThatLookLikeBeacons_data()
-{
-    QTest::addColumn<QStringList>("log");
-    QTest::addColumn<Lines>("notDecoded");
-    QTest::addColumn<Lines>("attempts");
-    QTest::addRow("a header, chatter and two damaged beacons")
-        << QStringList{QStringLiteral("# Orvik pass 2026-12-08"), beacon(1), QStringLiteral("73 de DL1ABC"),
-                       beacon(2).left(100), withText(beacon(3), 39, "orw4")}
-        << Lines{0, 2, 3, 4} << Lines{3, 4};
-    QTest::addRow("noise") << QStringList{beacon(1), QStringLiteral("qrm qrm"), beacon(2)} << Lines{1}
-                           << Lines{};
-    QTest::addRow("a tag that lost its digit")
-        << QStringList{QStringLiteral("orv 01e240 orv2 e55a0080")} << Lines{0} << Lines{0};
-    QTest::addRow("the satellite named in capitals")
-        << QStringList{QStringLiteral("ORVIK BEACON"), QStringLiteral("orvi 01e240")} << Lines{0, 1}
-        << Lines{1};
-}
-
-void TestRecordTable::attemptsAreLinesThatLookLikeBeacons()
-{
-    QFETCH(QStringList, log);
-    QFETCH(Lines, notDecoded);
-    QFETCH(Lines, attempts);
-    std::vector<std::u16string_view> views;
-    for (const QString& line : std::as_const(log))
-        views.push_back(view(line));
-    const auto table = std::make_unique<RecordTable>();
-    orvik::LogReport report;
-    orvik::parseLogLines(views, *table, &report);
-    QCOMPARE(Lines(report.notDecoded.begin(), report.notDecoded.end()), notDecoded);
-    QCOMPARE(Lines(report.attempts.begin(), report.attempts.end()), attempts);
 }
 
 // The report counts what the parse left out, and the parse fills the same rows as without.

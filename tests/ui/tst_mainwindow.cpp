@@ -3,6 +3,10 @@
 // conf.ini.
 #include "mainwindowfixture.h"
 
+#include <QLocale>
+#include <QToolTip>
+#include <cmath>
+
 using namespace orvik;
 using namespace orvik::testing;
 
@@ -19,6 +23,8 @@ private slots:
     void accessibleNames_data();
     void accessibleNames();
     void tabOrderStartsAtTimeValue();
+    void doubtfulBarsStandOut_data();
+    void doubtfulBarsStandOut();
     void confIni_data();
     void confIni();
 };
@@ -167,6 +173,45 @@ void TestMainWindow::confIni()
     QCOMPARE(child<QPushButton>(QStringLiteral("Command1"))->isVisible(), button);
     QVERIFY(!boxShown);
     QCOMPARE(option(0)->text(), QStringLiteral("OBC Time"));
+}
+
+void TestMainWindow::doubtfulBarsStandOut_data()
+{
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<int>("position"); // of the field spoilt in record 2, from 1
+    QTest::addColumn<QString>("text");
+    QTest::addRow("battery temperature of zz") << 13 << 36 << "zz";
+    QTest::addRow("a counter heard as a dash") << 1 << 18 << "-1";
+    QTest::addRow("a time with a letter") << 0 << 6 << "01e24o";
+}
+
+// A value read from a field that is not all hex digits is marked, and does not set the scale.
+void TestMainWindow::doubtfulBarsStandOut()
+{
+    QFETCH(int, channel);
+    QFETCH(int, position);
+    QFETCH(QString, text);
+    const QString spoilt = QString(beacon(102)).replace(position - 1, text.size(), text);
+    paste(beacon(101) + QStringLiteral("\r\n") + spoilt + QStringLiteral("\r\n") + beacon(103));
+    QTest::mouseClick(option(channel), Qt::LeftButton, {}, QPoint(5, 6));
+    QCOMPARE(chart()->barCount(), 3);
+    const double certain = std::max(std::abs(chart()->barValue(0)), std::abs(chart()->barValue(2)));
+    const double doubtful = std::abs(chart()->barValue(1));
+    const QStringList labels = chart()->shownValueLabels();
+    double reach = 0;
+    for (QString label : labels)
+        reach = std::max(reach, std::abs(QLocale::system().toDouble(label)));
+    // The scale reaches the certain values, not a doubtful one far beyond them.
+    QVERIFY2(reach >= certain, qPrintable(labels.join(u' ')));
+    if (doubtful > 2 * certain)
+        QVERIFY2(reach < doubtful, qPrintable(labels.join(u' ')));
+    for (int row : {0, 1, 2}) {
+        const QPoint at(barCentre(row).x(), chart()->viewport()->height() / 2);
+        QTest::mouseMove(chart()->viewport(), at);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text().endsWith(QStringLiteral(", doubtful")), row == 1);
+        QToolTip::hideText();
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

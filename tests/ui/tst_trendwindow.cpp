@@ -19,7 +19,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
-#include <QLegend>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -44,8 +43,6 @@ private slots:
     void zoomAndBack();
     void exportsHoldWhatIsShown();
     void decimationKeepsASpike();
-    void legendReadsOnThePalette_data();
-    void legendReadsOnThePalette();
     void archivesThatCannotBeShown_data();
     void archivesThatCannotBeShown();
     void keyboardAndNames();
@@ -79,32 +76,6 @@ void TestTrendWindow::open(const std::vector<ArchiveEntry>& entries)
     QCOMPARE(writeArchive(path, entries), QString());
     m_window->openArchive(path);
     QCoreApplication::processEvents();
-}
-
-void TestTrendWindow::legendReadsOnThePalette_data()
-{
-    QTest::addColumn<QColor>("window");
-    QTest::addColumn<QColor>("text");
-    QTest::addRow("light") << QColor(240, 240, 240) << QColor(Qt::black);
-    QTest::addRow("dark") << QColor(32, 32, 32) << QColor(230, 230, 230);
-}
-
-void TestTrendWindow::legendReadsOnThePalette()
-{
-    QFETCH(QColor, window);
-    QFETCH(QColor, text);
-    const QPalette desktop = QApplication::palette();
-    QPalette p = desktop;
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::Base, window);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::WindowText, text);
-    QApplication::setPalette(p);
-    QCoreApplication::processEvents();
-    open(season());
-    const QColor shown = m_chart->chart()->legend()->labelColor();
-    QApplication::setPalette(desktop);
-    QCOMPARE(shown, text);
 }
 
 void TestTrendWindow::drawsTheChosenChannels_data()
