@@ -93,6 +93,7 @@ private:
     void fillRecentLogs();
     void restoreSettings();
     void saveSettings() const;
+    void restoreTrendSettings();
     void openDropped(const QStringList& paths);
     void MnuTrends_Click();
     void showLogLine(int line);

@@ -2,6 +2,7 @@
 // What the window remembers from one run to the next: its place, the last log folder and the
 // recent logs. A missing or damaged file gives the defaults; conf.ini is never written.
 #include "mainwindow.h"
+#include "trendwindow.h"
 
 #include <QAction>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSettings>
+#include <algorithm>
 
 namespace orvik {
 
@@ -39,6 +41,35 @@ void MainWindow::saveSettings() const
     settings.setValue(QStringLiteral("window/position"), pos());
     settings.setValue(QStringLiteral("log/folder"), m_logFolder);
     settings.setValue(QStringLiteral("log/recent"), m_recentLogs);
+    // Those of a Trends window not opened this run stay as they were.
+    if (m_trends) {
+        const TrendWindow::Settings trends = m_trends->settings();
+        QStringList channels;
+        for (const int c : trends.channels)
+            channels << QString::number(c);
+        settings.setValue(QStringLiteral("trends/size"), trends.size);
+        settings.setValue(QStringLiteral("trends/channels"), channels.join(u' '));
+        settings.setValue(QStringLiteral("trends/onBoard"), trends.onBoard);
+    }
+}
+
+// Channel numbers that are no channel's are dropped; a damaged file gives the defaults.
+void MainWindow::restoreTrendSettings()
+{
+    const QSettings settings(m_settingsFile, QSettings::IniFormat);
+    TrendWindow::Settings s;
+    if (settings.status() != QSettings::NoError)
+        return;
+    s.size = settings.value(QStringLiteral("trends/size")).toSize();
+    for (const QString& text : settings.value(QStringLiteral("trends/channels")).toString().split(u' ')) {
+        bool number = false;
+        const int c = text.toInt(&number);
+        if (number && c >= 0 && c < kChannelCount &&
+            std::find(s.channels.begin(), s.channels.end(), c) == s.channels.end())
+            s.channels.push_back(c);
+    }
+    s.onBoard = settings.value(QStringLiteral("trends/onBoard")).toBool();
+    m_trends->applySettings(s);
 }
 
 // A log opened or saved heads the recent logs, and its folder is where the next dialog opens.

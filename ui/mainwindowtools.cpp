@@ -120,6 +120,7 @@ void MainWindow::MnuTrends_Click()
         // A tool of this window, as the Check Log window is.
         m_trends->setAttribute(Qt::WA_QuitOnClose, false);
         m_trends->setWindowIcon(windowIcon());
+        restoreTrendSettings();
     }
     if (!m_trends->isVisible())
         m_trends->openArchive(m_archivePath);

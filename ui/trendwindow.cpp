@@ -10,10 +10,12 @@
 #include <QChart>
 #include <QCheckBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -158,6 +160,23 @@ void TrendWindow::setChosenChannels(const std::vector<int>& channels)
         m_channels->setCheckedChannels(channels);
     }
     draw();
+}
+
+TrendWindow::Settings TrendWindow::settings() const
+{
+    return {size(), chosenChannels(), m_onBoard->isChecked()};
+}
+
+void TrendWindow::applySettings(const Settings& s)
+{
+    if (s.size.isValid()) {
+        const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+        const QSize room = shown ? shown->availableSize() : s.size;
+        resize(s.size.boundedTo(room).expandedTo(minimumSizeHint()));
+    }
+    if (!s.channels.empty())
+        setChosenChannels(s.channels);
+    m_onBoard->setChecked(s.onBoard);
 }
 
 void TrendWindow::openArchive(const QString& path)

@@ -5,6 +5,7 @@
 #include "ui/trendchart.h"
 #include "ui/trendexport.h"
 
+#include <QSize>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -54,6 +55,16 @@ public:
 
     std::vector<int> chosenChannels() const;
     void setChosenChannels(const std::vector<int>& channels);
+
+    // What the window keeps from one run to the next: its size, its channels and its clock.
+    struct Settings {
+        QSize size;
+        std::vector<int> channels;
+        bool onBoard = false;
+    };
+    Settings settings() const;
+    // A size too large for the screen is made to fit it; no channels keep those chosen.
+    void applySettings(const Settings& s);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

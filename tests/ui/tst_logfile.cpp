@@ -2,14 +2,18 @@
 // The log as a file: File > Open Log in each text encoding, Save Log As, and the question
 // before a typed or pasted log is thrown away.
 #include "mainwindowfixture.h"
+#include "ui/trendwindow.h"
 
 #include <QAbstractScrollArea>
+#include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QStringDecoder>
 #include <QTimer>
 #include <optional>
@@ -74,6 +78,8 @@ private slots:
     void droppedFileOpens_data();
     void droppedFileOpens();
     void rememberedAcrossARestart();
+    void trendsRemembered_data();
+    void trendsRemembered();
     void recentLogsAreEightAtMost();
     void settingsThatCannotBeUsed_data();
     void settingsThatCannotBeUsed();
@@ -279,6 +285,52 @@ void TestLogFile::rememberedAcrossARestart()
     QVERIFY2(label3().startsWith(QDir::toNativeSeparators(first) + QStringLiteral(" opened")),
              qPrintable(label3()));
     QVERIFY(!QFileInfo::exists(m_folder->filePath(QStringLiteral("conf.ini"))));
+}
+
+// The Trends window's size, channels and clock, as left at exit or as the file holds them.
+void TestLogFile::trendsRemembered_data()
+{
+    QTest::addColumn<QByteArray>("file"); // empty: set in the window before an exit
+    QTest::addColumn<std::vector<int>>("channels");
+    QTest::addColumn<bool>("onBoard");
+    QTest::addColumn<QSize>("size");
+    QTest::addRow("left at exit") << QByteArray() << std::vector<int>{13, 27} << true << QSize(1040, 430);
+    QTest::addRow("numbers that are no channel's")
+        << QByteArray("[trends]\nchannels=30 31 -1 x 30 0\nonBoard=false\nsize=@Size(1000 520)\n")
+        << std::vector<int>{0, 30} << false << QSize(1000, 520);
+    QTest::addRow("a size beyond the screen")
+        << QByteArray("[trends]\nchannels=11\nonBoard=true\nsize=@Size(90000 90000)\n")
+        << std::vector<int>{11} << true << QSize(90000, 90000);
+}
+
+void TestLogFile::trendsRemembered()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(std::vector<int>, channels);
+    QFETCH(bool, onBoard);
+    QFETCH(QSize, size);
+    if (file.isEmpty()) {
+        child<QAction>(QStringLiteral("MnuTrends"))->trigger();
+        auto* trends = m_window->findChild<TrendWindow*>();
+        QVERIFY(trends);
+        trends->setChosenChannels(channels);
+        trends->findChild<QCheckBox*>(QStringLiteral("TrendOnBoard"))->setChecked(onBoard);
+        trends->resize(size);
+        child<QAction>(QStringLiteral("MnuExit"))->trigger();
+    } else {
+        QFile settings(m_folder->filePath(QStringLiteral("orvik-decoder.ini")));
+        QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(file) == file.size());
+    }
+    makeWindow();
+    child<QAction>(QStringLiteral("MnuTrends"))->trigger();
+    auto* trends = m_window->findChild<TrendWindow*>();
+    QVERIFY(trends);
+    QCOMPARE(trends->chosenChannels(), channels);
+    QCOMPARE(trends->findChild<QCheckBox*>(QStringLiteral("TrendOnBoard"))->isChecked(), onBoard);
+    // As wanted, within the screen, and never below what the window needs.
+    const QSize room = trends->screen()->availableSize();
+    QCOMPARE(trends->size(), size.boundedTo(room).expandedTo(trends->minimumSizeHint()));
+    QVERIFY(trends->height() <= std::max(room.height(), trends->minimumSizeHint().height()));
 }
 
 void TestLogFile::recentLogsAreEightAtMost()
