@@ -16,7 +16,7 @@ public:
 
     // details, when given, is the whole account for the tooltip and screen readers.
     void setMessage(const QString& message, const QString& details = QString());
-    // The message as it fits the label: elided in the middle when it is too long.
+    // The message as it fits the label: elided in the middle, between words, when it is too long.
     QString shownText() const;
 
 protected:
