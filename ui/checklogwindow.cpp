@@ -121,8 +121,9 @@ CheckLogWindow::CheckLogWindow(QWidget* parent)
     m_list->setObjectName(QStringLiteral("CheckLogList"));
     m_list->setAccessibleName(QStringLiteral("Lines not decoded and doubtful fields"));
     m_list->setAccessibleDescription(hint->text());
-    m_list->setUniformItemSizes(true);
-    m_list->setWordWrap(false);
+    // A long reason wraps, so that every word of it can be read in the window.
+    m_list->setWordWrap(true);
+    m_list->setResizeMode(QListView::Adjust);
     hint->setBuddy(m_list);
 
     auto* layout = new QVBoxLayout(this);

@@ -51,6 +51,7 @@ class TestCheckLogWindow : public QObject {
 private slots:
     void entries_data();
     void entries();
+    void longEntriesWrap();
     void activation_data();
     void activation();
 };
@@ -118,6 +119,24 @@ void TestCheckLogWindow::entries()
     showLog(window, junk(3) + QStringList{kBeacon + ' '});
     showLog(window, log);
     QCOMPARE(entriesOf(list), entries);
+}
+
+// A reason longer than the window is wide is read whole, on several rows.
+void TestCheckLogWindow::longEntriesWrap()
+{
+    CheckLogWindow window;
+    window.resize(320, 300);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* list = window.findChild<QListWidget*>("CheckLogList");
+    showLog(window, {QString(kBeacon).replace(40, 1, "w").replace(12, 4, "orw2").left(119)});
+    QCOMPARE(list->count(), 1);
+    const QString text = list->item(0)->text();
+    QVERIFY(list->fontMetrics().horizontalAdvance(text) > list->viewport()->width());
+    const QRect shown = list->visualItemRect(list->item(0));
+    QVERIFY2(shown.height() >= 2 * list->fontMetrics().lineSpacing(),
+             qPrintable(QString::number(shown.height())));
+    QVERIFY(shown.width() <= list->viewport()->width());
 }
 
 void TestCheckLogWindow::activation_data()
