@@ -38,6 +38,8 @@ struct CopySource {
     std::uint32_t to = 0;       // one past its last in its last line; 0 for that line's end
 
     std::uint64_t last() const { return lastLine > line ? lastLine : line; }
+    // The copy takes its lines whole, from the first column of `line` to the end of its last.
+    bool wholeLines() const { return from == 0 && to == 0; }
 };
 
 // A character of a copy that the vote overruled. Positions count from 1 as in a beacon line.

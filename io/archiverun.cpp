@@ -58,10 +58,7 @@ bool openForAdding(const TlmOptions& options, const QList<QByteArray>& inputs,
 
 // A copy made of whole lines reads in the archive as it read here: taken alone, a stretch of
 // a line with other beacons on it could read as a beacon line, where fields stand.
-bool readsAlike(const HeardCopy& copy)
-{
-    return !copy.text.empty() && copy.source.from == 0 && copy.source.to == 0;
-}
+bool readsAlike(const HeardCopy& copy) { return !copy.text.empty() && copy.source.wholeLines(); }
 
 // Each copy of a record is kept as it was received, so that copies added later vote with
 // them. The archive votes a record from its own copies alone, so a record is kept as the

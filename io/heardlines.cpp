@@ -45,7 +45,7 @@ HeardCopy HeardLines::copyOf(const CopySource& source) const
     }
     // Only a line taken whole keeps the bytes it came as.
     const Line* line = lineAt(first);
-    if (first == last && source.from == 0 && source.to == 0 && line != nullptr)
+    if (first == last && source.wholeLines() && line != nullptr)
         copy.bytes = line->bytes;
     return copy;
 }
@@ -57,12 +57,6 @@ void HeardLines::forgetBefore(const CopySource& source)
         m_lines.pop_front();
         ++m_first;
     }
-}
-
-void HeardLines::forgetAll()
-{
-    m_first += m_lines.size();
-    m_lines.clear();
 }
 
 std::uint64_t HeardLines::placeOf(std::uint32_t input, std::uint64_t lineNumber) const

@@ -34,8 +34,6 @@ public:
     HeardCopy copyOf(const CopySource& source) const;
     // The lines before `source`'s are no record's any more.
     void forgetBefore(const CopySource& source);
-    // Every line is forgotten.
-    void forgetAll();
 
 private:
     struct Line {
