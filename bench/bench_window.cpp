@@ -8,6 +8,7 @@
 #include "ui/mainwindow.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAction>
 #include <QApplication>
 #include <QBarSeries>
 #include <QBarSet>
@@ -18,6 +19,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace {
@@ -35,6 +37,36 @@ QString beaconLog(int lines)
     out.reserve(lines);
     for (int i = 0; i < lines; ++i)
         out << beacon(i);
+    return out.join(QStringLiteral("\r\n"));
+}
+
+// Two copies of each beacon, one of them a character short, as a pass copied twice.
+QString copiesLog(int lines)
+{
+    QStringList out;
+    out.reserve(lines);
+    for (int i = 0; i < lines; ++i)
+        out << (i % 2 == 0 ? beacon(60 * (i / 2)) : beacon(60 * (i / 2)).remove(30 + i % 50, 1));
+    return out.join(QStringLiteral("\r\n"));
+}
+
+// Beacons a minute apart whose telemetry differs, as a season's do; every line clean.
+QString variedLog(int lines)
+{
+    static constexpr std::array<std::pair<int, int>, 5> kFields{
+        {{17, 8}, {31, 6}, {43, 12}, {61, 12}, {79, 10}}
+    };
+    QRandomGenerator random(64);
+    QStringList out;
+    out.reserve(lines);
+    for (int i = 0; i < lines; ++i) {
+        QString line = beacon(60 * i);
+        for (const auto& [at, length] : kFields) {
+            for (int k = 0; k < length; ++k)
+                line[at + k] = QLatin1Char("0123456789abcdef"[random.bounded(16)]);
+        }
+        out << line;
+    }
     return out.join(QStringLiteral("\r\n"));
 }
 
@@ -187,5 +219,13 @@ int main(int argc, char* argv[])
     for (int i = 0; i < 150; ++i)
         alternating << beacon(i) << beacon(i).left(119) << beacon(i) + QLatin1Char(' ');
     pasteRow("beacon, 119, 121 alternating", box, clock, window, alternating.join(QStringLiteral("\r\n")));
+
+    window.findChild<QAction*>(QStringLiteral("MnuRecover"))->trigger();
+    std::printf("with TLM File > Recover Damaged Lines on (ms)\n");
+    row("100 lines, 50 beacons copied twice, median of 41", copiesLog(100), 41, 2, true);
+    pasteRow("100,000 beacon lines, telemetry varying", box, clock, window, variedLog(100000));
+    // Telemetry that never changes makes every beacon a lookalike of the next: the worst case.
+    pasteRow("100,000 beacon lines, all alike", box, clock, window, beaconLog(100000));
+    pasteRow("100,000 lines, copied twice", box, clock, window, copiesLog(100000));
     return 0;
 }

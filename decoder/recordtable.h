@@ -2,6 +2,7 @@
 #pragma once
 
 #include "beacon.h"
+#include "recover.h"
 
 #include <array>
 #include <cassert>
@@ -34,6 +35,8 @@ private:
     friend void parseLog(std::u16string_view text, RecordTable& table);
     friend void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table,
                               struct LogReport* report);
+    friend void recoverLogLines(std::span<const std::u16string_view> lines, RecordTable& table,
+                                struct LogReport& report);
     bool add(std::u16string_view line);
 
     std::array<Record, kMaxRecords + 1> m_rows{};
@@ -51,13 +54,24 @@ struct LogReport {
     std::vector<std::size_t> doubtful;    // lines of records whose fields are not all hex digits
     std::vector<std::size_t> notDecoded;  // lines that hold more than blanks and are no beacon lines
     std::vector<std::size_t> attempts;    // those of them that look like a beacon heard wrong
-    std::size_t leftOut = 0;              // beacon lines past the table's last row
+    std::size_t leftOut = 0;              // beacon lines past the table's last row, or records
     std::size_t firstLeftOut = 0;         // the first of them
+    // With recovery: each record's copies, and why each of its values was left out.
+    bool recovered = false;
+    std::vector<std::vector<CopySource>> recordCopies;
+    std::vector<std::array<LeftOut, kChannelCount>> missing;
+    std::size_t linesMerged = 0;   // copies beyond each record's first
+    std::size_t valuesMissing = 0; // values left out, over the records kept
 };
 
 // The same for a log already split into its lines. With a report, every line is looked at,
 // also past the 100th beacon line.
 void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table,
                    LogReport* report = nullptr);
+
+// The same through the recovery of damaged copies: copies of one beacon are merged into one
+// record, which counts once, and a value not certain is left out (NaN). Records come in the
+// order of their first lines; those past the table's last row are counted in `leftOut`.
+void recoverLogLines(std::span<const std::u16string_view> lines, RecordTable& table, LogReport& report);
 
 } // namespace orvik

@@ -40,7 +40,18 @@ Recoverer::Recoverer(std::size_t window)
 
 Recoverer::~Recoverer() = default;
 
-bool Recoverer::add(std::u16string_view line, CopySource source) { return addText(line, source); }
+bool Recoverer::add(std::u16string_view line, CopySource source)
+{
+    // A line of the beacon's length in ASCII takes the way of bytes, where a clean one is
+    // kept as its text.
+    if (line.size() == kBeaconLength &&
+        std::all_of(line.begin(), line.end(), [](char16_t c) { return c < 0x80; })) {
+        std::array<char, kBeaconLength> bytes;
+        std::transform(line.begin(), line.end(), bytes.begin(), [](char16_t c) { return char(c); });
+        return addText(std::string_view(bytes.data(), bytes.size()), source);
+    }
+    return addText(line, source);
+}
 
 bool Recoverer::add(std::string_view asciiLine, CopySource source) { return addText(asciiLine, source); }
 

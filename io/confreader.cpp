@@ -46,6 +46,8 @@ void readSettingLine(QStringView line, StartupSettings& settings)
         settings.screenshotButton = equalsIgnoringAsciiCase(value, QLatin1StringView("YES"));
     else if (equalsIgnoringAsciiCase(key, QLatin1StringView("ARCHIVE")))
         settings.archivePath = value.toString();
+    else if (equalsIgnoringAsciiCase(key, QLatin1StringView("RECOVER")))
+        settings.recover = equalsIgnoringAsciiCase(value, QLatin1StringView("YES"));
 }
 
 } // namespace

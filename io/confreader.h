@@ -12,6 +12,7 @@ struct StartupSettings {
     std::optional<QString> imagePath;     // last IMAGE_PATH value, letter case kept
     std::optional<bool> screenshotButton; // last SCREENSHOT: true when the value is YES
     std::optional<QString> archivePath;   // last ARCHIVE value, letter case kept
+    std::optional<bool> recover;          // last RECOVER: true when the value is YES
 };
 
 // Reads the text of conf.ini. Lines end at CR LF, CR or LF; a line that starts with "#"

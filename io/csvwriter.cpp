@@ -4,6 +4,8 @@
 #include "beacontext.h"
 #include "platform/services.h"
 
+#include <cmath>
+
 namespace orvik {
 
 CsvWriter::CsvWriter(QIODevice& out, std::string decimalPoint)
@@ -31,7 +33,9 @@ bool CsvWriter::writeRecord(const Record& record)
 {
     char* p = m_line.data();
     for (const double value : record) {
-        p = appendCsvNumber(p, value, m_decimalPoint);
+        // A value the recovery left out is an empty field, as orvik-tlm writes it.
+        if (!std::isnan(value))
+            p = appendCsvNumber(p, value, m_decimalPoint);
         *p++ = ';';
     }
     *p++ = '\r';

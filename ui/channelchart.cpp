@@ -75,10 +75,21 @@ void ChannelChart::setChannel(const QString& unit, NumberForm form)
     }
 }
 
-void ChannelChart::setValues(const QList<double>& values, const QList<bool>& doubtful)
+void ChannelChart::setValues(const QList<double>& given, const QList<bool>& doubtful, const QStringList& why)
 {
     m_doubtful = doubtful;
-    m_doubtful.resize(values.size(), false);
+    m_doubtful.resize(given.size(), false);
+    m_why = why;
+    m_why.resize(given.size());
+    QList<double> values = given;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (std::isnan(values[i])) {
+            values[i] = 0;
+            m_doubtful[i] = true; // out of the range as well
+            if (m_why[i].isEmpty())
+                m_why[i] = QStringLiteral("no value");
+        }
+    }
     // Touch only what differs: an edit mostly adds or drops a record at the end, and every
     // bar replaced or created costs the chart a relayout of its own.
     const qsizetype oldCount = m_set->count();
@@ -207,6 +218,9 @@ QRect ChannelChart::columnRect(qsizetype row) const
 
 QString ChannelChart::hoverText(qsizetype row) const
 {
+    if (row < m_why.size() && !m_why[row].isEmpty())
+        return QStringLiteral("record ") + QString::number(row + 1) + QStringLiteral(": left out, ") +
+               m_why[row];
     const double value = m_set->at(row);
     QString text = QStringLiteral("record ") + QString::number(row + 1) + QStringLiteral(": ") +
                    (m_form == NumberForm::Whole ? wholeNumberText(value) : fixed2NumberText(value));
@@ -307,7 +321,7 @@ void ChannelChart::drawForeground(QPainter* painter, const QRectF& rect)
     painter->setPen(QPen(doubtColour(palette().color(QPalette::Base)), 2, Qt::DashLine));
     painter->setBrush(Qt::NoBrush);
     for (qsizetype row = 0; row < n && row < m_doubtful.size(); ++row) {
-        if (!m_doubtful[row])
+        if (!m_doubtful[row] || !m_why[row].isEmpty())
             continue;
         const double width = perBar * m_series->barWidth();
         const double x = plot.left() + (double(row) + 0.5) * perBar - width / 2;

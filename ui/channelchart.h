@@ -28,7 +28,9 @@ public:
     void setChannel(const QString& unit, NumberForm form);
     // A doubtful value, read from a field that holds other characters than hex digits, is
     // outlined in the doubt colour and left out of the value axis's range, unless all are.
-    void setValues(const QList<double>& values, const QList<bool>& doubtful = {});
+    // A value left out (NaN) gets no bar; hovering there tells `why[row]`, its reason.
+    void setValues(const QList<double>& values, const QList<bool>& doubtful = {},
+                   const QStringList& why = {});
     // Marks the bar of record n, counted from 1; a record without a bar marks none.
     void setCurrentRecord(int record);
 
@@ -66,6 +68,7 @@ private:
     QValueAxis* m_values;
     QList<QPair<qsizetype, QString>> m_rowLabels;
     QList<bool> m_doubtful; // of each bar
+    QStringList m_why;      // of each bar left out, empty for the others
     QString m_unit;
     NumberForm m_form = NumberForm::TwoDecimals;
     int m_currentRecord = 0;

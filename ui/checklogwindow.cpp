@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "checklogwindow.h"
 
+#include "decoder/channels.h"
 #include "decoder/diagnose.h"
+#include "look.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -59,6 +61,48 @@ QString leftOutText(const LogReport& report)
         .arg(RecordTable::kMaxRecords);
 }
 
+// What the recovery did for record `record` (from 0): the lines merged into it, and each
+// value it left out with the reason; empty when it is one line with every value.
+QString recoveredText(const LogReport& report, std::size_t record)
+{
+    QStringList parts;
+    const std::vector<CopySource>& copies = report.recordCopies[record];
+    QStringList merged;
+    for (std::size_t i = 1; i < copies.size(); ++i)
+        merged << QString::number(copies[i].line);
+    if (!merged.isEmpty())
+        parts << QStringLiteral("merged with line%1 %2")
+                     .arg(QLatin1String(merged.size() == 1 ? "" : "s"), merged.join(QStringLiteral(", ")));
+    QStringList missing;
+    for (int c = 0; c < kChannelCount; ++c) {
+        const LeftOut why = report.missing[record][std::size_t(c)];
+        if (why != LeftOut::No)
+            missing << toQString(kChannels[std::size_t(c)].caption) + QStringLiteral(" (") +
+                           toQString(orvik::leftOutText(why)) + u')';
+    }
+    if (!missing.isEmpty())
+        parts << QStringLiteral("left out ") + missing.join(QStringLiteral(", "));
+    if (parts.isEmpty())
+        return {};
+    return QStringLiteral("%1, record %2: %3")
+        .arg(lineLabel(copies.front().line - 1), QString::number(record + 1),
+             parts.join(QStringLiteral("; ")));
+}
+
+// Under recovery, the records merged from several lines or with values left out, in the
+// order of their first lines.
+std::vector<Entry> recoveredEntries(const LogReport& report)
+{
+    std::vector<Entry> out;
+    for (std::size_t r = 0;
+         r < report.recordCopies.size() && out.size() < std::size_t(CheckLogWindow::kMaxEntries); ++r) {
+        const QString text = recoveredText(report, r);
+        if (!text.isEmpty())
+            out.push_back({text, int(report.recordLines[r])});
+    }
+    return out;
+}
+
 // The entries: beacon lines left out first, as they concern the whole log, then lines not
 // decoded and records with doubtful fields in line order. Reasons are worked out only for
 // the entries that are listed.
@@ -92,6 +136,14 @@ std::vector<Entry> entriesFor(const TextBox::Lines& log, const LogReport& report
                        int(line)});
     }
 
+    // Under recovery no line is in doubt: what the recovery did is told by record instead.
+    if (report.recovered) {
+        const std::vector<Entry> records = recoveredEntries(report);
+        const std::ptrdiff_t lines = std::ptrdiff_t(out.size());
+        out.insert(out.end(), records.begin(), records.end());
+        std::inplace_merge(out.begin() + (report.leftOut > 0 ? 1 : 0), out.begin() + lines, out.end(),
+                           [](const Entry& a, const Entry& b) { return a.line < b.line; });
+    }
     const std::size_t unlisted = report.notDecoded.size() + report.doubtful.size() - listed;
     if (unlisted > 0)
         out.push_back({QStringLiteral("%1 more %2 not listed")

@@ -140,8 +140,11 @@ void DataPanels::showRecord(const Record& r, const std::array<QString, kChannelC
     for (int i = 10; i < kChannelCount; ++i)
         set(i, fixed2NumberText(r[std::size_t(i)]));
 
-    for (int i = 0; i < kChannelCount; ++i)
+    for (int i = 0; i < kChannelCount; ++i) {
+        if (std::isnan(r[std::size_t(i)]))
+            set(i, kLeftOutMark);
         setDoubt(i, doubts[std::size_t(i)]);
+    }
 }
 
 void DataPanels::setDoubt(int channel, const QString& reason)
@@ -176,7 +179,8 @@ void DataPanels::updateValueLook(int channel)
     const bool highlighted = box->property(kHighlightedProperty).toBool();
     const QColor background = highlighted ? kHighlight : desktop.color(QPalette::Base);
     QColor text = highlighted || usesDesignColours() ? QColor(Qt::black) : desktop.color(QPalette::Text);
-    if (!box->toolTip().isEmpty())
+    // A value left out is no value in doubt: its mark says so, in the text colour.
+    if (!box->toolTip().isEmpty() && box->text() != kLeftOutMark)
         text = doubtColour(background);
     if (m_empty && m_shown)
         text = desktop.color(QPalette::Disabled, QPalette::Text);
@@ -188,12 +192,22 @@ void DataPanels::updateValueLook(int channel)
     box->setPalette(p);
 }
 
+QString leftOutNote(LeftOut reason) { return QStringLiteral("Left out: ") + toQString(leftOutText(reason)); }
+
 std::array<QString, kChannelCount> recordDoubts(const LogReport& report,
                                                 std::span<const std::u16string_view> lines, int record)
 {
     std::array<QString, kChannelCount> doubts;
     if (record < 1 || std::size_t(record) > report.recordLines.size())
         return doubts;
+    if (report.recovered) {
+        const auto& missing = report.missing[std::size_t(record - 1)];
+        for (int c = 0; c < kChannelCount; ++c) {
+            if (missing[std::size_t(c)] != LeftOut::No)
+                doubts[std::size_t(c)] = leftOutNote(missing[std::size_t(c)]);
+        }
+        return doubts;
+    }
     const std::size_t line = report.recordLines[std::size_t(record - 1)];
     if (!std::binary_search(report.doubtful.begin(), report.doubtful.end(), line))
         return doubts;

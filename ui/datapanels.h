@@ -48,8 +48,12 @@ private:
     bool m_shown = false; // a record was shown: before that, "invalid" is no stale value
 };
 
-// Why each value of record `record` (counted from 1) is in doubt, or an empty text: fields
-// that held other characters than hex digits.
+// What a value box and a chart show for a value the recovery left out, and why.
+inline const QString kLeftOutMark = QStringLiteral("\u2013");
+QString leftOutNote(LeftOut reason);
+
+// Why each value of record `record` (counted from 1) is in doubt or left out, or an empty
+// text: fields that held other characters than hex digits, or what the recovery could not tell.
 std::array<QString, kChannelCount> recordDoubts(const LogReport& report,
                                                 std::span<const std::u16string_view> lines, int record);
 

@@ -56,10 +56,17 @@ QString logSummary(const LogReport& report, int records, int listed)
         parts << QStringLiteral(
                      "%1 records shown; %2 left out (at most 100 are kept); orvik-tlm decodes them all")
                      .arg(records)
-                     .arg(counted(report.leftOut, "more beacon line", "more beacon lines"));
+                     .arg(report.recovered
+                              ? counted(report.leftOut, "more record", "more records")
+                              : counted(report.leftOut, "more beacon line", "more beacon lines"));
     } else {
         parts << counted(std::size_t(records), "record", "records") + QStringLiteral(" from ") +
                      counted(report.lines, "line", "lines");
+    }
+    if (report.recovered) {
+        parts << QStringLiteral("recovered: ") + counted(report.linesMerged, "copy merged", "copies merged") +
+                     QStringLiteral(", ") +
+                     counted(report.valuesMissing, "value left out", "values left out");
     }
     // As the log underlines them: chatter such as "73 de DL1ABC" is no beacon gone wrong.
     if (!report.attempts.empty())

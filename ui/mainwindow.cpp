@@ -92,6 +92,7 @@ void MainWindow::connectSignals()
     connect(m_adder, &ArchiveAdder::finished, this, &MainWindow::archiveAdded);
     connect(MnuAdds, &QAction::triggered, this, &MainWindow::MnuAdds_Click);
     connect(MnuTrends, &QAction::triggered, this, &MainWindow::MnuTrends_Click);
+    connect(MnuRecover, &QAction::triggered, this, &MainWindow::MnuRecover_Click);
     connect(m_checkLog, &CheckLogWindow::lineActivated, this, &MainWindow::showLogLine);
     connect(m_menuKey, &QShortcut::activated, this,
             [this] { menuBar()->setActiveAction(menuBar()->actions().first()); });
@@ -120,6 +121,7 @@ void MainWindow::Form_Load()
     if (settings.screenshotButton)
         Command1->setVisible(*settings.screenshotButton);
     m_archivePath = windowArchivePath(where.archiveFolder, settings.archivePath);
+    MnuRecover->setChecked(settings.recover.value_or(false));
 
     Picture2->setVisible(false);
 
@@ -166,7 +168,10 @@ void MainWindow::Form_Resize() { Picture2->setGeometry(0, 0, m_client->width(), 
 void MainWindow::Text2_Change()
 {
     m_log = Text2->lines();
-    parseLogLines(m_log.lines, m_records, &m_report);
+    if (MnuRecover->isChecked())
+        recoverLogLines(m_log.lines, m_records, m_report);
+    else
+        parseLogLines(m_log.lines, m_records, &m_report);
 
     HScroll1->setEnabled(true);
     Label2->setText(QStringLiteral("#%1 / %2").arg(HScroll1->value()).arg(m_records.count()));
@@ -180,6 +185,12 @@ void MainWindow::Text2_Change()
     showDecodeState();
     if (m_checkLog->isVisible())
         m_checkLog->setLog(m_log, m_report);
+}
+
+void MainWindow::MnuRecover_Click()
+{
+    m_recoverSwitched = true;
+    Text2_Change();
 }
 
 void MainWindow::HScroll1_Change()
@@ -234,15 +245,20 @@ void MainWindow::Draw_Chart(int Index)
                      Label1[std::size_t(Index)]->text() + QStringLiteral(" ]"));
     QList<double> values;
     QList<bool> doubtful;
+    QStringList why;
     values.reserve(m_records.count());
     doubtful.reserve(m_records.count());
     for (int r = 1; r <= m_records.count(); ++r) {
         values.append(m_records.value(r, Index));
-        doubtful.append(!recordDoubts(m_report, m_log.lines, r)[std::size_t(Index)].isEmpty());
+        const LeftOut missing =
+            m_report.recovered ? m_report.missing[std::size_t(r - 1)][std::size_t(Index)] : LeftOut::No;
+        why.append(missing == LeftOut::No ? QString() : toQString(leftOutText(missing)));
+        doubtful.append(missing == LeftOut::No &&
+                        !recordDoubts(m_report, m_log.lines, r)[std::size_t(Index)].isEmpty());
     }
     const auto form = Index < 10 ? ChannelChart::NumberForm::Whole : ChannelChart::NumberForm::TwoDecimals;
     MSChart1->setChannel(Label1[std::size_t(Index)]->text(), form);
-    MSChart1->setValues(values, doubtful);
+    MSChart1->setValues(values, doubtful, why);
 }
 
 void MainWindow::Command1_Click()

@@ -96,6 +96,7 @@ private:
     void restoreTrendSettings();
     void openDropped(const QStringList& paths);
     void MnuTrends_Click();
+    void MnuRecover_Click();
     void showLogLine(int line);
     void Show_Data(int Rec);
     void Draw_Chart(int Index);
@@ -153,6 +154,8 @@ private:
     std::vector<qint64> m_adds;      // numbers of this window's adds, the last one last
     QString m_archivePath;           // ARCHIVE= of conf.ini, or the default
     QAction* MnuTrends = nullptr;
+    QAction* MnuRecover = nullptr;   // every edit decodes through the recovery of damaged copies
+    bool m_recoverSwitched = false;  // by the user, this run: kept in the settings from then on
     TrendWindow* m_trends = nullptr; // made when first asked for
     LogMarks* m_marks = nullptr;
     QShortcut* m_menuKey = nullptr; // F10 opens the menu bar

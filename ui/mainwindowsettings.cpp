@@ -31,6 +31,9 @@ void MainWindow::restoreSettings()
         const QPoint at = settings.value(QStringLiteral("window/position")).toPoint();
         if (settings.contains(QStringLiteral("window/position")) && QGuiApplication::screenAt(at))
             move(at);
+        // Once switched here, the switch is the user's; until then conf.ini's RECOVER holds.
+        if (settings.contains(QStringLiteral("log/recover")))
+            MnuRecover->setChecked(settings.value(QStringLiteral("log/recover")).toBool());
     }
     fillRecentLogs();
 }
@@ -41,6 +44,8 @@ void MainWindow::saveSettings() const
     settings.setValue(QStringLiteral("window/position"), pos());
     settings.setValue(QStringLiteral("log/folder"), m_logFolder);
     settings.setValue(QStringLiteral("log/recent"), m_recentLogs);
+    if (m_recoverSwitched)
+        settings.setValue(QStringLiteral("log/recover"), MnuRecover->isChecked());
     // Those of a Trends window not opened this run stay as they were.
     if (m_trends) {
         const TrendWindow::Settings trends = m_trends->settings();

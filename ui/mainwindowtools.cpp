@@ -53,6 +53,10 @@ void MainWindow::buildMenu()
     MnuCheckLog->setObjectName(QStringLiteral("MnuCheckLog"));
     MnuTrends = tlm->addAction(QStringLiteral("&Trends\u2026"));
     MnuTrends->setObjectName(QStringLiteral("MnuTrends"));
+    tlm->addSeparator();
+    MnuRecover = tlm->addAction(QStringLiteral("&Recover Damaged Lines"));
+    MnuRecover->setObjectName(QStringLiteral("MnuRecover"));
+    MnuRecover->setCheckable(true);
 
     MnuInfo = menuBar()->addAction(QStringLiteral("&Info"));
     MnuInfo->setObjectName(QStringLiteral("MnuInfo"));

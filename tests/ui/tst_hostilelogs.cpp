@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Logs that hams paste by mistake, and conf.ini files that are not what they should be:
 // the window takes each one through its real paste path and goes on working.
-#include "io/batch.h"
 #include "platform/services.h"
 #include "support/referenceline.h"
+#include "support/tlmrun.h"
 #include "ui/mainwindow.h"
 #include "widgets/messagebox.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -188,15 +187,9 @@ void TestHostileLogs::sameRecordsAsTool()
     // UTF-16 carries every one of these characters to the tool unchanged.
     QByteArray utf16("\xFF\xFE");
     utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    QBuffer in(&utf16);
-    in.open(QIODevice::ReadOnly);
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    QBuffer err;
-    err.open(QIODevice::WriteOnly);
-    const QString point = QLocale::system().decimalPoint();
-    QCOMPARE(runTlm(QStringList{"orvik-tlm", "--decimal-point", point}, TlmStreams{in, out, err}), 0);
-    QCOMPARE(out.data(), exported.readAll());
+    const testsupport::TlmResult tool = testsupport::runTlmOn(utf16, {});
+    QCOMPARE(tool.code, 0);
+    QCOMPARE(tool.out, exported.readAll());
 }
 
 void TestHostileLogs::confFiles_data()
