@@ -17,6 +17,9 @@ void recoverLogLines(std::span<const std::u16string_view> lines, RecordTable& ta
     // Records past the table's last row only mark their lines: their values are never read.
     const auto takeReady = [&](bool all) {
         while (recoverer.take(r, all, table.m_count < RecordTable::kMaxRecords)) {
+            // Copies that make no value certain are no record: their lines stay undecoded.
+            if (!r.anyValue())
+                continue;
             for (const CopySource& c : r.copies) {
                 for (std::uint64_t line = c.line; line <= c.last() && line <= lines.size(); ++line)
                     taken[std::size_t(line - 1)] = true;

@@ -114,13 +114,43 @@ int LogMarks::markBlock(const QTextBlock& block, int position, int recordsBefore
         }
     }
 
+    setMarks(block, position, marks);
+    QTextBlock(block).setUserState(blockState(records, !marks.isEmpty()));
+    return records;
+}
+
+void LogMarks::setMarks(QTextBlock block, int position, const QList<QTextLayout::FormatRange>& marks)
+{
     // Reaching for the layout of an unmarked block would make one for each block of a paste.
     if ((!marks.isEmpty() || isMarked(block.userState())) && block.layout()->formats() != marks) {
         block.layout()->setFormats(marks);
         m_box->document()->markContentsDirty(position, block.length());
     }
-    QTextBlock(block).setUserState(blockState(records, !marks.isEmpty()));
-    return records;
+}
+
+void LogMarks::showRecovered(const LogReport* report)
+{
+    QTextDocument* document = m_box->document();
+    if (!report) {
+        update(0, 0, document->characterCount());
+        return;
+    }
+    m_joinByFormat.clear();
+    auto attempt = report->attempts.begin();
+    std::size_t line = 0;
+    bool joined = false;
+    for (QTextBlock block = document->firstBlock(); block.isValid(); block = block.next()) {
+        const bool nextJoined = continuesLine(block.next());
+        while (attempt != report->attempts.end() && *attempt < line)
+            ++attempt;
+        QList<QTextLayout::FormatRange> marks;
+        if (!joined && !nextJoined && attempt != report->attempts.end() && *attempt == line)
+            marks.append({0, block.length() - 1, m_mark});
+        setMarks(block, block.position(), marks);
+        block.setUserState(blockState(recordsOf(block.userState()), !marks.isEmpty()));
+        line += nextJoined ? 0 : 1;
+        joined = nextJoined;
+    }
 }
 
 bool LogMarks::continuesLine(const QTextBlock& block)

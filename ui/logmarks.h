@@ -2,14 +2,15 @@
 #pragma once
 
 #include <QObject>
+#include <QTextBlock>
 #include <QTextCharFormat>
+#include <QTextLayout>
 #include <vector>
-
-class QTextBlock;
 
 namespace orvik {
 
 class TextBox;
+struct LogReport;
 
 // Marks in the log box what a decode cannot use: under the whole line, a line that looks
 // like a beacon line but is none; under the field, each field of a record that holds other
@@ -27,6 +28,10 @@ public:
 
     // The reasons of the mark under a point of the box's viewport; empty where no mark is.
     QString reasonsAt(QPoint viewportPoint) const;
+    // After a decode through the recovery: a line is marked when no record took it and it looks
+    // like a beacon heard wrong, and no field is, as a value in doubt is left out. Null goes
+    // back to the marks of each line as it stands.
+    void showRecovered(const LogReport* report);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -37,6 +42,8 @@ private:
     int markBlock(const QTextBlock& block, int position, int recordsBefore, const QStringView* text);
     bool continuesLine(const QTextBlock& block);
     int characterAt(QPoint viewportPoint) const;
+
+    void setMarks(QTextBlock block, int position, const QList<QTextLayout::FormatRange>& marks);
 
     TextBox* m_box;
     QTextCharFormat m_mark;

@@ -180,6 +180,9 @@ void MainWindow::Text2_Change()
     Show_Data(HScroll1->value());
     Draw_Chart(11);
 
+    if (m_report.recovered || m_marksRecovered)
+        m_marks->showRecovered(m_report.recovered ? &m_report : nullptr);
+    m_marksRecovered = m_report.recovered;
     Label3->setMessage(logSummary(m_report, m_records.count(), kListedInStatus),
                        logSummary(m_report, m_records.count(), kListedInTooltip));
     showDecodeState();

@@ -155,6 +155,7 @@ private:
     QString m_archivePath;           // ARCHIVE= of conf.ini, or the default
     QAction* MnuTrends = nullptr;
     QAction* MnuRecover = nullptr;   // every edit decodes through the recovery of damaged copies
+    bool m_marksRecovered = false;   // the log's marks are those of a recovering decode
     bool m_recoverSwitched = false;  // by the user, this run: kept in the settings from then on
     TrendWindow* m_trends = nullptr; // made when first asked for
     LogMarks* m_marks = nullptr;

@@ -42,12 +42,23 @@ private slots:
     void sameRecordsAsTool();
     void leftOutValuesShown();
     void switchOffIsStrict();
+    void marksFollowTheRecovery();
     void switchKept_data();
     void switchKept();
 
 private:
     QAction* switchAction() const { return child<QAction>(QStringLiteral("MnuRecover")); }
     QByteArray exported() const;
+    // The log box's lines that carry a mark, from 0.
+    QList<int> markedLines() const
+    {
+        QList<int> out;
+        for (QTextBlock b = logBox()->document()->firstBlock(); b.isValid(); b = b.next()) {
+            if (!b.layout()->formats().isEmpty())
+                out << b.blockNumber();
+        }
+        return out;
+    }
 };
 
 QByteArray TestWindowRecover::exported() const
@@ -76,6 +87,8 @@ void TestWindowRecover::sameRecordsAsTool_data()
         << 2;
     QTest::addRow("two copies that disagree on a digit")
         << b7 + kBreak + setAt(b7, 44, u'9') + kBreak + beacon(8) << 2;
+    QTest::addRow("a fragment that makes no value certain")
+        << b1 + kBreak + QStringLiteral("orv1 zzzz orv2 qq") + kBreak + beacon(2).left(30) << 2;
     QTest::addRow("neighbours 64 s apart") << beacon(0x1e240) + kBreak + beacon(0x1e280) << 2;
     QTest::addRow("a header and chatter around copies")
         << QStringLiteral("# Orvik pass 2026-12-08") + kBreak + b1 + kBreak + QStringLiteral("73 de DL0XYZ") +
@@ -171,6 +184,27 @@ void TestWindowRecover::switchOffIsStrict()
     QCOMPARE(m_window->records().count(), 2);
     QCOMPARE(exported(), strict);
     QVERIFY(!label3().contains(QStringLiteral("recovered")));
+}
+
+// Under recovery a line merged into a record is no damaged line: only what no record took is
+// marked, through edits too, and switching off brings back the marks of each line alone.
+void TestWindowRecover::marksFollowTheRecovery()
+{
+    const QString b1 = beacon(1);
+    paste(b1 + kBreak + dropAt(b1, 50) + kBreak + QStringLiteral("orv1 zzzz orv2 qq") + kBreak +
+          QStringLiteral("73 de DL0XYZ"));
+    QCOMPARE(markedLines(), (QList<int>{1, 2}));
+    switchAction()->trigger();
+    QCOMPARE(markedLines(), (QList<int>{2}));
+    logBox()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(logBox(), QStringLiteral(" k"));
+    QCOMPARE(markedLines(), (QList<int>{2}));
+    QTest::keyClick(logBox(), Qt::Key_Return);
+    // A damaged copy alone still gives its certain values.
+    QTest::keyClicks(logBox(), dropAt(beacon(2), 60));
+    QCOMPARE(markedLines(), (QList<int>{2}));
+    switchAction()->trigger();
+    QCOMPARE(markedLines(), (QList<int>{1, 2, 4}));
 }
 
 void TestWindowRecover::switchKept_data()
