@@ -11,14 +11,12 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -33,15 +31,6 @@ constexpr double kLoneRecordMargin = 60 * 1000;
 // Time, counters and status words are whole numbers, as the panels show them.
 bool isWhole(int channel) { return channel < 10; }
 
-QPushButton* button(const QString& text, const char* name, const QString& accessible, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAccessibleName(accessible);
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 TrendWindow::TrendWindow(QWidget* parent)
@@ -49,80 +38,14 @@ TrendWindow::TrendWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("TrendWindow"));
     setWindowTitle(QStringLiteral("Trends"));
-    resize(1100, 640);
     buildControls();
+    const QScreen* shown = QGuiApplication::primaryScreen();
+    resize(shown ? QSize(1100, 640).boundedTo(shown->availableSize()) : QSize(1100, 640));
     connectSignals();
     setChosenChannels({11});
 }
 
 TrendWindow::~TrendWindow() = default;
-
-void TrendWindow::buildControls()
-{
-    m_channels = new ChannelList(this);
-    m_channels->setObjectName(QStringLiteral("TrendChannels"));
-    m_channels->setMinimumWidth(200);
-    m_channels->setMaximumWidth(260);
-    auto* channelsLabel = new QLabel(QStringLiteral("C&hannels:"), this);
-    channelsLabel->setBuddy(m_channels);
-
-    m_lastPass = button(QStringLiteral("Last &pass"), "TrendLastPass", QStringLiteral("Last pass"), this);
-    m_lastPass->setToolTip(QStringLiteral("The newest records up to a gap of an hour"));
-    m_lastDay = button(QStringLiteral("Last &day"), "TrendLastDay", QStringLiteral("Last day"), this);
-    m_lastWeek = button(QStringLiteral("Last &week"), "TrendLastWeek", QStringLiteral("Last week"), this);
-    m_everything =
-        button(QStringLiteral("&Everything"), "TrendEverything", QStringLiteral("Everything"), this);
-    m_onBoard = new QCheckBox(QStringLiteral("&On-board time"), this);
-    m_onBoard->setObjectName(QStringLiteral("TrendOnBoard"));
-    m_onBoard->setAccessibleName(QStringLiteral("On-board time"));
-    m_backButton =
-        button(QStringLiteral("&Back"), "TrendBack", QStringLiteral("Back to the view before"), this);
-    m_backButton->setToolTip(QStringLiteral("Backspace or a right click in the chart"));
-    m_exportCsv =
-        button(QStringLiteral("Export &CSV\u2026"), "TrendExportCsv", QStringLiteral("Export CSV"), this);
-    m_saveImage =
-        button(QStringLiteral("Save &image\u2026"), "TrendSaveImage", QStringLiteral("Save image"), this);
-
-    m_chart = new TrendChart(this);
-    m_chart->setObjectName(QStringLiteral("TrendChart"));
-    m_chart->setAccessibleName(QStringLiteral("Trend chart"));
-    m_chart->setToolTip(QStringLiteral("Drag a rectangle or turn the wheel to zoom; Backspace goes back.\n"
-                                       "Keys: Left and Right move the read-out, Shift+Left and Shift+Right "
-                                       "pan, + and - zoom."));
-    m_readOut = new QLabel(this);
-    m_readOut->setObjectName(QStringLiteral("TrendReadOut"));
-    m_readOut->setAccessibleName(QStringLiteral("Read-out"));
-    m_readOut->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_follow = new ArchiveFollower(this);
-    m_status = new QLabel(this);
-    m_status->setObjectName(QStringLiteral("TrendStatus"));
-    m_status->setAccessibleName(QStringLiteral("Status"));
-    m_status->setWordWrap(true);
-
-    auto* left = new QVBoxLayout;
-    left->addWidget(channelsLabel);
-    left->addWidget(m_channels);
-    auto* buttons = new QHBoxLayout;
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{m_lastPass, m_lastDay, m_lastWeek, m_everything, m_onBoard})
-        buttons->addWidget(w);
-    buttons->addStretch();
-    for (QWidget* w : std::initializer_list<QWidget*>{m_backButton, m_exportCsv, m_saveImage})
-        buttons->addWidget(w);
-    auto* right = new QVBoxLayout;
-    right->addLayout(buttons);
-    right->addWidget(m_chart, 1);
-    right->addWidget(m_readOut);
-    right->addWidget(m_status);
-    auto* top = new QHBoxLayout(this);
-    top->addLayout(left);
-    top->addLayout(right, 1);
-
-    QWidget* order[] = {m_channels, m_lastPass,   m_lastDay,   m_lastWeek,  m_everything,
-                        m_onBoard,  m_backButton, m_exportCsv, m_saveImage, m_chart};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        QWidget::setTabOrder(order[i - 1], order[i]);
-}
 
 void TrendWindow::connectSignals()
 {
@@ -172,7 +95,7 @@ void TrendWindow::applySettings(const Settings& s)
     if (s.size.isValid()) {
         const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
         const QSize room = shown ? shown->availableSize() : s.size;
-        resize(s.size.boundedTo(room).expandedTo(minimumSizeHint()));
+        resize(s.size.expandedTo(minimumSizeHint()).boundedTo(room));
     }
     if (!s.channels.empty())
         setChosenChannels(s.channels);

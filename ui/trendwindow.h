@@ -14,6 +14,7 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 namespace orvik {
 
@@ -78,6 +79,7 @@ private:
     };
 
     void buildControls();
+    void layOut(QWidget* channelsLabel);
     void connectSignals();
     void showRange(Range range, bool remember = true);
     void archiveChanged();
@@ -118,6 +120,7 @@ private:
     TrendChart* m_chart = nullptr;
     QLabel* m_readOut = nullptr;
     QLabel* m_status = nullptr;
+    QScrollArea* m_scroller = nullptr; // holds every control
 };
 
 } // namespace orvik
