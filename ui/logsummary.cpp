@@ -70,10 +70,12 @@ QString logSummary(const LogReport& report, int records, int listed)
     }
     // As the log underlines them: chatter such as "73 de DL1ABC" is no beacon gone wrong.
     if (!report.attempts.empty())
-        parts << counted(report.attempts.size(), "line", "lines") + QStringLiteral(" not decoded: ") +
+        parts << QStringLiteral("not decoded: ") +
+                     QLatin1String(report.attempts.size() == 1 ? "line " : "lines ") +
                      numberList(lineNumbers(report.attempts), listed);
+    // Record numbers stand in a clause of their own, never beside line numbers.
     if (!report.doubtful.empty())
-        parts << QStringLiteral("doubtful values in ") +
+        parts << QStringLiteral("doubtful values: ") +
                      QLatin1String(report.doubtful.size() == 1 ? "record " : "records ") +
                      numberList(doubtfulRecords(report), listed);
     return parts.join(QStringLiteral("; "));

@@ -107,7 +107,7 @@ void TestStatusLine::summary_data()
                    {34, badTag              },
                    {37, "73 de DL1ABC"      }
     })
-        << "33 records from 37 lines; 3 lines not decoded: 17, 21, 34"
+        << "33 records from 37 lines; not decoded: lines 17, 21, 34"
         << "17, 21, 34";
     // Only what the log underlines is counted: a header and chatter are no beacons gone wrong.
     QTest::addRow("a header and chatter") << logWith(4,
@@ -121,8 +121,8 @@ void TestStatusLine::summary_data()
                                       << "100 records shown; 30 more beacon lines left out (at most 100 are "
                                          "kept); orvik-tlm decodes them all"
                                       << "orvik-tlm decodes them all";
-    QTest::addRow("one miscopied tag") << badTag << "No beacon line in the log; 1 line not decoded: 1"
-                                       << "not decoded: 1";
+    QTest::addRow("one miscopied tag") << badTag << "No beacon line in the log; not decoded: line 1"
+                                       << "not decoded: line 1";
     QTest::addRow("empty log") << QString() << "No beacon line in the log"
                                << "No beacon line in the log";
     QTest::addRow("one record") << beacon(5) << "1 record from 1 line"
@@ -132,15 +132,15 @@ void TestStatusLine::summary_data()
         junk.append({line, beacon(line).left(100)});
     QTest::addRow("many lines not decoded")
         << logWith(20, junk)
-        << "10 records from 20 lines; 10 lines not decoded: 2, 4, 6, 8, 10, 12, … (4 more)"
+        << "10 records from 20 lines; not decoded: lines 2, 4, 6, 8, 10, 12, … (4 more)"
         << "2, 4, 6, 8, 10, 12, 14, 16, 18, 20";
     QTest::addRow("a field of zz") << logWith(
                                           3,
                                           {
                                               {2, QString(beacon(2)).replace(35, 2, QStringLiteral("zz"))}
     })
-                                   << "3 records from 3 lines; doubtful values in record 2"
-                                   << "doubtful values in record 2";
+                                   << "3 records from 3 lines; doubtful values: record 2"
+                                   << "doubtful values: record 2";
 }
 
 void TestStatusLine::summary()
