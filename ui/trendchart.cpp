@@ -77,6 +77,16 @@ struct TrendChart::AxisUse {
     bool whole = true;
 };
 
+// The chart's own grey is lost on a dark window; a palette changed while shown applies at once.
+void TrendChart::colourTexts() { chart()->legend()->setLabelColor(palette().color(QPalette::Text)); }
+
+void TrendChart::changeEvent(QEvent* event)
+{
+    QChartView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        colourTexts();
+}
+
 void TrendChart::setLines(const std::vector<Line>& lines, TrendTime time, double lo, double hi,
                           const ValueRanges& fixed, const QString& emptyText)
 {
@@ -85,8 +95,7 @@ void TrendChart::setLines(const std::vector<Line>& lines, TrendTime time, double
     m_lo = lo;
     m_hi = hi > lo ? hi : lo + kShortestSpan;
     QChart* c = chart();
-    // The legend's names in the text colour: the chart's own grey is lost on a dark window.
-    c->legend()->setLabelColor(palette().color(QPalette::Text));
+    colourTexts();
     for (QLineSeries* s : std::as_const(m_series)) {
         c->removeSeries(s);
         delete s;

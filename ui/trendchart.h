@@ -56,6 +56,7 @@ signals:
     void readOutChanged(const QString& text);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -81,6 +82,7 @@ private:
     QList<QLineSeries*> m_series;
     QList<QValueAxis*> m_slots;  // left, right, left...: made once, hidden when unused
     QList<QValueAxis*> m_axes;   // those in use, in the order of their units
+    void colourTexts();          // the legend's names in the palette's text colour
     QList<QColor> m_colours;     // of each line
     std::vector<int> m_lineAxis; // each line's axis in m_axes
     std::vector<Line> m_lines;
