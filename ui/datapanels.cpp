@@ -118,33 +118,35 @@ DataPanels::DataPanels(QWidget* client)
 
 void DataPanels::showRecord(const Record& r, const std::array<QString, kChannelCount>& doubts)
 {
-    auto set = [this](int channel, const QString& text) { m_values[std::size_t(channel)]->setText(text); };
+    // A value left out shows its mark; the others are worded only when there is a value.
+    const auto set = [this, &r](int channel, const auto& text) {
+        m_values[std::size_t(channel)]->setText(std::isnan(r[std::size_t(channel)]) ? kLeftOutMark : text());
+    };
     if (!m_shown) {
         m_shown = true;
         for (int i = 0; i < kChannelCount; ++i)
             updateValueLook(i);
     }
 
-    const double seconds = std::nearbyint(r[0]);
-    const auto n = std::int32_t(std::clamp(seconds, double(std::numeric_limits<std::int32_t>::min()),
-                                           double(std::numeric_limits<std::int32_t>::max())));
-    set(0, wholeNumberText(r[0]) + QStringLiteral(" => ") + QString::fromStdString(SecToTime(n)));
+    set(0, [&r] {
+        const double seconds = std::nearbyint(r[0]);
+        const auto n = std::int32_t(std::clamp(seconds, double(std::numeric_limits<std::int32_t>::min()),
+                                               double(std::numeric_limits<std::int32_t>::max())));
+        return wholeNumberText(r[0]) + QStringLiteral(" => ") + QString::fromStdString(SecToTime(n));
+    });
     for (int i = 1; i <= 3; ++i)
-        set(i, wholeNumberText(r[std::size_t(i)]));
-    set(4, wordFor(r[4], kAntennaWords, "UNDEPLOYED"));
-    set(5, wordFor(r[5], kCwDutyWords, ""));
-    set(6, wordFor(r[6], kStartWords, "TIMER"));
-    set(7, wordFor(r[7], kChargeWords, "STOP"));
-    set(8, wordFor(r[8], kObcWords, "?"));
-    set(9, wordFor(r[9], kTncWords, "?"));
+        set(i, [&r, i] { return wholeNumberText(r[std::size_t(i)]); });
+    set(4, [&r] { return wordFor(r[4], kAntennaWords, "UNDEPLOYED"); });
+    set(5, [&r] { return wordFor(r[5], kCwDutyWords, ""); });
+    set(6, [&r] { return wordFor(r[6], kStartWords, "TIMER"); });
+    set(7, [&r] { return wordFor(r[7], kChargeWords, "STOP"); });
+    set(8, [&r] { return wordFor(r[8], kObcWords, "?"); });
+    set(9, [&r] { return wordFor(r[9], kTncWords, "?"); });
     for (int i = 10; i < kChannelCount; ++i)
-        set(i, fixed2NumberText(r[std::size_t(i)]));
+        set(i, [&r, i] { return fixed2NumberText(r[std::size_t(i)]); });
 
-    for (int i = 0; i < kChannelCount; ++i) {
-        if (std::isnan(r[std::size_t(i)]))
-            set(i, kLeftOutMark);
+    for (int i = 0; i < kChannelCount; ++i)
         setDoubt(i, doubts[std::size_t(i)]);
-    }
 }
 
 void DataPanels::setDoubt(int channel, const QString& reason)
