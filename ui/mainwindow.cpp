@@ -176,9 +176,9 @@ void MainWindow::Text2_Change()
     HScroll1->setEnabled(true);
     Label2->setText(QStringLiteral("#%1 / %2").arg(HScroll1->value()).arg(m_records.count()));
     HScroll1->setMax(qint16(m_records.count()));
-    Option1[11]->setValue(true);
+    Option1[std::size_t(kFirstChartedChannel)]->setValue(true);
     Show_Data(HScroll1->value());
-    Draw_Chart(11);
+    Draw_Chart(kFirstChartedChannel);
 
     if (m_report.recovered || m_marksRecovered)
         m_marks->showRecovered(m_report.recovered ? &m_report : nullptr);
@@ -259,7 +259,8 @@ void MainWindow::Draw_Chart(int Index)
         doubtful.append(missing == LeftOut::No &&
                         !recordDoubts(m_report, m_log.lines, r)[std::size_t(Index)].isEmpty());
     }
-    const auto form = Index < 10 ? ChannelChart::NumberForm::Whole : ChannelChart::NumberForm::TwoDecimals;
+    const auto form = kChannels[std::size_t(Index)].whole ? ChannelChart::NumberForm::Whole
+                                                          : ChannelChart::NumberForm::TwoDecimals;
     MSChart1->setChannel(Label1[std::size_t(Index)]->text(), form);
     MSChart1->setValues(values, doubtful, why);
 }

@@ -28,9 +28,6 @@ constexpr qint64 kDayMs = 24 * 3600 * 1000;
 // A span of a single instant is widened to a minute each side.
 constexpr double kLoneRecordMargin = 60 * 1000;
 
-// Time, counters and status words are whole numbers, as the panels show them.
-bool isWhole(int channel) { return channel < 10; }
-
 } // namespace
 
 TrendWindow::TrendWindow(QWidget* parent)
@@ -42,7 +39,7 @@ TrendWindow::TrendWindow(QWidget* parent)
     const QScreen* shown = QGuiApplication::primaryScreen();
     resize(shown ? QSize(1100, 640).boundedTo(shown->availableSize()) : QSize(1100, 640));
     connectSignals();
-    setChosenChannels({11});
+    setChosenChannels({kFirstChartedChannel});
 }
 
 TrendWindow::~TrendWindow() = default;
@@ -254,8 +251,8 @@ void TrendWindow::draw()
     m_columnsDrawn = columns;
     std::vector<TrendChart::Line> lines;
     for (const TrendLine& line : data.lines)
-        lines.push_back(
-            {channelCaption(line.channel), channelUnit(line.channel), isWhole(line.channel), line.points});
+        lines.push_back({channelCaption(line.channel), channelUnit(line.channel),
+                         kChannels[std::size_t(line.channel)].whole, line.points});
     const QString empty = channels.empty() ? QStringLiteral("Choose one or more channels from the list.")
                                            : QStringLiteral("No records in this span.");
     m_chart->setLines(lines, m_time, m_view.lo, m_view.hi, m_view.fixed, empty);
