@@ -49,6 +49,13 @@ QString notDecodedText(std::u16string_view line)
 
 QString leftOutText(const LogReport& report)
 {
+    if (report.recovered)
+        return QStringLiteral("%1: %2 more record%3 from this line on left out, at most %4 records are kept; "
+                              "orvik-tlm decodes them all")
+            .arg(lineLabel(report.firstLeftOut))
+            .arg(report.leftOut)
+            .arg(QLatin1String(report.leftOut == 1 ? "" : "s"))
+            .arg(RecordTable::kMaxRecords);
     if (report.leftOut == 1)
         return QStringLiteral(
                    "%1: 1 beacon line left out, at most %2 records are kept; orvik-tlm decodes them all")

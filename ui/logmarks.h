@@ -20,7 +20,9 @@ struct LogReport;
 //
 // Only the blocks an edit touched are looked at again, and those after them while the count
 // of records up to them changes. Unlike QSyntaxHighlighter, a block without marks costs
-// nothing per character, which keeps pasting megabytes as fast as without marks.
+// nothing per character, which keeps pasting megabytes as fast as without marks. Under
+// recovery a copy far down can change what an early line became, so every block is looked at
+// after each decode.
 class LogMarks : public QObject {
     Q_OBJECT
 public:

@@ -164,6 +164,16 @@ void TestWindowRecover::leftOutValuesShown()
              QStringLiteral("Line 1, record 1: merged with line 2; left out %1 (no majority)")
                  .arg(option(left)->text()));
 
+    // Records past the hundredth are counted as records, from the line of the first.
+    QStringList many;
+    for (int i = 0; i < 103; ++i)
+        many << beacon(1000 + 60 * i) << dropAt(beacon(1000 + 60 * i), 40);
+    paste(many.join(kBreak));
+    QTRY_COMPARE(list->item(0)->text(),
+                 QStringLiteral("Line 201: 3 more records from this line on left out, at most 100 records "
+                                "are kept; orvik-tlm decodes them all"));
+    paste(b7 + kBreak + setAt(b7, 44, u'9'));
+
     // The export leaves its field empty, as the tool does.
     const QList<QByteArray> fields = exported().split('\n').value(1).split(';');
     QCOMPARE(fields.value(left), QByteArray());
