@@ -217,7 +217,11 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
             const char16_t a = time[std::size_t(i)];
             const char16_t b = otherTime[std::size_t(i)];
             timeConflict = timeConflict || (isHex(a) && isHex(b) && a != b);
-            low = low && (i < kLayout[0].fieldLength - kLowTimeDigits || (isHex(a) && a == b));
+            // Beacons lie further apart than the last digit spans: in times read where they
+            // stand, one of them may have it miscopied.
+            const bool lastUnread = i == kLayout[0].fieldLength - 1 && isHex(a) != isHex(b) &&
+                                    copy.reading[0] == Reading::Exact && other.reading[0] == Reading::Exact;
+            low = low && (i < kLayout[0].fieldLength - kLowTimeDigits || (isHex(a) && a == b) || lastUnread);
         }
         if (low && placed) {
             const int gained = int(placed->body(0).size()) - (kLayout[0].length - kTagLength);
@@ -237,7 +241,9 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
     // Copies of one time that differ more put that time in doubt: one could be a neighbour's
     // copy whose time was heard as this one's.
     if (sameTime) {
-        if (nearlyAlike && w.framesAgree >= w.framesDiffer)
+        // Nothing else held otherwise, such as a copy whose other frames are all damaged, puts
+        // nothing in doubt.
+        if ((nearlyAlike && w.framesAgree >= w.framesDiffer) || differ == 0)
             return Verdict::Join;
         return mostlyAgree ? Verdict::Lookalike : Verdict::Apart;
     }

@@ -223,6 +223,30 @@ void TestRecoverKeeps::neighboursStandApart_data()
     QTest::addRow("a time that gained a letter")
         << QStringList{kGood.toUpper(), insertAt(kGood, 10, "x")} << "1,2"
         << "123456";
+    // Beacons lie further apart than the 16 s the last digit spans: where two times read where
+    // they stand agree but for a last digit one of them did not hear, they are one beacon's.
+    const QString lastUnheard = withTime(kGood, "01e24z").toUpper();
+    QTest::addRow("a time whose last digit was not heard")
+        << QStringList{kGood, kGood.toUpper(), lastUnheard} << "1,2,3"
+        << "123456";
+    QTest::addRow("a time whose last digit was not heard, with a neighbour alike")
+        << QStringList{kGood, kGood.toUpper(), alike, lastUnheard} << "1,2,4|3"
+        << "123456 -";
+    QTest::addRow("a time whose digit before the last was not heard, with a neighbour alike")
+        << QStringList{kGood, alike, withTime(kGood, "01e2z0")} << "1|2|3"
+        << "- - -";
+    // Every frame but the time's lost a character: the copy holds its time alone, which puts
+    // nothing else in doubt.
+    const QString timeAlone = dropAt(dropAt(dropAt(dropAt(dropAt(kGood, 84), 66), 50), 34), 20);
+    QTest::addRow("a copy that holds its time alone, then one read whole")
+        << QStringList{timeAlone, kGood} << "1,2"
+        << "123456";
+    QTest::addRow("a copy that holds its time alone, one whose last digit was not heard, one read whole")
+        << QStringList{timeAlone, lastUnheard, kGood} << "1,2,3"
+        << "123456";
+    QTest::addRow("a copy that holds its time alone, and a neighbour 64 s on")
+        << QStringList{timeAlone, next} << "1|2"
+        << "123456 123520";
     QTest::addRow("the same time, other telemetry") << QStringList{kGood, withTime(kOther, "01e240")} << "1|2"
                                                     << "123456 123456";
 }
