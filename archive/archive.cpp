@@ -318,7 +318,9 @@ bool Archive::addOne(const ArchiveEntry& entry, ArchiveAddResult* result, QStrin
     QString reason = QStringLiteral("adding has not begun");
     bool fresh = false;
     if (d->adding && d->writer.add(entry, &fresh, &reason)) {
-        ++(fresh ? result->added : result->alreadyThere);
+        // A stand-in is counted in the copies heard after it.
+        if (entry.role != ReceptionRole::StandIn)
+            ++(fresh ? result->added : result->alreadyThere);
         return true;
     }
     if (error)

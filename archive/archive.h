@@ -20,6 +20,14 @@ inline constexpr int kArchiveSchemaVersion = 2;
 // PRAGMA application_id of an archive: "ORVK".
 inline constexpr int kArchiveApplicationId = 0x4F52564B;
 
+// What a reception is to its record. Kept in receptions.copies: a stand-in counts the copies it
+// stands for, a heard copy 0.
+enum class ReceptionRole {
+    Copy,    // a copy as received, which votes
+    StandIn, // a line recovered from `copies` copies, which votes for them; they follow it, Heard
+    Heard,   // a copy as received of the stand-in before it: known when it comes again, no vote
+};
+
 // One reception of a beacon to add: a copy of it as received.
 struct ArchiveEntry {
     std::string line;                         // as received (UTF-8), kept as it is
@@ -28,10 +36,11 @@ struct ArchiveEntry {
     QString source;                           // "window", or "<file name>:<line number>"
     int copies = 1;                           // a line recovered from several copies counts them all
     bool bytes = false;                       // line holds bytes that are no valid UTF-8, as they came
+    ReceptionRole role = ReceptionRole::Copy;
 };
 
 struct ArchiveAddResult {
-    qint64 added = 0;        // receptions new to the archive
+    qint64 added = 0;        // receptions new to the archive; a stand-in is none
     qint64 alreadyThere = 0; // the same text from the same source, added before
     qint64 records = 0;      // records the new receptions made; the others joined records there
     qint64 number = 0;       // of the add, as --adds lists it; 0 when it brought nothing new

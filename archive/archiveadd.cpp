@@ -39,7 +39,8 @@ bool ArchiveWriter::begin(const QSqlDatabase& db, QString* reason)
                                     "copies) VALUES (?, ?, ?, ?, ?, ?)") ||
         !prepare(m_keepReception, "INSERT INTO reception_keys (id, reception_key) VALUES (?, ?)") ||
         !prepare(m_receptionThere, "SELECT 1 FROM receptions WHERE id = ? AND source = ? AND line = ?") ||
-        !prepare(m_recordLine, "SELECT 1 FROM records WHERE id = ? AND line = ?"))
+        !prepare(m_recordLine, "SELECT 1 FROM records WHERE id = ? AND line = ?") ||
+        !prepare(m_recordOf, "SELECT record_id FROM receptions WHERE id = ?"))
         return fail(reason);
     m_voter = std::make_unique<RecordVoter>(m_db);
     return learn(reason);
@@ -90,91 +91,37 @@ bool ArchiveWriter::add(const ArchiveEntry& entry, bool* fresh, QString* reason)
     const std::uint64_t key =
         archiveReceptionKey({source.constData(), std::size_t(source.size())}, entry.line);
     bool there = false;
-    if (const std::int64_t known = m_receptions.find(key);
-        known != 0 && !isThere(known, entry, source, &there))
+    const std::int64_t known = m_receptions.find(key);
+    if (known != 0 && !isThere(known, entry, source, &there))
         return fail(reason);
+    // Two records of one add may recover alike, under one name: each is a stand-in of its own.
+    if (there && known < 0 && entry.role == ReceptionRole::StandIn)
+        there = false;
     *fresh = !there;
-    if (there)
-        return true;
-    m_pending.push_back({entry.line, source, entry.receivedMs, entry.copies, entry.bytes, key, 0});
-    m_receptions.remember(key, -1, true);
-    return true;
-}
-
-bool ArchiveWriter::placeByLine(Pending& p, bool* placed)
-{
-    lowerInto(p.line, m_lower);
-    *placed = false;
-    const std::int64_t id = m_lines.find(archiveLineKey(m_lower));
-    if (id <= 0)
-        return true;
-    // The row may have gone with an add taken back, or hold another line of the same key.
-    sqlite3_bind_int64(m_recordLine, 1, id);
-    bindText(m_recordLine, 2, m_lower);
-    const int step = sqlite3_step(m_recordLine);
-    sqlite3_reset(m_recordLine);
-    if (step == SQLITE_ROW) {
-        p.record = id;
-        *placed = true;
-    }
-    return step == SQLITE_ROW || step == SQLITE_DONE;
-}
-
-bool ArchiveWriter::placeByRecovery(std::vector<std::size_t>& unplaced, QString* reason)
-{
-    qint64 lo = m_pending[unplaced.front()].receivedMs;
-    qint64 hi = lo;
-    for (const std::size_t i : unplaced) {
-        lo = std::min(lo, m_pending[i].receivedMs);
-        hi = std::max(hi, m_pending[i].receivedMs);
-    }
-    sqlite3_stmt* rows = nullptr;
-    if (sqlite3_prepare_v2(m_db,
-                           // Through the records' times: their copies came within the window of them.
-                           "SELECT c.record_id, c.line, c.copies, c.received_ms FROM records r JOIN "
-                           "receptions c ON c.record_id = r.id WHERE r.received_ms BETWEEN ? AND ? ORDER BY "
-                           "c.received_ms, c.id",
-                           -1, &rows, nullptr) != SQLITE_OK)
+    if (entry.role != ReceptionRole::Heard && !followStandIn(there ? known : 0, entry, source))
         return fail(reason);
-    sqlite3_bind_int64(rows, 1, lo - kJoinWindowMs);
-    sqlite3_bind_int64(rows, 2, hi + kJoinWindowMs);
-    struct Near {
-        qint64 receivedMs;
-        std::int64_t record;
-        int copies;
-        std::string line;
-    };
-    std::vector<Near> near;
-    int step = SQLITE_ROW;
-    while ((step = sqlite3_step(rows)) == SQLITE_ROW)
-        near.push_back({sqlite3_column_int64(rows, 3), sqlite3_column_int64(rows, 0),
-                        sqlite3_column_int(rows, 2), std::string(textOf(rows, 1))});
-    sqlite3_finalize(rows);
-    if (step != SQLITE_DONE)
-        return fail(reason);
-    // The copies in the order they were received; those there before the new at the same time.
-    std::vector<std::pair<qint64, std::size_t>> order; // time, index: near first, then unplaced
-    for (std::size_t i = 0; i < near.size(); ++i)
-        order.emplace_back(near[i].receivedMs, i);
-    for (std::size_t k = 0; k < unplaced.size(); ++k)
-        order.emplace_back(m_pending[unplaced[k]].receivedMs, near.size() + k);
-    std::stable_sort(order.begin(), order.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<ArchiveCopy> copies;
-    copies.reserve(order.size());
-    for (const auto& [ms, i] : order) {
-        if (i < near.size()) {
-            copies.push_back({near[i].line, near[i].copies, near[i].record});
-        } else {
-            const Pending& p = m_pending[unplaced[i - near.size()]];
-            copies.push_back({p.line, p.copies, 0});
+    if (there && entry.role == ReceptionRole::Heard && m_standInPending >= 0) {
+        // A copy heard just as it was recovered is its stand-in: it is new, and it counts.
+        Pending& standIn = m_pending[std::size_t(m_standInPending)];
+        if (standIn.line == entry.line && standIn.source == source) {
+            standIn.role = ReceptionRole::Copy;
+            *fresh = true;
         }
     }
-    const std::vector<std::int64_t> joined = joinCopies(copies);
-    for (std::size_t j = 0; j < order.size(); ++j) {
-        if (order[j].second >= near.size())
-            m_pending[unplaced[order[j].second - near.size()]].record = joined[j];
+    if (there)
+        return true;
+    Pending p{entry.line, source, entry.receivedMs, entry.copies, entry.bytes, key, 0, entry.role};
+    if (entry.role == ReceptionRole::Heard) {
+        if (m_standInPending < 0 && m_standInRecord == 0) {
+            *reason = QStringLiteral("a copy heard came without the line that stands for it");
+            return false;
+        }
+        p.copies = 0;
+        p.record = m_standInRecord;
+        p.standIn = m_standInPending;
     }
+    m_pending.push_back(std::move(p));
+    m_receptions.remember(key, -1, true);
     return true;
 }
 
@@ -182,7 +129,7 @@ bool ArchiveWriter::insertRecords(std::vector<std::int64_t>& newIds, QString* re
 {
     std::vector<std::vector<std::size_t>> members;
     for (std::size_t i = 0; i < m_pending.size(); ++i) {
-        if (const std::int64_t k = m_pending[i].record; k < 0) {
+        if (const std::int64_t k = m_pending[i].record; k < 0 && m_pending[i].role != ReceptionRole::Heard) {
             if (members.size() < std::size_t(-k))
                 members.resize(std::size_t(-k));
             members[std::size_t(-k - 1)].push_back(i);
@@ -293,6 +240,8 @@ bool ArchiveWriter::flush(const QString& origin, qint64* addId, ArchiveAddResult
     std::vector<std::size_t> unplaced;
     for (std::size_t i = 0; i < m_pending.size(); ++i) {
         bool placed = false;
+        if (m_pending[i].role == ReceptionRole::Heard)
+            continue;
         if (!placeByLine(m_pending[i], &placed))
             return fail(reason);
         if (!placed)
@@ -300,22 +249,33 @@ bool ArchiveWriter::flush(const QString& origin, qint64* addId, ArchiveAddResult
     }
     if (!unplaced.empty() && !placeByRecovery(unplaced, reason))
         return false;
+    for (Pending& p : m_pending) {
+        if (p.standIn >= 0)
+            p.record = m_pending[std::size_t(p.standIn)].record;
+    }
     std::vector<std::int64_t> newIds;
     if (!insertRecords(newIds, reason))
         return false;
-    if (!countInAdd(origin, addId, qint64(newIds.size()), qint64(m_pending.size()), reason))
+    const auto counted = std::count_if(m_pending.begin(), m_pending.end(),
+                                       [](const Pending& p) { return p.role != ReceptionRole::StandIn; });
+    if (!countInAdd(origin, addId, qint64(newIds.size()), qint64(counted), reason))
         return false;
     if (!insertReceptions(newIds, *addId, reason))
         return false;
     std::set<std::int64_t> touched;
     for (const Pending& p : m_pending) {
-        if (p.record > 0)
+        if (p.record > 0 && p.role != ReceptionRole::Heard)
             touched.insert(p.record);
     }
     for (const std::int64_t record : touched) {
         bool gone = false;
         if (!m_voter->revote(record, false, &gone, reason))
             return false;
+    }
+    if (m_standInPending >= 0) {
+        const std::int64_t record = m_pending[std::size_t(m_standInPending)].record;
+        m_standInRecord = record > 0 ? record : newIds[std::size_t(-record - 1)];
+        m_standInPending = -1;
     }
     result->records += qint64(newIds.size());
     m_pending.clear();
@@ -325,13 +285,15 @@ bool ArchiveWriter::flush(const QString& origin, qint64* addId, ArchiveAddResult
 void ArchiveWriter::end(bool committed)
 {
     for (sqlite3_stmt** statement : {&m_insertRecord, &m_keepLine, &m_insertReception, &m_keepReception,
-                                     &m_receptionThere, &m_recordLine}) {
+                                     &m_receptionThere, &m_recordLine, &m_recordOf}) {
         sqlite3_finalize(*statement);
         *statement = nullptr;
     }
     m_voter.reset();
     m_pending.clear();
     if (!committed) {
+        m_standInPending = -1;
+        m_standInRecord = 0;
         m_lines.clear();
         m_receptions.clear();
         m_linesUpTo = 0;

@@ -63,7 +63,7 @@ public:
     RecordVoter& operator=(const RecordVoter&) = delete;
 
     // Writes the record's copies and values; with `first`, also its line, time and source from
-    // its first copy. *gone is set when it keeps none, and it is then taken away.
+    // its first copy. *gone is set when it keeps no copy that votes, and it is then taken away.
     bool revote(std::int64_t record, bool first, bool* gone, QString* reason);
     // The values the record's copies vote, written nowhere; NaN throughout when it keeps none.
     bool vote(std::int64_t record, std::array<double, kChannelCount>& values, QString* reason);
@@ -86,6 +86,8 @@ private:
     sqlite3_stmt* m_firstKey = nullptr;
     sqlite3_stmt* m_drop = nullptr;
     sqlite3_stmt* m_dropKey = nullptr;
+    sqlite3_stmt* m_dropHeard = nullptr;
+    sqlite3_stmt* m_dropHeardKeys = nullptr;
     TimeText m_time;
     std::string m_lower;
 };
@@ -123,9 +125,12 @@ private:
         bool bytes = false;      // kept as a BLOB
         std::uint64_t key = 0;   // of the reception
         std::int64_t record = 0; // joined, or -k for the k-th new record of the flush
+        ReceptionRole role = ReceptionRole::Copy;
+        std::ptrdiff_t standIn = -1; // of a heard copy whose stand-in is pending too
     };
     bool learn(QString* reason);
     bool isThere(std::int64_t reception, const ArchiveEntry& entry, const QByteArray& source, bool* there);
+    bool followStandIn(std::int64_t reception, const ArchiveEntry& entry, const QByteArray& source);
     bool placeByLine(Pending& p, bool* placed);
     bool placeByRecovery(std::vector<std::size_t>& unplaced, QString* reason);
     bool insertRecords(std::vector<std::int64_t>& newIds, QString* reason);
@@ -140,11 +145,15 @@ private:
     sqlite3_stmt* m_keepReception = nullptr; // into reception_keys
     sqlite3_stmt* m_receptionThere = nullptr;
     sqlite3_stmt* m_recordLine = nullptr;
-    RowKeys m_lines;              // records by the key of their line
-    RowKeys m_receptions;         // receptions by theirs; -1 for one taken since begin
-    std::int64_t m_linesUpTo = 0; // ids never come back (AUTOINCREMENT), so new rows lie above
+    sqlite3_stmt* m_recordOf = nullptr; // of a reception
+    RowKeys m_lines;                    // records by the key of their line
+    RowKeys m_receptions;               // receptions by theirs; -1 for one taken since begin
+    std::int64_t m_linesUpTo = 0;       // ids never come back (AUTOINCREMENT), so new rows lie above
     std::int64_t m_receptionsUpTo = 0;
     std::vector<Pending> m_pending;
+    // Where the copies heard after the last stand-in go: its pending index, or its record.
+    std::ptrdiff_t m_standInPending = -1;
+    std::int64_t m_standInRecord = 0;
     std::string m_lower;
     TimeText m_time;
     std::unique_ptr<RecordVoter> m_voter;

@@ -97,7 +97,8 @@ const std::string& TimeText::of(std::int64_t ms)
 
 RecordVoter::~RecordVoter()
 {
-    for (sqlite3_stmt* statement : {m_copies, m_values, m_countOnly, m_first, m_firstKey, m_drop, m_dropKey})
+    for (sqlite3_stmt* statement : {m_copies, m_values, m_countOnly, m_first, m_firstKey, m_drop, m_dropKey,
+                                    m_dropHeard, m_dropHeardKeys})
         sqlite3_finalize(statement);
 }
 
@@ -109,8 +110,10 @@ bool RecordVoter::prepare(sqlite3_stmt*& statement, const QByteArray& sql)
 
 bool RecordVoter::readCopies(std::int64_t record, Copies& out)
 {
-    if (!prepare(m_copies,
-                 "SELECT line, copies, received_ms, source FROM receptions WHERE record_id = ? ORDER BY id"))
+    if (!prepare(
+            m_copies,
+            "SELECT line, copies, received_ms, source FROM receptions WHERE record_id = ? AND copies > 0 "
+            "ORDER BY id"))
         return false;
     out = Copies();
     sqlite3_bind_int64(m_copies, 1, record);
@@ -155,16 +158,23 @@ bool RecordVoter::revote(std::int64_t record, bool first, bool* gone, QString* r
                            "source = ? WHERE id = ?") ||
          !prepare(m_firstKey, "UPDATE line_keys SET line_key = ? WHERE id = ?") ||
          !prepare(m_drop, "DELETE FROM records WHERE id = ?") ||
-         !prepare(m_dropKey, "DELETE FROM line_keys WHERE id = ?")))
+         !prepare(m_dropKey, "DELETE FROM line_keys WHERE id = ?") ||
+         !prepare(m_dropHeardKeys, "DELETE FROM reception_keys WHERE id IN (SELECT id FROM receptions WHERE "
+                                   "record_id = ?)") ||
+         !prepare(m_dropHeard, "DELETE FROM receptions WHERE record_id = ?")))
         return failed();
     Copies held;
     if (!readCopies(record, held))
         return failed();
     *gone = held.copies.empty();
     if (*gone) {
-        sqlite3_bind_int64(m_drop, 1, record);
-        sqlite3_bind_int64(m_dropKey, 1, record);
-        return (run(m_drop) && run(m_dropKey)) || failed();
+        // Copies heard beside a stand-in that went cannot vote, and go with their record.
+        for (sqlite3_stmt* drop : {m_dropHeardKeys, m_dropHeard, m_drop, m_dropKey}) {
+            sqlite3_bind_int64(drop, 1, record);
+            if (!run(drop))
+                return failed();
+        }
+        return true;
     }
     // Copies of one text vote what the record holds already: only their count changes.
     if (!first && oneBeaconLine(held.copies)) {

@@ -75,11 +75,18 @@ bool Archive::undoAdd(qint64 number, ArchiveUndoResult* result, QString* error)
             reason = q.lastError().databaseText();
         return done;
     };
+    // A stand-in is no copy of its own: the copies heard beside it are.
+    ok = ok &&
+         run(QStringLiteral("SELECT count(*) FROM receptions c WHERE add_id = ? AND NOT (copies > 0 AND "
+                            "EXISTS (SELECT 1 FROM receptions h WHERE h.record_id = c.record_id AND "
+                            "h.add_id = c.add_id AND h.copies = 0))")) &&
+         q.next();
+    if (ok)
+        counts.copies = q.value(0).toLongLong();
     ok = ok &&
          run(QStringLiteral("DELETE FROM reception_keys WHERE id IN (SELECT id FROM receptions WHERE "
                             "add_id = ?)")) &&
          run(QStringLiteral("DELETE FROM receptions WHERE add_id = ?"));
-    counts.copies = q.numRowsAffected();
     ok = ok && run(QStringLiteral("DELETE FROM adds WHERE id = ?"));
     if (!ok)
         return rollback(QStringLiteral("cannot be written: %1").arg(reason));

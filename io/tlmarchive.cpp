@@ -8,6 +8,7 @@
 
 #include <QStringList>
 #include <QThread>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -32,6 +33,7 @@ ArchiveSink::ArchiveSink(Archive& archive, const QString& path)
 void ArchiveSink::setInput(const QString& name, qint64 firstReceivedMs)
 {
     m_sourcePrefix = name.toStdString() + ':';
+    m_input = name;
     // Records come input by input, or with --recover mostly so: the last one is looked at first.
     for (std::size_t i = m_clocks.size(); i-- > 0;) {
         if (m_clocks[i].input == name) {
@@ -69,6 +71,7 @@ bool ArchiveSink::add(std::u16string_view line, std::uint64_t lineNumber, bool& 
         keepLineAsReceived(line, m_bytes);
     m_bytes = {};
     m_entry.copies = 1;
+    m_entry.role = ReceptionRole::Copy;
     return addEntry(lineNumber);
 }
 
@@ -77,6 +80,8 @@ bool ArchiveSink::addHeard(const HeardCopy& copy, const std::array<double, kChan
     keepLineAsReceived(copy.text, copy.bytes);
     m_entry.values = values;
     m_entry.copies = 1;
+    m_entry.role = m_heardToCome > 0 ? ReceptionRole::Heard : ReceptionRole::Copy;
+    m_heardToCome = std::max(m_heardToCome - 1, 0);
     return addEntry(copy.source.line);
 }
 
@@ -90,12 +95,14 @@ void ArchiveSink::keepLineAsReceived(std::u16string_view line, std::string_view 
 }
 
 bool ArchiveSink::addRecovered(std::string_view line, const std::array<double, kChannelCount>& values,
-                               const CopySource& first, int copies)
+                               const CopySource& first, int copies, int heard)
 {
     m_entry.line.assign(line);
     m_entry.bytes = false;
     m_entry.values = values;
     m_entry.copies = copies;
+    m_entry.role = heard > 0 ? ReceptionRole::StandIn : ReceptionRole::Copy;
+    m_heardToCome = heard;
     // Two beacons of one line could recover alike, and would be one reception.
     return addEntry(first.line, first.from == 0 ? 0 : first.from + 1);
 }
@@ -113,8 +120,10 @@ bool ArchiveSink::addEntry(std::uint64_t lineNumber, std::uint32_t column)
         m_sliceLines = 0;
         m_slice.start();
     }
-    m_entry.source = QString::fromStdString(m_sourcePrefix + std::to_string(lineNumber) +
-                                            (column == 0 ? std::string() : ':' + std::to_string(column)));
+    m_entry.source =
+        !m_numbered ? m_input
+                    : QString::fromStdString(m_sourcePrefix + std::to_string(lineNumber) +
+                                             (column == 0 ? std::string() : ':' + std::to_string(column)));
     Clock& clock = m_clocks[m_clock];
     m_entry.receivedMs = clock.clock.date(m_entry.values[kOnBoardTimeChannel]);
     const qint64 added = m_pending.added;
@@ -125,6 +134,9 @@ bool ArchiveSink::addEntry(std::uint64_t lineNumber, std::uint32_t column)
         return false;
     }
     clock.addedAfterReset = clock.addedAfterReset || (clock.clock.resets() > 0 && m_pending.added > added);
+    // A stand-in and the copies heard after it go into one slice, which joins them.
+    if (m_heardToCome > 0)
+        return true;
     // The copies of a slice are joined to records when it is committed, under the write lock:
     // a slice holds no more than that takes a fraction of the other programs' patience.
     if (++m_sliceLines >= kMostLinesPerSlice)
@@ -150,6 +162,7 @@ bool ArchiveSink::finish()
     m_counts.added += slice.added;
     m_counts.alreadyThere += slice.alreadyThere;
     m_counts.records += records.records;
+    m_counts.number = records.number > 0 ? records.number : m_counts.number;
     return true;
 }
 
@@ -158,6 +171,7 @@ void ArchiveSink::abandon()
     m_archive.rollbackAdding();
     m_begun = false;
     m_sliceLines = 0;
+    m_heardToCome = 0;
     m_pending = ArchiveAddResult();
 }
 

@@ -34,6 +34,9 @@ public:
     // beacon of that input was received: the others are dated from it by their on-board time.
     // An input named again goes on where it was.
     void setInput(const QString& name, qint64 firstReceivedMs);
+    // Every copy is named by its input alone, as the window names what it adds: the same text
+    // is the same copy wherever it stands in the log.
+    void nameByInputAlone() { m_numbered = false; }
     // Each input whose on-board time went back before a record it added, with the times it
     // did, in the order of the inputs: copies of earlier beacons repeated say nothing.
     struct Resets {
@@ -53,9 +56,10 @@ public:
     // Adds a record recovered from damaged copies: its line as recovered and its values, NaN
     // for a value left out; `first` is its first copy, and it stands for `copies`. A copy that
     // begins inside its line, after another beacon, is named by its column too:
-    // "<name>:<line>:<column>".
+    // "<name>:<line>:<column>". The next `heard` copies added are its copies as received,
+    // kept beside it so that they are known when they come again; they do not vote.
     bool addRecovered(std::string_view line, const std::array<double, kChannelCount>& values,
-                      const CopySource& first, int copies);
+                      const CopySource& first, int copies, int heard);
     // Adds a copy of a recovered record as received, dated by the record's values.
     bool addHeard(const HeardCopy& copy, const std::array<double, kChannelCount>& values);
     // Commits the slice under way.
@@ -80,11 +84,14 @@ private:
     std::u16string m_wide;
     std::string_view m_bytes; // of the next line, when keepBytes told them
     std::string m_sourcePrefix;
+    QString m_input;
+    bool m_numbered = true;
     ArchiveAddResult m_counts;
     ArchiveAddResult m_pending; // of the slice under way
     bool m_begun = false;
     int m_sinceCheck = 0;
-    int m_sliceLines = 0; // lines taken into the slice under way
+    int m_sliceLines = 0;  // lines taken into the slice under way
+    int m_heardToCome = 0; // copies heard of the last stand-in, still to be added
     QElapsedTimer m_slice;
     QElapsedTimer m_committed; // since the last slice was committed
     QString m_error;

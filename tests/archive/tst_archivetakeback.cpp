@@ -131,6 +131,93 @@ private slots:
         QCOMPARE(undone.copies, qint64(3));
         QCOMPARE(tool.recordCount(), qint64(0));
     }
+
+    // A line recovered from copies votes for them, and the copies as heard are kept beside it
+    // without a vote: they are counted, found again, and go with their record.
+    void copiesHeardBesideAStandIn_data()
+    {
+        QTest::addColumn<bool>("standInFirst"); // brought by an add of its own, as an older version did
+        QTest::addRow("in one add") << false;
+        QTest::addRow("after a stand-in added alone") << true;
+    }
+
+    void copiesHeardBesideAStandIn()
+    {
+        QFETCH(bool, standInFirst);
+        QTemporaryDir dir;
+        Archive archive;
+        QString error;
+        QVERIFY2(archive.open(dir.filePath("a.sqlite"), Archive::Access::ReadWrite, &error),
+                 qPrintable(error));
+        const auto entry = [](const QByteArray& line, const char* source, int copies, ReceptionRole role) {
+            ArchiveEntry e;
+            e.line = line.toStdString();
+            e.values.fill(std::numeric_limits<double>::quiet_NaN());
+            e.receivedMs = 1765000000000;
+            e.source = QString::fromLatin1(source);
+            e.copies = copies;
+            e.role = role;
+            return e;
+        };
+        QByteArray standInLine = passBeacon(2).toLower();
+        standInLine.replace(5, 6, "------");
+        const ArchiveEntry standIn = entry(standInLine, "pass.txt:3", 2, ReceptionRole::StandIn);
+        const std::vector<ArchiveEntry> heardCopies{
+            entry(heard(passBeacon(2), 36, "z"), "pass.txt:3", 1, ReceptionRole::Heard),
+            entry(heard(passBeacon(2), 50, "q"), "pass.txt:5", 1, ReceptionRole::Heard)};
+        if (standInFirst) {
+            ArchiveEntry old = standIn;
+            old.role = ReceptionRole::Copy;
+            archive.startAdd(QStringLiteral("older"));
+            QVERIFY2(archive.add(std::vector{old}, nullptr, &error), qPrintable(error));
+        }
+        std::vector<ArchiveEntry> entries{standIn};
+        entries.insert(entries.end(), heardCopies.begin(), heardCopies.end());
+        archive.startAdd(QStringLiteral("pass.txt"));
+        ArchiveAddResult added;
+        QVERIFY2(archive.add(entries, &added, &error), qPrintable(error));
+        QCOMPARE(added.added, qint64(2));
+        QCOMPARE(added.alreadyThere, qint64(0));
+        QCOMPARE(added.records, qint64(standInFirst ? 0 : 1));
+        QCOMPARE(archive.recordCount(), qint64(1));
+
+        // The copies as heard, added again by a strict run, are there already.
+        archive.startAdd(QStringLiteral("pass.txt"));
+        std::vector<ArchiveEntry> strict = heardCopies;
+        for (ArchiveEntry& e : strict)
+            e.role = ReceptionRole::Copy;
+        ArchiveAddResult again;
+        QVERIFY2(archive.add(strict, &again, &error), qPrintable(error));
+        QCOMPARE(again.added, qint64(0));
+        QCOMPARE(again.alreadyThere, qint64(2));
+
+        // The record keeps the stand-in's count, and its values are the stand-in's alone: the
+        // copies heard agree on the time it leaves out.
+        std::vector<ArchiveRecord> records;
+        QVERIFY(archive.forEachRecord(
+            0, std::numeric_limits<qint64>::max(),
+            [&](const ArchiveRecord& r) {
+                records.push_back(r);
+                return true;
+            },
+            &error));
+        QCOMPARE(records.size(), std::size_t(1));
+        QCOMPARE(records.front().copies, qint64(2));
+        QVERIFY(std::isnan(records.front().values[0]));
+
+        // Taking back the add that brought the stand-in takes its record, and the copies heard
+        // beside it, which cannot vote alone.
+        ArchiveUndoResult undone;
+        QVERIFY2(archive.undoAdd(1, &undone, &error), qPrintable(error));
+        QCOMPARE(undone.copies, qint64(standInFirst ? 1 : 2));
+        QCOMPARE(undone.records, qint64(1));
+        QCOMPARE(archive.recordCount(), qint64(0));
+        QSqlQuery left(QSqlDatabase::database(archive.connectionName()));
+        QVERIFY(
+            left.exec("SELECT (SELECT count(*) FROM receptions) + (SELECT count(*) FROM reception_keys)"));
+        QVERIFY(left.next());
+        QCOMPARE(left.value(0).toInt(), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestArchiveTakeBack)
