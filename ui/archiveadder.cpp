@@ -30,7 +30,8 @@ ArchiveAdder::~ArchiveAdder()
 
 bool ArchiveAdder::busy() const { return m_thread && m_thread->isRunning(); }
 
-void ArchiveAdder::start(const QString& archivePath, const TextBox::Lines& log, qint64 firstReceivedMs)
+void ArchiveAdder::start(const QString& archivePath, const TextBox::Lines& log, qint64 firstReceivedMs,
+                         LogReading reading)
 {
     if (busy())
         return;
@@ -39,10 +40,11 @@ void ArchiveAdder::start(const QString& archivePath, const TextBox::Lines& log, 
     m_saidWaiting = false;
     emit progress(QStringLiteral("Adding to the archive\u2026"));
     // The copy shares the log's characters, which the views point into, until it is done.
-    m_thread.reset(QThread::create([this, archivePath, log, firstReceivedMs] {
+    m_thread.reset(QThread::create([this, archivePath, log, firstReceivedMs, reading] {
         qint64 number = 0;
         bool kept = false;
-        const QString text = addLogToArchive(archivePath, log.lines, firstReceivedMs, &number, &kept);
+        const QString text =
+            addLogToArchive(archivePath, log.lines, firstReceivedMs, reading, &number, &kept);
         QMetaObject::invokeMethod(
             this,
             [this, text, number, kept] {

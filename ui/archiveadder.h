@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "archiveactions.h"
 #include "widgets/textbox.h"
 
 #include <QObject>
@@ -22,9 +23,10 @@ public:
     ~ArchiveAdder() override;
 
     bool busy() const;
-    // Adds the log's beacon lines, the first received at firstReceivedMs; the log is kept,
-    // shared, until the add is done.
-    void start(const QString& archivePath, const TextBox::Lines& log, qint64 firstReceivedMs);
+    // Adds the log's beacons, read as `reading` tells, the first received at firstReceivedMs;
+    // the log is kept, shared, until the add is done.
+    void start(const QString& archivePath, const TextBox::Lines& log, qint64 firstReceivedMs,
+               LogReading reading);
 
 signals:
     // What the status line says while the add is under way.

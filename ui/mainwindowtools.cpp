@@ -67,7 +67,9 @@ void MainWindow::buildMenu()
 
 void MainWindow::MnuAddToArchive_Click()
 {
-    const LogDating dating = dateLog(m_log.lines, QDateTime::currentMSecsSinceEpoch());
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const LogDating dating =
+        m_report.recovered ? dateRecords(m_records, m_log.lines, now) : dateLog(m_log.lines, now);
     std::optional<qint64> first = dating.suggestedMs;
     if (dating.anyBeacon)
         first = askFirstReceived(this, dating.suggestedMs, dating.firstOnBoardTime, dating.fromLog);
@@ -78,7 +80,8 @@ void MainWindow::MnuAddToArchive_Click()
     for (QAction* action : {MnuAddToArchive, MnuUndoAdd, MnuAdds})
         action->setEnabled(false);
     m_addedRevision = Text2->document()->revision();
-    m_adder->start(m_archivePath, m_log, *first);
+    m_adder->start(m_archivePath, m_log, *first,
+                   m_report.recovered ? LogReading::Recovering : LogReading::Strict);
 }
 
 void MainWindow::archiveAdded(const QString& text, qint64 number, bool kept)
