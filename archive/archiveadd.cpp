@@ -98,8 +98,13 @@ bool ArchiveWriter::add(const ArchiveEntry& entry, bool* fresh, QString* reason)
     if (there && known < 0 && entry.role == ReceptionRole::StandIn)
         there = false;
     *fresh = !there;
-    if (entry.role != ReceptionRole::Heard && !followStandIn(there ? known : 0, entry, source))
-        return fail(reason);
+    if (entry.role != ReceptionRole::Heard) {
+        dropStandInOfNothingNew();
+        if (!followStandIn(there ? known : 0, entry, source))
+            return fail(reason);
+    } else {
+        (there ? m_standInHeardThere : m_standInHeardNew) += 1;
+    }
     if (there && entry.role == ReceptionRole::Heard && m_standInPending >= 0) {
         // A copy heard just as it was recovered is its stand-in: it is new, and it counts.
         Pending& standIn = m_pending[std::size_t(m_standInPending)];
@@ -233,8 +238,23 @@ bool ArchiveWriter::countInAdd(const QString& origin, qint64* addId, qint64 reco
     return true;
 }
 
+// A stand-in new to the archive whose copies were all there already brings nothing: those
+// copies vote in the record they joined when they came.
+void ArchiveWriter::dropStandInOfNothingNew()
+{
+    if (m_standInPending >= 0 && m_standInPending + 1 == std::ptrdiff_t(m_pending.size()) &&
+        m_pending.back().role == ReceptionRole::StandIn && m_standInHeardNew == 0 &&
+        m_standInHeardThere > 0) {
+        m_pending.pop_back();
+        m_standInPending = -1;
+    }
+    m_standInHeardNew = 0;
+    m_standInHeardThere = 0;
+}
+
 bool ArchiveWriter::flush(const QString& origin, qint64* addId, ArchiveAddResult* result, QString* reason)
 {
+    dropStandInOfNothingNew();
     if (m_pending.empty())
         return true;
     std::vector<std::size_t> unplaced;

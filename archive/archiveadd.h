@@ -131,6 +131,7 @@ private:
     bool learn(QString* reason);
     bool isThere(std::int64_t reception, const ArchiveEntry& entry, const QByteArray& source, bool* there);
     bool followStandIn(std::int64_t reception, const ArchiveEntry& entry, const QByteArray& source);
+    void dropStandInOfNothingNew();
     bool placeByLine(Pending& p, bool* placed);
     bool placeByRecovery(std::vector<std::size_t>& unplaced, QString* reason);
     bool insertRecords(std::vector<std::int64_t>& newIds, QString* reason);
@@ -154,6 +155,8 @@ private:
     // Where the copies heard after the last stand-in go: its pending index, or its record.
     std::ptrdiff_t m_standInPending = -1;
     std::int64_t m_standInRecord = 0;
+    int m_standInHeardNew = 0; // of its copies heard, those new to the archive
+    int m_standInHeardThere = 0;
     std::string m_lower;
     TimeText m_time;
     std::unique_ptr<RecordVoter> m_voter;

@@ -139,6 +139,15 @@ void TestRecoverArchive::copiesKeptAsReceived()
     QCOMPARE(receptions(archive), kept);
     QCOMPARE(runInMemory({"--from-archive", archive, "--format", "jsonl"}).out, read.out);
 
+    // Added strictly first, then recovered, the lines make the records the recovery makes.
+    const QString strictFirst = dir.filePath("strict-first.db");
+    runInMemory({"--archive", strictFirst, "--received", "2026-12-09T20:00:00Z"}, log(lines));
+    const Run after = runInMemory(
+        {"--recover", "--archive", strictFirst, "--received", "2026-12-09T20:00:00Z"}, log(lines));
+    QVERIFY2(after.status == 0, after.err.constData());
+    QCOMPARE(runInMemory({"--from-archive", strictFirst, "--format", "jsonl"}).out.count('\n'),
+             read.out.count('\n'));
+
     // Taking the add back counts the copies it counted, and leaves nothing behind.
     const Run undone = runInMemory({"--archive", archive, "--undo-add", "1"});
     QCOMPARE(undone.status, 0);
