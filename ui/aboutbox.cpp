@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "aboutbox.h"
 
-#include "layout.h"
 #include "widgets/geometry.h"
+#include "widgets/layout.h"
 
 #include <QFrame>
 #include <QKeyEvent>
