@@ -14,7 +14,7 @@
 #include "look.h"
 #include "platform/numbertext.h"
 #include "platform/services.h"
-#include "trendwindow.h"
+#include "ui/trends/trendwindow.h"
 #include "widgets/geometry.h"
 #include "widgets/layout.h"
 #include "widgets/messagebox.h"
