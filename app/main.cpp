@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/version.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -7,7 +8,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvik-decoder"));
-    QApplication::setApplicationVersion(QStringLiteral(ORVIK_VERSION));
+    QApplication::setApplicationVersion(QString::fromLatin1(orvik::kVersion));
     // The process ends when the last window closes, so an open About box outlives Exit.
     QApplication::setQuitOnLastWindowClosed(true);
 

@@ -3,7 +3,7 @@
 // creation until the event loop is idle with one channel drawn over everything. The archive
 // is made once, through io/archive, and kept beside this program for later runs.
 #include "season.h"
-#include "ui/trendwindow.h"
+#include "ui/trends/trendwindow.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>

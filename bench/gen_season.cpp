@@ -2,7 +2,7 @@
 // Writes a season of generated passes into an archive, and with --shots FOLDER takes the
 // README's pictures of the trend window on it: gen_season ARCHIVE [--shots FOLDER].
 #include "season.h"
-#include "ui/trendwindow.h"
+#include "ui/trends/trendwindow.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>

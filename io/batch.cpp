@@ -5,6 +5,7 @@
 #include "archiverun.h"
 #include "archiveverify.h"
 #include "beaconrun.h"
+#include "platform/version.h"
 #include "recordwriter.h"
 #include "recoverrun.h"
 #include "tlmarchive.h"
@@ -16,10 +17,6 @@
 #include <QSaveFile>
 #include <functional>
 #include <memory>
-
-#ifndef ORVIK_VERSION
-#define ORVIK_VERSION "0"
-#endif
 
 namespace orvik {
 
@@ -224,7 +221,7 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
     if (options.help)
         return show(tlmHelpText().toUtf8(), streams, report);
     if (options.version)
-        return show("orvik-tlm " ORVIK_VERSION "\n", streams, report);
+        return show(QByteArray("orvik-tlm ") + kVersion + '\n', streams, report);
     if (options.verify)
         return verifyArchive(shownName(options.archivePath), report);
     if (options.listAdds)

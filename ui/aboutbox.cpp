@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "aboutbox.h"
 
-#include "layout.h"
+#include "platform/version.h"
 #include "widgets/geometry.h"
+#include "widgets/layout.h"
 
+#include <QDate>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -15,8 +18,15 @@ namespace orvik {
 namespace {
 
 const QString kSansSerif = QStringLiteral("MS Sans Serif");
-const QString kVersionText = QStringLiteral("Ver. 2.0");
-const QString kReleaseDate = QStringLiteral("05 February 2014");
+// "Ver. 2.0" and "05 February 2014": the box has always named the version by its first two
+// numbers, and the day in English.
+QString versionText() { return QStringLiteral("Ver. %1.%2").arg(kVersionMajor).arg(kVersionMinor); }
+
+QString releaseDateText()
+{
+    return QLocale::c().toString(QDate::fromString(QLatin1String(kReleaseDate), Qt::ISODate),
+                                 u"dd MMMM yyyy");
+}
 
 QRect pixels(const layout::Box& b) { return twipsRect(b.left, b.top, b.width, b.height); }
 
@@ -93,7 +103,7 @@ AboutBox::AboutBox(QWidget* parent)
 
 void AboutBox::Form_Load()
 {
-    Label2->setText(QStringLiteral("Version ") + kVersionText + QStringLiteral("    (") + kReleaseDate +
+    Label2->setText(QStringLiteral("Version ") + versionText() + QStringLiteral("    (") + releaseDateText() +
                     QStringLiteral(")"));
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "decoder/recordtable.h"
-#include "layout.h"
+#include "widgets/layout.h"
 
 #include <QString>
 #include <array>

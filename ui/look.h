@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "layout.h"
+#include "widgets/layout.h"
 
 #include <QColor>
 #include <QRect>

@@ -2,7 +2,7 @@
 // What the window remembers from one run to the next: its place, the last log folder and the
 // recent logs. A missing or damaged file gives the defaults; conf.ini is never written.
 #include "mainwindow.h"
-#include "trendwindow.h"
+#include "ui/trends/trendwindow.h"
 
 #include <QAction>
 #include <QDir>

@@ -7,7 +7,7 @@
 #include "checklogwindow.h"
 #include "mainwindow.h"
 #include "receiveddialog.h"
-#include "trendwindow.h"
+#include "ui/trends/trendwindow.h"
 #include "widgets/statuslabel.h"
 #include "widgets/textbox.h"
 

@@ -3,6 +3,7 @@
 #include "decoder/beacon.h"
 #include "decoder/recordtable.h"
 #include "io/csvwriter.h"
+#include "platform/version.h"
 #include "tlmtestdata.h"
 #include "windowexport.h"
 
@@ -191,6 +192,7 @@ void TestTlmCli::status_data()
     QTest::addRow("no beacon line") << QStringList{} << QByteArray("orv1 and more\r\n") << 1 << none;
     QTest::addRow("empty input") << QStringList{} << QByteArray() << 1 << QByteArray();
     QTest::addRow("help") << QStringList{"--help", "DIR/none"} << QByteArray() << 0 << QByteArray();
+    QTest::addRow("version") << QStringList{"--version", "DIR/none"} << QByteArray() << 0 << QByteArray();
     QTest::addRow("missing input") << QStringList{"-o", "DIR/out.csv", "DIR/a.log", "DIR/b.log"}
                                    << QByteArray() << 2
                                    << QByteArray(
@@ -234,6 +236,8 @@ void TestTlmCli::status()
     const bool toFile = args.contains("-o");
     if (args.contains("--help"))
         QVERIFY(run.out.startsWith("Usage: orvik-tlm [OPTIONS] [FILE...]\n"));
+    else if (args.contains("--version"))
+        QCOMPARE(run.out, QByteArray("orvik-tlm ") + orvik::kVersion + '\n');
     else
         QCOMPARE(run.out,
                  status == 2 || toFile ? QByteArray() : windowExport(status == 0 ? kLog : QByteArray(), "."));

@@ -3,7 +3,7 @@
 // background, and under the light palette the layout's own colours.
 #include "support/referenceline.h"
 #include "ui/mainwindow.h"
-#include "ui/trendwindow.h"
+#include "ui/trends/trendwindow.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -2,7 +2,7 @@
 // The log as a file: File > Open Log in each text encoding, Save Log As, and the question
 // before a typed or pasted log is thrown away.
 #include "mainwindowfixture.h"
-#include "ui/trendwindow.h"
+#include "ui/trends/trendwindow.h"
 
 #include <QAbstractScrollArea>
 #include <QCheckBox>

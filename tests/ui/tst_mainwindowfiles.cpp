@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the window writes and starts: the CSV file, screenshots, the converter, and the About box.
 #include "mainwindowfixture.h"
+#include "platform/version.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QRegularExpression>
 
 using namespace orvik;
 using namespace orvik::testing;
@@ -175,7 +180,16 @@ void TestMainWindowFiles::aboutBoxIsSingleAndOutlivesExit()
     QCOMPARE(box->windowTitle(), QStringLiteral(" Info"));
     QVERIFY(box->parentWidget() == nullptr);
     auto* version = box->findChild<QLabel*>(QStringLiteral("Label2"));
-    QCOMPARE(version->text(), QStringLiteral("Version Ver. 2.0    (05 February 2014)"));
+    // The line's form never changes; its version and its day are those CMake sets.
+    static const QRegularExpression form(
+        QStringLiteral(R"(^Version Ver\. (\d+)\.(\d+)    \((\d\d [A-Z][a-z]+ \d{4})\)$)"));
+    const QRegularExpressionMatch line = form.match(version->text());
+    QVERIFY2(line.hasMatch(), qPrintable(version->text()));
+    QCOMPARE(line.captured(1).toInt(), kVersionMajor);
+    QCOMPARE(line.captured(2).toInt(), kVersionMinor);
+    const QDate released = QDate::fromString(QLatin1String(kReleaseDate), Qt::ISODate);
+    QVERIFY(released.isValid());
+    QCOMPARE(QLocale::c().toDate(line.captured(3), QStringLiteral("dd MMMM yyyy")), released);
     QCOMPARE(version->alignment(), Qt::AlignCenter);
 
     child<QAction>(QStringLiteral("MnuExit"))->trigger();

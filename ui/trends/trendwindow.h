@@ -2,8 +2,8 @@
 #pragma once
 
 #include "archive/archivequery.h"
-#include "ui/trendchart.h"
-#include "ui/trendexport.h"
+#include "ui/trends/trendchart.h"
+#include "ui/trends/trendexport.h"
 
 #include <QSize>
 #include <QWidget>

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "archive/archivequery.h"
-#include "ui/timeaxis.h"
-#include "ui/timelabels.h"
-#include "ui/trendreadout.h"
+#include "ui/trends/timeaxis.h"
+#include "ui/trends/timelabels.h"
+#include "ui/trends/trendreadout.h"
 
 #include <QChartView>
 #include <QList>

@@ -2,7 +2,7 @@
 #include "trendreadout.h"
 
 #include "platform/numbertext.h"
-#include "ui/timeaxis.h"
+#include "ui/trends/timeaxis.h"
 
 #include <QStringList>
 #include <algorithm>

@@ -7,7 +7,7 @@
 #include "platform/numbertext.h"
 #include "trendtestdata.h"
 #include "ui/mainwindow.h"
-#include "ui/trendwindow.h"
+#include "ui/trends/trendwindow.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "archive/archivequery.h"
-#include "ui/timeaxis.h"
+#include "ui/trends/timeaxis.h"
 
 #include <QColor>
 #include <QFontMetrics>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The trend chart's own time axis: grid lines where the ticks stand, labels that leave the
 // painter as they found it.
-#include "ui/timelabels.h"
+#include "ui/trends/timelabels.h"
 
 #include <QImage>
 #include <QTest>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The trend chart drawn alone: its legend readable on light and dark palettes.
-#include "ui/trendchart.h"
+#include "ui/trends/trendchart.h"
 
 #include <QApplication>
 #include <QChart>

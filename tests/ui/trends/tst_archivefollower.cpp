@@ -2,8 +2,8 @@
 // The trend window follows its archive while another program adds to it.
 #include "support/referenceline.h"
 #include "trendtestdata.h"
-#include "ui/trendchart.h"
-#include "ui/trendwindow.h"
+#include "ui/trends/trendchart.h"
+#include "ui/trends/trendwindow.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A season's archive for the trend window's tests, and ways to look at and point into the chart.
-#include "../archive/storedrecords.h"
-#include "../io/tlmtestdata.h"
+#include "../../archive/storedrecords.h"
+#include "../../io/tlmtestdata.h"
 #include "archive/archive.h"
 #include "io/batch.h"
 #include "io/beacontext.h"
 #include "platform/numbertext.h"
-#include "ui/trendchart.h"
+#include "ui/trends/trendchart.h"
 
 #include <QBuffer>
 #include <QChart>

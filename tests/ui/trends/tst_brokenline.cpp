@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The trend chart's lines: broken where nothing was received, a record alone a dot, records
 // that stand apart on screen each marked.
-#include "ui/brokenline.h"
+#include "ui/trends/brokenline.h"
 
 #include <QTest>
 

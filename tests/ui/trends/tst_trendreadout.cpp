@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The trend chart's read-out: where it stands, where the arrow keys take it, what it says.
-#include "ui/timeaxis.h"
-#include "ui/trendreadout.h"
+#include "ui/trends/timeaxis.h"
+#include "ui/trends/trendreadout.h"
 
 #include <QLocale>
 #include <QTest>

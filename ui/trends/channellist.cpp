@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "channellist.h"
 
-#include "layout.h"
+#include "widgets/layout.h"
 
 #include <algorithm>
 
