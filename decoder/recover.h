@@ -70,7 +70,7 @@ struct RecoveredRecord {
     bool anyValue() const { return leftOutMask() != (1u << kChannelCount) - 1; }
 };
 
-// The copies and groups of the work, kept out of sight in recoverinternal.h.
+// The copies and groups of the work, kept out of sight in recovery/recoverinternal.h.
 namespace recovery {
 struct Copy;
 struct Group;

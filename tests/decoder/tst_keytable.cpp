@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recovery's key table: keys whose places meet are both found, a key put again is replaced,
 // and the table fills at half its slots, which are never fewer than after an earlier reset.
-#include "decoder/keytable.h"
+#include "decoder/recovery/keytable.h"
 
 #include <QList>
 #include <QTest>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Telling copies of one beacon from copies of its neighbours.
-#include "recover.h"
+#include "decoder/recover.h"
 #include "recoverinternal.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "recover.h"
+#include "decoder/recover.h"
 
 namespace orvik {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "recover.h"
+#include "decoder/recover.h"
 
-#include "beacon.h"
+#include "decoder/beacon.h"
 #include "candidates.h"
 #include "framekeys.h"
 #include "keytable.h"

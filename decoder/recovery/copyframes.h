@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "channels.h"
-#include "chars.h"
+#include "decoder/channels.h"
+#include "decoder/chars.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "recover.h"
+#include "decoder/recover.h"
 
 #include <string>
 #include <string_view>

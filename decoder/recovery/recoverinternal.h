@@ -7,7 +7,7 @@
 #include "copyframes.h"
 #include "framekeys.h"
 #include "keytable.h"
-#include "recover.h"
+#include "decoder/recover.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "copyframes.h"
 
-#include "beacon.h"
+#include "decoder/beacon.h"
 #include "placechars.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "placechars.h"
 
-#include "chars.h"
+#include "decoder/chars.h"
 
 #include <algorithm>
 #include <array>
