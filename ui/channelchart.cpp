@@ -85,7 +85,7 @@ void ChannelChart::setValues(const QList<double>& given, const QList<bool>& doub
     for (qsizetype i = 0; i < values.size(); ++i) {
         if (std::isnan(values[i])) {
             values[i] = 0;
-            m_doubtful[i] = true; // out of the range as well
+            m_doubtful[i] = false;
             if (m_why[i].isEmpty())
                 m_why[i] = QStringLiteral("no value");
         }
@@ -105,9 +105,12 @@ void ChannelChart::setValues(const QList<double>& given, const QList<bool>& doub
 
     double lo = 0;
     double hi = 0;
-    const bool anyCertain = m_doubtful.contains(false);
+    // Doubtful values stay out of the range unless all are; a value left out has none.
+    bool anyCertain = false;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        anyCertain = anyCertain || (!m_doubtful[i] && !leftOut(i));
     for (qsizetype i = 0; i < values.size(); ++i) {
-        if (m_doubtful[i] && anyCertain)
+        if (leftOut(i) || (m_doubtful[i] && anyCertain))
             continue;
         lo = std::min(lo, values[i]);
         hi = std::max(hi, values[i]);
@@ -218,7 +221,7 @@ QRect ChannelChart::columnRect(qsizetype row) const
 
 QString ChannelChart::hoverText(qsizetype row) const
 {
-    if (row < m_why.size() && !m_why[row].isEmpty())
+    if (leftOut(row))
         return QStringLiteral("record ") + QString::number(row + 1) + QStringLiteral(": left out, ") +
                m_why[row];
     const double value = m_set->at(row);
@@ -321,7 +324,7 @@ void ChannelChart::drawForeground(QPainter* painter, const QRectF& rect)
     painter->setPen(QPen(doubtColour(palette().color(QPalette::Base)), 2, Qt::DashLine));
     painter->setBrush(Qt::NoBrush);
     for (qsizetype row = 0; row < n && row < m_doubtful.size(); ++row) {
-        if (!m_doubtful[row] || !m_why[row].isEmpty())
+        if (!m_doubtful[row])
             continue;
         const double width = perBar * m_series->barWidth();
         const double x = plot.left() + (double(row) + 0.5) * perBar - width / 2;

@@ -69,6 +69,7 @@ private:
     QList<QPair<qsizetype, QString>> m_rowLabels;
     QList<bool> m_doubtful; // of each bar
     QStringList m_why;      // of each bar left out, empty for the others
+    bool leftOut(qsizetype row) const { return row < m_why.size() && !m_why[row].isEmpty(); }
     QString m_unit;
     NumberForm m_form = NumberForm::TwoDecimals;
     int m_currentRecord = 0;
