@@ -100,7 +100,8 @@ bool ArchiveWriter::add(const ArchiveEntry& entry, bool* fresh, QString* reason)
     *fresh = !there;
     if (entry.role != ReceptionRole::Heard) {
         dropStandInOfNothingNew();
-        if (!followStandIn(there ? known : 0, entry, source))
+        // A stand-in found there is in the file: one pending was made fresh above.
+        if (!followStandIn(there ? known : 0, entry.role))
             return fail(reason);
     } else {
         (there ? m_standInHeardThere : m_standInHeardNew) += 1;

@@ -130,7 +130,7 @@ private:
     };
     bool learn(QString* reason);
     bool isThere(std::int64_t reception, const ArchiveEntry& entry, const QByteArray& source, bool* there);
-    bool followStandIn(std::int64_t reception, const ArchiveEntry& entry, const QByteArray& source);
+    bool followStandIn(std::int64_t reception, ReceptionRole role);
     void dropStandInOfNothingNew();
     bool placeByLine(Pending& p, bool* placed);
     bool placeByRecovery(std::vector<std::size_t>& unplaced, QString* reason);

@@ -13,23 +13,16 @@ namespace orvik {
 using namespace sqlite;
 
 // The copies heard after a stand-in join its record: `reception` is the stand-in's when it is
-// there already (-1: pending), 0 when it is new. Any other entry ends the stand-in's copies.
-bool ArchiveWriter::followStandIn(std::int64_t reception, const ArchiveEntry& entry, const QByteArray& source)
+// in the file already, 0 when it is new. Any other entry ends the stand-in's copies.
+bool ArchiveWriter::followStandIn(std::int64_t reception, ReceptionRole role)
 {
     m_standInPending = -1;
     m_standInRecord = 0;
-    if (entry.role != ReceptionRole::StandIn)
+    if (role != ReceptionRole::StandIn)
         return true;
     if (reception == 0) {
         m_standInPending = std::ptrdiff_t(m_pending.size());
         return true;
-    }
-    if (reception < 0) {
-        const auto it = std::find_if(m_pending.begin(), m_pending.end(), [&](const Pending& p) {
-            return p.line == entry.line && p.source == source;
-        });
-        m_standInPending = it - m_pending.begin();
-        return it != m_pending.end();
     }
     sqlite3_bind_int64(m_recordOf, 1, reception);
     const int step = sqlite3_step(m_recordOf);
