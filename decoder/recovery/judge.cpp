@@ -32,6 +32,8 @@ constexpr int kMostMiscopied = 2;
 constexpr int kMostDiffering = 3;
 // The last digits of the on-board time: they tell apart beacons up to an hour apart.
 constexpr int kLowTimeDigits = 3;
+// A frame that lost one character and gained another is two edits from its beacon's.
+constexpr int kShiftEdits = 2;
 
 // The fewest characters to change, drop or add to make one field text the other.
 int editDistance(const char16_t* a, const char16_t* b, int length)
@@ -138,8 +140,8 @@ FieldsWeighed weighFields(const recovery::Copy& copy, const std::array<char16_t,
         }
         // A frame that lost a character and gained another reads shifted: counted by the
         // characters an alignment changes, it differs in those two.
-        if (frameDiffer > 1 && frameAgree + frameDiffer == l.fieldLength &&
-            frameAgree + shiftedAgree(copy.fields(f), theirs, l.fieldLength) >= l.fieldLength - 2) {
+        if (frameDiffer >= kShiftEdits && frameAgree + frameDiffer == l.fieldLength &&
+            frameAgree + shiftedAgree(copy.fields(f), theirs, l.fieldLength) >= l.fieldLength - kShiftEdits) {
             const int edits = editDistance(copy.fields(f), theirs, l.fieldLength);
             if (edits < frameDiffer) {
                 frameAgree = l.fieldLength - edits;

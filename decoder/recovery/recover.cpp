@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "decoder/recover.h"
 
-#include "decoder/beacon.h"
 #include "candidates.h"
+#include "decoder/beacon.h"
 #include "framekeys.h"
 #include "keytable.h"
 #include "recoverinternal.h"
@@ -24,6 +24,10 @@ namespace {
 
 // Groups that share a key with a copy, newest first, that are weighed as its beacon's.
 constexpr int kMostSharing = 8;
+// And from each, the groups told apart from it in turn: a beacon's copies may have been split
+// among a few lookalikes.
+constexpr int kLookalikeSteps = 4;
+
 void foldClean(const std::array<char, kBeaconLength>& line, std::pmr::u16string& text)
 {
     text.resize(line.size());
@@ -201,7 +205,8 @@ void Recoverer::weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTa
     std::array<std::uint64_t, 4 * kMostSharing * kFrameTags.size()> asked{};
     std::size_t askedCount = 0;
     const auto ask = [&](std::uint64_t g) {
-        for (int step = 0; step < 4 && g > m_firstOpen && g <= m_firstOpen + m_state->openCount(); ++step) {
+        for (int step = 0;
+             step < kLookalikeSteps && g > m_firstOpen && g <= m_firstOpen + m_state->openCount(); ++step) {
             const auto end = asked.begin() + std::ptrdiff_t(askedCount);
             if (std::find(asked.begin(), end, g) != end || askedCount == asked.size())
                 return;
