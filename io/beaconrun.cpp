@@ -3,7 +3,7 @@
 
 #include "decoder/beacon.h"
 #include "decoder/diagnose.h"
-#include "recordwriter.h"
+#include "format/recordwriter.h"
 #include "recoverrun.h"
 #include "tlmarchive.h"
 #include "tlmfiles.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recoverrun.h"
 
-#include "tlmfiles.h"
+#include "format/tlmformat.h"
 
 namespace orvik {
 

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "decoder/recover.h"
+#include "format/recoveredtext.h"
 #include "heardlines.h"
 #include "recordorder.h"
-#include "recoveredtext.h"
 #include "tlmoptions.h"
 #include "tlmreport.h"
 

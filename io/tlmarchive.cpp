@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tlmarchive.h"
 
-#include "beacontext.h"
 #include "decoder/beacon.h"
-#include "recordwriter.h"
-#include "tlmfiles.h"
+#include "format/beacontext.h"
+#include "format/recordwriter.h"
 
 #include <QStringList>
 #include <QThread>

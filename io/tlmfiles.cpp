@@ -2,6 +2,7 @@
 #include "tlmfiles.h"
 
 #include "batch.h"
+#include "format/tlmformat.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -11,10 +11,6 @@
 
 namespace orvik {
 
-// orvik-tlm reads its input and writes its output in pieces of this size: few system calls, and
-// a piece still fits the cache.
-inline constexpr std::size_t kIoPiece = 256 * 1024;
-
 struct TlmStreams;
 
 // What orvik-tlm knows of a file before it reads or writes it. Names are the bytes of the

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "format/tlmformat.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -9,8 +11,6 @@
 #include <string>
 
 namespace orvik {
-
-enum class TlmFormat { Csv, JsonLines };
 
 // File names stay in the bytes of the command line: a name that is no valid UTF-8 still
 // names its file.

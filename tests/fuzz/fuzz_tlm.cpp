@@ -2,8 +2,8 @@
 // The orvik-tlm input path on any bytes as standard input, with and without --check.
 #include "decoder/beacon.h"
 #include "decoder/recordtable.h"
+#include "format/csvwriter.h"
 #include "io/batch.h"
-#include "io/csvwriter.h"
 #include "io/linesplitter.h"
 #include "platform/services.h"
 

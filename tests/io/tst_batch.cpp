@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "decoder/recordtable.h"
-#include "io/csvwriter.h"
+#include "format/csvwriter.h"
 #include "tlmtestdata.h"
 #include "windowexport.h"
 

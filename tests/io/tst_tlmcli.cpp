@@ -2,7 +2,7 @@
 // Runs the built orvik-tlm as a user would.
 #include "decoder/beacon.h"
 #include "decoder/recordtable.h"
-#include "io/csvwriter.h"
+#include "format/csvwriter.h"
 #include "platform/version.h"
 #include "tlmtestdata.h"
 #include "windowexport.h"

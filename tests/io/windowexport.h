@@ -3,7 +3,7 @@
 
 #include "decoder/channels.h"
 #include "decoder/recordtable.h"
-#include "io/csvwriter.h"
+#include "format/csvwriter.h"
 
 #include <QBuffer>
 #include <QStringList>

@@ -4,8 +4,8 @@
 #include "../../archive/storedrecords.h"
 #include "../../io/tlmtestdata.h"
 #include "archive/archive.h"
+#include "format/beacontext.h"
 #include "io/batch.h"
-#include "io/beacontext.h"
 #include "platform/numbertext.h"
 #include "ui/trends/trendchart.h"
 

@@ -2,7 +2,6 @@
 #include "recordwriter.h"
 
 #include "csvwriter.h"
-#include "tlmfiles.h"
 
 #include <QStringList>
 #include <algorithm>

@@ -3,7 +3,7 @@
 
 #include "beacontext.h"
 #include "decoder/recover.h"
-#include "tlmoptions.h"
+#include "tlmformat.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // How a recovered record is written and told: the lines of copies wrapped over several lines,
 // and a record that stands alone beside a lookalike.
-#include "io/recoveredtext.h"
-#include "tlmtestdata.h"
+#include "format/recoveredtext.h"
+#include "support/referenceline.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,7 +19,7 @@ const QStringList kInputs{"a.log", "b.log"};
 orvik::RecoveredRecord recordOf(const Copies& copies)
 {
     orvik::RecoveredRecord record;
-    record.line = kGood.toStdString();
+    record.line = testsupport::referenceBytes().toStdString();
     for (const QList<int>& c : copies)
         record.copies.push_back({std::uint32_t(c[0]), std::uint64_t(c[1]), std::uint64_t(c[2])});
     return record;

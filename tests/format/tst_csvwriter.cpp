@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "decoder/diagnose.h"
 #include "decoder/numbertext.h"
-#include "io/beacontext.h"
-#include "io/csvwriter.h"
+#include "format/beacontext.h"
+#include "format/csvwriter.h"
 #include "support/referenceline.h"
 
 #include <QBuffer>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "beacontext.h"
-#include "tlmoptions.h"
+#include "tlmformat.h"
 
 #include <QIODevice>
 #include <QString>
