@@ -2,29 +2,14 @@
 #include "archiveadds.h"
 
 #include "archive/archive.h"
-#include "tlmreport.h"
+#include "runs/addtexts.h"
+#include "runs/tlmreport.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QIODevice>
 
 namespace orvik {
-
-QString archiveAddText(qint64 number, qint64 atMs, qint64 records, qint64 copies, const QString& origin)
-{
-    return QStringLiteral("%1  %2  %3, %4  from %5")
-        .arg(number)
-        .arg(archiveTimeText(atMs / 1000 * 1000), countedText(records, "record", "records"),
-             countedText(copies, "copy", "copies"), origin);
-}
-
-QString undoneText(qint64 number, qint64 copies, qint64 records, qint64 revoted)
-{
-    return QStringLiteral("add %1 taken back: %2; %3 went, %4 voted again")
-        .arg(number)
-        .arg(countedText(copies, "copy", "copies"), countedText(records, "record", "records"),
-             revoted == 1 ? QStringLiteral("1 was") : QStringLiteral("%1 were").arg(revoted));
-}
 
 int listArchiveAdds(const QString& path, QIODevice& out, TlmReport& report)
 {

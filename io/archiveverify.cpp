@@ -4,7 +4,7 @@
 #include "archive/archive.h"
 #include "archive/archivejoin.h"
 #include "decoder/channels.h"
-#include "tlmreport.h"
+#include "runs/tlmreport.h"
 
 #include <QDir>
 #include <QFileInfo>

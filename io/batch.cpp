@@ -6,11 +6,12 @@
 #include "archiveverify.h"
 #include "beaconrun.h"
 #include "format/recordwriter.h"
+#include "fromarchive.h"
 #include "platform/version.h"
-#include "recoverrun.h"
-#include "tlmarchive.h"
+#include "runs/recoverrun.h"
+#include "runs/tlmreport.h"
+#include "tlmarguments.h"
 #include "tlmfiles.h"
-#include "tlmreport.h"
 
 #include <QFile>
 #include <QLocale>

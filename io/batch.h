@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "tlmoptions.h"
+#include "runs/tlmoptions.h"
 
 #include <QByteArray>
 #include <QIODevice>

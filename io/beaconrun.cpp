@@ -4,10 +4,10 @@
 #include "decoder/beacon.h"
 #include "decoder/diagnose.h"
 #include "format/recordwriter.h"
-#include "recoverrun.h"
-#include "tlmarchive.h"
+#include "runs/recoverrun.h"
+#include "runs/tlmarchive.h"
+#include "runs/tlmreport.h"
 #include "tlmfiles.h"
-#include "tlmreport.h"
 
 #include <algorithm>
 #include <type_traits>

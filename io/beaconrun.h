@@ -2,8 +2,8 @@
 #pragma once
 
 #include "linesplitter.h"
+#include "runs/tlmoptions.h"
 #include "seenlines.h"
-#include "tlmoptions.h"
 
 #include <QIODevice>
 #include <QString>

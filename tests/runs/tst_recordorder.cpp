@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Recovered records in the order of their lines, over several inputs.
-#include "io/recordorder.h"
+#include "runs/recordorder.h"
 
 #include <QTest>
 

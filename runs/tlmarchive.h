@@ -4,10 +4,8 @@
 #include "archive/archive.h"
 #include "decoder/passclock.h"
 #include "heardlines.h"
-#include "tlmoptions.h"
 
 #include <QElapsedTimer>
-#include <QIODevice>
 #include <QString>
 #include <cstdint>
 #include <string>
@@ -96,19 +94,5 @@ private:
     QElapsedTimer m_committed; // since the last slice was committed
     QString m_error;
 };
-
-// "20 added, 0 already there", and "; 18 new records" where copies joined records.
-QString addCountsText(const ArchiveAddResult& counts);
-
-// What an add tells of a log whose on-board time went back `resets` times: "the on-board time
-// went back once; each run of beacons after that is dated from <first received time>".
-QString resetsText(int resets, qint64 firstReceivedMs);
-
-// orvik-tlm --from-archive: the records received in [sinceMs, untilMs] as CSV, with a leading
-// "Received (UTC)" column, or as JSON Lines with "received", "source" and "copies". A value
-// left out is an empty field or null. False when reading failed, with the reason, or when
-// the output refused a write, with an empty error.
-bool writeArchiveRecords(const Archive& archive, const TlmOptions& options, QIODevice& out,
-                         std::uint64_t* records, QString* error);
 
 } // namespace orvik

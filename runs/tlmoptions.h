@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QString>
 #include <limits>
 #include <optional>
 #include <string>
@@ -13,7 +12,8 @@
 namespace orvik {
 
 // File names stay in the bytes of the command line: a name that is no valid UTF-8 still
-// names its file.
+// names its file. The runs that the window shares take their format and checks from here, so
+// the command line is read apart (tlmarguments.h).
 struct TlmOptions {
     TlmFormat format = TlmFormat::Csv;
     std::string decimalPoint; // UTF-8; empty: the separator of the user's regional settings
@@ -34,11 +34,5 @@ struct TlmOptions {
     qint64 sinceMs = std::numeric_limits<qint64>::min();
     qint64 untilMs = std::numeric_limits<qint64>::max();
 };
-
-// Reads the command line, whose first argument is the program, with the rules and words of
-// QCommandLineParser. False, with a one-line message, on a usage error.
-bool parseTlmArguments(const QList<QByteArray>& arguments, TlmOptions& options, QString& error);
-
-QString tlmHelpText();
 
 } // namespace orvik

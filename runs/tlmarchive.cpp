@@ -2,14 +2,9 @@
 #include "tlmarchive.h"
 
 #include "decoder/beacon.h"
-#include "format/beacontext.h"
-#include "format/recordwriter.h"
 
-#include <QStringList>
 #include <QThread>
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 
 namespace orvik {
 
@@ -172,81 +167,6 @@ void ArchiveSink::abandon()
     m_sliceLines = 0;
     m_heardToCome = 0;
     m_pending = ArchiveAddResult();
-}
-
-QString addCountsText(const ArchiveAddResult& counts)
-{
-    QString text = QStringLiteral("%1 added, %2 already there").arg(counts.added).arg(counts.alreadyThere);
-    // Said only where copies joined records, so that a plain add reads as before.
-    if (counts.records != counts.added)
-        text += counts.records == 1 ? QStringLiteral("; 1 new record")
-                                    : QStringLiteral("; %1 new records").arg(counts.records);
-    return text;
-}
-
-QString resetsText(int resets, qint64 firstReceivedMs)
-{
-    return QStringLiteral("the on-board time went back %1; each run of beacons after that is dated from %2")
-        .arg(resets == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(resets),
-             archiveTimeText(firstReceivedMs));
-}
-
-bool writeArchiveRecords(const Archive& archive, const TlmOptions& options, QIODevice& out,
-                         std::uint64_t* records, QString* error)
-{
-    const bool csv = options.format == TlmFormat::Csv;
-    const std::string_view decimalPoint = options.decimalPoint;
-    std::string text;
-    std::vector<std::string> keys; // ,"caption": of JSON
-    if (csv) {
-        text = "Received (UTC);";
-        for (const Channel& ch : kChannels)
-            text.append(ch.caption).append(";");
-        text += "\r\n";
-    } else {
-        for (const Channel& ch : kChannels) {
-            std::string key = ",";
-            appendJsonString(key, ch.caption);
-            keys.push_back(key + ':');
-        }
-    }
-    std::uint64_t count = 0;
-    bool written = true;
-    char number[kJsonNumberRoom + kNumberRoom + 8];
-    const auto flush = [&] {
-        written = written && out.write(text.data(), qint64(text.size())) == qint64(text.size());
-        text.clear();
-        return written;
-    };
-    const bool read = archive.forEachRecord(
-        options.sinceMs, options.untilMs,
-        [&](const ArchiveRecord& r) {
-            ++count;
-            const std::string time = archiveTimeText(r.receivedMs).toStdString();
-            if (csv) {
-                text += time + ';';
-                for (const double value : r.values) {
-                    if (!std::isnan(value))
-                        text.append(number, appendCsvNumber(number, value, decimalPoint));
-                    text += ';';
-                }
-                text += "\r\n";
-            } else {
-                text += "{\"record\":" + std::to_string(count) + ",\"received\":\"" + time + "\",\"source\":";
-                appendJsonString(text, r.source.toStdString());
-                text += ",\"copies\":" + std::to_string(r.copies);
-                for (std::size_t i = 0; i < r.values.size(); ++i)
-                    text.append(keys[i]).append(number, appendJsonNumber(number, r.values[i]));
-                text += "}\n";
-            }
-            return text.size() < kIoPiece || flush();
-        },
-        error);
-    if (read)
-        flush();
-    if (records)
-        *records = count;
-    return read && written;
 }
 
 } // namespace orvik

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tlmoptions.h"
+#include "tlmarguments.h"
 
 #include "archive/archive.h"
 
