@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the built orvik-tlm on a pipe that a CW decoder writes to, line by line.
-#include "tlmtestdata.h"
+#include "support/tlmtestdata.h"
 
 #include <QFile>
 #include <QProcess>

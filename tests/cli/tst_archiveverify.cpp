@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // orvik-tlm --archive FILE --verify.
 #include "archive/archive.h"
-#include "tlmtestdata.h"
+#include "support/tlmtestdata.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "io/batch.h"
+#include "cli/batch.h"
 #include "support/referenceline.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one reader of orvik-tlm: --recover --check explains every line as --check does, then
 // tells what the recovery did, and the recovery gets every line that is not cut.
-#include "tlmtestdata.h"
+#include "support/tlmtestdata.h"
 #include "windowexport.h"
 
 #include <QRegularExpression>

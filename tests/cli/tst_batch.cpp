@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "decoder/recordtable.h"
 #include "format/csvwriter.h"
-#include "tlmtestdata.h"
+#include "support/tlmtestdata.h"
 #include "windowexport.h"
 
 #include <QBuffer>

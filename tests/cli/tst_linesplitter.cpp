@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "io/linesplitter.h"
+#include "cli/linesplitter.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // orvik-tlm --recover --archive: each copy is kept as it was received, and the archive's
 // records read as the recovery's.
-#include "tlmtestdata.h"
+#include "support/tlmtestdata.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -4,7 +4,7 @@
 #include "decoder/recordtable.h"
 #include "format/csvwriter.h"
 #include "platform/version.h"
-#include "tlmtestdata.h"
+#include "support/tlmtestdata.h"
 #include "windowexport.h"
 
 #include <QBuffer>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "decoder/channels.h"
 #include "archive/archive.h"
 #include "archive/archiveadd.h"
+#include "decoder/channels.h"
 #include "readonlyfolder.h"
-#include "tlmtestdata.h"
+#include "support/tlmtestdata.h"
 
 #include <QBuffer>
 #include <QDateTime>

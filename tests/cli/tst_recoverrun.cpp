@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // orvik-tlm --recover: records from damaged copies, in CSV, JSON Lines and the --check report.
 #include "support/referenceline.h"
-#include "tlmtestdata.h"
+#include "support/tlmtestdata.h"
 #include "windowexport.h"
 
 #include <QBuffer>
