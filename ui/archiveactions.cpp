@@ -5,10 +5,10 @@
 #include "decoder/beacon.h"
 #include "decoder/passclock.h"
 #include "decoder/recordtable.h"
-#include "io/logtime.h"
-#include "io/screenshot.h"
 #include "runs/addtexts.h"
 #include "runs/recoveredadd.h"
+#include "settings/logtime.h"
+#include "settings/screenshot.h"
 
 #include <QDateTime>
 #include <QDir>

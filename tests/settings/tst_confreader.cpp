@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "io/confreader.h"
+#include "settings/confreader.h"
 
 #include <QFile>
 #include <QTemporaryDir>
