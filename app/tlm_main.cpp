@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "io/batch.h"
+#include "cli/batch.h"
 
 #include <QCoreApplication>
 #include <QFile>

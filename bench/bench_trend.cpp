@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times the trend window on an archive of 1,000,000 records, headless: from the window's
 // creation until the event loop is idle with one channel drawn over everything. The archive
-// is made once, through io/archive, and kept beside this program for later runs.
+// is made once, through archive/, and kept beside this program for later runs.
 #include "season.h"
 #include "ui/trends/trendwindow.h"
 

@@ -5,11 +5,10 @@
 #include "decoder/beacon.h"
 #include "decoder/passclock.h"
 #include "decoder/recordtable.h"
-#include "io/archiveadds.h"
-#include "io/archiverun.h"
-#include "io/logtime.h"
-#include "io/screenshot.h"
-#include "io/tlmarchive.h"
+#include "runs/addtexts.h"
+#include "runs/recoveredadd.h"
+#include "settings/logtime.h"
+#include "settings/screenshot.h"
 
 #include <QDateTime>
 #include <QDir>

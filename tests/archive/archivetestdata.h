@@ -2,12 +2,12 @@
 #pragma once
 
 // Beacon lines numbered apart, decoded as the window decodes them, and raw access to an archive file.
-#include "../io/tlmtestdata.h"
 #include "archive/archive.h"
 #include "archive/archiveadd.h"
 #include "decoder/beacon.h"
 #include "storedrecords.h"
 #include "support/referenceline.h"
+#include "support/tlmtestdata.h"
 
 #include <QFile>
 #include <QFileInfo>

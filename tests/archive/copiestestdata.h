@@ -2,9 +2,9 @@
 #pragma once
 
 // A pass of beacon lines, copies heard otherwise, and the tool run on an archive in a folder of its own.
-#include "../io/tlmtestdata.h"
 #include "archive/archive.h"
 #include "decoder/beacon.h"
+#include "support/tlmtestdata.h"
 
 #include <QFile>
 #include <QSqlDatabase>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "../io/tlmtestdata.h"
 #include "archive/archive.h"
 #include "archive/archiveadd.h"
 #include "archivetestdata.h"
 #include "decoder/beacon.h"
 #include "storedrecords.h"
+#include "support/tlmtestdata.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copies of one beacon, from several stations and adds, make one record voted from them all;
 // an add can be taken back; an archive of version 2.0.0 is upgraded in place.
-#include "../io/tlmtestdata.h"
 #include "archive/archive.h"
 #include "copiestestdata.h"
 #include "decoder/beacon.h"
+#include "support/tlmtestdata.h"
 
 #include <QFile>
 #include <QSqlDatabase>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Archive files the archive refuses or cannot write: other files, damage, newer versions, a folder it may not
 // write.
-#include "../io/tlmtestdata.h"
 #include "archive/archive.h"
 #include "archive/archiveadd.h"
 #include "archivetestdata.h"
 #include "decoder/beacon.h"
 #include "storedrecords.h"
+#include "support/tlmtestdata.h"
 
 #include <QFile>
 #include <QFileInfo>

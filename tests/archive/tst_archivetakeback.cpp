@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Adds taken back through the tool and the library: the archive as it was before, whatever came after.
-#include "../io/tlmtestdata.h"
 #include "archive/archive.h"
 #include "copiestestdata.h"
 #include "decoder/beacon.h"
+#include "support/tlmtestdata.h"
 
 #include <QFile>
 #include <QSqlDatabase>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // readConf on any text, read as UTF-8 and as Latin-1: it returns, and an image path it reports
 // is the value of one of the lines.
-#include "io/confreader.h"
+#include "settings/confreader.h"
 
 #include <QString>
 #include <QStringView>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The orvik-tlm input path on any bytes as standard input, with and without --check.
+#include "cli/batch.h"
+#include "cli/linesplitter.h"
 #include "decoder/beacon.h"
 #include "decoder/recordtable.h"
-#include "io/batch.h"
-#include "io/csvwriter.h"
-#include "io/linesplitter.h"
+#include "format/csvwriter.h"
 #include "platform/services.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // orvik-tlm run in the test's own process on bytes given as its standard input.
-#include "io/batch.h"
+#include "cli/batch.h"
 
 #include <QBuffer>
 #include <QByteArray>

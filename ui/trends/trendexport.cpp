@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "trendexport.h"
 
-#include "io/beacontext.h"
+#include "format/beacontext.h"
 #include "platform/numbertext.h"
 #include "platform/services.h"
 

@@ -2,11 +2,11 @@
 #pragma once
 // A season's archive for the trend window's tests, and ways to look at and point into the chart.
 #include "../../archive/storedrecords.h"
-#include "../../io/tlmtestdata.h"
 #include "archive/archive.h"
-#include "io/batch.h"
-#include "io/beacontext.h"
+#include "cli/batch.h"
+#include "format/beacontext.h"
 #include "platform/numbertext.h"
+#include "support/tlmtestdata.h"
 #include "ui/trends/trendchart.h"
 
 #include <QBuffer>

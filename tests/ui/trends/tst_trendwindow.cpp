@@ -3,7 +3,7 @@
 // the quick ranges, zoom by rectangle, wheel and keys and back again, the exports, and
 // archives that cannot be shown.
 #include "archive/archive.h"
-#include "io/beacontext.h"
+#include "format/beacontext.h"
 #include "platform/numbertext.h"
 #include "trendtestdata.h"
 #include "ui/mainwindow.h"
