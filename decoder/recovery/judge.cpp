@@ -116,6 +116,16 @@ bool readsNeighbour(std::u16string_view body, int gained, const char16_t* time)
            !std::equal(field.begin() + high, field.end(), time + high);
 }
 
+// Whether time digit i tells no other beacon: a high digit always, a low one held alike by
+// both. Beacons lie further apart than the last digit spans: in times read where they stand
+// (`exact`), one of them may have it miscopied.
+bool lowDigitAgrees(int i, char16_t a, char16_t b, bool exact)
+{
+    const int length = kLayout[0].fieldLength;
+    return i < length - kLowTimeDigits || (isHex(a) && a == b) ||
+           (i == length - 1 && isHex(a) != isHex(b) && exact);
+}
+
 struct FieldsWeighed {
     int agree = 0;
     int differ = 0;
@@ -219,11 +229,9 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
             const char16_t a = time[std::size_t(i)];
             const char16_t b = otherTime[std::size_t(i)];
             timeConflict = timeConflict || (isHex(a) && isHex(b) && a != b);
-            // Beacons lie further apart than the last digit spans: in times read where they
-            // stand, one of them may have it miscopied.
-            const bool lastUnread = i == kLayout[0].fieldLength - 1 && isHex(a) != isHex(b) &&
-                                    copy.reading[0] == Reading::Exact && other.reading[0] == Reading::Exact;
-            low = low && (i < kLayout[0].fieldLength - kLowTimeDigits || (isHex(a) && a == b) || lastUnread);
+            low = low &&
+                  lowDigitAgrees(i, a, b,
+                                 copy.reading[0] == Reading::Exact && other.reading[0] == Reading::Exact);
         }
         if (low && placed) {
             const int gained = int(placed->body(0).size()) - (kLayout[0].length - kTagLength);
