@@ -71,6 +71,7 @@ struct RecoveredRecord {
 };
 
 // The copies and groups of the work, kept out of sight in recovery/recoverinternal.h.
+struct Seams;
 namespace recovery {
 struct Copy;
 struct Group;
@@ -120,7 +121,7 @@ private:
         std::uint64_t lookalike = 0; // the oldest it could not be told apart from
     };
     template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
-    bool enqueue(std::u16string_view text, CopySource source, bool strict);
+    bool enqueue(std::u16string_view text, CopySource source, bool strict, const Seams* seams = nullptr);
     void enqueueCut();
     void placeOldest();
     void closeReady();

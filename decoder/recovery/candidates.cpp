@@ -84,12 +84,16 @@ int damagedFirstTag(std::u16string_view t, std::size_t at)
 
 // Where beacons start in the line: each whole "orv1" that is no text inside the tail of the
 // beacon before it, and each damaged one that an "orv2" after it confirms.
-void startsIn(std::u16string_view t, const std::vector<Tag>& tags, std::vector<std::size_t>& starts)
+// `held` is the length of a candidate of the line before that this line may go on: a tag that
+// would start a beacon inside its length is text of its tail, unless an "orv2" confirms it.
+void startsIn(std::u16string_view t, const std::vector<Tag>& tags, std::size_t held,
+              std::vector<std::size_t>& starts)
 {
     starts.clear();
+    const std::size_t firstFree = held == 0 ? 0 : kShortest - std::min(held, kShortest);
     const int toSecond = kFrameTags[1].pos - kFrameTags[0].pos;
     for (const Tag& tag : tags) {
-        if (tag.frame == 0 && (starts.empty() || tag.at >= starts.back() + kShortest ||
+        if (tag.frame == 0 && ((starts.empty() ? tag.at >= firstFree : tag.at >= starts.back() + kShortest) ||
                                tagNear(tags, tag.at, toSecond, kMostShift, 1)))
             starts.push_back(tag.at);
     }
@@ -119,7 +123,8 @@ void startsIn(std::u16string_view t, const std::vector<Tag>& tags, std::vector<s
             continue;
         const auto before =
             std::upper_bound(starts.begin(), starts.begin() + std::ptrdiff_t(found), std::size_t(expected));
-        if (before == starts.begin() || std::size_t(expected) >= *(before - 1) + kShortest)
+        if (before == starts.begin() ? std::size_t(expected) >= firstFree
+                                     : std::size_t(expected) >= *(before - 1) + kShortest)
             starts.push_back(std::size_t(expected));
     }
     if (starts.size() > found)
@@ -147,12 +152,28 @@ int tagCount(const std::vector<Tag>& tags, std::size_t to)
     return int(std::count(seen.begin(), seen.end(), true));
 }
 
+// The highest frame whose tag the text holds, whole or heard with a character wrong where
+// the frames before it say; -1 for none.
+int lastFrameFound(std::u16string_view text)
+{
+    CopyFrames copy;
+    copy.text = text;
+    cutFrames(copy);
+    for (int f = kFrames; f-- > 0;) {
+        if (copy.begin[std::size_t(f)] >= 0)
+            return f;
+    }
+    return -1;
+}
+
+// The frames before the last read where they stand: the last frame's length tells nothing of a
+// join, as what follows the beacon may be anything.
 int exactFrames(const std::u16string& text)
 {
     CopyFrames copy;
     copy.text = text;
     cutFrames(copy);
-    return int(std::count(copy.reading.begin(), copy.reading.end(), Reading::Exact));
+    return int(std::count(copy.reading.begin(), copy.reading.end() - 1, Reading::Exact));
 }
 
 } // namespace
@@ -187,18 +208,30 @@ void CandidateCutter::join(std::u16string_view more, CopySource source, std::siz
     more = more.substr(0, kLongest - std::min(kLongest, m_held.text.size()));
     std::u16string direct = m_held.text + std::u16string(more);
     std::u16string blank = m_held.text + u' ' + std::u16string(more);
-    m_held.text = exactFrames(blank) > exactFrames(direct) ? std::move(blank) : std::move(direct);
+    const int directFrames = exactFrames(direct);
+    const int blankFrames = exactFrames(blank);
+    if (directFrames == blankFrames) {
+        const auto seam = std::int16_t(m_held.text.size());
+        m_held.seams.from = m_held.seams.from < 0 ? seam : m_held.seams.from;
+        m_held.seams.to = seam;
+    }
+    m_held.text = blankFrames > directFrames ? std::move(blank) : std::move(direct);
+    // A wrapped line's end may hold what the decoder wrote after the beacon.
+    m_held.seams.openEnd = true;
     m_held.source.lastLine = source.line;
     m_held.source.to = stretch(source, 0, more.size(), lineSize).to;
     std::vector<Tag> tags;
     tagsIn(m_held.text, tags);
-    m_heldLast = lastTag(tags, 0, m_held.text.size());
+    m_heldLast = std::max(lastTag(tags, 0, m_held.text.size()), lastFrameFound(m_held.text));
 }
 
 bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vector<Candidate>& out)
 {
     tagsIn(line, m_tags);
-    startsIn(line, m_tags, m_starts);
+    // A held candidate that lacks only the rest of its tail may find it at this line's start.
+    const bool mayGoOn = m_holding && m_heldLast == kFrames - 1 && source.input == m_held.source.input &&
+                         source.line == m_held.source.last() + 1;
+    startsIn(line, m_tags, mayGoOn ? m_held.text.size() : 0, m_starts);
     const std::vector<Tag>& tags = m_tags;
     const std::vector<std::size_t>& starts = m_starts;
     const std::size_t headEnd = starts.empty() ? line.size() : starts.front();
@@ -210,7 +243,8 @@ bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vec
     } else if (tagCount(tags, headEnd) >= 2) {
         finish(out);
         out.push_back({std::u16string(head.substr(0, kLongest)),
-                       stretch(source, 0, std::min(headEnd, kLongest), line.size())});
+                       stretch(source, 0, std::min(headEnd, kLongest), line.size()),
+                       {}});
         part = true;
     }
     if (m_holding && (!starts.empty() || m_held.text.size() >= std::size_t(kBeaconLength) || !part))
@@ -219,11 +253,12 @@ bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vec
         const std::size_t to =
             std::min(i + 1 < starts.size() ? starts[i + 1] : line.size(), starts[i] + kLongest);
         Candidate c{std::u16string(line.substr(starts[i], to - starts[i])),
-                    stretch(source, starts.size() == 1 && !part ? 0 : starts[i], to, line.size())};
+                    stretch(source, starts.size() == 1 && !part ? 0 : starts[i], to, line.size()),
+                    {}};
         // A line's last candidate may go on in the next line, even to the last characters of its tail.
         if (i + 1 == starts.size() && c.text.size() < std::size_t(kBeaconLength)) {
             m_held = std::move(c);
-            m_heldLast = lastTag(tags, starts[i], to);
+            m_heldLast = std::max(lastTag(tags, starts[i], to), lastFrameFound(m_held.text));
             m_holding = true;
         } else {
             out.push_back(std::move(c));

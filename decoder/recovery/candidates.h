@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "copyframes.h"
 #include "decoder/recover.h"
 
 #include <string>
@@ -13,6 +14,7 @@ namespace orvik {
 struct Candidate {
     std::u16string text;
     CopySource source;
+    Seams seams;
 };
 
 // A frame tag found whole in a line.

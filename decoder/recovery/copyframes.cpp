@@ -258,7 +258,10 @@ bool placeAlone(const CopyFrames& copy, int f, char16_t* fields)
     const FrameLayout& l = kLayout[std::size_t(f)];
     const int length = l.length - kTagLength;
     const std::u16string_view body = copy.body(f);
-    if (int(body.size()) == length || copy.begin[std::size_t(f)] < 0)
+    // The tail takes any characters, so where the text may go on past the beacon, a decoder's
+    // next words would pass for characters gained there.
+    if (int(body.size()) == length || copy.begin[std::size_t(f)] < 0 ||
+        (f == kFrames - 1 && copy.seams.openEnd))
         return false;
     std::array<Want, kMostPlaced> pattern;
     for (int p = 0; p < length; ++p) {
@@ -285,7 +288,8 @@ void placeAgainst(const CopyFrames& copy, const CopyFrames& ref, int f, char16_t
     // A frame of the right length whose separators moved lost one character and gained another.
     const int changes = copy.body(f).size() == frame.size() ? 2 : 1;
     if (!placeChars(std::span<const Want>(pattern.data(), frame.size()), copy.body(f), from,
-                    from + std::size_t(l.fieldLength), placed.data(), changes))
+                    from + std::size_t(l.fieldLength), placed.data(), changes) &&
+        (f != kFrames - 1 || !placeInPlace(copy, ref, placed.data(), 1)))
         return;
     for (int i = 0; i < l.fieldLength; ++i) {
         const char16_t alone = fields[i];

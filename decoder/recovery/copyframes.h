@@ -82,6 +82,16 @@ inline constexpr bool isHex(char16_t c) { return isFoldedHexDigit(c); }
 inline constexpr int hexValue(char16_t c) { return c <= u'9' ? c - u'0' : c - u'a' + 10; }
 } // namespace copytext
 
+// What cutting a running text into beacons leaves in doubt.
+struct Seams {
+    // From the first to the last place where lines were joined as they stand without telling
+    // whether the wrap took a blank: text from there may stand one character early. -1 for none.
+    std::int16_t from = -1;
+    std::int16_t to = -1;
+    // The text may go on past the beacon, as a decoder's next words.
+    bool openEnd = false;
+};
+
 // How a copy's frame can be read.
 enum class Reading : std::uint8_t {
     Missing, // no tag
@@ -100,6 +110,7 @@ struct CopyFrames {
     bool strict = false;      // a beacon line as it stands: every frame is read where it lies
     // The last frame is of its length only with a blank at its end, which may not be its own.
     bool lastInDoubt = false;
+    Seams seams;
     std::array<std::int16_t, kFrameTags.size()> begin{};
     std::array<std::int16_t, kFrameTags.size()> end{};
     std::array<std::int8_t, kFrameTags.size()> tagLength{}; // 3 to 5 for a tag heard damaged
@@ -139,6 +150,13 @@ bool placeAlone(const CopyFrames& copy, int f, char16_t* fields);
 // Adds to `fields` what an alignment of frame f with the same frame of `ref`, read where it
 // stands, places beyond doubt; where that differs from what `fields` holds, it holds nothing.
 void placeAgainst(const CopyFrames& copy, const CopyFrames& ref, int f, char16_t* fields);
+
+// The last frame's tail is never read and its end is wherever the next text begins: writes to
+// `fields` the last frame's fields as `copy` holds them in place, when both hold its tag whole
+// and the fields and the characters after them stand alike in `ref` but for `changes`; false
+// when they do not. Where lines were joined there, either way the join could be made is tried,
+// and exactly one must agree.
+bool placeInPlace(const CopyFrames& copy, const CopyFrames& ref, char16_t* fields, int changes);
 
 // A beacon line as it stands whose every field holds hex digits alone.
 bool isCleanLine(std::string_view line);

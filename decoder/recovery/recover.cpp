@@ -96,14 +96,14 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
 void Recoverer::enqueueCut()
 {
     State& st = *m_state;
-    for (Candidate& c : st.cut)
-        enqueue(c.text, c.source, false);
+    for (const Candidate& c : st.cut)
+        enqueue(c.text, c.source, false, &c.seams);
     st.cut.clear();
 }
 
 // A candidate is cut into its frames, and a key is made for the fields of each frame held
 // whole: a copy damaged in a few frames is still found by the others.
-bool Recoverer::enqueue(std::u16string_view text, CopySource source, bool strict)
+bool Recoverer::enqueue(std::u16string_view text, CopySource source, bool strict, const Seams* seams)
 {
     State& st = *m_state;
     if (st.pendingCount == kAhead)
@@ -113,6 +113,7 @@ bool Recoverer::enqueue(std::u16string_view text, CopySource source, bool strict
     p.clean = false;
     p.copy.text.assign(text);
     p.copy.strict = strict;
+    p.copy.seams = seams ? *seams : Seams{};
     if (cutFrames(p.copy) < 2)
         return false;
     for (int f = 0; f < kFrames; ++f)

@@ -108,21 +108,14 @@ const recovery::Copy* referenceFor(const recovery::Group& group, int f)
     return ref;
 }
 
-// The fields of a last frame in doubt as they stand, where another copy in doubt reads them alike:
-// two copies that lost a character and gained a blank at their ends alike are unlikely.
+// The fields of a last frame as they stand, where another copy holds them and what stands
+// around them alike: two copies shifted alike by characters lost or gained are unlikely.
 bool readAlike(const recovery::Group& group, const recovery::Copy& copy, char16_t* fields)
 {
-    const FrameLayout& l = kLayout.back();
-    const auto from = std::size_t(l.fieldBegin - kTagLength);
-    const auto width = std::size_t(l.fieldLength);
-    const std::u16string_view mine = copy.body(kFrames - 1).substr(from, width);
     for (const recovery::Copy& other : group.copies) {
         // The same text twice is one reception's word, not two.
-        if (&other != &copy && other.lastInDoubt && other.text != copy.text &&
-            other.body(kFrames - 1).substr(from, width) == mine) {
-            std::copy(mine.begin(), mine.end(), fields);
+        if (&other != &copy && other.text != copy.text && placeInPlace(copy, other, fields, 0))
             return true;
-        }
     }
     return false;
 }
@@ -154,7 +147,7 @@ const recovery::Copy* gather(const recovery::Group& group, int f, std::vector<ch
         const recovery::Copy& c = group.copies[k];
         char16_t* const mine = readings.data() + k * width;
         std::copy_n(c.fields(f), width, mine);
-        if (ref == nullptr && c.lastInDoubt && f == kFrames - 1 && readAlike(group, c, mine))
+        if (ref == nullptr && f == kFrames - 1 && !c.whole(f) && readAlike(group, c, mine))
             continue;
         // A copy that reads the frame where it stands shows where a damaged one lost or gained
         // characters better than the fields' hex digits alone.

@@ -80,6 +80,8 @@ private slots:
     void strictLinesKeepTheirValues();
     void copiesAsDecodersWrite_data();
     void copiesAsDecodersWrite();
+    void lastFrameInAStream_data();
+    void lastFrameInAStream();
     void neighboursStandApart_data();
     void neighboursStandApart();
 };
@@ -146,6 +148,37 @@ void TestRecoverKeeps::copiesAsDecodersWrite_data()
         << QStringList{kGood + u' ' + noFirstTag + u' ' + third} << QStringList{kGood, third} << "1|1";
     QTest::addRow("a beacon cut short, then chatter")
         << QStringList{kGood.left(70), "73 tu", kOther} << QStringList{kOther} << "3";
+    // An "orv2" there would start a beacon that lost its "orv1" inside this one's tail.
+    const QString tagInTail = over(kGood, 106, "orv2");
+    QTest::addRow("wrapped in its tail, which holds another frame's tag")
+        << QStringList{tagInTail.left(90), tagInTail.mid(90)} << QStringList{tagInTail} << "1-2";
+    const QString lastTagDamaged = over(kGood, 75, "orw6");
+    QTest::addRow("wrapped after its last tag, heard with a character wrong")
+        << QStringList{lastTagDamaged.left(82), lastTagDamaged.mid(82)} << QStringList{kGood} << "1-2";
+}
+
+// What the first record makes of frame 6 of kGood: "written" when every field holds kGood's
+// value, "left out" when none is written, "wrong" when one holds another value.
+QString lastFrame(const std::vector<orvik::RecoveredRecord>& records)
+{
+    if (records.empty())
+        return QStringLiteral("no record");
+    orvik::Record truth{};
+    orvik::decodeBeaconLine(view(kGood), truth);
+    int written = 0;
+    int channels = 0;
+    for (int c = 0; c < orvik::kChannelCount; ++c) {
+        if (orvik::kChannels[std::size_t(c)].frame != 6)
+            continue;
+        ++channels;
+        if (!records.front().written(c))
+            continue;
+        if (records.front().values[std::size_t(c)] != truth[std::size_t(c)])
+            return QStringLiteral("wrong");
+        ++written;
+    }
+    return written == channels ? QStringLiteral("written")
+                               : written == 0 ? QStringLiteral("left out") : QStringLiteral("partly");
 }
 
 void TestRecoverKeeps::copiesAsDecodersWrite()
@@ -160,6 +193,50 @@ void TestRecoverKeeps::copiesAsDecodersWrite()
     QCOMPARE(records.size(), std::size_t(beacons.size()));
     for (std::size_t i = 0; i < records.size(); ++i)
         QVERIFY2(keepsStrictValues(records[i], beacons[qsizetype(i)]), qPrintable(beacons[qsizetype(i)]));
+}
+
+// Where a decoder writes on after a beacon, the length of its last frame tells nothing: copies
+// that hold the fields and what follows them alike in place confirm each other.
+void TestRecoverKeeps::lastFrameInAStream_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("lastFrame");
+
+    const QString third = withTime(kOther, QStringLiteral("a1b2c3"));
+    QTest::addRow("two copies, each followed by a decoder's word")
+        << QStringList{kGood + " bt " + kOther, kGood.toUpper() + " k " + third} << "written";
+    QTest::addRow("a copy whose tail lost a character, and one followed by a word")
+        << QStringList{dropAt(kGood, 100), kGood + " de " + kOther} << "written";
+    QTest::addRow("three copies, two followed by words, one that lost a field character")
+        << QStringList{kGood + " bt " + kOther, dropAt(kGood, 84), kGood.toUpper() + " k " + third} << "written";
+    // One of them miscopied, or both shifted alike: no telling which.
+    QTest::addRow("two copies that differ in a field")
+        << QStringList{kGood + " bt " + kOther, over(kGood, 82, "9") + " k " + third} << "left out";
+    QTest::addRow("two copies that gained a character at one place")
+        << QStringList{insertAt(kGood, 81, "4") + " bt " + kOther, insertAt(kGood, 81, " ") + " k " + third}
+        << "left out";
+    QTest::addRow("copies whose last tag was heard with a character wrong")
+        << QStringList{over(kGood, 75, "orw6") + " bt " + kOther, over(kGood, 75, "orv7") + " k " + third}
+        << "left out";
+    // A wrap that took the blank after the tag, or none that took nothing: both read alike either way.
+    QTest::addRow("copies wrapped alike after the last tag")
+        << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood.left(78).toUpper(), kGood.mid(79) + " bt"}
+        << "left out";
+    QTest::addRow("a copy wrapped after the last tag, and one not wrapped")
+        << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood + " bt"} << "written";
+    QTest::addRow("a copy wrapped after the last tag, and one wrapped two characters past its fields")
+        << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood.left(91), kGood.mid(91) + " bt"} << "written";
+}
+
+void TestRecoverKeeps::lastFrameInAStream()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, lastFrame);
+    const std::vector<orvik::RecoveredRecord> records = recovered(lines);
+    QCOMPARE(::lastFrame(records), lastFrame);
+    QCOMPARE(records.front().values[0], 123456.0);
+    for (const orvik::RecoveredRecord& r : records)
+        QVERIFY(lineReadsAsRecord(r));
 }
 
 void TestRecoverKeeps::neighboursStandApart_data()

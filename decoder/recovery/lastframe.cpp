@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The last frame read where it stands: its tail is never read and its end is wherever the next
+// text begins, so copies that hold its fields alike in place confirm each other.
+#include "copyframes.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+namespace orvik {
+
+namespace {
+
+// Tail characters that align the last frame's fields against another copy's.
+constexpr std::size_t kTailAnchor = 2;
+constexpr auto kLast = std::size_t(kFrames - 1);
+// The last frame's separator, fields and the tail characters after them.
+constexpr std::size_t kWindow =
+    std::size_t(kLayout[kLast].fieldBegin - kTagLength + kLayout[kLast].fieldLength) + kTailAnchor;
+using Window = std::array<char16_t, kWindow>;
+
+// The last frame's window as a copy holds it in place, and, where lines were joined within it
+// without telling whether the wrap took a blank, as it stands the other way. None where its tag
+// was heard damaged: it may have lost, gained or changed a character, so the fields after it
+// stand where they stand only give or take one.
+int windowsOf(const CopyFrames& c, std::array<Window, 2>& out)
+{
+    if (c.begin[kLast] < 0 ||
+        std::u16string_view(c.text).substr(std::size_t(c.begin[kLast]), kTagLength) != kFrameTags[kLast].tag)
+        return 0;
+    const auto body = std::size_t(c.begin[kLast] + kTagLength);
+    const std::u16string_view t = c.text;
+    int count = 0;
+    if (t.size() >= body + kWindow)
+        std::copy_n(t.begin() + std::ptrdiff_t(body), kWindow, out[std::size_t(count++)].begin());
+    const auto seam = std::size_t(c.seams.to);
+    if (c.seams.to < 0 || seam < body || std::size_t(c.seams.from) >= body + kWindow)
+        return count;
+    if (c.seams.from != c.seams.to)
+        return 0; // more joins there than can be told apart
+    std::u16string other(t.substr(body, seam - body));
+    other += u' ';
+    other += t.substr(seam, kWindow);
+    if (other.size() >= kWindow)
+        std::copy_n(other.begin(), kWindow, out[std::size_t(count++)].begin());
+    return count;
+}
+
+} // namespace
+
+bool placeInPlace(const CopyFrames& copy, const CopyFrames& ref, char16_t* fields, int changes)
+{
+    std::array<Window, 2> mine{};
+    std::array<Window, 2> theirs{};
+    const int mineCount = windowsOf(copy, mine);
+    const int theirCount = windowsOf(ref, theirs);
+    // Of the ways the copy may stand, exactly one agrees with a way the other may stand.
+    const Window* agreeing = nullptr;
+    for (int i = 0; i < mineCount; ++i) {
+        bool agrees = false;
+        for (int j = 0; j < theirCount && !agrees; ++j) {
+            int changed = 0;
+            for (std::size_t k = 0; k < kWindow; ++k)
+                changed += mine[std::size_t(i)][k] != theirs[std::size_t(j)][k];
+            agrees = changed <= changes;
+        }
+        if (agrees && agreeing != nullptr)
+            return false;
+        agreeing = agrees ? &mine[std::size_t(i)] : agreeing;
+    }
+    if (agreeing == nullptr)
+        return false;
+    const FrameLayout& l = kLayout[kLast];
+    std::copy_n(agreeing->begin() + (l.fieldBegin - kTagLength), l.fieldLength, fields);
+    return true;
+}
+
+} // namespace orvik
