@@ -227,7 +227,6 @@ void readFrame(CopyFrames& copy, int f, int end, char16_t lineSep)
     // what stands beside its fields shows where they end.
     const bool firmEnd = !last || b.empty() || !isGap(b.back()) || fieldsBounded(b, l);
     const bool ofLength = int(b.size()) == l.length - kTagLength && !separatorsMoved(b, l, lineSep);
-    copy.lastInDoubt = ofLength && !firmEnd;
     if (ofLength && firmEnd) {
         copy.reading[fs] = Reading::Exact;
         std::copy_n(b.data() + (l.fieldBegin - kTagLength), l.fieldLength, copy.fields(f));
@@ -314,7 +313,6 @@ std::optional<std::uint32_t> CopyFrames::time() const
 int cutFrames(CopyFrames& copy)
 {
     copy.held.fill(0);
-    copy.lastInDoubt = false;
     copy.begin.fill(-1);
     copy.end.fill(-1);
     copy.tagLength.fill(kTagLength);

@@ -108,8 +108,6 @@ struct CopyFrames {
 
     std::pmr::u16string text; // folded to lower case
     bool strict = false;      // a beacon line as it stands: every frame is read where it lies
-    // The last frame is of its length only with a blank at its end, which may not be its own.
-    bool lastInDoubt = false;
     Seams seams;
     std::array<std::int16_t, kFrameTags.size()> begin{};
     std::array<std::int16_t, kFrameTags.size()> end{};
