@@ -212,8 +212,9 @@ void CandidateCutter::join(std::u16string_view more, CopySource source, std::siz
     const int blankFrames = exactFrames(blank);
     if (directFrames == blankFrames) {
         const auto seam = std::int16_t(m_held.text.size());
-        m_held.seams.from = m_held.seams.from < 0 ? seam : m_held.seams.from;
-        m_held.seams.to = seam;
+        m_held.seams.beforeLast = m_held.seams.last;
+        m_held.seams.last = seam;
+        m_held.seams.count = std::uint8_t(std::min(m_held.seams.count + 1, 255));
     }
     m_held.text = blankFrames > directFrames ? std::move(blank) : std::move(direct);
     // A wrapped line's end may hold what the decoder wrote after the beacon.

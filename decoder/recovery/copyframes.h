@@ -84,10 +84,12 @@ inline constexpr int hexValue(char16_t c) { return c <= u'9' ? c - u'0' : c - u'
 
 // What cutting a running text into beacons leaves in doubt.
 struct Seams {
-    // From the first to the last place where lines were joined as they stand without telling
-    // whether the wrap took a blank: text from there may stand one character early. -1 for none.
-    std::int16_t from = -1;
-    std::int16_t to = -1;
+    // The last two places where lines were joined as they stand without telling whether the
+    // wrap took a blank, -1 for none, and how many there are: text from there may stand one
+    // character early.
+    std::int16_t last = -1;
+    std::int16_t beforeLast = -1;
+    std::uint8_t count = 0;
     // The text may go on past the beacon, as a decoder's next words.
     bool openEnd = false;
 };

@@ -33,11 +33,20 @@ int windowsOf(const CopyFrames& c, std::array<Window, 2>& out)
     int count = 0;
     if (t.size() >= body + kWindow)
         std::copy_n(t.begin() + std::ptrdiff_t(body), kWindow, out[std::size_t(count++)].begin());
-    const auto seam = std::size_t(c.seams.to);
-    if (c.seams.to < 0 || seam < body || std::size_t(c.seams.from) >= body + kWindow)
+    // A seam before the tag moves the tag with the fields. Of more than two only the last two
+    // are known, and an older one may lie in the window unless the one before the last lies
+    // before it.
+    if (c.seams.count > 2 && std::size_t(c.seams.beforeLast) >= body)
+        return 0;
+    const auto inWindow = [&](std::int16_t at) {
+        return at >= 0 && std::size_t(at) >= body && std::size_t(at) < body + kWindow;
+    };
+    const int seams = int(inWindow(c.seams.last)) + int(inWindow(c.seams.beforeLast));
+    if (seams == 0)
         return count;
-    if (c.seams.from != c.seams.to)
+    if (seams > 1)
         return 0; // more joins there than can be told apart
+    const auto seam = std::size_t(inWindow(c.seams.last) ? c.seams.last : c.seams.beforeLast);
     std::u16string other(t.substr(body, seam - body));
     other += u' ';
     other += t.substr(seam, kWindow);

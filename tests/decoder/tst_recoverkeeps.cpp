@@ -224,6 +224,10 @@ void TestRecoverKeeps::lastFrameInAStream_data()
         << "left out";
     QTest::addRow("a copy wrapped after the last tag, and one not wrapped")
         << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood + " bt"} << "written";
+    const QString frame3Short = dropAt(kGood, 34);
+    QTest::addRow("a copy wrapped in a damaged frame and in its last, and one not wrapped")
+        << QStringList{frame3Short.left(30), frame3Short.mid(30, 52), frame3Short.mid(82) + " k", kGood + " bt"}
+        << "written";
     QTest::addRow("a copy wrapped after the last tag, and one wrapped two characters past its fields")
         << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood.left(91), kGood.mid(91) + " bt"} << "written";
 }
