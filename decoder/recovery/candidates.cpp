@@ -14,6 +14,8 @@ namespace {
 
 // A candidate this much shorter than a beacon line was cut short.
 constexpr std::size_t kShortest = std::size_t(kBeaconLength - kMostShift);
+// What a decoder writes between two beacons, such as " bt " or " = ", is no longer.
+constexpr std::size_t kBetweenBeacons = 6;
 // Text of a candidate past this is no part of its beacon.
 constexpr std::size_t kLongest = 2 * std::size_t(kBeaconLength);
 
@@ -178,8 +180,8 @@ int exactFrames(const std::u16string& text)
 
 } // namespace
 
-bool CandidateCutter::continues(std::u16string_view more, const std::vector<Tag>& tags,
-                                CopySource source) const
+bool CandidateCutter::continues(std::u16string_view more, const std::vector<Tag>& tags, CopySource source,
+                                bool beforeStart) const
 {
     if (!m_holding || more.empty() || source.input != m_held.source.input ||
         source.line != m_held.source.last() + 1)
@@ -195,10 +197,12 @@ bool CandidateCutter::continues(std::u16string_view more, const std::vector<Tag>
         if (wholeTagAt(seam, at) > m_heldLast)
             return true;
     }
-    // Or the rest of the last frame's tail to a beacon's length.
+    // Or the rest of the last frame's tail to a beacon's length; where the next beacon starts on
+    // the line, with what a decoder writes between the two.
     const std::size_t joined = held + more.size();
+    const std::size_t longest = kBeaconLength + kMostShift + (beforeStart ? kBetweenBeacons : 0);
     return m_heldLast == kFrames - 1 && held < std::size_t(kBeaconLength) && joined >= kShortest &&
-           joined <= kBeaconLength + kMostShift;
+           joined <= longest;
 }
 
 // A decoder that wraps at a blank takes the blank for the line end; one that wraps at its
@@ -238,7 +242,7 @@ bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vec
     const std::size_t headEnd = starts.empty() ? line.size() : starts.front();
     const std::u16string_view head = line.substr(0, headEnd);
     bool part = false;
-    if (continues(head, tags, source)) {
+    if (continues(head, tags, source, !starts.empty())) {
         join(head, source, line.size());
         part = true;
     } else if (tagCount(tags, headEnd) >= 2) {

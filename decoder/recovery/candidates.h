@@ -39,7 +39,8 @@ public:
     const Candidate* held() const { return m_holding ? &m_held : nullptr; }
 
 private:
-    bool continues(std::u16string_view more, const std::vector<Tag>& tags, CopySource source) const;
+    bool continues(std::u16string_view more, const std::vector<Tag>& tags, CopySource source,
+                   bool beforeStart) const;
     void join(std::u16string_view more, CopySource source, std::size_t lineSize);
 
     Candidate m_held;

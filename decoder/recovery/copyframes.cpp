@@ -225,7 +225,10 @@ void readFrame(CopyFrames& copy, int f, int end, char16_t lineSep)
     // Blanks at the end of the last frame are doubled, dropped or the text's between beacons as
     // easily as heard: a frame that lost a character and ends in one more would look whole, unless
     // what stands beside its fields shows where they end.
-    const bool firmEnd = !last || b.empty() || !isGap(b.back()) || fieldsBounded(b, l);
+    // Nor is a length firm where a wrap may have taken a blank among the fields: a character
+    // gained elsewhere in the tail would make it up.
+    const bool firmEnd =
+        !last || ((b.empty() || !isGap(b.back()) || fieldsBounded(b, l)) && seamsInLastFields(copy) == 0);
     const bool ofLength = int(b.size()) == l.length - kTagLength && !separatorsMoved(b, l, lineSep);
     if (ofLength && firmEnd) {
         copy.reading[fs] = Reading::Exact;

@@ -151,6 +151,10 @@ bool placeAlone(const CopyFrames& copy, int f, char16_t* fields);
 // stands, places beyond doubt; where that differs from what `fields` holds, it holds nothing.
 void placeAgainst(const CopyFrames& copy, const CopyFrames& ref, int f, char16_t* fields);
 
+// How many seams lie among the last frame's separator, fields and the characters just after
+// them, where a join may have moved them: 2 stands for more than one.
+int seamsInLastFields(const CopyFrames& copy);
+
 // The last frame's tail is never read and its end is wherever the next text begins: writes to
 // `fields` the last frame's fields as `copy` holds them in place, when both hold its tag whole
 // and the fields and the characters after them stand alike in `ref` but for `changes`; false

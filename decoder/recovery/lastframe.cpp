@@ -33,20 +33,13 @@ int windowsOf(const CopyFrames& c, std::array<Window, 2>& out)
     int count = 0;
     if (t.size() >= body + kWindow)
         std::copy_n(t.begin() + std::ptrdiff_t(body), kWindow, out[std::size_t(count++)].begin());
-    // A seam before the tag moves the tag with the fields. Of more than two only the last two
-    // are known, and an older one may lie in the window unless the one before the last lies
-    // before it.
-    if (c.seams.count > 2 && std::size_t(c.seams.beforeLast) >= body)
-        return 0;
-    const auto inWindow = [&](std::int16_t at) {
-        return at >= 0 && std::size_t(at) >= body && std::size_t(at) < body + kWindow;
-    };
-    const int seams = int(inWindow(c.seams.last)) + int(inWindow(c.seams.beforeLast));
+    const int seams = seamsInLastFields(c);
     if (seams == 0)
         return count;
     if (seams > 1)
         return 0; // more joins there than can be told apart
-    const auto seam = std::size_t(inWindow(c.seams.last) ? c.seams.last : c.seams.beforeLast);
+    const auto seam = std::size_t(
+        c.seams.last >= 0 && std::size_t(c.seams.last) < body + kWindow ? c.seams.last : c.seams.beforeLast);
     std::u16string other(t.substr(body, seam - body));
     other += u' ';
     other += t.substr(seam, kWindow);
@@ -56,6 +49,24 @@ int windowsOf(const CopyFrames& c, std::array<Window, 2>& out)
 }
 
 } // namespace
+
+int seamsInLastFields(const CopyFrames& c)
+{
+    if (c.begin[kLast] < 0)
+        return 0;
+    const auto body = std::size_t(c.begin[kLast] + c.tagLength[kLast]);
+    // A seam before the tag moves the tag with the fields. Of more than two only the last two
+    // are known, and an older one may lie there unless the one before the last lies before.
+    if (c.seams.count > 2 && std::size_t(c.seams.beforeLast) >= body)
+        return 2;
+    // Only a wrap after the tag moves the fields: one among them took no blank, as none stands
+    // there in a beacon, and one after them moves the tail alone. It took the separator only
+    // where the fields follow at once.
+    const auto inWindow = [&](std::int16_t at) {
+        return at >= 0 && std::size_t(at) == body && body < c.text.size() && isFoldedHexDigit(c.text[body]);
+    };
+    return int(inWindow(c.seams.last)) + int(inWindow(c.seams.beforeLast));
+}
 
 bool placeInPlace(const CopyFrames& copy, const CopyFrames& ref, char16_t* fields, int changes)
 {

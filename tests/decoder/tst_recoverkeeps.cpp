@@ -10,6 +10,7 @@
 #include <QTest>
 #include <bit>
 #include <cmath>
+#include <utility>
 
 using namespace beacontest;
 using orvik::LeftOut;
@@ -152,6 +153,9 @@ void TestRecoverKeeps::copiesAsDecodersWrite_data()
     const QString tagInTail = over(kGood, 106, "orv2");
     QTest::addRow("wrapped in its tail, which holds another frame's tag")
         << QStringList{tagInTail.left(90), tagInTail.mid(90)} << QStringList{tagInTail} << "1-2";
+    QTest::addRow("wrapped in its last fields, then marks before the next beacon")
+        << QStringList{kGood.left(80), kGood.mid(80) + "  =  " + kOther} << QStringList{kGood, kOther}
+        << "1-2|2";
     const QString lastTagDamaged = over(kGood, 75, "orw6");
     QTest::addRow("wrapped after its last tag, heard with a character wrong")
         << QStringList{lastTagDamaged.left(82), lastTagDamaged.mid(82)} << QStringList{kGood} << "1-2";
@@ -178,7 +182,8 @@ QString lastFrame(const std::vector<orvik::RecoveredRecord>& records)
         ++written;
     }
     return written == channels ? QStringLiteral("written")
-                               : written == 0 ? QStringLiteral("left out") : QStringLiteral("partly");
+           : written == 0      ? QStringLiteral("left out")
+                               : QStringLiteral("partly");
 }
 
 void TestRecoverKeeps::copiesAsDecodersWrite()
@@ -208,7 +213,8 @@ void TestRecoverKeeps::lastFrameInAStream_data()
     QTest::addRow("a copy whose tail lost a character, and one followed by a word")
         << QStringList{dropAt(kGood, 100), kGood + " de " + kOther} << "written";
     QTest::addRow("three copies, two followed by words, one that lost a field character")
-        << QStringList{kGood + " bt " + kOther, dropAt(kGood, 84), kGood.toUpper() + " k " + third} << "written";
+        << QStringList{kGood + " bt " + kOther, dropAt(kGood, 84), kGood.toUpper() + " k " + third}
+        << "written";
     // One of them miscopied, or both shifted alike: no telling which.
     QTest::addRow("two copies that differ in a field")
         << QStringList{kGood + " bt " + kOther, over(kGood, 82, "9") + " k " + third} << "left out";
@@ -222,14 +228,37 @@ void TestRecoverKeeps::lastFrameInAStream_data()
     QTest::addRow("copies wrapped alike after the last tag")
         << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood.left(78).toUpper(), kGood.mid(79) + " bt"}
         << "left out";
+    // Of its length only with a character gained in the tail: the fields may stand one early.
+    // Its separators differ, so that none is the line's to tell the one lost.
+    QString mixed = kGood;
+    for (const auto& [pos, sep] : {
+             std::pair{5,  u'.'},
+             {12, u'-'},
+             {17, u'/'},
+             {26, u'x'},
+             {31, u'.'},
+             {38, u'-'},
+             {43, u'/'},
+             {56, u'k'},
+             {61, u'='},
+             {74, u'.'}
+    })
+        mixed[pos - 1] = sep;
+    const QString longerTail = insertAt(mixed, 100, "x");
+    QTest::addRow("a lone copy whose wrap took the blank after the last tag, its tail one longer")
+        << QStringList{longerTail.left(78), longerTail.mid(79)} << "left out";
+    QTest::addRow("a lone copy wrapped after the last tag, its blank kept")
+        << QStringList{kGood.left(78), kGood.mid(78)} << "written";
     QTest::addRow("a copy wrapped after the last tag, and one not wrapped")
         << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood + " bt"} << "written";
     const QString frame3Short = dropAt(kGood, 34);
     QTest::addRow("a copy wrapped in a damaged frame and in its last, and one not wrapped")
-        << QStringList{frame3Short.left(30), frame3Short.mid(30, 52), frame3Short.mid(82) + " k", kGood + " bt"}
+        << QStringList{frame3Short.left(30), frame3Short.mid(30, 52), frame3Short.mid(82) + " k",
+                       kGood + " bt"}
         << "written";
     QTest::addRow("a copy wrapped after the last tag, and one wrapped two characters past its fields")
-        << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood.left(91), kGood.mid(91) + " bt"} << "written";
+        << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood.left(91), kGood.mid(91) + " bt"}
+        << "written";
 }
 
 void TestRecoverKeeps::lastFrameInAStream()
