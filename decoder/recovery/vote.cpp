@@ -86,12 +86,15 @@ constexpr auto kFields = [] {
     return fields;
 }();
 
-// The copy that reads the frame where it stands and agrees most with the others, or null.
+// The copy that reads the frame where it stands and agrees most with the others, or null;
+// null too where another that reads it otherwise agrees as much, as either may be the one of
+// its length only by a character lost and another gained.
 const recovery::Copy* referenceFor(const recovery::Group& group, int f)
 {
     const FrameLayout& l = kLayout[std::size_t(f)];
     const recovery::Copy* ref = nullptr;
     int refAgrees = -1;
+    bool tied = false;
     for (const recovery::Copy& c : group.copies) {
         if (c.reading[std::size_t(f)] != Reading::Exact)
             continue;
@@ -103,9 +106,13 @@ const recovery::Copy* referenceFor(const recovery::Group& group, int f)
         if (agrees > refAgrees) {
             ref = &c;
             refAgrees = agrees;
+            tied = false;
+        } else if (agrees == refAgrees &&
+                   !std::equal(c.fields(f), c.fields(f) + l.fieldLength, ref->fields(f))) {
+            tied = true;
         }
     }
-    return ref;
+    return tied && f == kFrames - 1 ? nullptr : ref;
 }
 
 // The fields of a last frame as they stand, where another copy holds them and what stands

@@ -251,6 +251,11 @@ void TestRecoverKeeps::lastFrameInAStream_data()
         << QStringList{kGood.left(78), kGood.mid(78)} << "written";
     QTest::addRow("a copy wrapped after the last tag, and one not wrapped")
         << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood + " bt"} << "written";
+    // Of its length only as a word makes up two characters lost: it and a copy of its length
+    // that reads otherwise agree as much, and neither places the third.
+    const QString madeUp = dropAt(dropAt(kGood, 100), 84) + " k ";
+    QTest::addRow("a copy of its length by a decoder's word, one on a line, one followed by a word")
+        << QStringList{madeUp + third, kGood, kGood.toUpper() + " bt " + kOther} << "written";
     const QString frame3Short = dropAt(kGood, 34);
     QTest::addRow("a copy wrapped in a damaged frame and in its last, and one not wrapped")
         << QStringList{frame3Short.left(30), frame3Short.mid(30, 52), frame3Short.mid(82) + " k",
