@@ -197,6 +197,11 @@ bool CandidateCutter::continues(std::u16string_view more, const std::vector<Tag>
         if (wholeTagAt(seam, at) > m_heldLast)
             return true;
     }
+    // Or one heard with a character wrong where the frames before it say.
+    std::u16string both = m_held.text;
+    both.append(more);
+    if (lastFrameFound(both) > m_heldLast)
+        return true;
     // Or the rest of the last frame's tail to a beacon's length; where the next beacon starts on
     // the line, with what a decoder writes between the two.
     const std::size_t joined = held + more.size();

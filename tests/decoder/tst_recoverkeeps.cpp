@@ -156,6 +156,9 @@ void TestRecoverKeeps::copiesAsDecodersWrite_data()
     QTest::addRow("wrapped in its last fields, then marks before the next beacon")
         << QStringList{kGood.left(80), kGood.mid(80) + "  =  " + kOther} << QStringList{kGood, kOther}
         << "1-2|2";
+    const QString tagGained = insertAt(kGood, 76, "r");
+    QTest::addRow("wrapped before its last tag, heard with a character gained")
+        << QStringList{tagGained.left(70), tagGained.mid(70)} << QStringList{kGood} << "1-2";
     const QString lastTagDamaged = over(kGood, 75, "orw6");
     QTest::addRow("wrapped after its last tag, heard with a character wrong")
         << QStringList{lastTagDamaged.left(82), lastTagDamaged.mid(82)} << QStringList{kGood} << "1-2";
