@@ -316,6 +316,7 @@ std::optional<std::uint32_t> CopyFrames::time() const
 int cutFrames(CopyFrames& copy)
 {
     copy.held.fill(0);
+    copy.separator = 0;
     copy.begin.fill(-1);
     copy.end.fill(-1);
     copy.tagLength.fill(kTagLength);
@@ -338,6 +339,7 @@ int cutFrames(CopyFrames& copy)
         }
     }
     const char16_t lineSep = lineSeparator(copy, ends);
+    copy.separator = lineSep;
     int found = 0;
     for (int f = 0; f < kFrames; ++f) {
         const auto fs = std::size_t(f);

@@ -111,6 +111,9 @@ struct CopyFrames {
     std::pmr::u16string text; // folded to lower case
     bool strict = false;      // a beacon line as it stands: every frame is read where it lies
     Seams seams;
+    // What the copy writes between its fields, where its frames of their length agree on one that
+    // is no hex digit; 0 where they do not.
+    char16_t separator = 0;
     std::array<std::int16_t, kFrameTags.size()> begin{};
     std::array<std::int16_t, kFrameTags.size()> end{};
     std::array<std::int8_t, kFrameTags.size()> tagLength{}; // 3 to 5 for a tag heard damaged

@@ -45,6 +45,12 @@ int windowsOf(const CopyFrames& c, std::array<Window, 2>& out)
     other += t.substr(seam, kWindow);
     if (other.size() >= kWindow)
         std::copy_n(other.begin(), kWindow, out[std::size_t(count++)].begin());
+    // The separator the copy writes between its other fields tells which way the wrap went.
+    if (count == 2 && c.separator != 0 && (out[0][0] == c.separator) != (out[1][0] == c.separator)) {
+        if (out[1][0] == c.separator)
+            out[0] = out[1];
+        count = 1;
+    }
     return count;
 }
 

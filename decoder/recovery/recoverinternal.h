@@ -5,9 +5,9 @@
 #include "bigalloc.h"
 #include "candidates.h"
 #include "copyframes.h"
+#include "decoder/recover.h"
 #include "framekeys.h"
 #include "keytable.h"
-#include "decoder/recover.h"
 
 #include <algorithm>
 #include <array>

@@ -227,12 +227,7 @@ void TestRecoverKeeps::lastFrameInAStream_data()
     QTest::addRow("copies whose last tag was heard with a character wrong")
         << QStringList{over(kGood, 75, "orw6") + " bt " + kOther, over(kGood, 75, "orv7") + " k " + third}
         << "left out";
-    // A wrap that took the blank after the tag, or none that took nothing: both read alike either way.
-    QTest::addRow("copies wrapped alike after the last tag")
-        << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood.left(78).toUpper(), kGood.mid(79) + " bt"}
-        << "left out";
-    // Of its length only with a character gained in the tail: the fields may stand one early.
-    // Its separators differ, so that none is the line's to tell the one lost.
+    // Separators that differ, so that none is the line's to tell one lost.
     QString mixed = kGood;
     for (const auto& [pos, sep] : {
              std::pair{5,  u'.'},
@@ -247,6 +242,15 @@ void TestRecoverKeeps::lastFrameInAStream_data()
              {74, u'.'}
     })
         mixed[pos - 1] = sep;
+    // A wrap that took the blank after the tag, or none that took nothing: both read alike either
+    // way, unless the separator between the other fields tells.
+    QTest::addRow("copies wrapped alike after the last tag, their separators mixed")
+        << QStringList{mixed.left(78), mixed.mid(79) + " k", mixed.left(78).toUpper(), mixed.mid(79) + " bt"}
+        << "left out";
+    QTest::addRow("copies wrapped alike after the last tag, blanks between their fields")
+        << QStringList{kGood.left(78), kGood.mid(79) + " k", kGood.left(78).toUpper(), kGood.mid(79) + " bt"}
+        << "written";
+    // Of its length only with a character gained in the tail: the fields may stand one early.
     const QString longerTail = insertAt(mixed, 100, "x");
     QTest::addRow("a lone copy whose wrap took the blank after the last tag, its tail one longer")
         << QStringList{longerTail.left(78), longerTail.mid(79)} << "left out";
