@@ -154,28 +154,28 @@ int tagCount(const std::vector<Tag>& tags, std::size_t to)
     return int(std::count(seen.begin(), seen.end(), true));
 }
 
-// The highest frame whose tag the text holds, whole or heard with a character wrong where
-// the frames before it say; -1 for none.
-int lastFrameFound(std::u16string_view text)
-{
-    CopyFrames copy;
-    copy.text = text;
-    cutFrames(copy);
-    for (int f = kFrames; f-- > 0;) {
-        if (copy.begin[std::size_t(f)] >= 0)
-            return f;
-    }
-    return -1;
-}
+// What cutting a text into frames tells a join.
+struct FramesRead {
+    // The frames before the last read where they stand: the last frame's length tells nothing
+    // of a join, as what follows the beacon may be anything.
+    int exact = 0;
+    // The highest frame whose tag the text holds, whole or heard with a character wrong where the
+    // frames before it say; -1 for none.
+    int last = -1;
+};
 
-// The frames before the last read where they stand: the last frame's length tells nothing of a
-// join, as what follows the beacon may be anything.
-int exactFrames(const std::u16string& text)
+FramesRead readFrames(std::u16string_view text)
 {
     CopyFrames copy;
     copy.text = text;
     cutFrames(copy);
-    return int(std::count(copy.reading.begin(), copy.reading.end() - 1, Reading::Exact));
+    FramesRead read;
+    read.exact = int(std::count(copy.reading.begin(), copy.reading.end() - 1, Reading::Exact));
+    for (int f = kFrames; f-- > 0 && read.last < 0;) {
+        if (copy.begin[std::size_t(f)] >= 0)
+            read.last = f;
+    }
+    return read;
 }
 
 } // namespace
@@ -200,7 +200,7 @@ bool CandidateCutter::continues(std::u16string_view more, const std::vector<Tag>
     // Or one heard with a character wrong where the frames before it say.
     std::u16string both = m_held.text;
     both.append(more);
-    if (lastFrameFound(both) > m_heldLast)
+    if (readFrames(both).last > m_heldLast)
         return true;
     // Or the rest of the last frame's tail to a beacon's length; where the next beacon starts on
     // the line, with what a decoder writes between the two.
@@ -217,22 +217,23 @@ void CandidateCutter::join(std::u16string_view more, CopySource source, std::siz
     more = more.substr(0, kLongest - std::min(kLongest, m_held.text.size()));
     std::u16string direct = m_held.text + std::u16string(more);
     std::u16string blank = m_held.text + u' ' + std::u16string(more);
-    const int directFrames = exactFrames(direct);
-    const int blankFrames = exactFrames(blank);
-    if (directFrames == blankFrames) {
+    const FramesRead directRead = readFrames(direct);
+    const FramesRead blankRead = readFrames(blank);
+    if (directRead.exact == blankRead.exact) {
         const auto seam = std::int16_t(m_held.text.size());
         m_held.seams.beforeLast = m_held.seams.last;
         m_held.seams.last = seam;
         m_held.seams.count = std::uint8_t(std::min(m_held.seams.count + 1, 255));
     }
-    m_held.text = blankFrames > directFrames ? std::move(blank) : std::move(direct);
+    const bool withBlank = blankRead.exact > directRead.exact;
+    m_held.text = withBlank ? std::move(blank) : std::move(direct);
     // A wrapped line's end may hold what the decoder wrote after the beacon.
     m_held.seams.openEnd = true;
     m_held.source.lastLine = source.line;
     m_held.source.to = stretch(source, 0, more.size(), lineSize).to;
     std::vector<Tag> tags;
     tagsIn(m_held.text, tags);
-    m_heldLast = std::max(lastTag(tags, 0, m_held.text.size()), lastFrameFound(m_held.text));
+    m_heldLast = std::max(lastTag(tags, 0, m_held.text.size()), (withBlank ? blankRead : directRead).last);
 }
 
 bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vector<Candidate>& out)
@@ -268,7 +269,7 @@ bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vec
         // A line's last candidate may go on in the next line, even to the last characters of its tail.
         if (i + 1 == starts.size() && c.text.size() < std::size_t(kBeaconLength)) {
             m_held = std::move(c);
-            m_heldLast = std::max(lastTag(tags, starts[i], to), lastFrameFound(m_held.text));
+            m_heldLast = std::max(lastTag(tags, starts[i], to), readFrames(m_held.text).last);
             m_holding = true;
         } else {
             out.push_back(std::move(c));

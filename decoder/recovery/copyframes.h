@@ -154,8 +154,8 @@ bool placeAlone(const CopyFrames& copy, int f, char16_t* fields);
 // stands, places beyond doubt; where that differs from what `fields` holds, it holds nothing.
 void placeAgainst(const CopyFrames& copy, const CopyFrames& ref, int f, char16_t* fields);
 
-// How many seams lie among the last frame's separator, fields and the characters just after
-// them, where a join may have moved them: 2 stands for more than one.
+// How many seams lie right after the last frame's tag, where a hex digit follows and the wrap
+// may have taken the separator: 0 or 1, and 2 where older seams unknown may lie there.
 int seamsInLastFields(const CopyFrames& copy);
 
 // The last frame's tail is never read and its end is wherever the next text begins: writes to

@@ -19,10 +19,10 @@ constexpr std::size_t kWindow =
     std::size_t(kLayout[kLast].fieldBegin - kTagLength + kLayout[kLast].fieldLength) + kTailAnchor;
 using Window = std::array<char16_t, kWindow>;
 
-// The last frame's window as a copy holds it in place, and, where lines were joined within it
-// without telling whether the wrap took a blank, as it stands the other way. None where its tag
-// was heard damaged: it may have lost, gained or changed a character, so the fields after it
-// stand where they stand only give or take one.
+// The last frame's window as a copy holds it in place, and, where lines were joined right
+// after its tag without telling whether the wrap took a blank, as it stands the other way.
+// None where its tag was heard damaged: it may have lost, gained or changed a character, so
+// the fields after it stand where they stand only give or take one.
 int windowsOf(const CopyFrames& c, std::array<Window, 2>& out)
 {
     if (c.begin[kLast] < 0 ||
@@ -38,11 +38,9 @@ int windowsOf(const CopyFrames& c, std::array<Window, 2>& out)
         return count;
     if (seams > 1)
         return 0; // more joins there than can be told apart
-    const auto seam = std::size_t(
-        c.seams.last >= 0 && std::size_t(c.seams.last) < body + kWindow ? c.seams.last : c.seams.beforeLast);
-    std::u16string other(t.substr(body, seam - body));
-    other += u' ';
-    other += t.substr(seam, kWindow);
+    // The other way, the wrap took the separator before the fields.
+    std::u16string other(1, u' ');
+    other += t.substr(body, kWindow);
     if (other.size() >= kWindow)
         std::copy_n(other.begin(), kWindow, out[std::size_t(count++)].begin());
     // The separator the copy writes between its other fields tells which way the wrap went.
@@ -68,10 +66,10 @@ int seamsInLastFields(const CopyFrames& c)
     // Only a wrap after the tag moves the fields: one among them took no blank, as none stands
     // there in a beacon, and one after them moves the tail alone. It took the separator only
     // where the fields follow at once.
-    const auto inWindow = [&](std::int16_t at) {
+    const auto atFields = [&](std::int16_t at) {
         return at >= 0 && std::size_t(at) == body && body < c.text.size() && isFoldedHexDigit(c.text[body]);
     };
-    return int(inWindow(c.seams.last)) + int(inWindow(c.seams.beforeLast));
+    return int(atFields(c.seams.last)) + int(atFields(c.seams.beforeLast));
 }
 
 bool placeInPlace(const CopyFrames& copy, const CopyFrames& ref, char16_t* fields, int changes)
