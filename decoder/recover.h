@@ -75,6 +75,9 @@ struct Seams;
 namespace recovery {
 struct Copy;
 struct Group;
+// A lone copy is weighed against this many lookalikes at most, older and younger each: its
+// own beacon's copies may be among them beside its neighbours'.
+inline constexpr std::size_t kMostLookalikes = 8;
 } // namespace recovery
 
 // Lines that are copies of one beacon are gathered and merged, character by character, into
@@ -118,7 +121,11 @@ private:
     struct Weighed {
         std::array<std::uint64_t, kFrameTags.size()> joins{}; // numbers of the groups it joins
         std::size_t count = 0;
-        std::uint64_t lookalike = 0; // the oldest it could not be told apart from
+        // The oldest few it could not be told apart from, oldest first, 0 beyond them, and the
+        // one of those it is most alike.
+        std::array<std::uint64_t, recovery::kMostLookalikes> lookalikes{};
+        std::uint64_t closest = 0;
+        int closestUnlike = 0;
     };
     template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
     bool enqueue(std::u16string_view text, CopySource source, bool strict, const Seams* seams = nullptr);
@@ -133,7 +140,10 @@ private:
     void makeRoom(std::uint64_t number);
     void addKeys(Group& group, std::uint64_t number,
                  const std::array<std::uint64_t, kFrameTags.size()>& keys);
-    Verdict judge(const Group& group, const Copy& copy) const;
+    // With `unlike`, how unlike the group the copy is: the fewer characters that differ, then the
+    // more that agree, the less.
+    Verdict judge(const Group& group, const Copy& copy, int* unlike = nullptr) const;
+    void tellApart(Group& group, std::uint64_t number, const Weighed& weighed);
     static void markOutvoted(Group& lone, const Group& other);
     void weighLookalikes(Group& group);
 

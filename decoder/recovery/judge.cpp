@@ -9,7 +9,6 @@
 namespace orvik {
 
 using namespace copytext;
-using recovery::GroupMore;
 
 namespace {
 
@@ -197,7 +196,7 @@ using recovery::groupTime;
 // are two beacons, unless every other character agrees and the times lie too far apart for
 // telemetry to stand still. Where the rest agrees and the times are near, the copy could be
 // a copy of the group's beacon or its neighbour: it is told apart, but not joined.
-Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
+Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy, int* unlike) const
 {
     if (group.copies.size() >= kMostCopies)
         return Verdict::Apart;
@@ -245,6 +244,8 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
     const FieldsWeighed w = weighFields(copy, commonChars(group));
     const int agree = w.agree;
     const int differ = w.differ;
+    if (unlike)
+        *unlike = differ * (kFieldChars + 1) - agree;
     const bool mostlyAgree = differ * kAgreeingPerDiffering <= agree;
     // Differing in no more characters than miscopies explain.
     const bool nearlyAlike = differ <= kMostDiffering && agree >= kLeastAgreeing;
@@ -276,55 +277,6 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy) const
     // Neighbouring beacons differ in the last digits of their time: a copy whose time is in
     // doubt joins only where it holds those, and they agree.
     return lowDigitsAgree ? Verdict::Join : Verdict::Lookalike;
-}
-
-// A lone copy that could be a copy of a lookalike's beacon or its neighbour: where the two
-// differ, it could hold its own beacon's characters or miscopies of the other's, so those are
-// in doubt. Copies of its own that agree would settle it; a lone copy has none.
-void Recoverer::markOutvoted(Group& lone, const Group& other)
-{
-    if (lone.copies.size() != 1 || other.copies.empty())
-        return;
-    GroupMore& more = lone.more();
-    more.outvoted = true;
-    if (more.lookalike.line == 0)
-        more.lookalike = other.copies.front().source;
-    // Were it a copy of the other's beacon, a character no copy there holds alike would be one
-    // vote alone.
-    // That holds too for what the vote will place alone in a frame that lost or gained some.
-    const Copy& copy = lone.copies.front();
-    std::array<char16_t, kFieldChars> mine = copy.held;
-    for (int f = 0; f < kFrames; ++f) {
-        if (copy.reading[std::size_t(f)] == Reading::Damaged)
-            placeAlone(copy, f, mine.data() + kLayout[std::size_t(f)].heldAt);
-    }
-    // Copies that hold one time and yet differ beyond miscopies put that time in doubt.
-    const std::optional<std::uint32_t> time = copy.time();
-    const bool timeInDoubt = time && time == groupTime(other);
-    for (std::size_t p = 0; p < mine.size(); ++p) {
-        if (timeInDoubt && p < std::size_t(kLayout[0].fieldLength)) {
-            more.disputed[p] = true;
-            continue;
-        }
-        const bool confirmed = std::any_of(other.copies.begin(), other.copies.end(),
-                                           [&](const Copy& a) { return a.held[p] == mine[p]; });
-        more.disputed[p] = more.disputed[p] || (mine[p] != 0 && !confirmed);
-    }
-}
-
-// Before a group is voted, it and its later lookalike are weighed against each other.
-void Recoverer::weighLookalikes(Group& group)
-{
-    const State& st = *m_state;
-    const std::uint64_t front = m_firstOpen - st.closed + 1; // the number of the oldest group kept
-    const std::uint64_t g = std::as_const(group).more().youngerLookalike;
-    if (g < front || g - front >= st.groups.size())
-        return;
-    Group& younger = m_state->groups[std::size_t(g - front)];
-    if (younger.copies.empty())
-        return;
-    markOutvoted(group, younger);
-    markOutvoted(younger, group);
 }
 
 } // namespace orvik

@@ -19,6 +19,7 @@ namespace orvik {
 using namespace copytext;
 using recovery::cleanKeys;
 using recovery::frameKey;
+using recovery::GroupMore;
 
 namespace {
 
@@ -216,11 +217,17 @@ void Recoverer::weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTa
             expand(candidate);
             if (candidate.copies.empty())
                 return;
-            const Verdict verdict = judge(candidate, copy);
-            if (verdict == Verdict::Join && out.count < out.joins.size())
+            int unlike = 0;
+            const Verdict verdict = judge(candidate, copy, &unlike);
+            if (verdict == Verdict::Join && out.count < out.joins.size()) {
                 out.joins[out.count++] = g;
-            else if (verdict == Verdict::Lookalike && (out.lookalike == 0 || g < out.lookalike))
-                out.lookalike = g;
+            } else if (verdict == Verdict::Lookalike) {
+                recovery::keepOldest(out.lookalikes, g);
+                if (out.closest == 0 || unlike < out.closestUnlike) {
+                    out.closest = g;
+                    out.closestUnlike = unlike;
+                }
+            }
             g = std::as_const(candidate).more().lookalikeGroup;
         }
     };
@@ -243,21 +250,27 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
     weigh(copy, keys, weighed);
     auto& fitting = weighed.joins;
     std::size_t& count = weighed.count;
-    std::uint64_t& lookalike = weighed.lookalike;
+    auto& lookalikes = weighed.lookalikes;
     for (std::size_t i = 1; i < count; ++i) {
         for (std::size_t j = i; j > 0 && fitting[j - 1] > fitting[j]; --j)
             std::swap(fitting[j - 1], fitting[j]);
     }
     std::optional<std::uint32_t> time;
+    bool timesDiffer = false;
     for (std::size_t i = 0; i < count; ++i) {
         const std::optional<std::uint32_t> t =
             groupTime(m_state->open(std::size_t(fitting[i] - 1 - m_firstOpen)));
-        if (t && time && t != time) {
-            lookalike = fitting[0];
-            count = 0;
-        }
+        timesDiffer = timesDiffer || (t && time && t != time);
         time = time ? time : t;
     }
+    if (timesDiffer) {
+        for (std::size_t i = 0; i < count; ++i)
+            recovery::keepOldest(lookalikes, fitting[i]);
+        count = 0;
+    }
+    // Kept among them, though younger than all: the list is full.
+    if (std::find(lookalikes.begin(), lookalikes.end(), weighed.closest) == lookalikes.end())
+        lookalikes.back() = weighed.closest;
     std::uint64_t chosen = count > 0 ? fitting[0] : 0;
     if (chosen == 0) {
         Group& group = m_state->groups.emplace_back();
@@ -265,13 +278,6 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
         // Copies of a beacon mostly come a few at a time: one allocation rather than three.
         group.copies.reserve(4);
         chosen = m_firstOpen + m_state->openCount();
-        if (lookalike != 0) {
-            Group& older = m_state->open(std::size_t(lookalike - 1 - m_firstOpen));
-            group.more().lookalike = older.copies.front().source;
-            group.more().lookalikeGroup = lookalike;
-            if (older.more().youngerLookalike == 0)
-                older.more().youngerLookalike = chosen;
-        }
     }
     Group& group = m_state->open(std::size_t(chosen - 1 - m_firstOpen));
     for (std::size_t i = 1; i < count; ++i) {
@@ -287,9 +293,7 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
     }
     copy.seq = m_added;
     group.copies.push_back(std::move(copy));
-    const std::uint64_t lookalikeGroup = std::as_const(group).more().lookalikeGroup;
-    if (lookalikeGroup != 0 && group.copies.size() == 1 && lookalikeGroup > m_firstOpen)
-        markOutvoted(group, m_state->open(std::size_t(lookalikeGroup - 1 - m_firstOpen)));
+    tellApart(group, chosen, weighed);
     if (count > 1) {
         std::sort(group.copies.begin(), group.copies.end(),
                   [](const Copy& x, const Copy& y) { return x.seq < y.seq; });

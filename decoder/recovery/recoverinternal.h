@@ -39,8 +39,11 @@ struct GroupMore {
     // The first copy of a group this one could not be told apart from, and whether copies
     // there agreed on an on-board time that this group's lone copy does not hold.
     CopySource lookalike;
-    std::uint64_t lookalikeGroup = 0;   // its number + 1, 0 for none
-    std::uint64_t youngerLookalike = 0; // the first later group told apart from this one
+    std::uint64_t lookalikeGroup = 0; // its number + 1, 0 for none
+    // The first few later groups told apart from this one, 0 beyond them: those that found it
+    // the most alike of theirs, and any.
+    std::array<std::uint64_t, kMostLookalikes> pairedLookalikes{};
+    std::array<std::uint64_t, kMostLookalikes> laterLookalikes{};
     // A lone copy outvoted by the copies of a lookalike: the field characters where they differ,
     // which could be its own beacon's or miscopies of the other's.
     bool outvoted = false;
@@ -149,6 +152,19 @@ private:
 
 // The on-board time its copies hold, from the first that holds one whole, and how many hold it.
 std::optional<std::uint32_t> groupTime(const Group& group, int* holding = nullptr);
+
+// Keeps the oldest groups of those it is given, oldest first, 0 beyond them.
+inline void keepOldest(std::array<std::uint64_t, kMostLookalikes>& kept, std::uint64_t g)
+{
+    for (std::uint64_t& slot : kept) {
+        if (slot == g)
+            return;
+        if (slot == 0 || g < slot)
+            std::swap(slot, g);
+        if (g == 0)
+            return;
+    }
+}
 
 } // namespace recovery
 

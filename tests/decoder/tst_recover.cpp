@@ -88,6 +88,8 @@ private slots:
     void groupsCopiesOfOneBeacon();
     void bytesReadAsText_data();
     void bytesReadAsText();
+    void loneCopyAmongLookalikes_data();
+    void loneCopyAmongLookalikes();
 };
 
 void TestRecover::recovers_data()
@@ -290,6 +292,60 @@ void TestRecover::bytesReadAsText()
         else
             QCOMPARE(lean[i], text[i]);
     }
+}
+
+void TestRecover::loneCopyAmongLookalikes_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("grouping");
+    QTest::addColumn<int>("lone"); // the line of a miscopy of the good line, counted from 1
+
+    // 64 s on, the panels have turned; the miscopy holds the neighbour's panel field and a time
+    // of neither, so it could be a copy of either beacon.
+    const QString neighbour = over(withTime(kGood, "01e280"), 32, "9f");
+    const QString miscopy = over(withTime(kGood, "01e241"), 32, "9f");
+    QTest::addRow("a neighbour's copy, then its beacon's")
+        << QStringList{miscopy, neighbour, kGood, kGood.toUpper()} << "1|2|3,4" << 1;
+    QTest::addRow("after a neighbour's copy, then its beacon's")
+        << QStringList{neighbour, miscopy, kGood, kGood} << "1|2|3,4" << 2;
+    QTest::addRow("after its beacon's copies and a neighbour's")
+        << QStringList{kGood, kGood, neighbour, miscopy} << "1,2|3|4" << 4;
+    QTest::addRow("between its beacon's copies, a neighbour's after")
+        << QStringList{kGood, miscopy, kGood.toUpper(), neighbour} << "1,3|2|4" << 2;
+    QTest::addRow("its beacon's copy either side of a neighbour's")
+        << QStringList{miscopy, kGood, neighbour, kGood} << "1|2,4|3" << 1;
+    // Read whole, with two time digits swapped and the battery field of a neighbour's copy:
+    // weighed against the neighbour's alone, it would write that field. A copy of its beacon that
+    // lost a character, told apart from both, is most alike to it.
+    const QString swapped = over(withTime(kGood, "01e204"), 32, "9f");
+    const QString before = over(over(withTime(kGood, "01e200"), 32, "9f"), 62, "7");
+    QTest::addRow("a time swapped, then a damaged copy of its beacon")
+        << QStringList{before, swapped, dropAt(kGood, 50)} << "1|2|3" << 2;
+}
+
+// Weighed against every lookalike, not the first alone: a value that any of them puts in doubt
+// is left out, so the miscopy writes no value its beacon does not hold.
+void TestRecover::loneCopyAmongLookalikes()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, grouping);
+    QFETCH(int, lone);
+    const std::vector<orvik::RecoveredRecord> records = recovered(lines);
+    QCOMPARE(beacontest::grouping(records), grouping);
+    orvik::Record good{};
+    orvik::decodeBeaconLine(view(kGood), good);
+    for (const orvik::RecoveredRecord& r : records) {
+        if (r.copies.front().line != std::uint64_t(lone))
+            continue;
+        QVERIFY(r.lookalike.line != 0);
+        QVERIFY(!r.written(0));
+        for (int c = 0; c < orvik::kChannelCount; ++c) {
+            if (r.written(c))
+                QCOMPARE(r.values[std::size_t(c)], good[std::size_t(c)]);
+        }
+        return;
+    }
+    QFAIL("no record of the miscopy");
 }
 
 QTEST_APPLESS_MAIN(TestRecover)
