@@ -276,7 +276,7 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy, int* u
         return Verdict::Lookalike;
     // Neighbouring beacons differ in the last digits of their time: a copy whose time is in
     // doubt joins only where it holds those, and they agree.
-    return lowDigitsAgree ? Verdict::Join : Verdict::Lookalike;
+    return lowDigitsAgree && nearlyAlike ? Verdict::Join : Verdict::Lookalike;
 }
 
 } // namespace orvik

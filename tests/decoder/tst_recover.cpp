@@ -208,6 +208,10 @@ void TestRecover::groupsCopiesOfOneBeacon_data()
         << QStringList{kGood, over(kGood, 8, "f"), kOther} << QList<int>{1, 0, 2, 0, 3} << 0;
     QTest::addRow("same time, other fields: two beacons")
         << QStringList{kGood, over(kOther, 6, "01e240")} << QList<int>{1, 0, 2} << 0;
+    // "0e240" placed against "01e240" agrees in every digit it holds; four others do not.
+    QTest::addRow("a time that lost a digit, four other characters off: two beacons")
+        << QStringList{kGood, dropAt(over(over(withTime(kGood, "02e240"), 32, "9f"), 62, "7d"), 7)}
+        << QList<int>{1, 0, 2} << 0;
     QTest::addRow("time far off, same fields: two beacons")
         << QStringList{kGood, over(kGood, 6, "ffe2ff")} << QList<int>{1, 0, 2} << 0;
     QTest::addRow("lines that are no beacon at all are skipped")
