@@ -140,6 +140,11 @@ private:
     void makeRoom(std::uint64_t number);
     void addKeys(Group& group, std::uint64_t number,
                  const std::array<std::uint64_t, kFrameTags.size()>& keys);
+    struct TimeInDoubt {
+        bool conflict = false;
+        bool lowDigitsAgree = false;
+    };
+    static TimeInDoubt weighTimeInDoubt(const Group& group, const Copy& copy);
     // With `unlike`, how unlike the group the copy is: the fewer characters that differ, then the
     // more that agree, the less.
     Verdict judge(const Group& group, const Copy& copy, int* unlike = nullptr) const;

@@ -300,18 +300,22 @@ void placeAgainst(const CopyFrames& copy, const CopyFrames& ref, int f, char16_t
     }
 }
 
-std::optional<std::uint32_t> CopyFrames::time() const
+namespace {
+
+std::optional<std::uint32_t> readTime(const CopyFrames& copy)
 {
     const FrameLayout& l = kLayout[0];
     std::uint32_t t = 0;
     for (int i = 0; i < l.fieldLength; ++i) {
-        const char16_t c = held[std::size_t(l.heldAt + i)];
+        const char16_t c = copy.held[std::size_t(l.heldAt + i)];
         if (!isHex(c))
             return std::nullopt;
         t = t * 16 + std::uint32_t(hexValue(c));
     }
     return t;
 }
+
+} // namespace
 
 int cutFrames(CopyFrames& copy)
 {
@@ -323,6 +327,7 @@ int cutFrames(CopyFrames& copy)
     copy.reading.fill(Reading::Missing);
     if (copy.strict) {
         readStrict(copy);
+        copy.heldTime = readTime(copy);
         return kFrames;
     }
     std::array<bool, kFrameTags.size()> twice{};
@@ -351,6 +356,7 @@ int cutFrames(CopyFrames& copy)
         ++found;
         readFrame(copy, f, ends[fs], lineSep);
     }
+    copy.heldTime = readTime(copy);
     return found;
 }
 

@@ -137,7 +137,10 @@ struct CopyFrames {
                                                 std::size_t(std::max(0, end[std::size_t(f)] - b)));
     }
     // The on-board time, when every character of it is a hex digit held.
-    std::optional<std::uint32_t> time() const;
+    std::optional<std::uint32_t> time() const { return heldTime; }
+    // What time() tells, read once by cutFrames(): it is asked of every copy a copy is weighed
+    // against.
+    std::optional<std::uint32_t> heldTime;
 };
 
 // Finds the frames of copy.text and what each holds. A strict copy is read where its fields

@@ -191,28 +191,17 @@ std::optional<std::uint32_t> groupTime(const Group& group, int* holding)
 
 using recovery::groupTime;
 
-// Copies of one beacon are told by the whole line. The on-board time is one field among six:
-// copies that hold the same time must agree on the rest too, and copies whose times differ
-// are two beacons, unless every other character agrees and the times lie too far apart for
-// telemetry to stand still. Where the rest agrees and the times are near, the copy could be
-// a copy of the group's beacon or its neighbour: it is told apart, but not joined.
-Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy, int* unlike) const
+// Where the copy's time or the group's is in doubt: whether a time digit held by both differs,
+// and whether the copy agrees with a copy of the group in the last digits, which tell
+// neighbours apart. A time in doubt is placed against one read where it stands.
+Recoverer::TimeInDoubt Recoverer::weighTimeInDoubt(const Group& group, const Copy& copy)
 {
-    if (group.copies.size() >= kMostCopies)
-        return Verdict::Apart;
+    TimeInDoubt out;
     const std::optional<std::uint32_t> mine = copy.time();
-    bool sameTime = false;
-    bool timeConflict = false;
-    bool lowDigitsAgree = false;
-    std::optional<std::uint32_t> theirs;
     for (const Copy& other : group.copies) {
         const std::optional<std::uint32_t> t = other.time();
-        sameTime = sameTime || (mine && t == mine);
-        theirs = theirs ? theirs : t;
-        // A time in doubt is placed against one read where it stands, where that leaves none.
         std::array<char16_t, 8> time{};
         std::copy_n(copy.fields(0), kLayout[0].fieldLength, time.begin());
-        // And a time in doubt in the group is placed against this copy's, read where it stands.
         std::array<char16_t, 8> otherTime{};
         std::copy_n(other.fields(0), kLayout[0].fieldLength, otherTime.begin());
         const CopyFrames* placed = nullptr; // the copy whose time was placed against the other's
@@ -227,7 +216,7 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy, int* u
         for (int i = 0; i < kLayout[0].fieldLength; ++i) {
             const char16_t a = time[std::size_t(i)];
             const char16_t b = otherTime[std::size_t(i)];
-            timeConflict = timeConflict || (isHex(a) && isHex(b) && a != b);
+            out.conflict = out.conflict || (isHex(a) && isHex(b) && a != b);
             low = low &&
                   lowDigitAgrees(i, a, b,
                                  copy.reading[0] == Reading::Exact && other.reading[0] == Reading::Exact);
@@ -237,8 +226,38 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy, int* u
             const CopyFrames& whole = placed == &copy ? other : copy;
             low = gained <= 0 || !readsNeighbour(placed->body(0), gained, whole.fields(0));
         }
-        lowDigitsAgree = lowDigitsAgree || low;
+        out.lowDigitsAgree = out.lowDigitsAgree || low;
     }
+    return out;
+}
+
+// Copies of one beacon are told by the whole line. The on-board time is one field among six:
+// copies that hold the same time must agree on the rest too, and copies whose times differ
+// are two beacons, unless every other character agrees and the times lie too far apart for
+// telemetry to stand still. Where the rest agrees and the times are near, the copy could be
+// a copy of the group's beacon or its neighbour: it is told apart, but not joined.
+Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy, int* unlike) const
+{
+    if (group.copies.size() >= kMostCopies)
+        return Verdict::Apart;
+    const std::optional<std::uint32_t> mine = copy.time();
+    bool sameTime = false;
+    std::optional<std::uint32_t> theirs;
+    for (const Copy& other : group.copies) {
+        const std::optional<std::uint32_t> t = other.time();
+        sameTime = sameTime || (mine && t == mine);
+        theirs = theirs ? theirs : t;
+    }
+    int changed = 0;
+    if (mine && theirs) {
+        for (int i = 0; i < kLayout[0].fieldLength; ++i)
+            changed += (*mine >> (4 * i) & 15) != (*theirs >> (4 * i) & 15);
+    }
+    // Times further apart make other beacons, not miscopies; but a time placed in a frame that
+    // lost or gained characters may be shifted in any digit.
+    const bool placedTime = copy.reading[0] != Reading::Exact;
+    if (!sameTime && mine && theirs && changed > kMostMiscopied && !placedTime)
+        return Verdict::Apart;
     // The other fields are weighed against what the group's copies hold most: a group of many
     // copies, each with a miscopy of its own, still holds its beacon's characters.
     const FieldsWeighed w = weighFields(copy, commonChars(group));
@@ -260,23 +279,18 @@ Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy, int* u
     }
     if (mine && theirs) {
         const std::int64_t apart = std::abs(std::int64_t(*mine) - std::int64_t(*theirs));
-        int changed = 0;
-        for (int i = 0; i < kLayout[0].fieldLength; ++i)
-            changed += (*mine >> (4 * i) & 15) != (*theirs >> (4 * i) & 15);
         if (differ == 0 && agree >= kMiscopyEvidence && apart > kNeighbourSpan && changed <= kMostMiscopied)
             return Verdict::Join;
-        // Times or other characters further apart make other beacons, not miscopies; but a time
-        // placed in a frame that lost or gained characters may be shifted in any digit.
-        const bool placedTime = copy.reading[0] != Reading::Exact;
-        return (changed <= kMostMiscopied || placedTime) && nearlyAlike ? Verdict::Lookalike : Verdict::Apart;
+        return nearlyAlike ? Verdict::Lookalike : Verdict::Apart;
     }
     if (agree < kLeastAgreeingUntimed || !mostlyAgree)
         return Verdict::Apart;
-    if (timeConflict)
+    const TimeInDoubt doubt = weighTimeInDoubt(group, copy);
+    if (doubt.conflict)
         return Verdict::Lookalike;
     // Neighbouring beacons differ in the last digits of their time: a copy whose time is in
     // doubt joins only where it holds those, and they agree.
-    return lowDigitsAgree && nearlyAlike ? Verdict::Join : Verdict::Lookalike;
+    return doubt.lowDigitsAgree && nearlyAlike ? Verdict::Join : Verdict::Lookalike;
 }
 
 } // namespace orvik

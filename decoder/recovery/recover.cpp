@@ -275,8 +275,9 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
     if (chosen == 0) {
         Group& group = m_state->groups.emplace_back();
         group.firstCopy = m_added;
-        // Copies of a beacon mostly come a few at a time: one allocation rather than three.
-        group.copies.reserve(4);
+        // Room for a second copy, not more: most groups of a season's log stay one copy or two,
+        // and the groups kept hold the window's memory.
+        group.copies.reserve(2);
         chosen = m_firstOpen + m_state->openCount();
     }
     Group& group = m_state->open(std::size_t(chosen - 1 - m_firstOpen));
