@@ -126,6 +126,7 @@ private:
         std::array<std::uint64_t, recovery::kMostLookalikes> lookalikes{};
         std::uint64_t closest = 0;
         int closestUnlike = 0;
+        std::size_t asked = 0; // the groups weighed
     };
     template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
     bool enqueue(std::u16string_view text, CopySource source, bool strict, const Seams* seams = nullptr);
@@ -149,6 +150,7 @@ private:
     // more that agree, the less.
     Verdict judge(const Group& group, const Copy& copy, int* unlike = nullptr) const;
     void tellApart(Group& group, std::uint64_t number, const Weighed& weighed);
+    void weighMiscopiedTimes(Group& group, std::uint64_t number);
     static void markOutvoted(Group& lone, const Group& other);
     void weighLookalikes(Group& group);
 

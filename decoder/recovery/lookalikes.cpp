@@ -5,6 +5,7 @@
 #include "recoverinternal.h"
 
 #include <algorithm>
+#include <array>
 
 namespace orvik {
 
@@ -33,6 +34,85 @@ void Recoverer::tellApart(Group& group, std::uint64_t number, const Weighed& wei
                              std::max(g, number));
         if (lone && (g == weighed.closest || other.copies.size() > 1))
             markOutvoted(group, other);
+    }
+    // One that shares no frame with any group is seldom a copy of theirs: its time is weighed
+    // when it is taken, and by the copies to come.
+    if (weighed.asked > 0)
+        weighMiscopiedTimes(group, number);
+}
+
+namespace {
+
+// Groups a miscopied time is looked for in, from the newest that holds it.
+constexpr int kMostHoldingTime = 2;
+// Each digit of a time heard as any of the 15 others, or swapped with the next.
+constexpr std::size_t kMiscopiedTimes = std::size_t(kLayout[0].fieldLength) * 16 - 1;
+
+std::uint64_t timeKey(std::uint32_t time)
+{
+    const int digits = kLayout[0].fieldLength;
+    std::array<char, 8> text{};
+    for (int i = 0; i < digits; ++i)
+        text[std::size_t(i)] = "0123456789abcdef"[time >> (4 * (digits - 1 - i)) & 15];
+    return recovery::frameKey(0, text.data(), digits);
+}
+
+// The keys of the times a listener could have written for this one: a digit heard as another,
+// or two neighbouring digits swapped.
+std::size_t miscopiedTimeKeys(std::uint32_t time, std::array<std::uint64_t, kMiscopiedTimes>& keys)
+{
+    const int digits = kLayout[0].fieldLength;
+    std::size_t count = 0;
+    for (int i = 0; i < digits; ++i) {
+        const int shift = 4 * (digits - 1 - i);
+        const std::uint32_t digit = time >> shift & 15;
+        for (std::uint32_t other = 0; other < 16; ++other) {
+            if (other != digit)
+                keys[count++] = timeKey((time & ~(15u << shift)) | other << shift);
+        }
+        const std::uint32_t next = i + 1 < digits ? time >> (shift - 4) & 15 : digit;
+        if (next != digit)
+            keys[count++] = timeKey((time & ~(255u << (shift - 4))) | next << shift | digit << (shift - 4));
+    }
+    return count;
+}
+
+} // namespace
+
+// A lone copy whose time no lookalike has put in doubt is weighed against the groups that hold
+// that time miscopied, however far back or on they lie: its keys find the copies of its beacon
+// only through frames that few beacons share, and a station's log may lie between them. Where
+// the two could be one beacon, what they disagree on is in doubt.
+void Recoverer::weighMiscopiedTimes(Group& group, std::uint64_t number)
+{
+    if (group.copies.size() != 1)
+        return;
+    const Copy& copy = group.copies.front();
+    const std::optional<std::uint32_t> time = copy.time();
+    if (!time)
+        return;
+    const GroupMore& more = std::as_const(group).more();
+    for (int i = 0; i < kLayout[0].fieldLength; ++i) {
+        if (more.disputed[std::size_t(kLayout[0].heldAt + i)])
+            return;
+    }
+    std::array<std::uint64_t, kMiscopiedTimes> keys{};
+    const std::size_t count = miscopiedTimeKeys(*time, keys);
+    for (std::size_t k = 0; k < count; ++k)
+        m_state->keys.prefetch(keys[k]);
+    for (std::size_t k = 0; k < count; ++k) {
+        std::uint64_t g = newestWith(keys[k]);
+        for (int step = 0; step < kMostHoldingTime && g > m_firstOpen && g != number; ++step) {
+            Group& other = m_state->open(std::size_t(g - 1 - m_firstOpen));
+            expand(other);
+            if (!other.copies.empty() && judge(other, copy) != Verdict::Apart) {
+                GroupMore& older = (g < number ? other : group).more();
+                recovery::keepOldest(older.pairedLookalikes, std::max(g, number));
+                markOutvoted(group, other);
+                markOutvoted(other, group);
+            }
+            g = other.before(keys[k]);
+        }
     }
 }
 
@@ -99,6 +179,7 @@ void Recoverer::weighLookalikes(Group& group)
         if (group.copies.size() > 1)
             markOutvoted(*later, group);
     }
+    weighMiscopiedTimes(group, front);
 }
 
 } // namespace orvik

@@ -238,6 +238,7 @@ void Recoverer::weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTa
             g = m_state->open(std::size_t(g - 1 - m_firstOpen)).before(key);
         }
     }
+    out.asked = askedCount;
 }
 
 using recovery::groupTime;

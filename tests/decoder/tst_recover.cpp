@@ -325,6 +325,23 @@ void TestRecover::loneCopyAmongLookalikes_data()
     const QString before = over(over(withTime(kGood, "01e200"), 32, "9f"), 62, "7");
     QTest::addRow("a time swapped, then a damaged copy of its beacon")
         << QStringList{before, swapped, dropAt(kGood, 50)} << "1|2|3" << 2;
+    // Beacons far from it in time and alike in every other frame, more of them than the groups
+    // a frame's key leads to: only its time, miscopied, tells where its beacon's copies are.
+    QStringList between;
+    QStringList first;  // their records after a lone first line
+    QStringList second; // and after two
+    for (int i = 0; i < 10; ++i) {
+        between << withTime(kGood, QString::number(0x2a0000 + 0x111111 * i, 16));
+        first << QString::number(i + 2);
+        second << QString::number(i + 3);
+    }
+    const QString timeSwapped = withTime(kGood, "01e204");
+    QTest::addRow("a time swapped, its beacon's copies after many alike")
+        << (QStringList{timeSwapped} + between + QStringList{kGood, kGood.toUpper()})
+        << "1|" + first.join(u'|') + "|12,13" << 1;
+    QTest::addRow("a time swapped, after its beacon's copies and many alike")
+        << (QStringList{kGood, kGood.toUpper()} + between + QStringList{timeSwapped})
+        << "1,2|" + second.join(u'|') + "|13" << 13;
 }
 
 // Weighed against every lookalike, not the first alone: a value that any of them puts in doubt
