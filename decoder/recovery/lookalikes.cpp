@@ -104,7 +104,8 @@ void Recoverer::weighMiscopiedTimes(Group& group, std::uint64_t number)
         std::uint64_t g = newestWith(keys[k]);
         for (int step = 0; step < kMostHoldingTime && g > m_firstOpen && g != number; ++step) {
             Group& other = m_state->open(std::size_t(g - 1 - m_firstOpen));
-            expand(other);
+            // A group of one clean line is left as it is: beacons a digit apart in time would
+            // otherwise each be cut and weighed against the next.
             if (!other.copies.empty() && judge(other, copy) != Verdict::Apart) {
                 GroupMore& older = (g < number ? other : group).more();
                 recovery::keepOldest(older.pairedLookalikes, std::max(g, number));
