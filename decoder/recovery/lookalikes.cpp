@@ -107,8 +107,10 @@ void Recoverer::weighMiscopiedTimes(Group& group, std::uint64_t number)
             // A group of one clean line is left as it is: beacons a digit apart in time would
             // otherwise each be cut and weighed against the next.
             if (!other.copies.empty() && judge(other, copy) != Verdict::Apart) {
-                GroupMore& older = (g < number ? other : group).more();
-                recovery::keepOldest(older.pairedLookalikes, std::max(g, number));
+                // Found from a group that begins, the older is weighed again when it is taken;
+                // found from one taken, the other is later and is weighed now.
+                if (g < number)
+                    recovery::keepOldest(other.more().pairedLookalikes, number);
                 markOutvoted(group, other);
                 markOutvoted(other, group);
             }

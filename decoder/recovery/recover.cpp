@@ -19,7 +19,6 @@ namespace orvik {
 using namespace copytext;
 using recovery::cleanKeys;
 using recovery::frameKey;
-using recovery::GroupMore;
 
 namespace {
 
