@@ -1,47 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "csvwriter.h"
 
-#include "beacontext.h"
 #include "platform/services.h"
-
-#include <cmath>
 
 namespace orvik {
 
 CsvWriter::CsvWriter(QIODevice& out, std::string decimalPoint)
-    : m_out(out)
-    , m_decimalPoint(std::move(decimalPoint))
-    , m_line(kChannelCount * (kNumberRoom + m_decimalPoint.size() + 1) + 2)
+    : m_form(TlmFormat::Csv, std::move(decimalPoint))
+    , m_line(&out)
 {}
+
+CsvWriter::~CsvWriter() = default;
 
 bool CsvWriter::writeHeader(const QStringList& captions)
 {
     if (captions.size() != kChannelCount)
         return false;
-    std::string header;
+    std::vector<std::string> texts;
     for (const QString& caption : captions) {
         if (caption.contains(u';') || caption.contains(u'\r') || caption.contains(u'\n'))
             return false;
-        header += caption.toStdString();
-        header += ';';
+        texts.push_back(caption.toStdString());
     }
-    header += "\r\n";
-    return m_out.write(header.data(), qint64(header.size())) == qint64(header.size());
+    m_line += m_form.header(texts);
+    return m_line.flush();
 }
 
 bool CsvWriter::writeRecord(const Record& record)
 {
-    char* p = m_line.data();
-    for (const double value : record) {
-        // A value the recovery left out is an empty field, as orvik-tlm writes it.
-        if (!std::isnan(value))
-            p = appendCsvNumber(p, value, m_decimalPoint);
-        *p++ = ';';
-    }
-    *p++ = '\r';
-    *p++ = '\n';
-    const auto size = qint64(p - m_line.data());
-    return m_out.write(m_line.data(), size) == size;
+    RecordText(m_form, m_line).values(record).end();
+    return m_line.flush();
 }
 
 bool writeCsv(QIODevice& out, const QStringList& captions, const RecordTable& table,

@@ -3,6 +3,7 @@
 
 #include "decoder/beacon.h"
 #include "decoder/recordtable.h"
+#include "recordform.h"
 
 #include <QIODevice>
 #include <QString>
@@ -18,6 +19,7 @@ namespace orvik {
 class CsvWriter {
 public:
     CsvWriter(QIODevice& out, std::string decimalPoint); // the separator in UTF-8, e.g. "."
+    ~CsvWriter();
 
     // Refuses, writing nothing, unless there are 31 captions free of ";", CR and LF.
     bool writeHeader(const QStringList& captions);
@@ -25,9 +27,8 @@ public:
     bool writeRecord(const Record& record);
 
 private:
-    QIODevice& m_out;
-    std::string m_decimalPoint;
-    std::vector<char> m_line; // room for the longest record line
+    RecordForm m_form;
+    TextBlock m_line;
 };
 
 // The window's export: the header, then records 1 to table.count(). False on any write error.

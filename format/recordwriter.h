@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "beacontext.h"
+#include "recordform.h"
 #include "tlmformat.h"
 
 #include <QIODevice>
 #include <QString>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 namespace orvik {
@@ -30,7 +29,7 @@ public:
     bool write(std::u16string_view beacon, std::uint64_t number, std::uint64_t line, const QString& file,
                bool& plain);
     // Takes back the record just written.
-    void dropLast() { m_size = m_lastStart; }
+    void dropLast() { m_block.truncate(m_lastStart); }
     // Hands on what is kept.
     bool flush();
 
@@ -38,22 +37,13 @@ private:
     template <class CharT>
     bool writeLine(std::basic_string_view<CharT> beacon, std::uint64_t number, std::uint64_t line,
                    const QString& file, bool& plain);
-    char* room(std::size_t size);
 
-    QIODevice& m_out;
-    TlmFormat m_format;
-    std::string m_decimalPoint;
+    RecordForm m_form;
     bool m_withFile;
-    BeaconText m_text;
-    std::unique_ptr<char[]> m_block;
-    std::size_t m_capacity = 0;
-    std::size_t m_size = 0;
+    TextBlock m_block;
     std::size_t m_lastStart = 0;
     QString m_fileName;
     std::string m_fileJson;
 };
-
-// The text as a JSON string, in double quotes.
-void appendJsonString(std::string& out, std::string_view text);
 
 } // namespace orvik

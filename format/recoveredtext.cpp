@@ -1,20 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recoveredtext.h"
 
-#include "recordwriter.h"
-
 #include <algorithm>
 #include <charconv>
 
 namespace orvik {
 
 namespace {
-
-void appendNumber(std::string& out, std::uint64_t n)
-{
-    char buf[24];
-    out.append(buf, std::to_chars(buf, buf + sizeof buf, n).ptr);
-}
 
 std::string captionOf(int channel) { return std::string(kChannels[std::size_t(channel)].caption); }
 
@@ -39,87 +31,65 @@ bool wrapped(const RecoveredRecord& record)
 
 } // namespace
 
+namespace {
+
+RecordLayout layoutOf(bool withFile)
+{
+    RecordLayout layout;
+    layout.before = {{"record"}, {"line"}};
+    if (withFile)
+        layout.before.push_back({"file"});
+    layout.before.insert(layout.before.end(), {{"copies"}, {"lines"}});
+    if (withFile)
+        layout.before.push_back({"files"});
+    layout.after = {{"left_out"}};
+    return layout;
+}
+
+} // namespace
+
 RecoveredText::RecoveredText(TlmFormat format, std::string decimalPoint, const QStringList& inputs,
                              bool withFile)
-    : m_format(format)
-    , m_text(format == TlmFormat::Csv ? NumberStyle::Csv : NumberStyle::Json, std::move(decimalPoint))
+    : m_form(format, std::move(decimalPoint), layoutOf(withFile))
     , m_inputs(inputs)
     , m_withFile(withFile)
-    , m_scratch(std::make_unique_for_overwrite<char[]>(m_text.room() + 2))
 {}
 
 RecoveredText::~RecoveredText() = default;
 
-void RecoveredText::append(std::string& out, const RecoveredRecord& record, std::uint64_t number)
+void RecoveredText::append(TextBlock& out, const RecoveredRecord& record, std::uint64_t number)
 {
-    if (m_format == TlmFormat::JsonLines) {
-        appendJson(out, record, number);
-        return;
-    }
-    char* p = appendValues(m_scratch.get(), record);
-    *p++ = '\r';
-    *p++ = '\n';
-    out.append(m_scratch.get(), p);
-}
-
-// Every value written has its hex digits in the record's line: the same text as the strict
-// decoder's for them.
-char* RecoveredText::appendValues(char* out, const RecoveredRecord& record) const
-{
-    bool plain = true;
-    const std::uint32_t leftOut = record.leftOutMask();
-    return leftOut == 0 ? m_text.append(out, std::string_view(record.line), plain)
-                        : m_text.append(out, std::string_view(record.line), plain, leftOut);
-}
-
-void RecoveredText::appendJson(std::string& out, const RecoveredRecord& record, std::uint64_t number)
-{
-    out += "{\"record\":";
-    appendNumber(out, number);
-    out += ",\"line\":";
-    appendNumber(out, record.copies.front().line);
-    if (m_withFile) {
-        out += ",\"file\":";
-        appendJsonString(out, inputName(record.copies.front().input).toStdString());
-    }
-    out += ",\"copies\":";
-    appendNumber(out, record.copies.size());
+    const CopySource& first = record.copies.front();
+    RecordText text(m_form, out);
+    text.number(number).number(first.line);
+    if (m_withFile)
+        text.text(inputName(first.input).toStdString());
+    text.number(record.copies.size());
     // Every line of every copy once, in the order of the inputs.
     m_lines.clear();
-    for (const CopySource& s : record.copies) {
-        for (std::uint64_t line = s.line; line <= s.last(); ++line)
-            m_lines.emplace_back(s.input, line);
-    }
-    std::sort(m_lines.begin(), m_lines.end());
-    m_lines.erase(std::unique(m_lines.begin(), m_lines.end()), m_lines.end());
-    out += ",\"lines\":[";
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        appendNumber(out, m_lines[i].second);
-    }
-    out += ']';
-    if (m_withFile) {
-        out += ",\"files\":[";
-        for (std::size_t i = 0; i < m_lines.size(); ++i) {
-            if (i > 0)
-                out += ',';
-            appendJsonString(out, inputName(m_lines[i].first).toStdString());
+    if (!m_form.isCsv()) {
+        for (const CopySource& s : record.copies) {
+            for (std::uint64_t line = s.line; line <= s.last(); ++line)
+                m_lines.emplace_back(s.input, line);
         }
-        out += ']';
+        std::sort(m_lines.begin(), m_lines.end());
+        m_lines.erase(std::unique(m_lines.begin(), m_lines.end()), m_lines.end());
     }
-    out.append(m_scratch.get(), appendValues(m_scratch.get(), record));
-    out += ",\"left_out\":[";
-    bool first = true;
-    for (int c = 0; c < kChannelCount; ++c) {
-        if (record.written(c))
-            continue;
-        if (!first)
-            out += ',';
-        first = false;
-        appendJsonString(out, captionOf(c));
+    text.numbers(m_lines.size(), [this](std::size_t i) { return m_lines[i].second; });
+    if (m_withFile)
+        text.texts(m_lines.size(),
+                   [this](std::size_t i) { return inputName(m_lines[i].first).toStdString(); });
+    // Every value written has its hex digits in the record's line: the same text as the strict
+    // decoder's for them.
+    bool plain = true;
+    text.values(std::string_view(record.line), plain, record.leftOutMask());
+    m_leftOut.clear();
+    for (int c = 0; c < kChannelCount && !m_form.isCsv(); ++c) {
+        if (!record.written(c))
+            m_leftOut.push_back(kChannels[std::size_t(c)].caption);
     }
-    out += "]}\n";
+    text.texts(m_leftOut.size(), [this](std::size_t i) { return m_leftOut[i]; });
+    text.end();
 }
 
 QString RecoveredText::sourceName(const CopySource& source) const

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "beacontext.h"
 #include "decoder/recover.h"
+#include "recordform.h"
 #include "tlmformat.h"
 
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,7 +27,7 @@ public:
     RecoveredText& operator=(const RecoveredText&) = delete;
 
     // Appends record `number`, a line of CSV or JSON Lines.
-    void append(std::string& out, const RecoveredRecord& record, std::uint64_t number);
+    void append(TextBlock& out, const RecoveredRecord& record, std::uint64_t number);
 
     // "<file>:<line>", or "<file>:<line>-<last>" for a copy wrapped over lines.
     QString sourceName(const CopySource& source) const;
@@ -39,16 +39,13 @@ public:
     static std::string notRecovered(const QStringList& sources);
 
 private:
-    void appendJson(std::string& out, const RecoveredRecord& record, std::uint64_t number);
-    char* appendValues(char* out, const RecoveredRecord& record) const;
     QString inputName(std::uint32_t input) const { return m_inputs.value(qsizetype(input)); }
 
-    TlmFormat m_format;
-    BeaconText m_text;
+    RecordForm m_form;
     const QStringList& m_inputs;
     bool m_withFile;
-    std::unique_ptr<char[]> m_scratch;                            // the values of one record
     std::vector<std::pair<std::uint32_t, std::uint64_t>> m_lines; // input and line of each line taken
+    std::vector<std::string_view> m_leftOut;                      // captions of the values left out
 };
 
 } // namespace orvik

@@ -20,12 +20,10 @@ auto firstCopyKey(const RecoveredRecord& record)
 
 RecoverRun::RecoverRun(const TlmOptions& options, QIODevice& out, TlmReport& report, bool withFile)
     : m_options(options)
-    , m_out(out)
     , m_report(report)
     , m_text(options.format, options.decimalPoint, m_inputs, withFile)
-{
-    m_block.reserve(kIoPiece + 4096);
-}
+    , m_block(&out)
+{}
 
 RecoverRun::~RecoverRun() = default;
 
@@ -64,10 +62,7 @@ bool RecoverRun::finish()
 {
     if (!takeReady(true))
         return false;
-    const auto size = qint64(m_block.size());
-    const bool written = size == 0 || m_out.write(m_block.data(), size) == size;
-    m_block.clear();
-    return written;
+    return m_block.flush();
 }
 
 bool RecoverRun::takeReady(bool all)
@@ -127,12 +122,7 @@ bool RecoverRun::handOn(const RecoveredRecord& record)
     if (m_sink)
         return m_sink(record, sources);
     m_text.append(m_block, record, m_records);
-    if (m_block.size() < kIoPiece)
-        return true;
-    const auto size = qint64(m_block.size());
-    const bool written = m_out.write(m_block.data(), size) == size;
-    m_block.clear();
-    return written;
+    return m_block.handOnPiece();
 }
 
 } // namespace orvik

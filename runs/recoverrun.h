@@ -70,13 +70,12 @@ private:
     void keepHeardOf(const RecoveredRecord& record);
 
     const TlmOptions& m_options;
-    QIODevice& m_out;
     TlmReport& m_report;
     RecordSink m_sink;
     Recoverer m_recoverer;
     QStringList m_inputs;
     RecoveredText m_text;
-    std::string m_block; // the text kept before it is handed on
+    TextBlock m_block; // the text kept before it is handed on
     RecordOrder m_order;
     RecoveredRecord m_record;
     RecoveredRecord m_waiting; // one that waited for its place in the order

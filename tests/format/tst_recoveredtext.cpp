@@ -73,8 +73,9 @@ void TestRecoveredText::jsonLinesNameEveryLine()
     QFETCH(QList<int>, lines);
     QFETCH(QStringList, files);
     orvik::RecoveredText text(orvik::TlmFormat::JsonLines, ".", kInputs, withFile);
-    std::string out;
-    text.append(out, recordOf(copies), 3);
+    orvik::TextBlock block;
+    text.append(block, recordOf(copies), 3);
+    const std::string out(block.view());
     QVERIFY(out.ends_with("}\n"));
     QJsonParseError error;
     const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error).object();

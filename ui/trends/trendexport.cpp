@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "trendexport.h"
 
-#include "format/beacontext.h"
+#include "format/recordform.h"
 #include "platform/numbertext.h"
 #include "platform/services.h"
 
@@ -9,45 +9,36 @@
 #include <QPainter>
 #include <QSvgGenerator>
 #include <QWidget>
-#include <cmath>
 
 namespace orvik {
 
 QString saveTrendCsv(const QString& path, const Archive& archive, std::span<const int> channels,
                      TrendTime time, double lo, double hi)
 {
-    const std::string point = localDecimalPoint().toStdString();
+    RecordLayout layout;
+    layout.before = {
+        {"received", "Received (UTC)"}
+    };
+    layout.channels.assign(channels.begin(), channels.end());
+    RecordForm form(TlmFormat::Csv, localDecimalPoint().toStdString(), std::move(layout));
     QString queryError;
     const QString error = saveFileAtomically(
         path,
         [&](QIODevice& out) {
-            QByteArray header = "Received (UTC);";
-            for (int c : channels) {
-                const std::string_view caption = kChannels[std::size_t(c)].caption;
-                header += QByteArray(caption.data(), qsizetype(caption.size())) + ';';
-            }
-            header += "\r\n";
-            if (out.write(header) != header.size())
-                return false;
-            std::vector<char> line(channels.size() * (kNumberRoom + point.size() + 1) + 64);
-            bool written = true;
-            const bool read = forEachTrendRow(
-                archive, channels, time, lo, hi,
-                [&](qint64 receivedMs, std::span<const double> values) {
-                    const QByteArray at = archiveTimeText(receivedMs).toLatin1();
-                    char* p = std::copy(at.begin(), at.end(), line.data());
-                    *p++ = ';';
-                    for (double v : values) {
-                        if (!std::isnan(v))
-                            p = appendCsvNumber(p, v, point);
-                        *p++ = ';';
-                    }
-                    *p++ = '\r';
-                    *p++ = '\n';
-                    written = out.write(line.data(), p - line.data()) == p - line.data();
-                    return written;
-                },
-                &queryError);
+            TextBlock line(&out);
+            line += form.header();
+            bool written = line.flush();
+            const bool read = written && forEachTrendRow(
+                                             archive, channels, time, lo, hi,
+                                             [&](qint64 receivedMs, std::span<const double> values) {
+                                                 RecordText(form, line)
+                                                     .text(archiveTimeText(receivedMs).toStdString())
+                                                     .values(values)
+                                                     .end();
+                                                 written = line.flush();
+                                                 return written;
+                                             },
+                                             &queryError);
             return read && written;
         },
         QStringLiteral("the archive could not be read"));
