@@ -3,6 +3,7 @@
 
 #include "batch.h"
 #include "beaconrun.h"
+#include "linesinks.h"
 #include "runs/addtexts.h"
 #include "runs/recoveredadd.h"
 #include "runs/recoverrun.h"
@@ -65,10 +66,11 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
     const QString archivePath = shownName(options.archivePath);
     ArchiveSink sink(archive, archivePath);
     report.setTotalBytes(totalBytes);
-    BeaconRun run(options, nullptr, &sink, report);
+    ArchivedLines archived(sink);
     // With --recover the records come later than their lines, so each takes the received time
     // and name of the input of its first copy.
     std::unique_ptr<RecoverRun> recover;
+    std::unique_ptr<RecoveredLines> recovered;
     QHash<QString, qint64> receivedOf;
     if (options.recover) {
         recover = std::make_unique<RecoverRun>(options, streams.out, report, inputs.size() > 1);
@@ -76,8 +78,9 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
         recover->sendTo([&](const RecoveredRecord& record, const QStringList&) {
             return addRecoveredRecord(*recover, record, receivedOf, sink);
         });
-        run.recoverInto(recover.get());
+        recovered = std::make_unique<RecoveredLines>(*recover, [&sink] { return sink.finish(); });
     }
+    BeaconRun run(options, recovered ? static_cast<LineSink&>(*recovered) : archived, report);
     const auto tellCounts = [&](const char* after) {
         report.say(addCountsText(sink.counts()) + QLatin1StringView(after));
     };

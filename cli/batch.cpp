@@ -7,6 +7,7 @@
 #include "beaconrun.h"
 #include "format/recordwriter.h"
 #include "fromarchive.h"
+#include "linesinks.h"
 #include "platform/version.h"
 #include "runs/recoverrun.h"
 #include "runs/tlmreport.h"
@@ -162,13 +163,15 @@ int decodeInputs(const TlmOptions& options, const Inputs& in, const TlmStreams& 
     if (!writer.begin())
         return out.writeError(out.buffer.errorString());
     report.setTotalBytes(in.totalBytes);
-    BeaconRun run(options, &writer, nullptr, report);
-    run.expectBytes(in.totalBytes);
+    WrittenLines written(writer);
     std::unique_ptr<RecoverRun> recover;
+    std::unique_ptr<RecoveredLines> recovered;
     if (options.recover) {
         recover = std::make_unique<RecoverRun>(options, out.buffer, report, options.inputs.size() > 1);
-        run.recoverInto(recover.get());
+        recovered = std::make_unique<RecoveredLines>(*recover);
     }
+    BeaconRun run(options, recovered ? static_cast<LineSink&>(*recovered) : written, report);
+    run.expectBytes(in.totalBytes);
     const auto readOne = [&](QIODevice& device, const QString& name) {
         const StreamResult result = run.read(device, name);
         if (result == StreamResult::ReadFailed) {

@@ -3,9 +3,7 @@
 
 #include "decoder/beacon.h"
 #include "decoder/diagnose.h"
-#include "format/recordwriter.h"
-#include "runs/recoverrun.h"
-#include "runs/tlmarchive.h"
+#include "linesinks.h"
 #include "runs/tlmreport.h"
 #include "tlmfiles.h"
 
@@ -44,17 +42,17 @@ Encoding takeByteOrderMark(std::string_view& bytes)
 
 } // namespace
 
-BeaconRun::BeaconRun(const TlmOptions& options, RecordWriter* writer, ArchiveSink* sink, TlmReport& report)
+BeaconRun::BeaconRun(const TlmOptions& options, LineSink& sink, TlmReport& report)
     : m_options(options)
-    , m_writer(writer)
     , m_sink(sink)
+    , m_everyLine(sink.takes() == LineSink::Takes::EveryLine)
     , m_report(report)
     , m_buffer(std::size_t(kIoPiece))
 {
     m_wide.reserve(kMaxBeaconBytes);
 }
 
-std::uint64_t BeaconRun::records() const { return m_recover ? m_recover->records() : m_records; }
+std::uint64_t BeaconRun::records() const { return m_sink.records(); }
 
 void BeaconRun::expectBytes(std::uint64_t bytes)
 {
@@ -68,8 +66,7 @@ StreamResult BeaconRun::read(QIODevice& in, const QString& name)
     m_nameText = name.toStdString();
     m_lineNumber = 0;
     m_oddByte = -1;
-    if (m_recover)
-        m_recover->beginInput(name);
+    m_sink.beginInput(name);
     LineSplitter bytes;
     Utf16LineSplitter units;
     bool writeFailed = false;
@@ -98,8 +95,8 @@ StreamResult BeaconRun::read(QIODevice& in, const QString& name)
             units.feed(toUnits(chunk, encoding == Encoding::Utf16Be), onLine);
         // A pipe that has given all it holds may keep the next lines for minutes: what came is
         // added now, rather than holding the archive until then.
-        if (!writeFailed && m_sink && n > 0 && n < wanted && in.isSequential() && !moreWaiting(in))
-            writeFailed = !m_sink->finish();
+        if (!writeFailed && n > 0 && n < wanted && in.isSequential() && !moreWaiting(in))
+            writeFailed = !m_sink.pause();
         if (writeFailed)
             return StreamResult::WriteFailed;
         if (n == 0)
@@ -129,12 +126,12 @@ template <class CharT> bool BeaconRun::handleLine(const BasicSplitLine<CharT>& l
     // The recovery takes every line that is not cut, whatever its length.
     if constexpr (std::is_same_v<CharT, char>) {
         const bool sized = line.bytes.size() == std::size_t(kBeaconLength);
-        if ((sized || m_recover) && isAscii(line.bytes))
+        if ((sized || m_everyLine) && isAscii(line.bytes))
             return handleText(line.bytes);
     }
     const bool mayBeBeacon =
         line.bytes.size() >= std::size_t(kBeaconLength) && line.bytes.size() <= kMaxBeaconBytes;
-    if (!mayBeBeacon && !m_options.check && !m_recover) {
+    if (!mayBeBeacon && !m_options.check && !m_everyLine) {
         if constexpr (std::is_same_v<CharT, char>)
             m_notDecoded += isAscii(line.bytes) ? looksLikeBeaconAttempt(line.bytes)
                                                 : looksLikeBeaconAttempt(toUtf16(line.bytes));
@@ -143,17 +140,10 @@ template <class CharT> bool BeaconRun::handleLine(const BasicSplitLine<CharT>& l
         return true;
     }
     // The archive keeps a line's bytes as they came where they are no valid UTF-8.
-    if constexpr (std::is_same_v<CharT, char>) {
-        if (m_sink)
-            m_sink->keepBytes(line.bytes);
-        if (m_recover)
-            m_recover->keepBytes(line.bytes);
-    }
+    if constexpr (std::is_same_v<CharT, char>)
+        m_sink.keepBytes(line.bytes);
     const bool handled = handleText(toUtf16(line.bytes));
-    if (m_sink)
-        m_sink->keepBytes({});
-    if (m_recover)
-        m_recover->keepBytes({});
+    m_sink.keepBytes({});
     return handled;
 }
 
@@ -166,36 +156,29 @@ template <class CharT> bool BeaconRun::handleText(std::basic_string_view<CharT> 
         m_notDecoded += attempt;
         if (m_options.check && attempt)
             tell("not decoded", diagnoseLine(toUtf16(text)));
-        if (!m_recover || repeats(m_options.dedupe ? m_seen.hashOf(text) : 0))
+        if (!m_everyLine || repeats(m_options.dedupe ? m_seen.hashOf(text) : 0))
             return true;
-        return m_recover->add(text, m_lineNumber);
+        bool plain = true;
+        return m_sink.take(text, m_lineNumber, plain);
     }
     std::uint64_t hash = 0;
     if (m_options.dedupe) {
         hash = m_seen.hashOf(text);
         m_seen.prefetch(hash);
     }
-    if (m_recover) {
-        if (repeats(hash))
-            return true;
-        // The writer's test for `plain`, as the recovery writes the record later.
-        if (m_options.check && !fieldsAreHex(toUtf16(text)))
-            tell("decoded, but check", diagnoseLine(toUtf16(text)));
-        return m_recover->add(text, m_lineNumber);
-    }
+    const bool takesBack = m_sink.takesBack();
+    if (!takesBack && repeats(hash))
+        return true;
     bool plain = true;
-    if (m_sink) {
-        if (!m_sink->add(text, m_lineNumber, plain))
-            return false;
-    } else if (!m_writer->write(text, m_records + 1, m_lineNumber, m_name, plain)) {
+    // A sink that writes its records later cannot tell now, so the line is examined here.
+    if (m_everyLine && m_options.check && !fieldsAreHex(toUtf16(text)))
+        tell("decoded, but check", diagnoseLine(toUtf16(text)));
+    if (!m_sink.take(text, m_lineNumber, plain))
         return false;
-    }
-    // The table is read once the record is made, so that its memory comes meanwhile.
-    if (repeats(hash)) {
-        m_writer->dropLast();
+    if (takesBack && repeats(hash)) {
+        m_sink.takeBack();
         return true;
     }
-    ++m_records;
     // A line of hex digits in every field draws no diagnostic, so only the others are examined.
     if (m_options.check && !plain)
         tell("decoded, but check", diagnoseLine(toUtf16(text)));

@@ -15,9 +15,7 @@
 
 namespace orvik {
 
-class ArchiveSink;
-class RecordWriter;
-class RecoverRun;
+class LineSink;
 class TlmReport;
 
 enum class StreamResult { Done, ReadFailed, WriteFailed };
@@ -28,15 +26,13 @@ enum class StreamResult { Done, ReadFailed, WriteFailed };
 // hands each line that is not cut to the recovery.
 class BeaconRun {
 public:
-    // Records go to the writer, or with --archive to the sink.
-    BeaconRun(const TlmOptions& options, RecordWriter* writer, ArchiveSink* sink, TlmReport& report);
+    // The lines go to `sink`: records written, the archive, or the recovery.
+    BeaconRun(const TlmOptions& options, LineSink& sink, TlmReport& report);
 
     std::uint64_t records() const;
     // Lines read so far, and those of them that look like beacons but were not decoded.
     std::uint64_t lines() const { return m_linesSeen; }
     std::uint64_t notDecoded() const { return m_notDecoded; }
-    // With --recover every line goes to the recovery, which makes and hands on the records.
-    void recoverInto(RecoverRun* recover) { m_recover = recover; }
 
     // Sizes the table of lines seen for an input of this many bytes.
     void expectBytes(std::uint64_t bytes);
@@ -56,8 +52,8 @@ private:
     void tell(const char* verdict, const std::vector<std::string>& reasons);
 
     const TlmOptions& m_options;
-    RecordWriter* m_writer;
-    ArchiveSink* m_sink;
+    LineSink& m_sink;
+    bool m_everyLine; // the sink weighs every line, not only beacon lines, and writes later
     TlmReport& m_report;
     std::vector<char> m_buffer;
     // A byte-order mark inside a line is a character of it; only the file's first is dropped.
@@ -70,10 +66,8 @@ private:
     QString m_name;
     std::string m_nameText; // in UTF-8, for diagnostics
     SeenLines m_seen;
-    RecoverRun* m_recover = nullptr;
     std::uint64_t m_lineNumber = 0;
     std::uint64_t m_linesSeen = 0;
-    std::uint64_t m_records = 0;
     std::uint64_t m_notDecoded = 0;
     std::uint64_t m_bytes = 0;
 };
