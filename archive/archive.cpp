@@ -130,7 +130,7 @@ QString Archive::path() const { return d->path; }
 
 QString Archive::connectionName() const { return d->connection; }
 
-bool Archive::Private::inspectExisting(bool write, QString& message)
+bool Archive::Private::inspectExisting(bool write, QString* error)
 {
     const QFileInfo file(path);
     Inspection found;
@@ -142,7 +142,7 @@ bool Archive::Private::inspectExisting(bool write, QString& message)
         // Immutable reads the main file alone, so it would miss the records of a WAL in silence.
         const QFileInfo wal(path + QStringLiteral("-wal"));
         if (wal.exists() && wal.size() > 0) {
-            message =
+            *error =
                 fail(QStringLiteral("cannot be read in full: records committed to it wait in '%1', which "
                                     "SQLite reads only beside a '%2' it may make (%3), and neither "
                                     "the file nor its folder may be written; open it once where it "
@@ -167,77 +167,78 @@ bool Archive::Private::inspectExisting(bool write, QString& message)
         why = QStringLiteral("is damaged (SQLite's quick check: %1); it is left as it is").arg(damage);
     if (why.isEmpty())
         return true;
-    message = fail(why);
+    *error = fail(why);
     disconnect();
     return false;
 }
 
 // The bytes are looked at before SQLite opens the file, so that nothing else is ever touched.
-bool Archive::Private::readHead(bool* empty, QString& message) const
+bool Archive::Private::readHead(bool* empty, QString* error) const
 {
     const QFileInfo file(path);
     *empty = !file.exists();
     if (!file.exists())
         return true;
     if (!file.isFile()) {
-        message = fail(QStringLiteral("is not an archive: it is no regular file"));
+        *error = fail(QStringLiteral("is not an archive: it is no regular file"));
         return false;
     }
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        message = fail(QStringLiteral("cannot be read: %1").arg(f.errorString()));
+        *error = fail(QStringLiteral("cannot be read: %1").arg(f.errorString()));
         return false;
     }
     const QByteArray head = f.read(16);
     *empty = head.isEmpty();
     if (!*empty && head != QByteArray("SQLite format 3", 16)) {
-        message = fail(QStringLiteral("is not an archive: it is no SQLite database; it is left as it is"));
+        *error = fail(QStringLiteral("is not an archive: it is no SQLite database; it is left as it is"));
         return false;
     }
     return true;
 }
 
 // A connection that may write, in WAL mode, to a file that holds this version's tables.
-bool Archive::Private::openForWriting(QString& message)
+bool Archive::Private::openForWriting(QString* error)
 {
     if (!connect(false)) {
-        message = fail(QStringLiteral("cannot be opened: %1").arg(db().lastError().databaseText()));
+        *error = fail(QStringLiteral("cannot be opened: %1").arg(db().lastError().databaseText()));
         return false;
     }
     QSqlQuery q(db());
     // Takes effect on a new file only: larger pages take fewer writes for the same records.
     exec(q, QStringLiteral("PRAGMA page_size = 65536"), nullptr);
     if (!switchToWal(q)) {
-        message = fail(QStringLiteral("cannot be written: %1").arg(q.lastError().databaseText()));
+        *error = fail(QStringLiteral("cannot be written: %1").arg(q.lastError().databaseText()));
         return false;
     }
     exec(q, QStringLiteral("PRAGMA synchronous = NORMAL"), nullptr);
     // SQLite's usual 4 MB of journal between checkpoints, in pages of 64 KB.
     exec(q, QStringLiteral("PRAGMA wal_autocheckpoint = 64"), nullptr);
     const Inspection found = inspect(db());
-    return found.kind == Kind::Ours ? found.version == kArchiveSchemaVersion || upgradeSchema(&message)
-                                    : createSchema(&message);
+    return found.kind == Kind::Ours ? found.version == kArchiveSchemaVersion || upgradeSchema(error)
+                                    : createSchema(error);
 }
 
 bool Archive::open(const QString& path, Access access, QString* error)
 {
     close();
     QString ignored;
-    QString& message = error ? *error : ignored;
+    if (!error)
+        error = &ignored;
     d->path = QFileInfo(path).absoluteFilePath();
     const QFileInfo file(d->path);
     const bool write = access == Access::ReadWrite;
 
     bool empty = true;
-    if (!d->readHead(&empty, message))
+    if (!d->readHead(&empty, error))
         return false;
     if (empty && !write) {
-        message = d->fail(QStringLiteral("holds no archive yet"));
+        *error = d->fail(QStringLiteral("holds no archive yet"));
         return false;
     }
 
     if (!empty) {
-        if (!d->inspectExisting(write, message))
+        if (!d->inspectExisting(write, error))
             return false;
         if (!write)
             return true;
@@ -246,19 +247,19 @@ bool Archive::open(const QString& path, Access access, QString* error)
 
     const QString folder = file.absolutePath();
     if (!QDir().mkpath(folder)) {
-        message = d->fail(QStringLiteral("cannot be made: the folder cannot be created"));
+        *error = d->fail(QStringLiteral("cannot be made: the folder cannot be created"));
         return false;
     }
     if (file.exists() && !QFileInfo(d->path).isWritable()) {
-        message = d->fail(QStringLiteral("cannot be written: the file is read-only"));
+        *error = d->fail(QStringLiteral("cannot be written: the file is read-only"));
         return false;
     }
     // The journal files go beside the archive.
     if (!QFileInfo(folder).isWritable()) {
-        message = d->fail(QStringLiteral("cannot be written: its folder is read-only"));
+        *error = d->fail(QStringLiteral("cannot be written: its folder is read-only"));
         return false;
     }
-    if (!d->openForWriting(message)) {
+    if (!d->openForWriting(error)) {
         close();
         return false;
     }

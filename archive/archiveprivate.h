@@ -3,6 +3,7 @@
 
 #include "archive.h"
 #include "archiveadd.h"
+#include "platform/filemessage.h"
 
 #include <QDir>
 #include <QLatin1StringView>
@@ -51,21 +52,18 @@ struct Archive::Private {
 
     QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
     // A one-line message that names the file.
-    QString fail(const QString& what) const
-    {
-        return QStringLiteral("'%1' %2").arg(QDir::toNativeSeparators(path), what);
-    }
+    QString fail(const QString& what) const { return aboutFile(path, what); }
     // immutable: on a read-only medium, where SQLite cannot make the shared-memory file of WAL;
     // sound only where no WAL file holds records.
     bool connect(bool readOnly, bool immutable = false);
     void disconnect();
     // Opens an existing file read-only and looks at it; false, with the message, for a file that
     // is refused or cannot be read in full. Leaves it open.
-    bool inspectExisting(bool write, QString& message);
+    bool inspectExisting(bool write, QString* error);
     // Looks at the first bytes of the file: *empty when there is none or it holds nothing;
     // false, with the message, for one that is no SQLite database.
-    bool readHead(bool* empty, QString& message) const;
-    bool openForWriting(QString& message);
+    bool readHead(bool* empty, QString* error) const;
+    bool openForWriting(QString* error);
     bool createSchema(QString* error);
     // An archive of an older version gets the tables of this one, in one transaction.
     bool upgradeSchema(QString* error);

@@ -2,6 +2,7 @@
 #include "archiveadds.h"
 
 #include "archive/archive.h"
+#include "platform/filemessage.h"
 #include "runs/addtexts.h"
 #include "runs/tlmreport.h"
 
@@ -17,7 +18,7 @@ int listArchiveAdds(const QString& path, QIODevice& out, TlmReport& report)
     QString error;
     std::vector<ArchiveAdd> adds;
     if (!QFileInfo::exists(path)) {
-        report.say(QStringLiteral("'%1' does not exist").arg(QDir::toNativeSeparators(path)));
+        report.say(aboutFile(path, QStringLiteral("does not exist")));
         return 2;
     }
     if (!archive.open(path, Archive::Access::ReadOnly, &error) || !archive.adds(&adds, &error)) {
@@ -25,14 +26,14 @@ int listArchiveAdds(const QString& path, QIODevice& out, TlmReport& report)
         return 2;
     }
     if (archive.version() < 2)
-        report.say(QStringLiteral("'%1' was written by version 2.0.0, which kept no adds; the next add "
-                                  "upgrades it")
-                       .arg(QDir::toNativeSeparators(archive.path())));
+        report.say(aboutFile(
+            archive.path(),
+            QStringLiteral("was written by version 2.0.0, which kept no adds; the next add upgrades it")));
     QByteArray text;
     for (const ArchiveAdd& a : adds)
         text += archiveAddText(a.number, a.atMs, a.records, a.copies, a.origin).toUtf8() + '\n';
     if (out.write(text) != text.size()) {
-        report.say(QStringLiteral("cannot write the list: %1").arg(out.errorString()));
+        report.say(streamError(QStringLiteral("standard output"), FileStep::Written, out.errorString()));
         return 2;
     }
     return 0;
@@ -44,7 +45,7 @@ int undoArchiveAdd(const QString& path, qint64 number, TlmReport& report)
     QString error;
     ArchiveUndoResult undone;
     if (!QFileInfo::exists(path)) {
-        report.say(QStringLiteral("'%1' does not exist").arg(QDir::toNativeSeparators(path)));
+        report.say(aboutFile(path, QStringLiteral("does not exist")));
         return 2;
     }
     // A file of version 2.0.0 kept no adds: it is left as it is rather than upgraded for nothing.
@@ -53,10 +54,11 @@ int undoArchiveAdd(const QString& path, qint64 number, TlmReport& report)
         return 2;
     }
     if (archive.version() < 2) {
-        report.say(QStringLiteral("'%1' was written by version 2.0.0, which kept no adds; there is no add %2 "
-                                  "to take back")
-                       .arg(QDir::toNativeSeparators(archive.path()))
-                       .arg(number));
+        report.say(
+            aboutFile(archive.path(),
+                      QStringLiteral("was written by version 2.0.0, which kept no adds; there is no add %1 "
+                                     "to take back")
+                          .arg(number)));
         return 2;
     }
     if (!archive.open(path, Archive::Access::ReadWrite, &error) ||

@@ -4,6 +4,7 @@
 #include "batch.h"
 #include "beaconrun.h"
 #include "linesinks.h"
+#include "platform/filemessage.h"
 #include "runs/addtexts.h"
 #include "runs/recoveredadd.h"
 #include "runs/recoverrun.h"
@@ -38,7 +39,7 @@ bool openForAdding(const TlmOptions& options, const QList<QByteArray>& inputs,
 {
     const QByteArray archiveId = inspectOutput(options.archivePath).identity;
     if (!archiveId.isEmpty() && inputIds.contains(archiveId)) {
-        report.say(QStringLiteral("'%1' is both input and archive").arg(shownName(options.archivePath)));
+        report.say(aboutFile(shownName(options.archivePath), QStringLiteral("is both input and archive")));
         return false;
     }
     QString error;
@@ -97,9 +98,9 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
         QString shown = stdinName();
         qint64 received = options.receivedMs.value_or(QDateTime::currentMSecsSinceEpoch());
         if (name != "-") {
-            QString reason;
-            if (!openInput(file, name, reason))
-                return fail(QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
+            QString error;
+            if (!openInput(file, name, &error))
+                return fail(error);
             in = &file;
             shown = shownName(name);
             if (!options.receivedMs)
@@ -109,7 +110,7 @@ int addToArchive(const TlmOptions& options, const QList<QByteArray>& inputs,
         receivedOf.insert(shown, wholeSecond(received));
         const StreamResult result = run.read(*in, shown);
         if (result == StreamResult::ReadFailed)
-            return fail(QStringLiteral("cannot read '%1': %2").arg(shown, in->errorString()));
+            return fail(fileError(shown, FileStep::Read, in->errorString()));
         if (result == StreamResult::WriteFailed)
             return fail(sink.error());
     }

@@ -4,6 +4,7 @@
 #include "archive/archive.h"
 #include "archive/archivejoin.h"
 #include "decoder/channels.h"
+#include "platform/filemessage.h"
 #include "runs/tlmreport.h"
 
 #include <QDir>
@@ -57,7 +58,7 @@ int verifyArchive(const QString& path, TlmReport& report)
 {
     const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
     if (!QFileInfo::exists(path)) {
-        report.say(QStringLiteral("'%1' does not exist").arg(shown));
+        report.say(aboutFile(shown, QStringLiteral("does not exist")));
         return 2;
     }
     Archive archive;
@@ -68,7 +69,7 @@ int verifyArchive(const QString& path, TlmReport& report)
     }
     const QString faults = integrityFaults(archive.connectionName());
     if (!faults.isEmpty()) {
-        report.say(QStringLiteral("'%1' is damaged: %2").arg(shown, faults));
+        report.say(aboutFile(shown, QStringLiteral("is damaged: ") + faults));
         return 2;
     }
     qint64 records = 0;
@@ -107,7 +108,7 @@ int verifyArchive(const QString& path, TlmReport& report)
         },
         &error);
     if (!read || !copiesError.isEmpty()) {
-        report.say(read ? copiesError : QStringLiteral("'%1' cannot be read: %2").arg(shown, error));
+        report.say(read ? copiesError : fileError(shown, FileStep::Read, error));
         return 2;
     }
     if (differing > kMostTold)

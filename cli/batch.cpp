@@ -8,6 +8,7 @@
 #include "format/recordwriter.h"
 #include "fromarchive.h"
 #include "linesinks.h"
+#include "platform/filemessage.h"
 #include "platform/version.h"
 #include "runs/recoverrun.h"
 #include "runs/tlmreport.h"
@@ -35,7 +36,7 @@ int show(const QByteArray& text, const TlmStreams& streams, TlmReport& report)
     out.write(text);
     if (out.finish())
         return 0;
-    report.say(QStringLiteral("cannot write to standard output: %1").arg(out.errorString()));
+    report.say(streamError(QStringLiteral("standard output"), FileStep::Written, out.errorString()));
     return 2;
 }
 
@@ -93,11 +94,11 @@ bool inspectInputs(const TlmOptions& options, const TlmStreams& streams, Inputs&
     }
     for (const QByteArray& name : in.names) {
         FileFacts facts;
-        QString reason;
+        QString error;
         if (name == kStdinMark)
             continue;
-        if (!inspectInput(name, facts, reason)) {
-            report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
+        if (!inspectInput(name, facts, &error)) {
+            report.say(error);
             return false;
         }
         in.ids.append(facts.identity);
@@ -119,13 +120,13 @@ QIODevice* openRunOutput(const TlmOptions& options, const TlmStreams& streams, c
     }
     const QByteArray outId = inspectOutput(options.outputPath).identity;
     if (!outId.isEmpty() && in.ids.contains(outId)) {
-        report.say(QStringLiteral("'%1' is both input and output").arg(shownName(options.outputPath)));
+        report.say(aboutFile(shownName(options.outputPath), QStringLiteral("is both input and output")));
         return nullptr;
     }
-    QString reason;
-    outFile = openOutput(options.outputPath, streams, reason);
+    QString error;
+    outFile = openOutput(options.outputPath, streams, &error);
     if (!outFile) {
-        report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(options.outputPath), reason));
+        report.say(error);
         return nullptr;
     }
     return outFile.get();
@@ -175,7 +176,7 @@ int decodeInputs(const TlmOptions& options, const Inputs& in, const TlmStreams& 
     const auto readOne = [&](QIODevice& device, const QString& name) {
         const StreamResult result = run.read(device, name);
         if (result == StreamResult::ReadFailed) {
-            report.say(QStringLiteral("cannot read '%1': %2").arg(name, device.errorString()));
+            report.say(fileError(name, FileStep::Read, device.errorString()));
             return false;
         }
         if (result == StreamResult::WriteFailed) {
@@ -191,9 +192,9 @@ int decodeInputs(const TlmOptions& options, const Inputs& in, const TlmStreams& 
             continue;
         }
         QFile file;
-        QString reason;
-        if (!openInput(file, name, reason)) {
-            report.say(QStringLiteral("cannot open '%1': %2").arg(shownName(name), reason));
+        QString error;
+        if (!openInput(file, name, &error)) {
+            report.say(error);
             return 2;
         }
         if (!readOne(file, shownName(name)))
@@ -218,7 +219,7 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
     TlmReport report(streams.err, streams.errIsTerminal, streams.progressDelayMs);
     TlmOptions options;
     QString error;
-    if (!parseTlmArguments(arguments, options, error)) {
+    if (!parseTlmArguments(arguments, options, &error)) {
         report.say(error + QStringLiteral(" (try 'orvik-tlm --help')"));
         return 2;
     }
@@ -244,12 +245,12 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
     QIODevice* device = openRunOutput(options, streams, in, outFile, report);
     if (!device)
         return 2;
-    const QString outName = options.outputPath.isEmpty()
-                                ? QStringLiteral("to standard output")
-                                : QStringLiteral("'%1'").arg(shownName(options.outputPath));
     OutputBuffer buffer(*device);
     RunOutput out{device, buffer, [&](const QString& reason) {
-                      report.say(QStringLiteral("cannot write %1: %2").arg(outName, reason));
+                      report.say(
+                          options.outputPath.isEmpty()
+                              ? streamError(QStringLiteral("standard output"), FileStep::Written, reason)
+                              : fileError(shownName(options.outputPath), FileStep::Written, reason));
                       return 2;
                   }};
     return options.fromArchive.isEmpty() ? decodeInputs(options, in, streams, out, report)

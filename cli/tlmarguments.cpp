@@ -182,7 +182,7 @@ private:
 };
 
 // --since and --until also take a plain date: from the start of that day, up to its end.
-bool readTime(const ArgumentReader& reader, Option option, const char* name, qint64* ms, QString& error)
+bool readTime(const ArgumentReader& reader, Option option, const char* name, qint64* ms, QString* error)
 {
     if (!reader.isSet(option))
         return true;
@@ -195,19 +195,19 @@ bool readTime(const ArgumentReader& reader, Option option, const char* name, qin
         *ms = QDateTime(from, QTime(0, 0), Qt::UTC).toMSecsSinceEpoch() - (option == Until ? 1 : 0);
         return true;
     }
-    error = QStringLiteral("--%1 wants a UTC time such as 2026-12-08T19:53:00Z%2, not '%3'")
-                .arg(QLatin1StringView(name),
-                     option == Received ? QString() : QStringLiteral(" or a date such as 2026-12-08"), text);
+    *error = QStringLiteral("--%1 wants a UTC time such as 2026-12-08T19:53:00Z%2, not '%3'")
+                 .arg(QLatin1StringView(name),
+                      option == Received ? QString() : QStringLiteral(" or a date such as 2026-12-08"), text);
     return false;
 }
 
 // The options of the archive, and what cannot go with them.
-bool readArchiveOptions(const ArgumentReader& reader, TlmOptions& options, QString& error)
+bool readArchiveOptions(const ArgumentReader& reader, TlmOptions& options, QString* error)
 {
     options.archivePath = reader.value(ToArchive);
     options.fromArchive = reader.value(FromArchive);
     const auto refuse = [&](const char* text) {
-        error = QString::fromLatin1(text);
+        *error = QString::fromLatin1(text);
         return false;
     };
     if ((reader.isSet(ToArchive) && options.archivePath.isEmpty()) ||
@@ -246,8 +246,8 @@ bool readArchiveOptions(const ArgumentReader& reader, TlmOptions& options, QStri
         bool number = false;
         options.undoAdd = QString::fromLatin1(reader.value(UndoAdd)).toLongLong(&number);
         if (!number || options.undoAdd <= 0) {
-            error = QStringLiteral("--undo-add wants the number of an add, as --adds lists them, not '%1'")
-                        .arg(shown(reader.value(UndoAdd)));
+            *error = QStringLiteral("--undo-add wants the number of an add, as --adds lists them, not '%1'")
+                         .arg(shown(reader.value(UndoAdd)));
             return false;
         }
     }
@@ -340,11 +340,14 @@ QString tlmHelpText()
         "archive's range), 2 error.\n");
 }
 
-bool parseTlmArguments(const QList<QByteArray>& arguments, TlmOptions& options, QString& error)
+bool parseTlmArguments(const QList<QByteArray>& arguments, TlmOptions& options, QString* error)
 {
+    QString unwanted;
+    if (!error)
+        error = &unwanted;
     ArgumentReader reader(arguments);
     if (!reader.read()) {
-        error = reader.errorText();
+        *error = reader.errorText();
         return false;
     }
 
@@ -356,13 +359,13 @@ bool parseTlmArguments(const QList<QByteArray>& arguments, TlmOptions& options, 
     options.quiet = reader.isSet(Quiet);
     options.recover = reader.isSet(Recover);
     if (options.recover && reader.isSet(FromArchive)) {
-        error = QStringLiteral("--recover cannot go with --from-archive, which decodes nothing");
+        *error = QStringLiteral("--recover cannot go with --from-archive, which decodes nothing");
         return false;
     }
     options.outputPath = reader.value(Output);
     options.inputs = reader.positional();
     if (reader.isSet(Output) && options.outputPath.isEmpty()) {
-        error = QStringLiteral("the output file name is empty");
+        *error = QStringLiteral("the output file name is empty");
         return false;
     }
     if (options.outputPath == "-")
@@ -373,13 +376,13 @@ bool parseTlmArguments(const QList<QByteArray>& arguments, TlmOptions& options, 
     } else if (formatName == QLatin1String("jsonl")) {
         options.format = TlmFormat::JsonLines;
     } else {
-        error = QStringLiteral("unknown format '%1' (csv or jsonl)").arg(formatName);
+        *error = QStringLiteral("unknown format '%1' (csv or jsonl)").arg(formatName);
         return false;
     }
     if (reader.isSet(DecimalPoint)) {
         const QString sep = shown(reader.value(DecimalPoint));
         if (sep != QLatin1String(".") && sep != QLatin1String(",")) {
-            error = QStringLiteral("the decimal point must be '.' or ',', not '%1'").arg(sep);
+            *error = QStringLiteral("the decimal point must be '.' or ',', not '%1'").arg(sep);
             return false;
         }
         options.decimalPoint = sep.toStdString();

@@ -11,7 +11,7 @@ namespace orvik {
 
 // Reads the command line, whose first argument is the program, with the rules and words of
 // QCommandLineParser. False, with a one-line message, on a usage error.
-bool parseTlmArguments(const QList<QByteArray>& arguments, TlmOptions& options, QString& error);
+bool parseTlmArguments(const QList<QByteArray>& arguments, TlmOptions& options, QString* error);
 
 QString tlmHelpText();
 

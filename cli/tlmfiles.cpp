@@ -3,6 +3,7 @@
 
 #include "batch.h"
 #include "format/tlmformat.h"
+#include "platform/filemessage.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -88,12 +89,12 @@ int descriptorNamed(const QByteArray& name)
     return -1;
 }
 
-std::unique_ptr<QFileDevice> adoptForWriting(int fd, QString& reason)
+std::unique_ptr<QFileDevice> adoptForWriting(int fd, QString* reason)
 {
     auto file = std::make_unique<QFile>();
     if (file->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
         return file;
-    reason = file->errorString();
+    *reason = file->errorString();
     ::close(fd);
     return nullptr;
 }
@@ -102,31 +103,29 @@ std::unique_ptr<QFileDevice> adoptForWriting(int fd, QString& reason)
 
 } // namespace
 
-bool inspectInput(const QByteArray& name, FileFacts& facts, QString& reason)
+bool inspectInput(const QByteArray& name, FileFacts& facts, QString* error)
 {
+    const auto refuse = [&](const QString& reason) {
+        if (error)
+            *error = fileError(shownName(name), FileStep::Opened, reason);
+        return false;
+    };
 #ifdef Q_OS_UNIX
     struct stat st {};
-    if (::stat(name.constData(), &st) != 0) {
-        reason = qt_error_string(errno);
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        reason = qt_error_string(EISDIR);
-        return false;
-    }
-    if (::access(name.constData(), R_OK) != 0) {
-        reason = qt_error_string(errno);
-        return false;
-    }
+    if (::stat(name.constData(), &st) != 0)
+        return refuse(qt_error_string(errno));
+    if (S_ISDIR(st.st_mode))
+        return refuse(qt_error_string(EISDIR));
+    if (::access(name.constData(), R_OK) != 0)
+        return refuse(qt_error_string(errno));
     facts = factsOf(st);
     return true;
 #else
     const QFileInfo info(QFile::decodeName(name));
     if (!info.exists() || info.isDir() || !info.isReadable()) {
-        reason = !info.exists() ? QStringLiteral("No such file or directory")
-                 : info.isDir() ? QStringLiteral("Is a directory")
-                                : QStringLiteral("Permission denied");
-        return false;
+        return refuse(!info.exists() ? QStringLiteral("No such file or directory")
+                      : info.isDir() ? QStringLiteral("Is a directory")
+                                     : QStringLiteral("Permission denied"));
     }
     facts.identity = info.canonicalFilePath().toUtf8();
     facts.size = info.isFile() ? std::uint64_t(info.size()) : 0;
@@ -193,14 +192,17 @@ bool moreWaiting(QIODevice& in)
     return false;
 }
 
-bool openInput(QFile& file, const QByteArray& name, QString& reason)
+bool openInput(QFile& file, const QByteArray& name, QString* error)
 {
+    const auto refuse = [&](const QString& reason) {
+        if (error)
+            *error = fileError(shownName(name), FileStep::Opened, reason);
+        return false;
+    };
 #ifdef Q_OS_UNIX
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        reason = qt_error_string(errno);
-        return false;
-    }
+    if (fd < 0)
+        return refuse(qt_error_string(errno));
     if (file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
         return true;
     ::close(fd);
@@ -209,11 +211,13 @@ bool openInput(QFile& file, const QByteArray& name, QString& reason)
     if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return true;
 #endif
-    reason = file.errorString();
-    return false;
+    return refuse(file.errorString());
 }
 
-std::unique_ptr<QFileDevice> openOutput(const QByteArray& name, const TlmStreams& streams, QString& reason)
+namespace {
+
+std::unique_ptr<QFileDevice> openOutputFile(const QByteArray& name, const TlmStreams& streams,
+                                            QString* reason)
 {
 #ifdef Q_OS_UNIX
     if (const int fd = descriptorNamed(name); fd >= 0) {
@@ -222,7 +226,7 @@ std::unique_ptr<QFileDevice> openOutput(const QByteArray& name, const TlmStreams
         const auto* stream = fd <= 2 ? qobject_cast<const QFileDevice*>(standard[fd]) : nullptr;
         const int copy = stream && !stream->isOpen() ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
         if (copy < 0) {
-            reason = qt_error_string(stream && !stream->isOpen() ? EBADF : errno);
+            *reason = qt_error_string(stream && !stream->isOpen() ? EBADF : errno);
             return nullptr;
         }
         return adoptForWriting(copy, reason);
@@ -231,7 +235,7 @@ std::unique_ptr<QFileDevice> openOutput(const QByteArray& name, const TlmStreams
     if (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
         const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
         if (fd < 0) {
-            reason = qt_error_string(errno);
+            *reason = qt_error_string(errno);
             return nullptr;
         }
         return adoptForWriting(fd, reason);
@@ -243,8 +247,9 @@ std::unique_ptr<QFileDevice> openOutput(const QByteArray& name, const TlmStreams
     // name another file.
     const QString path = QFile::decodeName(name);
     if (QFile::encodeName(path) != name) {
-        reason = QStringLiteral("a name that is not valid UTF-8 cannot be replaced safely; write to standard "
-                                "output instead");
+        *reason =
+            QStringLiteral("a name that is not valid UTF-8 cannot be replaced safely; write to standard "
+                           "output instead");
         return nullptr;
     }
     std::unique_ptr<QFileDevice> file;
@@ -257,8 +262,19 @@ std::unique_ptr<QFileDevice> openOutput(const QByteArray& name, const TlmStreams
         file = std::make_unique<QSaveFile>(path);
     if (file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file;
-    reason = file->errorString();
+    *reason = file->errorString();
     return nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<QFileDevice> openOutput(const QByteArray& name, const TlmStreams& streams, QString* error)
+{
+    QString reason;
+    std::unique_ptr<QFileDevice> file = openOutputFile(name, streams, &reason);
+    if (!file && error)
+        *error = fileError(shownName(name), FileStep::Opened, reason);
+    return file;
 }
 
 OutputBuffer::OutputBuffer(QIODevice& target)

@@ -28,13 +28,14 @@ inline QString shownName(const QByteArray& name) { return QFile::decodeName(name
 inline QString stdinName() { return QStringLiteral("<stdin>"); }
 
 // Whether the input can be read, without opening it: a named pipe gives its data only once.
-bool inspectInput(const QByteArray& name, FileFacts& facts, QString& reason);
+// False, with *error, when it cannot.
+bool inspectInput(const QByteArray& name, FileFacts& facts, QString* error);
 // The same for a stream that is already open, such as standard input.
 FileFacts inspectStream(const QIODevice& device);
 FileFacts inspectOutput(const QByteArray& name);
 
-// Opens the input for reading, unbuffered.
-bool openInput(QFile& file, const QByteArray& name, QString& reason);
+// Opens the input for reading, unbuffered. False, with *error, when it cannot be opened.
+bool openInput(QFile& file, const QByteArray& name, QString* error);
 
 // Reads up to `max` bytes: from a pipe or a terminal what has come, waiting only while
 // nothing has, so that lines written live are read as they come; QFile would wait for all
@@ -47,7 +48,8 @@ bool moreWaiting(QIODevice& in);
 // device cannot be replaced, and replacing its name with a file would break it: it is
 // written directly, and the name of an open descriptor (/dev/stdout, /dev/fd/N) through
 // that descriptor, so that a redirection keeps its file and its appending.
-std::unique_ptr<QFileDevice> openOutput(const QByteArray& name, const TlmStreams& streams, QString& reason);
+// Null, with *error, when it cannot be opened.
+std::unique_ptr<QFileDevice> openOutput(const QByteArray& name, const TlmStreams& streams, QString* error);
 
 // Keeps the output and hands it on in large pieces, each written to its end: a short write
 // is tried again, so that a failure comes with the system's reason rather than none. The

@@ -45,12 +45,12 @@ bool writeCsv(QIODevice& out, const QStringList& captions, const RecordTable& ta
     return true;
 }
 
-QString saveCsvFile(const QString& path, const QStringList& captions, const RecordTable& table,
-                    const std::string& decimalPoint)
+bool saveCsvFile(const QString& path, const QStringList& captions, const RecordTable& table,
+                 const std::string& decimalPoint, QString* error)
 {
     return saveFileAtomically(
         path, [&](QIODevice& out) { return writeCsv(out, captions, table, decimalPoint); },
-        QStringLiteral("the captions do not make 31 fields"));
+        QStringLiteral("the captions do not make 31 fields"), error);
 }
 
 } // namespace orvik

@@ -35,9 +35,9 @@ private:
 bool writeCsv(QIODevice& out, const QStringList& captions, const RecordTable& table,
               const std::string& decimalPoint);
 
-// Writes the export to `path`; an older file is replaced only by a complete new one.
-// Returns an empty string on success, otherwise the reason (e.g. "Permission denied").
-QString saveCsvFile(const QString& path, const QStringList& captions, const RecordTable& table,
-                    const std::string& decimalPoint);
+// Writes the export to `path`; an older file is replaced only by a complete new one. False on
+// failure, with *error ("'PATH' cannot be written: Permission denied").
+bool saveCsvFile(const QString& path, const QStringList& captions, const RecordTable& table,
+                 const std::string& decimalPoint, QString* error);
 
 } // namespace orvik

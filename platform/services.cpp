@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "services.h"
 
+#include "filemessage.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -109,21 +111,25 @@ QList<QStringView> splitTextLines(QStringView text)
     return lines;
 }
 
-QString saveFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& write,
-                           const QString& failureReason)
+bool saveFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& write,
+                        const QString& failureReason, QString* error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (!write(file)) {
+    QString reason;
+    if (!file.open(QIODevice::WriteOnly)) {
+        reason = file.errorString();
+    } else if (!write(file)) {
         // Taken before cancelWriting(), which replaces any write error with its own message.
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : failureReason;
+        reason = file.error() != QFileDevice::NoError ? file.errorString() : failureReason;
         file.cancelWriting();
-        return reason;
+    } else if (!file.commit()) {
+        reason = file.errorString();
+    } else {
+        return true;
     }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    if (error)
+        *error = fileError(path, FileStep::Written, reason);
+    return false;
 }
 
 bool startProgram(const QString& program, const QStringList& arguments)

@@ -31,9 +31,9 @@ QList<QStringView> splitTextLines(QStringView text);
 
 // Writes a file through QSaveFile: an older file is replaced only by a complete new one.
 // write() returns false on failure; failureReason names it when the device has no error
-// of its own. Returns an empty text on success, otherwise the reason.
-QString saveFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& write,
-                           const QString& failureReason);
+// of its own. False on failure, with *error "'PATH' cannot be written: REASON".
+bool saveFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& write,
+                        const QString& failureReason, QString* error);
 
 // Starts a program directly, without a shell and without waiting: every argument reaches
 // it whole, blanks and all. False when it cannot be started.

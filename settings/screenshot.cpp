@@ -28,18 +28,22 @@ QString resolveImagePath(const QString& defaultFolder, const QString& configured
     return joinPath(defaultFolder, configured);
 }
 
-QString imagePathProblem(const QString& imagePath)
+bool imagePathIsUsable(const QString& imagePath, QString* reason)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(imagePath);
+    Q_UNUSED(reason);
 #else
     if (isWindowsPath(imagePath)) {
         const qsizetype end = std::max(imagePath.lastIndexOf(u'\\'), imagePath.lastIndexOf(u'/')) + 1;
         const QString folder = end > 0 ? imagePath.first(end) : imagePath.first(2);
-        return QStringLiteral("the folder ") + folder + QStringLiteral(" does not exist on this system");
+        if (reason)
+            *reason =
+                QStringLiteral("the folder ") + folder + QStringLiteral(" does not exist on this system");
+        return false;
     }
 #endif
-    return {};
+    return true;
 }
 
 QString captureName(const QDate& date) { return dateText(date) + QStringLiteral(".bmp"); }

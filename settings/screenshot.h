@@ -16,10 +16,10 @@ QString captureName(const QDate& date);
 // Letter case is kept and no separator is added.
 QString resolveImagePath(const QString& defaultFolder, const QString& configured);
 
-// Why no capture can be written under this image path on this system, or an empty text.
-// Outside Windows a drive letter ("Z:\shots\") or a leading backslash ("\\server\share\")
+// Whether a capture can be written under this image path on this system; if not, *reason says
+// why. Outside Windows a drive letter ("Z:\shots\") or a leading backslash ("\\server\share\")
 // names no folder: written as it stands it would only become a file of that odd name.
-QString imagePathProblem(const QString& imagePath);
+bool imagePathIsUsable(const QString& imagePath, QString* reason);
 
 // The image path as configured, then "orv_" and the capture name. No separator is
 // added: a configured folder must end with one.

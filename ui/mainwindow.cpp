@@ -9,6 +9,7 @@
 #include "logmarks.h"
 #include "logsummary.h"
 #include "look.h"
+#include "platform/filemessage.h"
 #include "platform/numbertext.h"
 #include "platform/services.h"
 #include "settings/confreader.h"
@@ -278,12 +279,16 @@ void MainWindow::Command1_Click()
     // missing program folder, or a folder conf.ini names elsewhere, is reported.
     if (m_imageFolder != m_programFolder && ImagePath.startsWith(m_imageFolder))
         QDir().mkpath(QFileInfo(path).absolutePath());
-    QString error = imagePathProblem(ImagePath);
-    if (error.isEmpty())
-        error = Picture2->saveBitmap(path);
+    QString reason;
+    QString error;
+    bool saved = false;
+    if (imagePathIsUsable(ImagePath, &reason))
+        saved = Picture2->saveBitmap(path, &error);
+    else
+        error = fileError(path, FileStep::Written, reason);
     Command1->setVisible(true);
-    if (!error.isEmpty()) {
-        Label3->setMessage(path + QStringLiteral(" could not be written: ") + error);
+    if (!saved) {
+        Label3->setMessage(error);
         return;
     }
     Label3->setMessage(path + QStringLiteral(" saved"));
@@ -303,12 +308,12 @@ void MainWindow::WriteCSVFile_Click()
     QStringList captions;
     for (const OptionButton* option : Option1)
         captions.append(option->text());
-    const QString error = saveCsvFile(path, captions, m_records, localDecimalPoint().toStdString());
-    if (error.isEmpty())
+    QString error;
+    if (saveCsvFile(path, captions, m_records, localDecimalPoint().toStdString(), &error))
         Label3->setMessage(path + QStringLiteral(" has been written") +
                            exportNote(m_report, m_records.count()));
     else
-        Label3->setMessage(path + QStringLiteral(" could not be written: ") + error);
+        Label3->setMessage(error);
 }
 
 void MainWindow::MnuExit_Click() { close(); }

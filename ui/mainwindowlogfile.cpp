@@ -69,11 +69,11 @@ bool MainWindow::MnuSaveLog_Click()
         return false;
     const QString shown = QDir::toNativeSeparators(path);
     const QByteArray bytes = Text2->text().toUtf8();
-    const QString error = saveFileAtomically(
-        path, [&](QIODevice& out) { return out.write(bytes) == bytes.size(); },
-        QStringLiteral("short write"));
-    if (!error.isEmpty()) {
-        Label3->setMessage(shown + QStringLiteral(" could not be written: ") + error);
+    QString error;
+    if (!saveFileAtomically(
+            path, [&](QIODevice& out) { return out.write(bytes) == bytes.size(); },
+            QStringLiteral("short write"), &error)) {
+        Label3->setMessage(error);
         return false;
     }
     rememberLog(path);

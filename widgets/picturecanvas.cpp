@@ -41,11 +41,11 @@ void PictureCanvas::copyFrom(QWidget* source, const QSize& size)
     m_image = picture;
 }
 
-QString PictureCanvas::saveBitmap(const QString& path) const
+bool PictureCanvas::saveBitmap(const QString& path, QString* error) const
 {
     return saveFileAtomically(
         path, [this](QIODevice& out) { return m_image.save(&out, "BMP"); },
-        QStringLiteral("the picture could not be encoded"));
+        QStringLiteral("the picture could not be encoded"), error);
 }
 
 } // namespace orvik

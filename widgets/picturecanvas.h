@@ -19,8 +19,8 @@ public:
     void copyFrom(QWidget* source, const QSize& size);
 
     // Writes the bitmap as a BMP file, replacing the file only when the whole picture
-    // was written. Returns an empty text on success, otherwise the reason.
-    QString saveBitmap(const QString& path) const;
+    // was written. False on failure, with *error.
+    bool saveBitmap(const QString& path, QString* error) const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

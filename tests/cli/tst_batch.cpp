@@ -258,8 +258,8 @@ void TestBatch::failures_data()
     QTest::addColumn<bool>("toFile");
     QTest::addColumn<qint64>("room");
     QTest::addColumn<QByteArray>("err");
-    const QByteArray readError = "orvik-tlm: cannot read '<stdin>': Input/output error\n";
-    const QByteArray writeError = "orvik-tlm: cannot write to standard output: No space left on device\n";
+    const QByteArray readError = "orvik-tlm: '<stdin>' cannot be read: Input/output error\n";
+    const QByteArray writeError = "orvik-tlm: standard output cannot be written: No space left on device\n";
     QTest::addRow("read, to a file") << true << true << qint64(0) << readError;
     QTest::addRow("read") << true << false << qint64(0) << readError;
     QTest::addRow("write") << false << false << qint64(0) << writeError;

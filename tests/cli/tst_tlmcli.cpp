@@ -193,15 +193,14 @@ void TestTlmCli::status_data()
     QTest::addRow("empty input") << QStringList{} << QByteArray() << 1 << QByteArray();
     QTest::addRow("help") << QStringList{"--help", "DIR/none"} << QByteArray() << 0 << QByteArray();
     QTest::addRow("version") << QStringList{"--version", "DIR/none"} << QByteArray() << 0 << QByteArray();
-    QTest::addRow("missing input") << QStringList{"-o", "DIR/out.csv", "DIR/a.log", "DIR/b.log"}
-                                   << QByteArray() << 2
-                                   << QByteArray(
-                                          "orvik-tlm: cannot open 'DIR/b.log': No such file or directory\n");
+    QTest::addRow("missing input")
+        << QStringList{"-o", "DIR/out.csv", "DIR/a.log", "DIR/b.log"} << QByteArray() << 2
+        << QByteArray("orvik-tlm: 'DIR/b.log' cannot be opened: No such file or directory\n");
     QTest::addRow("folder as input") << QStringList{"DIR"} << QByteArray() << 2
-                                     << QByteArray("orvik-tlm: cannot open 'DIR': Is a directory\n");
+                                     << QByteArray("orvik-tlm: 'DIR' cannot be opened: Is a directory\n");
     QTest::addRow("output in a missing folder")
         << QStringList{"-o", "DIR/no/out.csv", "DIR/a.log"} << QByteArray() << 2
-        << QByteArray("orvik-tlm: cannot open 'DIR/no/out.csv': No such file or directory\n");
+        << QByteArray("orvik-tlm: 'DIR/no/out.csv' cannot be opened: No such file or directory\n");
     QTest::addRow("unknown option") << QStringList{"-q"} << kLog << 2
                                     << QByteArray(
                                            "orvik-tlm: Unknown option 'q'. (try 'orvik-tlm --help')\n");
@@ -320,7 +319,7 @@ void TestTlmCli::fromTheShell_data()
         << windowExport(kLog + kLog, ".") << older;
     QTest::addRow("a missing name after a named pipe")
         << R"(mkfifo p; timeout 30 "$T" p none.log -o out.csv)" << 2
-        << QByteArray("orvik-tlm: cannot open 'none.log': No such file or directory\n") << QByteArray()
+        << QByteArray("orvik-tlm: 'none.log' cannot be opened: No such file or directory\n") << QByteArray()
         << older;
 
     // Names are the bytes given, valid UTF-8 or not.
@@ -329,12 +328,13 @@ void TestTlmCli::fromTheShell_data()
         << older;
     QTest::addRow("output name not UTF-8")
         << R"sh("$T" a.log -o "$(printf 'x\377.csv')"; s=$?; ls; exit $s)sh" << 2
-        << QByteArray("orvik-tlm: cannot open 'x\xEF\xBF\xBD.csv': a name that is not valid UTF-8 cannot be "
-                      "replaced safely; write to standard output instead\n")
+        << QByteArray(
+               "orvik-tlm: 'x\xEF\xBF\xBD.csv' cannot be opened: a name that is not valid UTF-8 cannot be "
+               "replaced safely; write to standard output instead\n")
         << QByteArray("a.log\nout.csv\n") << older;
 
     // Failing and closed standard streams are told as such.
-    const QByteArray stdoutFull = "orvik-tlm: cannot write to standard output: No space left on device\n";
+    const QByteArray stdoutFull = "orvik-tlm: standard output cannot be written: No space left on device\n";
     QTest::addRow("standard output full")
         << R"("$T" a.log > /dev/full)" << 2 << stdoutFull << QByteArray() << older;
     QTest::addRow("help to a full standard output")
@@ -350,7 +350,7 @@ void TestTlmCli::fromTheShell_data()
         cp out.csv full && head -c 64k /dev/zero > full/filler 2> /dev/null
         for i in $(seq 100); do cat a.log; done > big.log
         "$T" %2 -o full/out.csv; s=$?; cat full/out.csv; umount full; exit $s)";
-    const QByteArray diskFull = "orvik-tlm: cannot write 'full/out.csv': No space left on device\n";
+    const QByteArray diskFull = "orvik-tlm: 'full/out.csv' cannot be written: No space left on device\n";
     QTest::addRow("output on a full disk")
         << QString(fullDisk).arg("16", "a.log") << 2 << diskFull << older << older;
     QTest::addRow("output on a nearly full disk")

@@ -338,10 +338,10 @@ void TestCsvWriter::saveReplacesOlderFile()
     QVERIFY(dir.isValid());
     const QString path = dir.filePath("orvik_telemetry.csv");
     const orvik::RecordTable first = tableOf({beacon(1), beacon(2)});
-    QCOMPARE(orvik::saveCsvFile(path, captions(), first, "."), QString());
+    QVERIFY(orvik::saveCsvFile(path, captions(), first, ".", nullptr));
     QCOMPARE(fileContents(path), exported(first));
     const orvik::RecordTable second = tableOf({beacon(3)});
-    QCOMPARE(orvik::saveCsvFile(path, captions(), second, "."), QString());
+    QVERIFY(orvik::saveCsvFile(path, captions(), second, ".", nullptr));
     QCOMPARE(fileContents(path), exported(second));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"orvik_telemetry.csv"});
 }
@@ -365,8 +365,11 @@ void TestCsvWriter::saveFailureKeepsOlderFile()
     QFile file(dir.filePath(older));
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write("older") == 5);
     file.close();
-    const QString reason = orvik::saveCsvFile(dir.filePath(name), captions(), tableOf({beacon(1)}), ".");
-    QVERIFY2(!reason.isEmpty(), "a failed save must say why");
+    QString error;
+    QVERIFY(!orvik::saveCsvFile(dir.filePath(name), captions(), tableOf({beacon(1)}), ".", &error));
+    // The message names the file first, then why it failed.
+    const QString named = "'" + QDir::toNativeSeparators(dir.filePath(name)) + "' cannot be written: ";
+    QVERIFY2(error.startsWith(named) && error.size() > named.size(), qPrintable(error));
     QCOMPARE(fileContents(dir.filePath(older)), QByteArray("older"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              (QStringList{"folder", older}));

@@ -166,7 +166,7 @@ void TestFileFaults::faults()
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
 
     const QString status = window.findChild<QLabel*>(QStringLiteral("Label3"))->text();
-    QVERIFY2(status.startsWith(path + QStringLiteral(" could not be written: ")), qPrintable(status));
+    QVERIFY2(status.startsWith("'" + path + QStringLiteral("' cannot be written: ")), qPrintable(status));
     QVERIFY(status.size() > path.size() + 25); // a reason follows
     QVERIFY(!status.contains(QStringLiteral(" saved")) &&
             !status.contains(QStringLiteral("has been written")));
@@ -325,8 +325,8 @@ void TestFileFaults::imagePaths()
     const QString status = window.findChild<QLabel*>(QStringLiteral("Label3"))->text();
     QVERIFY(window.findChild<QPushButton*>(QStringLiteral("Command1"))->isVisible());
     if (prefix.isNull()) {
-        QCOMPARE(status, imagePath + name + QStringLiteral(" could not be written: the folder ") + imagePath +
-                             QStringLiteral(" does not exist on this system"));
+        QCOMPARE(status, "'" + imagePath + name + QStringLiteral("' cannot be written: the folder ") +
+                             imagePath + QStringLiteral(" does not exist on this system"));
         QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u','))); // no converter asked for
         // No file of that odd name anywhere.
         QCOMPARE(

@@ -56,7 +56,7 @@ void TestMainWindowFiles::csvExportFailureReportsAndWritesNothing()
     child<QAction>(QStringLiteral("WriteCSVFile"))->trigger();
     const QString path =
         QDir::toNativeSeparators(gone) + QDir::separator() + QStringLiteral("orvik_telemetry.csv");
-    QVERIFY2(label3().startsWith(path + QStringLiteral(" could not be written: ")), qPrintable(label3()));
+    QVERIFY2(label3().startsWith("'" + path + QStringLiteral("' cannot be written: ")), qPrintable(label3()));
     QVERIFY(!label3().contains(QStringLiteral("has been written")));
     QVERIFY(!QFile::exists(path));
     // The window goes on working.
@@ -145,8 +145,8 @@ void TestMainWindowFiles::screenshotUnwritableReportsAndShowsButton()
         [&](QWidget*, const QString&, const QString&, QMessageBox::Icon) { boxShown = true; });
     auto* button = child<QPushButton>(QStringLiteral("Command1"));
     QTest::mouseClick(button, Qt::LeftButton);
-    QVERIFY2(label3().startsWith(missing + QStringLiteral("orv_")), qPrintable(label3()));
-    QVERIFY(label3().contains(QStringLiteral(" could not be written: ")));
+    QVERIFY2(label3().startsWith("'" + missing + QStringLiteral("orv_")), qPrintable(label3()));
+    QVERIFY(label3().contains(QStringLiteral("' cannot be written: ")));
     QVERIFY(button->isVisible());
     QVERIFY(!boxShown); // the converter was never asked for
 }

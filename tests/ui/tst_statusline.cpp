@@ -131,8 +131,7 @@ void TestStatusLine::summary_data()
     for (int line = 2; line <= 20; line += 2)
         junk.append({line, beacon(line).left(100)});
     QTest::addRow("many lines not decoded")
-        << logWith(20, junk)
-        << "10 records from 20 lines; not decoded: lines 2, 4, 6, 8, 10, 12, … (4 more)"
+        << logWith(20, junk) << "10 records from 20 lines; not decoded: lines 2, 4, 6, 8, 10, 12, … (4 more)"
         << "2, 4, 6, 8, 10, 12, 14, 16, 18, 20";
     QTest::addRow("a field of zz") << logWith(
                                           3,
@@ -186,7 +185,7 @@ void TestStatusLine::longMessageKeepsItsEnd()
     paste(beacon(1));
     m_window->findChild<QAction*>(QStringLiteral("WriteCSVFile"))->trigger();
     auto* status = m_window->findChild<StatusLabel*>(QStringLiteral("Label3"));
-    QVERIFY(status->text().endsWith(QStringLiteral("could not be written: No such file or directory")));
+    QVERIFY(status->text().endsWith(QStringLiteral("' cannot be written: No such file or directory")));
     QCOMPARE(status->toolTip(), status->text());
     const QString shown = status->shownText();
     QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));

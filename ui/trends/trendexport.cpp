@@ -12,8 +12,8 @@
 
 namespace orvik {
 
-QString saveTrendCsv(const QString& path, const Archive& archive, std::span<const int> channels,
-                     TrendTime time, double lo, double hi)
+bool saveTrendCsv(const QString& path, const Archive& archive, std::span<const int> channels, TrendTime time,
+                  double lo, double hi, QString* error)
 {
     RecordLayout layout;
     layout.before = {
@@ -22,7 +22,7 @@ QString saveTrendCsv(const QString& path, const Archive& archive, std::span<cons
     layout.channels.assign(channels.begin(), channels.end());
     RecordForm form(TlmFormat::Csv, localDecimalPoint().toStdString(), std::move(layout));
     QString queryError;
-    const QString error = saveFileAtomically(
+    const bool saved = saveFileAtomically(
         path,
         [&](QIODevice& out) {
             TextBlock line(&out);
@@ -41,11 +41,14 @@ QString saveTrendCsv(const QString& path, const Archive& archive, std::span<cons
                                              &queryError);
             return read && written;
         },
-        QStringLiteral("the archive could not be read"));
-    return error.isEmpty() || queryError.isEmpty() ? error : queryError;
+        QStringLiteral("the archive could not be read"), error);
+    // The archive's own message says more than the file's.
+    if (!saved && error && !queryError.isEmpty())
+        *error = queryError;
+    return saved;
 }
 
-QString saveWidgetImage(const QString& path, QWidget* widget, const QString& title)
+bool saveWidgetImage(const QString& path, QWidget* widget, const QString& title, QString* error)
 {
     const bool svg = path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
     return saveFileAtomically(
@@ -64,7 +67,7 @@ QString saveWidgetImage(const QString& path, QWidget* widget, const QString& tit
             widget->render(&painter);
             return painter.end();
         },
-        QStringLiteral("the image could not be made"));
+        QStringLiteral("the image could not be made"), error);
 }
 
 QString askSaveName(QWidget* parent, const FileNameProvider& provider, const QString& caption,

@@ -15,12 +15,12 @@ namespace orvik {
 // The archive's records with x in [lo, hi] as CSV, written as the window's export writes
 // numbers: a leading "Received (UTC)" column in ISO 8601, then the channels by caption, every
 // field followed by ";", lines ending in CR LF; a value left out is an empty field. The file
-// is replaced only by a complete one. An empty text on success, else the reason.
-QString saveTrendCsv(const QString& path, const Archive& archive, std::span<const int> channels,
-                     TrendTime time, double lo, double hi);
+// is replaced only by a complete one. False on failure, with *error.
+bool saveTrendCsv(const QString& path, const Archive& archive, std::span<const int> channels, TrendTime time,
+                  double lo, double hi, QString* error);
 
-// The widget as drawn, as PNG, or as SVG for a name ending in ".svg".
-QString saveWidgetImage(const QString& path, QWidget* widget, const QString& title);
+// The widget as drawn, as PNG, or as SVG for a name ending in ".svg". False on failure, with *error.
+bool saveWidgetImage(const QString& path, QWidget* widget, const QString& title, QString* error);
 
 // Asks for a file to write, offering `name` in the user's `folder`: by `provider` when set,
 // as tests do, else by the file dialog. Empty when cancelled.

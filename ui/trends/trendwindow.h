@@ -49,10 +49,11 @@ public:
     void openArchive(const QString& path);
     void setFileNameProvider(FileNameProvider provider);
 
-    // The records of the span on show, as CSV; an empty text on success, else the reason.
-    QString exportCsv(const QString& path);
-    // The chart as PNG, or SVG for a name ending in ".svg".
-    QString saveImage(const QString& path);
+    // The records of the span on show, as CSV. False on failure, with *error; the status line
+    // says either.
+    bool exportCsv(const QString& path, QString* error = nullptr);
+    // The chart as PNG, or SVG for a name ending in ".svg"; as exportCsv.
+    bool saveImage(const QString& path, QString* error = nullptr);
 
     std::vector<int> chosenChannels() const;
     void setChosenChannels(const std::vector<int>& channels);
@@ -91,7 +92,8 @@ private:
     void setProblem(const QString& problem);
     void askCsv();
     void askImage();
-    void report(const QString& path, const QString& error);
+    // Tells in the status line how a save went; returns `saved`.
+    bool report(const QString& path, bool saved, const QString& failure, QString* error);
     bool rangeOf(Range range, View* view, QString* error) const;
 
     std::unique_ptr<Archive> m_archive;

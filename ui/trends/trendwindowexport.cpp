@@ -9,33 +9,37 @@
 
 namespace orvik {
 
-QString TrendWindow::exportCsv(const QString& path)
+bool TrendWindow::exportCsv(const QString& path, QString* error)
 {
-    if (!m_archive)
-        return m_problem;
+    if (!m_archive) {
+        if (error)
+            *error = m_problem;
+        return false;
+    }
     std::vector<int> channels = chosenChannels();
     // On board, the time on show is a channel of its own.
     if (m_time == TrendTime::OnBoard && (channels.empty() || channels.front() != 0))
         channels.insert(channels.begin(), 0);
-    const QString error = saveTrendCsv(path, *m_archive, channels, m_time, m_view.lo, m_view.hi);
-    report(path, error);
-    return error;
+    QString failure;
+    const bool saved = saveTrendCsv(path, *m_archive, channels, m_time, m_view.lo, m_view.hi, &failure);
+    return report(path, saved, failure, error);
 }
 
-QString TrendWindow::saveImage(const QString& path)
+bool TrendWindow::saveImage(const QString& path, QString* error)
 {
     // A drawing is shared: its title names the archive, not the folders of the user's home.
     const QString title = QStringLiteral("Trends \u2013 ") + QFileInfo(m_path).fileName();
-    const QString error = saveWidgetImage(path, m_chart, title);
-    report(path, error);
-    return error;
+    QString failure;
+    const bool saved = saveWidgetImage(path, m_chart, title, &failure);
+    return report(path, saved, failure, error);
 }
 
-void TrendWindow::report(const QString& path, const QString& error)
+bool TrendWindow::report(const QString& path, bool saved, const QString& failure, QString* error)
 {
-    const QString shown = QDir::toNativeSeparators(path);
-    m_status->setText(error.isEmpty() ? shown + QStringLiteral(" has been written")
-                                      : shown + QStringLiteral(" could not be written: ") + error);
+    m_status->setText(saved ? QDir::toNativeSeparators(path) + QStringLiteral(" has been written") : failure);
+    if (!saved && error)
+        *error = failure;
+    return saved;
 }
 
 void TrendWindow::askCsv()
