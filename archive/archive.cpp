@@ -70,8 +70,10 @@ bool waitedForArchiveLock(int withinMs)
     return steadyMs() - lastLockWaitMs.load(std::memory_order_relaxed) <= withinMs;
 }
 
-bool Archive::Private::connect(bool readOnly, bool immutable)
+bool Archive::Private::connect(Connection kind)
 {
+    const bool readOnly = kind != Connection::ReadWrite;
+    const bool immutable = kind == Connection::Immutable;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
     if (readOnly)
@@ -134,7 +136,7 @@ bool Archive::Private::inspectExisting(bool write, QString* error)
 {
     const QFileInfo file(path);
     Inspection found;
-    if (connect(true))
+    if (connect(Connection::ReadOnly))
         found = inspect(db());
     const bool writablePlace = file.isWritable() && QFileInfo(file.absolutePath()).isWritable();
     if (found.kind == Kind::Unreadable && !writablePlace) {
@@ -151,7 +153,7 @@ bool Archive::Private::inspectExisting(bool write, QString* error)
                               QDir::toNativeSeparators(path + QStringLiteral("-shm")), found.reason));
             return false;
         }
-        if (connect(true, true))
+        if (connect(Connection::Immutable))
             found = inspect(db());
     }
     QString why;
@@ -200,7 +202,7 @@ bool Archive::Private::readHead(bool* empty, QString* error) const
 // A connection that may write, in WAL mode, to a file that holds this version's tables.
 bool Archive::Private::openForWriting(QString* error)
 {
-    if (!connect(false)) {
+    if (!connect(Connection::ReadWrite)) {
         *error = fail(QStringLiteral("cannot be opened: %1").arg(db().lastError().databaseText()));
         return false;
     }
@@ -337,7 +339,7 @@ bool Archive::commitAdding(ArchiveAddResult* result, QString* error)
     qint64 addId = d->addId;
     ArchiveAddResult counts;
     if (d->adding && d->writer.flush(d->origin, &addId, &counts, &reason)) {
-        d->writer.end(true);
+        d->writer.end(ArchiveWriter::Ending::Committed);
         QSqlQuery commit(d->db());
         if (commit.exec(QStringLiteral("COMMIT"))) {
             d->adding = false;
@@ -360,7 +362,7 @@ void Archive::rollbackAdding()
 {
     if (d->adding) {
         QSqlQuery(d->db()).exec(QStringLiteral("ROLLBACK"));
-        d->writer.end(false);
+        d->writer.end(ArchiveWriter::Ending::RolledBack);
     }
     d->adding = false;
 }

@@ -17,7 +17,7 @@ namespace orvik {
 
 using namespace sqlite;
 
-ArchiveWriter::~ArchiveWriter() { end(true); }
+ArchiveWriter::~ArchiveWriter() { end(Ending::Committed); }
 
 bool ArchiveWriter::begin(const QSqlDatabase& db, QString* reason)
 {
@@ -290,7 +290,7 @@ bool ArchiveWriter::flush(const QString& origin, qint64* addId, ArchiveAddResult
     }
     for (const std::int64_t record : touched) {
         bool gone = false;
-        if (!m_voter->revote(record, false, &gone, reason))
+        if (!m_voter->revote(record, RecordVoter::Head::Kept, &gone, reason))
             return false;
     }
     if (m_standInPending >= 0) {
@@ -303,7 +303,7 @@ bool ArchiveWriter::flush(const QString& origin, qint64* addId, ArchiveAddResult
     return true;
 }
 
-void ArchiveWriter::end(bool committed)
+void ArchiveWriter::end(Ending ending)
 {
     for (sqlite3_stmt** statement : {&m_insertRecord, &m_keepLine, &m_insertReception, &m_keepReception,
                                      &m_receptionThere, &m_recordLine, &m_recordOf}) {
@@ -312,7 +312,7 @@ void ArchiveWriter::end(bool committed)
     }
     m_voter.reset();
     m_pending.clear();
-    if (!committed) {
+    if (ending == Ending::RolledBack) {
         m_standInPending = -1;
         m_standInRecord = 0;
         m_lines.clear();

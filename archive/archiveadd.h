@@ -62,9 +62,12 @@ public:
     RecordVoter(const RecordVoter&) = delete;
     RecordVoter& operator=(const RecordVoter&) = delete;
 
-    // Writes the record's copies and values; with `first`, also its line, time and source from
-    // its first copy. *gone is set when it keeps no copy that votes, and it is then taken away.
-    bool revote(std::int64_t record, bool first, bool* gone, QString* reason);
+    // What a vote writes besides the record's copies and values: after an undo, its first copy
+    // may be gone, so its line, time and source are taken again from the first it keeps.
+    enum class Head { Kept, FromFirstCopy };
+    // Votes the record again. *gone is set when it keeps no copy that votes, and it is then
+    // taken away.
+    bool revote(std::int64_t record, Head head, bool* gone, QString* reason);
     // The values the record's copies vote, written nowhere; NaN throughout when it keeps none.
     bool vote(std::int64_t record, std::array<double, kChannelCount>& values, QString* reason);
 
@@ -114,7 +117,8 @@ public:
     // counts them in the add `*addId`, numbering a new one from `origin` when it is 0.
     bool flush(const QString& origin, qint64* addId, ArchiveAddResult* result, QString* reason);
     // After COMMIT, or after ROLLBACK: then rows it learnt may be gone, and all is learnt again.
-    void end(bool committed);
+    enum class Ending { Committed, RolledBack };
+    void end(Ending ending);
 
 private:
     struct Pending {

@@ -106,7 +106,7 @@ std::vector<std::int64_t> joinCopies(std::span<const ArchiveCopy> copies)
     std::int64_t newRecords = 0;
     RecoveredRecord record;
     std::vector<std::size_t> unplaced;
-    while (recoverer.take(record, true, false)) {
+    while (recoverer.take(record, Recoverer::Ready::All, Recoverer::Values::InLine)) {
         std::map<std::int64_t, int> held; // record -> copies of it in the group
         unplaced.clear();
         for (const CopySource& s : record.copies) {

@@ -53,9 +53,10 @@ struct Archive::Private {
     QSqlDatabase db() const { return QSqlDatabase::database(connection, false); }
     // A one-line message that names the file.
     QString fail(const QString& what) const { return aboutFile(path, what); }
-    // immutable: on a read-only medium, where SQLite cannot make the shared-memory file of WAL;
-    // sound only where no WAL file holds records.
-    bool connect(bool readOnly, bool immutable = false);
+    // Immutable: read-only on a read-only medium, where SQLite cannot make the shared-memory
+    // file of WAL; sound only where no WAL file holds records.
+    enum class Connection { ReadWrite, ReadOnly, Immutable };
+    bool connect(Connection kind);
     void disconnect();
     // Opens an existing file read-only and looks at it; false, with the message, for a file that
     // is refused or cannot be read in full. Leaves it open.

@@ -144,8 +144,9 @@ bool RecordVoter::vote(std::int64_t record, std::array<double, kChannelCount>& v
     return true;
 }
 
-bool RecordVoter::revote(std::int64_t record, bool first, bool* gone, QString* reason)
+bool RecordVoter::revote(std::int64_t record, Head head, bool* gone, QString* reason)
 {
+    const bool first = head == Head::FromFirstCopy;
     const auto failed = [&] {
         *reason = QString::fromUtf8(sqlite3_errmsg(m_db));
         return false;

@@ -50,7 +50,7 @@ bool Archive::undoAdd(qint64 number, ArchiveUndoResult* result, QString* error)
         return failed(QStringLiteral("cannot be written: %1").arg(reason));
     const auto rollback = [&](const QString& why) {
         exec(q, QStringLiteral("ROLLBACK"), nullptr);
-        d->writer.end(false);
+        d->writer.end(ArchiveWriter::Ending::RolledBack);
         return failed(why);
     };
     q.prepare(QStringLiteral("SELECT count(*) FROM adds WHERE id = ?"));
@@ -94,7 +94,7 @@ bool Archive::undoAdd(qint64 number, ArchiveUndoResult* result, QString* error)
         RecordVoter voter(sqlite::handleOf(d->db()));
         for (const qint64 record : records) {
             bool gone = false;
-            if (!voter.revote(record, true, &gone, &reason))
+            if (!voter.revote(record, RecordVoter::Head::FromFirstCopy, &gone, &reason))
                 return rollback(QStringLiteral("cannot be written: %1").arg(reason));
             ++(gone ? counts.records : counts.revoted);
         }
@@ -102,7 +102,7 @@ bool Archive::undoAdd(qint64 number, ArchiveUndoResult* result, QString* error)
     if (!exec(q, QStringLiteral("COMMIT"), &reason))
         return rollback(QStringLiteral("cannot be written: %1").arg(reason));
     // Rows this program had learnt may be gone.
-    d->writer.end(false);
+    d->writer.end(ArchiveWriter::Ending::RolledBack);
     if (d->addId == number)
         d->addId = 0;
     if (result)

@@ -154,10 +154,10 @@ Tally scoreRecovery(const Corpus& corpus)
     RecoveredRecord r;
     for (std::size_t i = 0; i < corpus.lines.size(); ++i) {
         recoverer.add(std::string_view(corpus.lines[i]), {0, i + 1, 0});
-        while (recoverer.take(r, false))
+        while (recoverer.take(r, Recoverer::Ready::Passed))
             scorer.add(r.values, r.leftOutMask(), r.copies);
     }
-    while (recoverer.take(r, true))
+    while (recoverer.take(r, Recoverer::Ready::All))
         scorer.add(r.values, r.leftOutMask(), r.copies);
     return scorer.tally();
 }

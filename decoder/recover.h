@@ -101,10 +101,15 @@ public:
     bool add(std::u16string_view line, CopySource source);
     bool add(std::string_view asciiLine, CopySource source);
 
-    // The next record whose window has passed, or with `all` the next one left; records come
-    // in the order of their first copies. False when none is ready. Without `values`, a record
-    // whose every value is certain keeps them in its line alone, its values left NaN.
-    bool take(RecoveredRecord& out, bool all, bool values = true);
+    // Which records take() gives: one whose window has passed, or at the end of the lines, any
+    // one left.
+    enum class Ready { Passed, All };
+    // Whether a record whose every value is certain gets them as numbers, or keeps them in its
+    // line alone, its values left NaN, for a reader that writes them from the line.
+    enum class Values { Numbers, InLine };
+    // The next record that is ready; records come in the order of their first copies. False
+    // when none is ready.
+    bool take(RecoveredRecord& out, Ready ready, Values values = Values::Numbers);
     // The first line of the oldest copy a record still to be taken may hold; none when no
     // copy is held. The lines before it are no record's.
     std::optional<CopySource> firstHeld() const;
@@ -129,7 +134,10 @@ private:
         std::size_t asked = 0; // the groups weighed
     };
     template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
-    bool enqueue(std::u16string_view text, CopySource source, bool strict, const Seams* seams = nullptr);
+    // A beacon line as it stands is read strictly, every frame where it lies; a candidate cut
+    // from a line is searched for its frames.
+    enum class Cut { AsItStands, Searched };
+    bool enqueue(std::u16string_view text, CopySource source, Cut cut, const Seams* seams = nullptr);
     void enqueueCut();
     void placeOldest();
     void closeReady();

@@ -15,8 +15,12 @@ void recoverLogLines(std::span<const std::u16string_view> lines, RecordTable& ta
     Recoverer recoverer;
     RecoveredRecord r;
     // Records past the table's last row only mark their lines: their values are never read.
-    const auto takeReady = [&](bool all) {
-        while (recoverer.take(r, all, table.m_count < RecordTable::kMaxRecords)) {
+    const auto takeReady = [&](Recoverer::Ready ready) {
+        const auto values = [&] {
+            return table.m_count < RecordTable::kMaxRecords ? Recoverer::Values::Numbers
+                                                            : Recoverer::Values::InLine;
+        };
+        while (recoverer.take(r, ready, values())) {
             // Copies that make no value certain are no record: their lines stay undecoded.
             if (!r.anyValue())
                 continue;
@@ -41,9 +45,9 @@ void recoverLogLines(std::span<const std::u16string_view> lines, RecordTable& ta
     };
     for (std::size_t i = 0; i < lines.size(); ++i) {
         recoverer.add(lines[i], CopySource{0, i + 1});
-        takeReady(false);
+        takeReady(Recoverer::Ready::Passed);
     }
-    takeReady(true);
+    takeReady(Recoverer::Ready::All);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::u16string_view line = lines[i];
         if (line.find_first_not_of(u" \t") == std::u16string_view::npos)

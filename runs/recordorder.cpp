@@ -43,8 +43,9 @@ bool RecordOrder::take(RecoveredRecord& record)
     return false;
 }
 
-bool RecordOrder::next(RecoveredRecord& out, bool all)
+bool RecordOrder::next(RecoveredRecord& out, Recoverer::Ready ready)
 {
+    const bool all = ready == Recoverer::Ready::All;
     std::uint64_t chosen = kNone;
     for (const auto& [input, lines] : m_byInput) {
         const std::uint64_t number = lines.begin()->second;

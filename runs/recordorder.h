@@ -23,8 +23,8 @@ public:
     // The next record of the recovery, in the order of first copies. True when it goes out at
     // once, left in `record`; false when it was moved in to wait.
     bool take(RecoveredRecord& record);
-    // The next waiting record that may go out; with `all`, every record has been taken.
-    bool next(RecoveredRecord& out, bool all);
+    // The next waiting record that may go out; with Ready::All, every record has been taken.
+    bool next(RecoveredRecord& out, Recoverer::Ready ready);
 
 private:
     // A line in the order of the run: the inputs one after the other.

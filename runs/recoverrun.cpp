@@ -55,31 +55,32 @@ template <class CharT> bool RecoverRun::addText(std::basic_string_view<CharT> te
         }
     }
     m_bytes = {};
-    return !m_recoverer.add(text, source) || takeReady(false);
+    return !m_recoverer.add(text, source) || takeReady(Recoverer::Ready::Passed);
 }
 
 bool RecoverRun::finish()
 {
-    if (!takeReady(true))
+    if (!takeReady(Recoverer::Ready::All))
         return false;
     return m_block.flush();
 }
 
-bool RecoverRun::takeReady(bool all)
+bool RecoverRun::takeReady(Recoverer::Ready ready)
 {
     // The text written of a record whose every value is certain is its line's.
-    while (m_recoverer.take(m_record, all, bool(m_sink))) {
+    const Recoverer::Values values = m_sink ? Recoverer::Values::Numbers : Recoverer::Values::InLine;
+    while (m_recoverer.take(m_record, ready, values)) {
         if (m_keepHeard)
             keepHeardOf(m_record);
-        if (m_order.take(m_record) ? !handOn(m_record) : !handOnWaiting(false))
+        if (m_order.take(m_record) ? !handOn(m_record) : !handOnWaiting(Recoverer::Ready::Passed))
             return false;
     }
-    return !all || handOnWaiting(true);
+    return ready != Recoverer::Ready::All || handOnWaiting(Recoverer::Ready::All);
 }
 
-bool RecoverRun::handOnWaiting(bool all)
+bool RecoverRun::handOnWaiting(Recoverer::Ready ready)
 {
-    while (m_order.next(m_waiting, all)) {
+    while (m_order.next(m_waiting, ready)) {
         if (!handOn(m_waiting))
             return false;
     }

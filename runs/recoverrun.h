@@ -64,8 +64,8 @@ public:
 
 private:
     template <class CharT> bool addText(std::basic_string_view<CharT> text, std::uint64_t lineNumber);
-    bool takeReady(bool all);
-    bool handOnWaiting(bool all);
+    bool takeReady(Recoverer::Ready ready);
+    bool handOnWaiting(Recoverer::Ready ready);
     bool handOn(const RecoveredRecord& record);
     void keepHeardOf(const RecoveredRecord& record);
 

@@ -86,7 +86,7 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
     if (isBeaconLine(std::u16string_view(text))) {
         st.cutter.finish(st.cut);
         enqueueCut();
-        return enqueue(text, source, true);
+        return enqueue(text, source, Cut::AsItStands);
     }
     const bool part = st.cutter.feed(text, source, st.cut);
     enqueueCut();
@@ -97,13 +97,13 @@ void Recoverer::enqueueCut()
 {
     State& st = *m_state;
     for (const Candidate& c : st.cut)
-        enqueue(c.text, c.source, false, &c.seams);
+        enqueue(c.text, c.source, Cut::Searched, &c.seams);
     st.cut.clear();
 }
 
 // A candidate is cut into its frames, and a key is made for the fields of each frame held
 // whole: a copy damaged in a few frames is still found by the others.
-bool Recoverer::enqueue(std::u16string_view text, CopySource source, bool strict, const Seams* seams)
+bool Recoverer::enqueue(std::u16string_view text, CopySource source, Cut cut, const Seams* seams)
 {
     State& st = *m_state;
     if (st.pendingCount == kAhead)
@@ -112,7 +112,7 @@ bool Recoverer::enqueue(std::u16string_view text, CopySource source, bool strict
     p.source = source;
     p.clean = false;
     p.copy.text.assign(text);
-    p.copy.strict = strict;
+    p.copy.strict = cut == Cut::AsItStands;
     p.copy.seams = seams ? *seams : Seams{};
     if (cutFrames(p.copy) < 2)
         return false;
@@ -347,9 +347,10 @@ std::uint64_t Recoverer::newestWith(std::uint64_t key) const
     return at < m_state->openCount() ? m_firstOpen + at + 1 : 0;
 }
 
-bool Recoverer::take(RecoveredRecord& out, bool all, bool values)
+bool Recoverer::take(RecoveredRecord& out, Ready ready, Values values)
 {
     State& st = *m_state;
+    const bool all = ready == Ready::All;
     if (all) {
         st.cutter.finish(st.cut);
         enqueueCut();
@@ -370,7 +371,7 @@ bool Recoverer::take(RecoveredRecord& out, bool all, bool values)
     if (st.closed == 0)
         return false;
     weighLookalikes(st.groups.front());
-    recovery::vote(st.groups.front(), out, values);
+    recovery::vote(st.groups.front(), out, values == Values::Numbers);
     st.groups.pop_front();
     --st.closed;
     return true;

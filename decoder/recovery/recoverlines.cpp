@@ -16,7 +16,7 @@ std::vector<RecoveredRecord> recoverAll(std::span<const std::u16string_view> lin
     }
     std::vector<RecoveredRecord> records;
     RecoveredRecord record;
-    while (recoverer.take(record, true))
+    while (recoverer.take(record, Recoverer::Ready::All))
         records.push_back(record);
     return records;
 }

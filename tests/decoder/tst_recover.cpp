@@ -56,9 +56,10 @@ QString described(const orvik::RecoveredRecord& r)
 
 // Every record of the lines, given as bytes (which a clean line takes a shorter way) or as
 // UTF-16 text, taken as each line comes or all at the end.
-QStringList recordsOf(const QStringList& lines, std::size_t window, bool bytes, bool values,
+QStringList recordsOf(const QStringList& lines, std::size_t window, bool bytes, bool numbers,
                       bool takeEach = true)
 {
+    const auto values = numbers ? orvik::Recoverer::Values::Numbers : orvik::Recoverer::Values::InLine;
     orvik::Recoverer recoverer(window);
     orvik::RecoveredRecord r;
     QStringList out;
@@ -69,10 +70,10 @@ QStringList recordsOf(const QStringList& lines, std::size_t window, bool bytes, 
             recoverer.add(std::string_view(latin.constData(), std::size_t(latin.size())), {0, ++number});
         else
             recoverer.add(view(l), {0, ++number});
-        while (takeEach && recoverer.take(r, false, values))
+        while (takeEach && recoverer.take(r, orvik::Recoverer::Ready::Passed, values))
             out << described(r);
     }
-    while (recoverer.take(r, true, values))
+    while (recoverer.take(r, orvik::Recoverer::Ready::All, values))
         out << described(r);
     return out;
 }
@@ -238,7 +239,7 @@ void TestRecover::groupsCopiesOfOneBeacon()
         for (const std::u16string_view line : views)
             recoverer.add(line, {0, ++number});
         records.clear();
-        for (orvik::RecoveredRecord r; recoverer.take(r, true);)
+        for (orvik::RecoveredRecord r; recoverer.take(r, orvik::Recoverer::Ready::All);)
             records.push_back(r);
     }
     QList<int> got;

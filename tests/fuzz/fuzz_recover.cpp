@@ -84,13 +84,13 @@ std::vector<RecoveredRecord> recover(std::string_view text, bool bytes)
             recoverer.add(l, CopySource{0, ++lines});
         else
             recoverer.add(std::u16string_view(wide), CopySource{0, ++lines});
-        while (recoverer.take(record, false)) {
+        while (recoverer.take(record, orvik::Recoverer::Ready::Passed)) {
             check(record, lines);
             records.push_back(record);
         }
         start = end + 1;
     }
-    while (recoverer.take(record, true)) {
+    while (recoverer.take(record, orvik::Recoverer::Ready::All)) {
         check(record, lines);
         records.push_back(record);
     }

@@ -28,10 +28,10 @@ Ordered ordered(const QList<Copies>& records)
             record.copies.push_back({std::uint32_t(c[0]), std::uint64_t(c[1])});
         if (order.take(record))
             out.order << numberOf(record);
-        while (order.next(record, false))
+        while (order.next(record, orvik::Recoverer::Ready::Passed))
             out.order << numberOf(record);
     }
-    while (order.next(record, true)) {
+    while (order.next(record, orvik::Recoverer::Ready::All)) {
         out.order << numberOf(record);
         ++out.waitedToTheEnd;
     }

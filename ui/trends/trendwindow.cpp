@@ -58,7 +58,7 @@ void TrendWindow::connectSignals()
     connect(m_chart, &TrendChart::zoomRequested, this,
             [this](double lo, double hi, const ValueRanges& fixed) {
                 m_following = false;
-                showView({lo, hi, fixed}, true);
+                showView({lo, hi, fixed}, Step::Asked);
             });
     connect(m_chart, &TrendChart::backRequested, this, &TrendWindow::goBack);
     connect(m_chart, &TrendChart::readOutChanged, this, [this](const QString& text) {
@@ -135,7 +135,7 @@ void TrendWindow::archiveChanged()
     if (!m_archive || !m_problem.isEmpty())
         openArchive(m_path);
     else if (m_following)
-        showRange(m_range, false);
+        showRange(m_range, Step::Followed);
     else
         draw();
 }
@@ -179,7 +179,7 @@ bool TrendWindow::rangeOf(Range range, View* view, QString* error) const
     return trendExtentOfReceived(*m_archive, m_time, first, last, &view->lo, &view->hi, error);
 }
 
-void TrendWindow::showRange(Range range, bool remember)
+void TrendWindow::showRange(Range range, Step step)
 {
     if (!m_archive)
         return;
@@ -196,12 +196,12 @@ void TrendWindow::showRange(Range range, bool remember)
         view.lo -= kLoneRecordMargin;
         view.hi += kLoneRecordMargin;
     }
-    showView(view, remember);
+    showView(view, step);
 }
 
-void TrendWindow::showView(const View& view, bool remember)
+void TrendWindow::showView(const View& view, Step step)
 {
-    if (remember) {
+    if (step == Step::Asked) {
         m_history.push_back(m_view);
         if (m_history.size() > kMaxBack)
             m_history.erase(m_history.begin());

@@ -82,9 +82,11 @@ private:
     void buildControls();
     void layOut(QWidget* channelsLabel);
     void connectSignals();
-    void showRange(Range range, bool remember = true);
+    // A view the user asked for can be gone back from; one that follows the archive cannot.
+    enum class Step { Asked, Followed };
+    void showRange(Range range, Step step = Step::Asked);
     void archiveChanged();
-    void showView(const View& view, bool remember);
+    void showView(const View& view, Step step);
     void goBack();
     void draw();
     void setOnBoard(bool on);
