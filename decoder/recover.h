@@ -70,14 +70,9 @@ struct RecoveredRecord {
     bool anyValue() const { return leftOutMask() != (1u << kChannelCount) - 1; }
 };
 
-// The copies and groups of the work, kept out of sight in recovery/recoverinternal.h.
-struct Seams;
+// The work itself is kept out of sight, in recovery/engine.h.
 namespace recovery {
-struct Copy;
-struct Group;
-// A lone copy is weighed against this many lookalikes at most, older and younger each: its
-// own beacon's copies may be among them beside its neighbours'.
-inline constexpr std::size_t kMostLookalikes = 8;
+class Engine;
 } // namespace recovery
 
 // Lines that are copies of one beacon are gathered and merged, character by character, into
@@ -86,8 +81,6 @@ inline constexpr std::size_t kMostLookalikes = 8;
 class Recoverer {
 public:
     static constexpr std::size_t kDefaultWindow = 100000;
-    // A line longer than this is no copy: it cannot be a beacon that gained a few characters.
-    static constexpr std::size_t kLongestCopy = 2 * kBeaconLength;
 
     explicit Recoverer(std::size_t window = kDefaultWindow);
     ~Recoverer();
@@ -115,57 +108,8 @@ public:
     std::optional<CopySource> firstHeld() const;
 
 private:
-    using Copy = recovery::Copy;
-    using Group = recovery::Group;
-    struct Pending;
-    struct State;
-    // Lines are placed this many behind the one taken, while their key slots are fetched.
-    static constexpr std::size_t kAhead = 8;
-
-    enum class Verdict { Apart, Join, Lookalike };
-    struct Weighed {
-        std::array<std::uint64_t, kFrameTags.size()> joins{}; // numbers of the groups it joins
-        std::size_t count = 0;
-        // The oldest few it could not be told apart from, oldest first, 0 beyond them, and the
-        // one of those it is most alike.
-        std::array<std::uint64_t, recovery::kMostLookalikes> lookalikes{};
-        std::uint64_t closest = 0;
-        int closestUnlike = 0;
-        std::size_t asked = 0; // the groups weighed
-    };
-    template <class CharT> bool addText(std::basic_string_view<CharT> line, CopySource source);
-    // A beacon line as it stands is read strictly, every frame where it lies; a candidate cut
-    // from a line is searched for its frames.
-    enum class Cut { AsItStands, Searched };
-    bool enqueue(std::u16string_view text, CopySource source, Cut cut, const Seams* seams = nullptr);
-    void enqueueCut();
-    void placeOldest();
-    void closeReady();
-    bool addClean(const Pending& line);
-    void expand(Group& group) const;
-    void weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTags.size()>& keys, Weighed& out);
-    void place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys);
-    std::uint64_t newestWith(std::uint64_t key) const;
-    void makeRoom(std::uint64_t number);
-    void addKeys(Group& group, std::uint64_t number,
-                 const std::array<std::uint64_t, kFrameTags.size()>& keys);
-    struct TimeInDoubt {
-        bool conflict = false;
-        bool lowDigitsAgree = false;
-    };
-    static TimeInDoubt weighTimeInDoubt(const Group& group, const Copy& copy);
-    // With `unlike`, how unlike the group the copy is: the fewer characters that differ, then the
-    // more that agree, the less.
-    Verdict judge(const Group& group, const Copy& copy, int* unlike = nullptr) const;
-    void tellApart(Group& group, std::uint64_t number, const Weighed& weighed);
-    void weighMiscopiedTimes(Group& group, std::uint64_t number);
-    static void markOutvoted(Group& lone, const Group& other);
-    void weighLookalikes(Group& group);
-
-    std::size_t m_window;
-    std::uint64_t m_added = 0;      // copies placed so far
-    std::uint64_t m_firstOpen = 0;  // number of the oldest group still open
-    std::unique_ptr<State> m_state; // the groups, their keys and the lines not yet placed
+    // The groups, their keys and the lines not yet placed, and the steps that work on them.
+    std::unique_ptr<recovery::Engine> m_engine;
 };
 
 // Every record of the lines, in one go; lines are numbered from 1 as their sources.

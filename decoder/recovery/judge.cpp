@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Telling copies of one beacon from copies of its neighbours.
 #include "decoder/recover.h"
-#include "recoverinternal.h"
+#include "engine.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -194,7 +194,7 @@ using recovery::groupTime;
 // Where the copy's time or the group's is in doubt: whether a time digit held by both differs,
 // and whether the copy agrees with a copy of the group in the last digits, which tell
 // neighbours apart. A time in doubt is placed against one read where it stands.
-Recoverer::TimeInDoubt Recoverer::weighTimeInDoubt(const Group& group, const Copy& copy)
+recovery::Engine::TimeInDoubt recovery::Engine::weighTimeInDoubt(const Group& group, const Copy& copy)
 {
     TimeInDoubt out;
     const std::optional<std::uint32_t> mine = copy.time();
@@ -236,7 +236,7 @@ Recoverer::TimeInDoubt Recoverer::weighTimeInDoubt(const Group& group, const Cop
 // are two beacons, unless every other character agrees and the times lie too far apart for
 // telemetry to stand still. Where the rest agrees and the times are near, the copy could be
 // a copy of the group's beacon or its neighbour: it is told apart, but not joined.
-Recoverer::Verdict Recoverer::judge(const Group& group, const Copy& copy, int* unlike) const
+recovery::Engine::Verdict recovery::Engine::judge(const Group& group, const Copy& copy, int* unlike) const
 {
     if (group.copies.size() >= kMostCopies)
         return Verdict::Apart;

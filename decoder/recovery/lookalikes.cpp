@@ -2,7 +2,7 @@
 // Copies told apart but not joined: where a lone copy could be a copy of another group's
 // beacon, what it holds otherwise is in doubt.
 #include "decoder/recover.h"
-#include "recoverinternal.h"
+#include "engine.h"
 
 #include <algorithm>
 #include <array>
@@ -16,7 +16,7 @@ using recovery::groupTime;
 // The groups a copy was told apart from, noted in the group it went to: a new group names the
 // oldest, and each pair is weighed again when the older is voted. A lone copy is weighed now
 // against the group it is most alike, and against every one whose copies outvote it.
-void Recoverer::tellApart(Group& group, std::uint64_t number, const Weighed& weighed)
+void recovery::Engine::tellApart(Group& group, std::uint64_t number, const Weighed& weighed)
 {
     const bool lone = group.copies.size() == 1;
     for (const std::uint64_t g : weighed.lookalikes) {
@@ -24,7 +24,7 @@ void Recoverer::tellApart(Group& group, std::uint64_t number, const Weighed& wei
             break;
         if (g == number)
             continue;
-        Group& other = m_state->open(std::size_t(g - 1 - m_firstOpen));
+        Group& other = m_state.open(std::size_t(g - 1 - m_firstOpen));
         if (lone && std::as_const(group).more().lookalikeGroup == 0) {
             group.more().lookalike = other.copies.front().source;
             group.more().lookalikeGroup = g;
@@ -83,7 +83,7 @@ std::size_t miscopiedTimeKeys(std::uint32_t time, std::array<std::uint64_t, kMis
 // that time miscopied, however far back or on they lie: its keys find the copies of its beacon
 // only through frames that few beacons share, and a station's log may lie between them. Where
 // the two could be one beacon, what they disagree on is in doubt.
-void Recoverer::weighMiscopiedTimes(Group& group, std::uint64_t number)
+void recovery::Engine::weighMiscopiedTimes(Group& group, std::uint64_t number)
 {
     if (group.copies.size() != 1)
         return;
@@ -99,11 +99,11 @@ void Recoverer::weighMiscopiedTimes(Group& group, std::uint64_t number)
     std::array<std::uint64_t, kMiscopiedTimes> keys{};
     const std::size_t count = miscopiedTimeKeys(*time, keys);
     for (std::size_t k = 0; k < count; ++k)
-        m_state->keys.prefetch(keys[k]);
+        m_state.keys.prefetch(keys[k]);
     for (std::size_t k = 0; k < count; ++k) {
         std::uint64_t g = newestWith(keys[k]);
         for (int step = 0; step < kMostHoldingTime && g > m_firstOpen && g != number; ++step) {
-            Group& other = m_state->open(std::size_t(g - 1 - m_firstOpen));
+            Group& other = m_state.open(std::size_t(g - 1 - m_firstOpen));
             // A group of one clean line is left as it is: beacons a digit apart in time would
             // otherwise each be cut and weighed against the next.
             if (!other.copies.empty() && judge(other, copy) != Verdict::Apart) {
@@ -122,7 +122,7 @@ void Recoverer::weighMiscopiedTimes(Group& group, std::uint64_t number)
 // A lone copy that could be a copy of a lookalike's beacon or its neighbour: where the two
 // differ, it could hold its own beacon's characters or miscopies of the other's, so those are
 // in doubt. Copies of its own that agree would settle it; a lone copy has none.
-void Recoverer::markOutvoted(Group& lone, const Group& other)
+void recovery::Engine::markOutvoted(Group& lone, const Group& other)
 {
     if (lone.copies.size() != 1 || other.copies.empty())
         return;
@@ -156,14 +156,14 @@ void Recoverer::markOutvoted(Group& lone, const Group& other)
 // Before a group is voted, it is weighed again against the later groups told apart from it,
 // as copies may have come to either since: those that found it the most alike of theirs, and
 // any other whose copies outvote it or that its copies outvote.
-void Recoverer::weighLookalikes(Group& group)
+void recovery::Engine::weighLookalikes(Group& group)
 {
-    const State& st = *m_state;
+    const State& st = m_state;
     const std::uint64_t front = m_firstOpen - st.closed + 1; // the number of the oldest group kept
     const auto kept = [&](std::uint64_t g) -> Group* {
         if (g < front || g - front >= st.groups.size())
             return nullptr;
-        Group& later = m_state->groups[std::size_t(g - front)];
+        Group& later = m_state.groups[std::size_t(g - front)];
         return later.copies.empty() ? nullptr : &later;
     };
     const GroupMore& more = std::as_const(group).more();

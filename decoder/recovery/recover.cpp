@@ -3,9 +3,9 @@
 
 #include "candidates.h"
 #include "decoder/beacon.h"
+#include "engine.h"
 #include "framekeys.h"
 #include "keytable.h"
-#include "recoverinternal.h"
 #include "vote.h"
 
 #include <algorithm>
@@ -37,14 +37,7 @@ void foldClean(const std::array<char, kBeaconLength>& line, std::pmr::u16string&
 
 } // namespace
 
-Recoverer::Recoverer(std::size_t window)
-    : m_window(window)
-    , m_state(std::make_unique<State>())
-{}
-
-Recoverer::~Recoverer() = default;
-
-bool Recoverer::add(std::u16string_view line, CopySource source)
+bool recovery::Engine::add(std::u16string_view line, CopySource source)
 {
     // A line of the beacon's length in ASCII takes the way of bytes, where a clean one is
     // kept as its text.
@@ -57,11 +50,14 @@ bool Recoverer::add(std::u16string_view line, CopySource source)
     return addText(line, source);
 }
 
-bool Recoverer::add(std::string_view asciiLine, CopySource source) { return addText(asciiLine, source); }
-
-template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> line, CopySource source)
+bool recovery::Engine::add(std::string_view asciiLine, CopySource source)
 {
-    State& st = *m_state;
+    return addText(asciiLine, source);
+}
+
+template <class CharT> bool recovery::Engine::addText(std::basic_string_view<CharT> line, CopySource source)
+{
+    State& st = m_state;
     if constexpr (std::is_same_v<CharT, char>) {
         // Most lines are clean copies of a beacon not seen yet: such a line is kept as its text.
         if (isCleanLine(line)) {
@@ -93,9 +89,9 @@ template <class CharT> bool Recoverer::addText(std::basic_string_view<CharT> lin
     return part;
 }
 
-void Recoverer::enqueueCut()
+void recovery::Engine::enqueueCut()
 {
-    State& st = *m_state;
+    State& st = m_state;
     for (const Candidate& c : st.cut)
         enqueue(c.text, c.source, Cut::Searched, &c.seams);
     st.cut.clear();
@@ -103,9 +99,9 @@ void Recoverer::enqueueCut()
 
 // A candidate is cut into its frames, and a key is made for the fields of each frame held
 // whole: a copy damaged in a few frames is still found by the others.
-bool Recoverer::enqueue(std::u16string_view text, CopySource source, Cut cut, const Seams* seams)
+bool recovery::Engine::enqueue(std::u16string_view text, CopySource source, Cut cut, const Seams* seams)
 {
-    State& st = *m_state;
+    State& st = m_state;
     if (st.pendingCount == kAhead)
         placeOldest();
     Pending& p = st.pending[(st.pendingFirst + st.pendingCount) % kAhead];
@@ -127,9 +123,9 @@ bool Recoverer::enqueue(std::u16string_view text, CopySource source, Cut cut, co
 
 // Groups whose window has passed are closed before a line is placed, so that no copy joins
 // them however seldom records are taken.
-void Recoverer::closeReady()
+void recovery::Engine::closeReady()
 {
-    State& st = *m_state;
+    State& st = m_state;
     while (st.openCount() > 0) {
         const Group& oldest = st.open(0);
         // Groups merged into an earlier one are left empty: they close at once.
@@ -140,11 +136,11 @@ void Recoverer::closeReady()
     }
 }
 
-void Recoverer::placeOldest()
+void recovery::Engine::placeOldest()
 {
-    Pending& p = m_state->pending[m_state->pendingFirst];
-    m_state->pendingFirst = (m_state->pendingFirst + 1) % kAhead;
-    --m_state->pendingCount;
+    Pending& p = m_state.pending[m_state.pendingFirst];
+    m_state.pendingFirst = (m_state.pendingFirst + 1) % kAhead;
+    --m_state.pendingCount;
     closeReady();
     if (p.clean && !addClean(p)) {
         // A clean line that meets a copy of its beacon is compared and voted like any other.
@@ -161,33 +157,33 @@ void Recoverer::placeOldest()
 }
 
 // A clean line that no open group shares a key with begins a group of its own text alone.
-bool Recoverer::addClean(const Pending& p)
+bool recovery::Engine::addClean(const Pending& p)
 {
     for (const std::uint64_t key : p.keys) {
-        const std::size_t at = m_state->openAt(m_state->keys.find(key), m_firstOpen);
-        if (at < m_state->openCount() && !m_state->open(at).empty())
+        const std::size_t at = m_state.openAt(m_state.keys.find(key), m_firstOpen);
+        if (at < m_state.openCount() && !m_state.open(at).empty())
             return false;
     }
-    Group& group = m_state->groups.emplace_back();
+    Group& group = m_state.groups.emplace_back();
     group.firstCopy = m_added;
     group.clean = true;
     group.cleanText = p.cleanText;
     group.cleanSource = p.source;
     // No open group holds any of its keys, so the group's own text tells them.
-    const std::uint64_t number = m_firstOpen + m_state->openCount();
+    const std::uint64_t number = m_firstOpen + m_state.openCount();
     makeRoom(number);
     for (const std::uint64_t key : p.keys)
-        m_state->keys.put(key, number);
+        m_state.keys.put(key, number);
     return true;
 }
 
 // The clean line of a group as a copy like any other, for comparing and voting.
-void Recoverer::expand(Group& group) const
+void recovery::Engine::expand(Group& group)
 {
     if (!group.clean)
         return;
     group.more(); // the keys of its text, before it holds more
-    Copy copy(m_state->memory.resource());
+    Copy copy(m_state.memory.resource());
     copy.source = group.cleanSource;
     copy.seq = group.firstCopy;
     foldClean(group.cleanText, copy.text);
@@ -200,19 +196,19 @@ void Recoverer::expand(Group& group) const
 // The open groups a copy's keys lead to, weighed: those it joins, and the oldest it could not
 // be told apart from. A key names the newest group that holds it; each group names the one
 // before it, and the one it was told apart from.
-void Recoverer::weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTags.size()>& keys,
-                      Weighed& out)
+void recovery::Engine::weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTags.size()>& keys,
+                             Weighed& out)
 {
     std::array<std::uint64_t, 4 * kMostSharing * kFrameTags.size()> asked{};
     std::size_t askedCount = 0;
     const auto ask = [&](std::uint64_t g) {
         for (int step = 0;
-             step < kLookalikeSteps && g > m_firstOpen && g <= m_firstOpen + m_state->openCount(); ++step) {
+             step < kLookalikeSteps && g > m_firstOpen && g <= m_firstOpen + m_state.openCount(); ++step) {
             const auto end = asked.begin() + std::ptrdiff_t(askedCount);
             if (std::find(asked.begin(), end, g) != end || askedCount == asked.size())
                 return;
             asked[askedCount++] = g;
-            Group& candidate = m_state->open(std::size_t(g - 1 - m_firstOpen));
+            Group& candidate = m_state.open(std::size_t(g - 1 - m_firstOpen));
             expand(candidate);
             if (candidate.copies.empty())
                 return;
@@ -234,7 +230,7 @@ void Recoverer::weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTa
         std::uint64_t g = key == 0 ? 0 : newestWith(key);
         for (int step = 0; step < kMostSharing && g > m_firstOpen; ++step) {
             ask(g);
-            g = m_state->open(std::size_t(g - 1 - m_firstOpen)).before(key);
+            g = m_state.open(std::size_t(g - 1 - m_firstOpen)).before(key);
         }
     }
     out.asked = askedCount;
@@ -242,7 +238,7 @@ void Recoverer::weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTa
 
 using recovery::groupTime;
 
-void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys)
+void recovery::Engine::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys)
 {
     // Every open group that the copy joins: a copy that bridges two groups makes them one,
     // unless they hold different on-board times, when it could be a copy of either.
@@ -259,7 +255,7 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
     bool timesDiffer = false;
     for (std::size_t i = 0; i < count; ++i) {
         const std::optional<std::uint32_t> t =
-            groupTime(m_state->open(std::size_t(fitting[i] - 1 - m_firstOpen)));
+            groupTime(m_state.open(std::size_t(fitting[i] - 1 - m_firstOpen)));
         timesDiffer = timesDiffer || (t && time && t != time);
         time = time ? time : t;
     }
@@ -273,21 +269,21 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
         lookalikes.back() = weighed.closest;
     std::uint64_t chosen = count > 0 ? fitting[0] : 0;
     if (chosen == 0) {
-        Group& group = m_state->groups.emplace_back();
+        Group& group = m_state.groups.emplace_back();
         group.firstCopy = m_added;
         // Room for a second copy, not more: most groups of a season's log stay one copy or two,
         // and the groups kept hold the window's memory.
         group.copies.reserve(2);
-        chosen = m_firstOpen + m_state->openCount();
+        chosen = m_firstOpen + m_state.openCount();
     }
-    Group& group = m_state->open(std::size_t(chosen - 1 - m_firstOpen));
+    Group& group = m_state.open(std::size_t(chosen - 1 - m_firstOpen));
     for (std::size_t i = 1; i < count; ++i) {
-        Group& later = m_state->open(std::size_t(fitting[i] - 1 - m_firstOpen));
+        Group& later = m_state.open(std::size_t(fitting[i] - 1 - m_firstOpen));
         for (Copy& c : later.copies)
             group.copies.push_back(std::move(c));
         later.forKeys([&](std::uint64_t key) {
             group.addKey(key, false, later.before(key));
-            m_state->keys.put(key, chosen);
+            m_state.keys.put(key, chosen);
         });
         later.copies.clear();
         later.clearKeys();
@@ -303,9 +299,9 @@ void Recoverer::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size
 }
 
 // The table is rebuilt from the open groups when it fills, so that keys of closed groups go.
-void Recoverer::makeRoom(std::uint64_t number)
+void recovery::Engine::makeRoom(std::uint64_t number)
 {
-    State& st = *m_state;
+    State& st = m_state;
     if (!st.keys.full() && number - st.rebuiltAt <= (std::uint64_t(1) << 31))
         return;
     std::size_t open = 0;
@@ -326,8 +322,8 @@ void Recoverer::makeRoom(std::uint64_t number)
     st.rebuiltAt = number;
 }
 
-void Recoverer::addKeys(Group& group, std::uint64_t number,
-                        const std::array<std::uint64_t, kFrameTags.size()>& keys)
+void recovery::Engine::addKeys(Group& group, std::uint64_t number,
+                               const std::array<std::uint64_t, kFrameTags.size()>& keys)
 {
     makeRoom(number);
     const bool first = group.keyCount() == 0;
@@ -336,21 +332,21 @@ void Recoverer::addKeys(Group& group, std::uint64_t number,
             continue;
         const std::uint64_t newest = newestWith(key);
         group.addKey(key, first, newest == number ? group.before(key) : newest);
-        m_state->keys.put(key, number);
+        m_state.keys.put(key, number);
     }
 }
 
 // The number of the newest open group that holds the key, 0 for none.
-std::uint64_t Recoverer::newestWith(std::uint64_t key) const
+std::uint64_t recovery::Engine::newestWith(std::uint64_t key) const
 {
-    const std::size_t at = m_state->openAt(m_state->keys.find(key), m_firstOpen);
-    return at < m_state->openCount() ? m_firstOpen + at + 1 : 0;
+    const std::size_t at = m_state.openAt(m_state.keys.find(key), m_firstOpen);
+    return at < m_state.openCount() ? m_firstOpen + at + 1 : 0;
 }
 
-bool Recoverer::take(RecoveredRecord& out, Ready ready, Values values)
+bool recovery::Engine::take(RecoveredRecord& out, Recoverer::Ready ready, Recoverer::Values values)
 {
-    State& st = *m_state;
-    const bool all = ready == Ready::All;
+    State& st = m_state;
+    const bool all = ready == Recoverer::Ready::All;
     if (all) {
         st.cutter.finish(st.cut);
         enqueueCut();
@@ -371,16 +367,16 @@ bool Recoverer::take(RecoveredRecord& out, Ready ready, Values values)
     if (st.closed == 0)
         return false;
     weighLookalikes(st.groups.front());
-    recovery::vote(st.groups.front(), out, values == Values::Numbers);
+    recovery::vote(st.groups.front(), out, values == Recoverer::Values::Numbers);
     st.groups.pop_front();
     --st.closed;
     return true;
 }
 
-std::optional<CopySource> Recoverer::firstHeld() const
+std::optional<CopySource> recovery::Engine::firstHeld() const
 {
     // Groups begin in the order of their copies, and the lines not yet placed come after them.
-    const State& st = *m_state;
+    const State& st = m_state;
     for (std::size_t i = 0; i < st.groups.size(); ++i) {
         const Group& group = st.groups[i];
         if (!group.empty())

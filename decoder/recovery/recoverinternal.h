@@ -20,6 +20,10 @@
 namespace orvik {
 namespace recovery {
 
+// A lone copy is weighed against this many lookalikes at most, older and younger each: its
+// own beacon's copies may be among them beside its neighbours'.
+inline constexpr std::size_t kMostLookalikes = 8;
+
 struct Copy : CopyFrames {
     using CopyFrames::CopyFrames;
 
@@ -167,49 +171,5 @@ inline void keepOldest(std::array<std::uint64_t, kMostLookalikes>& kept, std::ui
 }
 
 } // namespace recovery
-
-// A line taken but not yet placed, so that the key slots it will read are fetched meanwhile.
-struct Recoverer::Pending {
-    explicit Pending(std::pmr::memory_resource* memory)
-        : copy(memory)
-    {}
-
-    bool clean = false;
-    std::array<char, kBeaconLength> cleanText; // as it came
-    CopySource source;
-    Copy copy; // a line that is not clean, cut into its frames
-    std::array<std::uint64_t, kFrameTags.size()> keys{};
-};
-
-struct Recoverer::State {
-    State()
-    {
-        pending.reserve(kAhead);
-        while (pending.size() < kAhead)
-            pending.emplace_back(memory.resource());
-    }
-
-    BigPool memory; // first made, last gone: the copies below live in it
-    // The closed groups, whose window passed, waiting to be taken, then the open ones; oldest first.
-    recovery::GroupRing groups{memory.resource()};
-    std::size_t closed = 0;
-    recovery::KeyTable keys;
-    // The table is rebuilt before its 32-bit group numbers could be taken for those of old groups.
-    std::uint64_t rebuiltAt = 0;
-    CandidateCutter cutter;
-    std::vector<Candidate> cut;
-    std::vector<Pending> pending; // kAhead of them, a ring
-    std::size_t pendingFirst = 0;
-    std::size_t pendingCount = 0;
-
-    std::size_t openCount() const { return groups.size() - closed; }
-    Group& open(std::size_t at) { return groups[closed + at]; }
-    // Where the open group a key was put for stands among the open ones; openCount() for none.
-    std::size_t openAt(std::uint32_t stored, std::uint64_t firstOpen) const
-    {
-        const std::uint32_t at = stored - std::uint32_t(firstOpen + 1);
-        return stored != 0 && at < openCount() ? at : openCount();
-    }
-};
 
 } // namespace orvik

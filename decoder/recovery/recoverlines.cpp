@@ -1,7 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The recovery as the rest of the program meets it: Recoverer, which hands every call to its
+// engine, and the records of lines in one go.
 #include "decoder/recover.h"
+#include "engine.h"
 
 namespace orvik {
+
+Recoverer::Recoverer(std::size_t window)
+    : m_engine(std::make_unique<recovery::Engine>(window))
+{}
+
+Recoverer::~Recoverer() = default;
+
+bool Recoverer::add(std::u16string_view line, CopySource source) { return m_engine->add(line, source); }
+
+bool Recoverer::add(std::string_view asciiLine, CopySource source)
+{
+    return m_engine->add(asciiLine, source);
+}
+
+bool Recoverer::take(RecoveredRecord& out, Ready ready, Values values)
+{
+    return m_engine->take(out, ready, values);
+}
+
+std::optional<CopySource> Recoverer::firstHeld() const { return m_engine->firstHeld(); }
 
 namespace {
 
