@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vote.h"
 
-#include "placechars.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -30,179 +28,6 @@ int rank(LeftOut reason)
     case LeftOut::FrameMissing: return 5;
     }
     return 5;
-}
-
-struct Tally {
-    char16_t winner = 0;
-    int votes = 0;
-    bool tie = false;
-    bool unanimous = false; // every copy that holds the place holds the winner
-};
-
-// The most frequent character of the readings, 0 standing for none.
-Tally countVotes(const char16_t* readings, std::size_t count, std::size_t stride)
-{
-    // Mostly every copy that holds the place agrees: one pass tells.
-    Tally t{0, 0, false, true};
-    for (std::size_t k = 0; k < count && t.unanimous; ++k) {
-        const char16_t c = readings[k * stride];
-        if (c != 0 && t.winner != 0 && c != t.winner)
-            t.unanimous = false;
-        else if (c != 0)
-            t = {c, t.votes + 1, false, true};
-    }
-    if (t.unanimous)
-        return t;
-    t = {};
-    for (std::size_t k = 0; k < count; ++k) {
-        const char16_t c = readings[k * stride];
-        if (c == 0)
-            continue;
-        int n = 0;
-        for (std::size_t m = 0; m < count; ++m)
-            n += readings[m * stride] == c;
-        if (n > t.votes)
-            t = {c, n, false, false};
-        else if (n == t.votes && c != t.winner)
-            t.tie = true;
-    }
-    return t;
-}
-
-// The fields of the beacon line, each once, whichever channels share it.
-struct Field {
-    int frame; // from 0
-    int pos;
-    int len;
-};
-
-constexpr auto kFields = [] {
-    std::array<Field, kChannels.size()> fields{};
-    std::size_t count = 0;
-    for (const Channel& ch : kChannels) {
-        if (count == 0 || fields[count - 1].pos != ch.pos)
-            fields[count++] = {ch.frame - 1, ch.pos, ch.len};
-    }
-    return fields;
-}();
-
-// The copy that reads the frame where it stands and agrees most with the others, or null;
-// null too where another that reads it otherwise agrees as much, as either may be the one of
-// its length only by a character lost and another gained.
-const recovery::Copy* referenceFor(const recovery::Group& group, int f)
-{
-    const FrameLayout& l = kLayout[std::size_t(f)];
-    const recovery::Copy* ref = nullptr;
-    int refAgrees = -1;
-    bool tied = false;
-    for (const recovery::Copy& c : group.copies) {
-        if (c.reading[std::size_t(f)] != Reading::Exact)
-            continue;
-        int agrees = 0;
-        for (const recovery::Copy& o : group.copies) {
-            for (int i = 0; &o != &c && i < l.fieldLength; ++i)
-                agrees += o.fields(f)[i] != 0 && o.fields(f)[i] == c.fields(f)[i];
-        }
-        if (agrees > refAgrees) {
-            ref = &c;
-            refAgrees = agrees;
-            tied = false;
-        } else if (agrees == refAgrees &&
-                   !std::equal(c.fields(f), c.fields(f) + l.fieldLength, ref->fields(f))) {
-            tied = true;
-        }
-    }
-    return tied && f == kFrames - 1 ? nullptr : ref;
-}
-
-// The fields of a last frame as they stand, where another copy holds them and what stands
-// around them alike: two copies shifted alike by characters lost or gained are unlikely.
-bool readAlike(const recovery::Group& group, const recovery::Copy& copy, char16_t* fields)
-{
-    for (const recovery::Copy& other : group.copies) {
-        // The same text twice is one reception's word, not two.
-        if (&other != &copy && other.text != copy.text && placeInPlace(copy, other, fields, 0))
-            return true;
-    }
-    return false;
-}
-
-// The characters each copy holds of frame f, copy after copy. Returns the copy whose reading
-// settles the frame: more copies hold it whole, and alike, than there are others; null when
-// none does.
-const recovery::Copy* gather(const recovery::Group& group, int f, std::vector<char16_t>& readings)
-{
-    const auto fs = std::size_t(f);
-    const auto width = std::size_t(kLayout[fs].fieldLength);
-    readings.assign(group.copies.size() * width, 0);
-    // Where more copies hold the frame whole, and alike, than there are others, what an
-    // alignment could place in the others changes no winner.
-    const recovery::Copy* first = nullptr;
-    std::size_t alike = 0;
-    bool differ = false;
-    for (const recovery::Copy& c : group.copies) {
-        if (!c.whole(f))
-            continue;
-        first = first ? first : &c;
-        differ = differ || !std::equal(c.fields(f), c.fields(f) + width, first->fields(f));
-        ++alike;
-    }
-    if (!differ && 2 * alike > group.copies.size())
-        return first;
-    const recovery::Copy* ref = referenceFor(group, f);
-    for (std::size_t k = 0; k < group.copies.size(); ++k) {
-        const recovery::Copy& c = group.copies[k];
-        char16_t* const mine = readings.data() + k * width;
-        std::copy_n(c.fields(f), width, mine);
-        if (ref == nullptr && f == kFrames - 1 && !c.whole(f) && readAlike(group, c, mine))
-            continue;
-        // A copy that reads the frame where it stands shows where a damaged one lost or gained
-        // characters better than the fields' hex digits alone.
-        const bool shifted = c.reading[fs] == Reading::Placed || c.reading[fs] == Reading::Damaged;
-        if (shifted && ref != nullptr && c.begin[fs] >= 0 && !c.whole(f))
-            placeAgainst(c, *ref, f, mine);
-        else if (c.reading[fs] == Reading::Damaged)
-            placeAlone(c, f, mine);
-    }
-    return nullptr;
-}
-
-// A frame that copies held whole and alike outnumber the rest: its characters win, and what the
-// others hold otherwise is changed.
-void writeSettled(const recovery::Group& group, int f, const recovery::Copy& settled, RecoveredRecord& out,
-                  std::array<LeftOut, kBeaconLength + 1>& at)
-{
-    const FrameLayout& l = kLayout[std::size_t(f)];
-    const char16_t* const winners = settled.fields(f);
-    for (int i = 0; i < l.fieldLength; ++i) {
-        const int position = l.pos + l.fieldBegin + i;
-        if (!isHex(winners[i])) {
-            at[std::size_t(position)] = LeftOut::NotHex;
-            continue;
-        }
-        out.line[std::size_t(position - 1)] = char(winners[i]);
-        for (std::size_t k = 0; k < group.copies.size(); ++k) {
-            const char16_t c = group.copies[k].fields(f)[i];
-            if (c != 0 && c != winners[i])
-                out.changes.push_back({k, position, c, winners[i]});
-        }
-    }
-}
-
-// Whether some copy holds the whole of the field from `from` as the vote wrote it: a field
-// is a value some line holds, never one pieced together from several.
-bool heldWhole(const std::vector<char16_t>& readings, std::size_t copies, std::size_t width,
-               const std::string& line, int position, std::size_t from, int length)
-{
-    for (std::size_t k = 0; k < copies; ++k) {
-        bool whole = true;
-        for (int i = 0; whole && i < length; ++i)
-            whole =
-                readings[k * width + from + std::size_t(i)] == char16_t(line[std::size_t(position - 1 + i)]);
-        if (whole)
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -272,67 +97,6 @@ void writeClean(const std::array<char, kBeaconLength>& text, std::string& line)
     }
 }
 
-// The verdict on each field character of frame f, the winners written into the line.
-void voteFrame(const recovery::Group& group, int f, RecoveredRecord& out,
-               std::array<LeftOut, kBeaconLength + 1>& at)
-{
-    thread_local std::vector<char16_t> readings;
-    const FrameLayout& l = kLayout[std::size_t(f)];
-    const std::size_t n = group.copies.size();
-    const auto width = std::size_t(l.fieldLength);
-    if (const recovery::Copy* settled = gather(group, f, readings)) {
-        writeSettled(group, f, *settled, out, at);
-        return;
-    }
-    // Where there are copies to compare, one alone is no majority: its slip would go unseen.
-    const int leastVotes = n > 1 ? 2 : 1;
-    const bool anyTag = std::any_of(group.copies.begin(), group.copies.end(), [&](const recovery::Copy& c) {
-        return c.reading[std::size_t(f)] != Reading::Missing;
-    });
-    for (std::size_t i = 0; i < width; ++i) {
-        const int position = l.pos + l.fieldBegin + int(i);
-        const Tally t = countVotes(readings.data() + i, n, width);
-        LeftOut& verdict = at[std::size_t(position)];
-        if (t.votes == 0)
-            verdict = anyTag ? LeftOut::FrameDamaged : LeftOut::FrameMissing;
-        else if (t.tie || t.votes < leastVotes)
-            verdict = LeftOut::NoMajority;
-        else if (!isHex(t.winner))
-            verdict = LeftOut::NotHex;
-        if (verdict == LeftOut::No)
-            out.line[std::size_t(position - 1)] = char(t.winner);
-    }
-    bool unanimous = true;
-    for (std::size_t i = 0; n > 1 && i < width; ++i) {
-        const int position = l.pos + l.fieldBegin + int(i);
-        const auto winner = char16_t(static_cast<unsigned char>(out.line[std::size_t(position - 1)]));
-        for (std::size_t k = 0; at[std::size_t(position)] == LeftOut::No && k < n; ++k) {
-            const char16_t c = readings[k * width + i];
-            unanimous = unanimous && (c == 0 || c == winner);
-        }
-    }
-    for (const Field& field : kFields) {
-        if (unanimous || field.frame != f)
-            continue;
-        const bool written = std::all_of(at.begin() + field.pos, at.begin() + field.pos + field.len,
-                                         [](LeftOut r) { return r == LeftOut::No; });
-        const std::size_t from = std::size_t(field.pos - l.pos - l.fieldBegin);
-        if (written && !heldWhole(readings, n, width, out.line, field.pos, from, field.len)) {
-            std::fill(at.begin() + field.pos, at.begin() + field.pos + field.len, LeftOut::NoMajority);
-            std::fill_n(out.line.begin() + (field.pos - 1), field.len, '-');
-        }
-    }
-    for (std::size_t i = 0; !unanimous && i < width; ++i) {
-        const int position = l.pos + l.fieldBegin + int(i);
-        const auto winner = char16_t(static_cast<unsigned char>(out.line[std::size_t(position - 1)]));
-        for (std::size_t k = 0; at[std::size_t(position)] == LeftOut::No && k < n; ++k) {
-            const char16_t c = readings[k * width + i];
-            if (c != 0 && c != winner)
-                out.changes.push_back({k, position, c, winner});
-        }
-    }
-}
-
 // Every character written is a hex digit: each field written reads as HexToDec reads it.
 void writeValues(RecoveredRecord& out)
 {
@@ -345,6 +109,28 @@ void writeValues(RecoveredRecord& out)
             field = field * 16 + hexValue(char16_t(out.line[std::size_t(ch.pos - 1 + i)]));
         out.values[std::size_t(c)] = channelValue(ch, field);
     }
+}
+
+// Step 4: a channel's verdict is the gravest of its characters'; a lone copy that the copies of
+// a beacon it may be a copy of outvote leaves out what they hold otherwise.
+LeftOut channelVerdict(const Group& group, int c, const std::array<LeftOut, kBeaconLength + 1>& atPosition)
+{
+    const Channel& ch = kChannels[std::size_t(c)];
+    LeftOut worst = LeftOut::No;
+    for (int p = ch.pos; p < ch.pos + ch.len; ++p) {
+        if (rank(atPosition[std::size_t(p)]) > rank(worst))
+            worst = atPosition[std::size_t(p)];
+    }
+    const GroupMore& more = group.more();
+    if (worst != LeftOut::No || !more.outvoted || group.copies.size() != 1)
+        return worst;
+    const FrameLayout& l = kLayout[std::size_t(ch.frame - 1)];
+    const int from = ch.pos - l.pos - l.fieldBegin + l.heldAt;
+    for (int i = from; i < from + ch.len; ++i) {
+        if (more.disputed[std::size_t(i)])
+            return LeftOut::Lookalike;
+    }
+    return worst;
 }
 
 } // namespace
@@ -371,26 +157,13 @@ void vote(const Group& group, RecoveredRecord& out, bool values)
     for (int f = 0; f < kFrames; ++f)
         voteFrame(group, f, out, atPosition);
     for (int c = 0; c < kChannelCount; ++c) {
-        const Channel& ch = kChannels[std::size_t(c)];
-        LeftOut worst = LeftOut::No;
-        for (int p = ch.pos; p < ch.pos + ch.len; ++p) {
-            if (rank(atPosition[std::size_t(p)]) > rank(worst))
-                worst = atPosition[std::size_t(p)];
-        }
-        // What copies of a beacon this lone copy may be a copy of hold otherwise is in doubt.
-        const int from = ch.pos - kLayout[std::size_t(ch.frame - 1)].pos -
-                         kLayout[std::size_t(ch.frame - 1)].fieldBegin +
-                         kLayout[std::size_t(ch.frame - 1)].heldAt;
-        const GroupMore& more = group.more();
-        bool disputed = false;
-        for (int i = from; i < from + ch.len; ++i)
-            disputed = disputed || more.disputed[std::size_t(i)];
-        if (worst == LeftOut::No && more.outvoted && group.copies.size() == 1 && disputed)
-            worst = LeftOut::Lookalike;
-        out.leftOut[std::size_t(c)] = worst;
+        const LeftOut reason = channelVerdict(group, c, atPosition);
+        out.leftOut[std::size_t(c)] = reason;
         // The line holds only what is certain, and this copy's field may be the other beacon's.
-        if (worst == LeftOut::Lookalike)
+        if (reason == LeftOut::Lookalike) {
+            const Channel& ch = kChannels[std::size_t(c)];
             std::fill_n(out.line.begin() + (ch.pos - 1), ch.len, '-');
+        }
     }
     if (values || out.leftOutMask() != 0)
         writeValues(out);

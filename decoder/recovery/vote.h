@@ -11,5 +11,9 @@ namespace recovery {
 // keeps them in its line alone, its values left NaN.
 void vote(const Group& group, RecoveredRecord& out, bool values);
 
+// The vote on frame f's field characters: each winner written into out.line, each place's
+// verdict into `at`, and what the vote changed in each copy into out.changes.
+void voteFrame(const Group& group, int f, RecoveredRecord& out, std::array<LeftOut, kBeaconLength + 1>& at);
+
 } // namespace recovery
 } // namespace orvik
