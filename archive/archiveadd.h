@@ -24,7 +24,9 @@ std::uint64_t archiveLineKey(std::string_view lowerLine);
 // reception_keys. Stored in the file, so it must never change.
 std::uint64_t archiveReceptionKey(std::string_view source, std::string_view line);
 
-// Keys of rows in memory, by open addressing; an empty slot holds id 0, which no row has.
+// Keys of rows in memory, by open addressing; an empty slot holds id 0, which no row has. A
+// table of its own: it maps a whole 64-bit key, which the file keeps, to a row, and forgets
+// nothing until the add ends, unlike the recovery's key table.
 class RowKeys {
 public:
     std::int64_t find(std::uint64_t key) const;

@@ -10,7 +10,8 @@
 namespace orvik {
 
 // The lines seen so far, letter case aside, remembered by a 64-bit hash of each in one
-// open-addressed table: about 16 bytes a line.
+// open-addressed table: about 16 bytes a line. A table of its own: it is a set, with no value
+// beside the hash, and it grows with its input, which the recovery's key table never does.
 class SeenLines {
 public:
     // Makes room for about `lines` lines at once, so that the table need not grow step by step.

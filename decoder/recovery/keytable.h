@@ -13,7 +13,9 @@ namespace recovery {
 // Open addressing, key -> group number; a key of a group that closed is simply not found
 // again, and the table is rebuilt from the open groups when it fills. A slot holds 32 bits of
 // the key and of the group number, so that more of the table stays in the cache: a key taken
-// for another is only a candidate, which fits() still judges.
+// for another is only a candidate, which fits() still judges. The other tables (dedupe's seen
+// lines, the archive's row keys) keep whole keys that never expire; this one holds 32 bits and
+// is rebuilt, as its keys expire with their groups, so it is a table of its own.
 class KeyTable {
 public:
     // The low 32 bits of the group number + 1 the key was put for, 0 when not found.
