@@ -119,22 +119,22 @@ private:
     QWidget* m_client = nullptr;
     std::unique_ptr<DataPanels> m_panels;
     QScrollArea* m_scroller = nullptr;
-    TextBox* Text2 = nullptr;
-    std::array<OptionButton*, kChannelCount> Option1{};
-    std::array<QLineEdit*, kChannelCount> Text1{};
-    std::array<QLabel*, kChannelCount> Label1{};
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QGroupBox* Frame4 = nullptr;
-    QGroupBox* Frame6 = nullptr;
-    QGroupBox* Frame8 = nullptr;
-    ChannelChart* MSChart1 = nullptr;
-    PictureCanvas* Picture2 = nullptr;
-    QPushButton* Command1 = nullptr;
-    ScrollBar* HScroll1 = nullptr;
-    QLabel* Label2 = nullptr;
-    StatusLabel* Label3 = nullptr;
+    TextBox* Text2 = nullptr;                           // the beacon log box: every change decodes it again
+    std::array<OptionButton*, kChannelCount> Option1{}; // per channel: charts it when chosen
+    std::array<QLineEdit*, kChannelCount> Text1{};      // per channel: the value on show
+    std::array<QLabel*, kChannelCount> Label1{};        // per channel: its unit
+    QGroupBox* Frame1 = nullptr;                        // the "Status" panel
+    QGroupBox* Frame2 = nullptr;                        // the "Power" panel
+    QGroupBox* Frame3 = nullptr;                        // the "Temperatures" panel
+    QGroupBox* Frame4 = nullptr;                        // the "RSSI" panel
+    QGroupBox* Frame6 = nullptr;                        // the on-board time
+    QGroupBox* Frame8 = nullptr;                        // holds the chart
+    ChannelChart* MSChart1 = nullptr;  // the bar chart of the chosen channel over the records
+    PictureCanvas* Picture2 = nullptr; // the screenshot's canvas, hidden
+    QPushButton* Command1 = nullptr;   // takes the screenshot
+    ScrollBar* HScroll1 = nullptr;     // the record on show
+    QLabel* Label2 = nullptr;          // "#position / count" of the record on show
+    StatusLabel* Label3 = nullptr;     // the status line
     QAction* MnuExit = nullptr;
     QAction* MnuOpenLog = nullptr;
     QAction* MnuSaveLog = nullptr;
