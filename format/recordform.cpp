@@ -121,28 +121,4 @@ RecordText& RecordText::values(std::span<const double> values)
     return *this;
 }
 
-template <class T> RecordText& RecordText::beaconValues(T line, bool& plain, std::uint32_t leftOut)
-{
-    assert(m_form.m_layout.channels.size() == std::size_t(kChannelCount));
-    assert(m_form.isCsv() || m_column > 0);
-    char* const begin = m_out.room(m_form.m_room);
-    char* end = nullptr;
-    if constexpr (std::is_same_v<T, std::string_view>)
-        end = leftOut == 0 ? m_form.m_text.append(begin, line, plain)
-                           : m_form.m_text.append(begin, line, plain, leftOut);
-    else
-        end = m_form.m_text.append(begin, line, plain);
-    m_out.commit(end);
-    m_afterValues = true;
-    m_column = 0;
-    return *this;
-}
-
-RecordText& RecordText::values(std::string_view line, bool& plain, std::uint32_t leftOut)
-{
-    return beaconValues(line, plain, leftOut);
-}
-
-RecordText& RecordText::values(std::u16string_view line, bool& plain) { return beaconValues(line, plain, 0); }
-
 } // namespace orvik

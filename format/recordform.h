@@ -6,6 +6,7 @@
 #include "tlmformat.h"
 
 #include <array>
+#include <cassert>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -84,6 +85,8 @@ public:
     RecordText(RecordForm& form, TextBlock& out);
 
     RecordText& number(std::uint64_t n);
+    // A number counted on, copied whole.
+    RecordText& number(const class DecimalCounter& n);
     // UTF-8 text: a JSON string, or a CSV field as it stands.
     RecordText& text(std::string_view text);
     // A JSON value encoded once for many records, such as a file name.
@@ -114,6 +117,45 @@ private:
     TextBlock& m_out;
     std::size_t m_column = 0;
     bool m_afterValues = false;
+};
+
+// The decimal text of a number that mostly grows by one from the last, such as a record
+// number: its digits are counted on in place rather than made again.
+class DecimalCounter {
+public:
+    static constexpr std::size_t kRoom = 20;
+
+    // The counter at n: counted on by one, or made again.
+    const DecimalCounter& at(std::uint64_t n)
+    {
+        if (n != m_value + 1 || m_size == 0 || !countOn()) {
+            const auto end = std::to_chars(m_text.data(), m_text.data() + m_text.size(), n).ptr;
+            m_size = std::size_t(end - m_text.data());
+        }
+        m_value = n;
+        return *this;
+    }
+    // kRoom bytes to copy whole, of which the first size() are the digits.
+    const char* data() const { return m_text.data(); }
+    std::size_t size() const { return m_size; }
+
+private:
+    // False when every digit was a 9: the text grows a digit, and is made again.
+    bool countOn()
+    {
+        for (std::size_t i = m_size; i-- > 0;) {
+            if (m_text[i] != '9') {
+                ++m_text[i];
+                return true;
+            }
+            m_text[i] = '0';
+        }
+        return false;
+    }
+
+    std::array<char, kRoom> m_text{};
+    std::size_t m_size = 0;
+    std::uint64_t m_value = 0;
 };
 
 // The text as a JSON string, in double quotes, to a std::string or a TextBlock.
@@ -177,6 +219,17 @@ inline RecordText& RecordText::number(std::uint64_t n)
     return *this;
 }
 
+inline RecordText& RecordText::number(const DecimalCounter& n)
+{
+    if (next()) {
+        char* const p = m_out.room(DecimalCounter::kRoom);
+        std::memcpy(p, n.data(), DecimalCounter::kRoom);
+        m_out.commit(p + n.size());
+        close();
+    }
+    return *this;
+}
+
 inline RecordText& RecordText::encoded(std::string_view json)
 {
     if (next()) {
@@ -186,9 +239,39 @@ inline RecordText& RecordText::encoded(std::string_view json)
     return *this;
 }
 
+template <class T> inline RecordText& RecordText::beaconValues(T line, bool& plain, std::uint32_t leftOut)
+{
+    assert(m_form.m_layout.channels.size() == std::size_t(kChannelCount));
+    assert(m_form.isCsv() || m_column > 0);
+    char* const begin = m_out.room(m_form.m_room);
+    char* end = nullptr;
+    if constexpr (std::is_same_v<T, std::string_view>)
+        end = leftOut == 0 ? m_form.m_text.append(begin, line, plain)
+                           : m_form.m_text.append(begin, line, plain, leftOut);
+    else
+        end = m_form.m_text.append(begin, line, plain);
+    m_out.commit(end);
+    m_afterValues = true;
+    m_column = 0;
+    return *this;
+}
+
+inline RecordText& RecordText::values(std::string_view line, bool& plain, std::uint32_t leftOut)
+{
+    return beaconValues(line, plain, leftOut);
+}
+
+inline RecordText& RecordText::values(std::u16string_view line, bool& plain)
+{
+    return beaconValues(line, plain, 0);
+}
+
 inline void RecordText::end()
 {
-    m_out += m_form.isCsv() ? std::string_view("\r\n") : std::string_view("}\n");
+    char* const p = m_out.room(2);
+    p[0] = m_form.isCsv() ? '\r' : '}';
+    p[1] = '\n';
+    m_out.commit(p + 2);
 }
 
 template <class At> RecordText& RecordText::numbers(std::size_t count, At&& at)

@@ -51,7 +51,7 @@ bool RecordWriter::writeLine(std::basic_string_view<CharT> beacon, std::uint64_t
         return false;
     m_lastStart = m_block.size();
     RecordText record(m_form, m_block);
-    record.number(number).number(line);
+    record.number(m_number.at(number)).number(m_line.at(line));
     if (m_withFile) {
         if (m_fileJson.empty() || file != m_fileName) {
             m_fileName = file;

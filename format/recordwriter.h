@@ -44,6 +44,8 @@ private:
     std::size_t m_lastStart = 0;
     QString m_fileName;
     std::string m_fileJson;
+    DecimalCounter m_number; // of the record
+    DecimalCounter m_line;   // of its line in its file
 };
 
 } // namespace orvik

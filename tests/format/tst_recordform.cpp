@@ -61,6 +61,8 @@ private slots:
     void beaconLineTakesTheLayoutsColumns();
     void blockHandsOnInPieces_data();
     void blockHandsOnInPieces();
+    void counterReadsAsTheNumber_data();
+    void counterReadsAsTheNumber();
 };
 
 void TestRecordForm::recordText_data()
@@ -246,6 +248,34 @@ void TestRecordForm::blockHandsOnInPieces()
     TextBlock failing(&full);
     failing += std::string(std::size_t(writes.last()), 'x');
     QVERIFY(!failing.flush());
+}
+
+void TestRecordForm::counterReadsAsTheNumber_data()
+{
+    QTest::addColumn<QList<quint64>>("numbers");
+    const auto run = [](quint64 from, int count) {
+        QList<quint64> numbers;
+        for (int i = 0; i < count; ++i)
+            numbers << from + quint64(i);
+        return numbers;
+    };
+    QTest::addRow("from 1, across 9 and 99") << run(1, 120);
+    QTest::addRow("across 999999") << run(999990, 20);
+    QTest::addRow("from 0") << run(0, 12);
+    QTest::addRow("lines that skip, repeat and go back")
+        << QList<quint64>{7, 8, 10, 10, 11, 3, 4, 99, 100, 9, 10};
+    QTest::addRow("the largest") << QList<quint64>{18446744073709551614ull, 18446744073709551615ull, 1, 2};
+}
+
+// Counted on or made again, the text is always the number's.
+void TestRecordForm::counterReadsAsTheNumber()
+{
+    QFETCH(QList<quint64>, numbers);
+    orvik::DecimalCounter counter;
+    for (const quint64 n : numbers) {
+        const orvik::DecimalCounter& at = counter.at(n);
+        QCOMPARE(QByteArray(at.data(), qsizetype(at.size())), QByteArray::number(n));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRecordForm)
