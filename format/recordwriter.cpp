@@ -51,6 +51,11 @@ bool RecordWriter::writeLine(std::basic_string_view<CharT> beacon, std::uint64_t
         return false;
     m_lastStart = m_block.size();
     RecordText record(m_form, m_block);
+    // CSV writes the values alone: its columns are not worked out for every line.
+    if (m_form.isCsv()) {
+        record.values(beacon, plain).end();
+        return true;
+    }
     record.number(m_number.at(number)).number(m_line.at(line));
     if (m_withFile) {
         if (m_fileJson.empty() || file != m_fileName) {
