@@ -15,24 +15,6 @@ bool RecordTable::add(std::u16string_view line)
     return m_count < kMaxRecords;
 }
 
-void parseLog(std::u16string_view text, RecordTable& table)
-{
-    table.m_count = 0;
-    if (text.empty())
-        return;
-
-    constexpr std::u16string_view kBreak = u"\r\n";
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find(kBreak, start);
-        const std::u16string_view line =
-            text.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
-        if (!table.add(line) || end == std::u16string_view::npos)
-            break;
-        start = end + kBreak.size();
-    }
-}
-
 void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table, LogReport* report)
 {
     table.m_count = 0;

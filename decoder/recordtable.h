@@ -32,7 +32,6 @@ public:
     }
 
 private:
-    friend void parseLog(std::u16string_view text, RecordTable& table);
     friend void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table,
                               struct LogReport* report);
     friend void recoverLogLines(std::span<const std::u16string_view> lines, RecordTable& table,
@@ -42,10 +41,6 @@ private:
     std::array<Record, kMaxRecords + 1> m_rows{};
     int m_count = 0;
 };
-
-// Splits the log at "\r\n" only and decodes its beacon lines, in text order, into rows
-// 1, 2, ... of the table. Beacon lines past the 100th are left out.
-void parseLog(std::u16string_view text, RecordTable& table);
 
 // What a parse did with the lines of the log, to tell the user. Lines are counted from 0.
 struct LogReport {
@@ -64,7 +59,8 @@ struct LogReport {
     std::size_t valuesMissing = 0; // values left out, over the records kept
 };
 
-// The same for a log already split into its lines. With a report, every line is looked at,
+// Decodes the beacon lines of a log split into its lines, in text order, into rows 1, 2, ... of
+// the table. Beacon lines past the 100th are left out. With a report, every line is looked at,
 // also past the 100th beacon line.
 void parseLogLines(std::span<const std::u16string_view> lines, RecordTable& table,
                    LogReport* report = nullptr);

@@ -4,6 +4,7 @@
 #include "decoder/channels.h"
 #include "decoder/recordtable.h"
 #include "format/csvwriter.h"
+#include "support/logtext.h"
 
 #include <QBuffer>
 #include <QStringList>
@@ -16,7 +17,8 @@ inline QByteArray windowExport(const QByteArray& log, const std::string& decimal
         captions << QString::fromUtf8(ch.caption.data(), qsizetype(ch.caption.size()));
     const QString text = QString::fromUtf8(log);
     orvik::RecordTable table;
-    orvik::parseLog({reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())}, table);
+    testsupport::parseCrLfLog({reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())},
+                              table);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     return orvik::writeCsv(buffer, captions, table, decimalPoint) ? buffer.data() : QByteArray("failed");

@@ -2,6 +2,7 @@
 // The record table and the parser that rebuilds it from the log text.
 #include "decoder/beacon.h"
 #include "decoder/recordtable.h"
+#include "support/logtext.h"
 #include "support/referenceline.h"
 
 #include <QTest>
@@ -77,7 +78,7 @@ bool rowIs(const RecordTable& t, int row, const Record& want, QString* why)
 
 const Record kZero{};
 
-void parse(const QString& text, RecordTable& table) { orvik::parseLog(view(text), table); }
+void parse(const QString& text, RecordTable& table) { testsupport::parseCrLfLog(view(text), table); }
 
 QString joined(int first, int count)
 {
@@ -174,17 +175,6 @@ void TestRecordTable::split()
         VERIFY_ROW(*table, n, decode(records[n - 1]));
     for (int n = int(records.size()) + 1; n <= RecordTable::kMaxRecords; ++n)
         VERIFY_ROW(*table, n, kZero);
-
-    // The same log handed over as its lines, as the log box gives it, fills the same rows.
-    const QStringList parts = text.isEmpty() ? QStringList() : text.split(kCrLf);
-    std::vector<std::u16string_view> lines;
-    for (const QString& part : parts)
-        lines.push_back(view(part));
-    const auto byLines = std::make_unique<RecordTable>();
-    orvik::parseLogLines(lines, *byLines);
-    QCOMPARE(byLines->count(), table->count());
-    for (int n = 0; n <= RecordTable::kMaxRecords; ++n)
-        VERIFY_ROW(*byLines, n, table->row(n));
 }
 
 // 8 records, then 5: rows 1-5 hold the new records, rows 6-8 keep the earlier ones.

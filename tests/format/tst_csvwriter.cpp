@@ -3,6 +3,7 @@
 #include "decoder/numbertext.h"
 #include "format/beacontext.h"
 #include "format/csvwriter.h"
+#include "support/logtext.h"
 #include "support/referenceline.h"
 
 #include <QBuffer>
@@ -45,7 +46,8 @@ Record recordOf(const QList<double>& values)
 void parseInto(orvik::RecordTable& table, const QStringList& lines)
 {
     const QString log = lines.join(QStringLiteral("\r\n"));
-    orvik::parseLog({reinterpret_cast<const char16_t*>(log.utf16()), std::size_t(log.size())}, table);
+    testsupport::parseCrLfLog({reinterpret_cast<const char16_t*>(log.utf16()), std::size_t(log.size())},
+                              table);
 }
 
 orvik::RecordTable tableOf(const QStringList& lines)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // parseLog on any text: the count, the rows it writes and the rows it must leave alone.
 #include "decoder/recordtable.h"
+#include "tests/support/logtext.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -53,7 +54,7 @@ const RecordTable& filledTable()
             log += kBreak;
         }
         RecordTable t;
-        parseLog(log, t);
+        testsupport::parseCrLfLog(log, t);
         if (t.count() != RecordTable::kMaxRecords)
             fail("the fixed log did not fill the table", t.count());
         return t;
@@ -88,9 +89,9 @@ void check(std::u16string_view text)
 
     // On the heap and alone, so that a write past row 100 lands in ASan's red zone.
     const auto fresh = std::make_unique<RecordTable>();
-    parseLog(text, *fresh);
+    testsupport::parseCrLfLog(text, *fresh);
     const auto reused = std::make_unique<RecordTable>(filledTable());
-    parseLog(text, *reused);
+    testsupport::parseCrLfLog(text, *reused);
 
     for (const RecordTable* t : {fresh.get(), reused.get()}) {
         if (t->count() < 0 || t->count() > RecordTable::kMaxRecords)

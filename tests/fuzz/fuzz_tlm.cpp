@@ -6,6 +6,7 @@
 #include "decoder/recordtable.h"
 #include "format/csvwriter.h"
 #include "platform/services.h"
+#include "tests/support/logtext.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -164,7 +165,8 @@ WindowView windowView(const QByteArray& input)
     }
     if (view.beaconLines <= RecordTable::kMaxRecords) {
         RecordTable table;
-        parseLog({reinterpret_cast<const char16_t*>(log.utf16()), std::size_t(log.size())}, table);
+        testsupport::parseCrLfLog({reinterpret_cast<const char16_t*>(log.utf16()), std::size_t(log.size())},
+                                  table);
         QStringList captions;
         for (const Channel& ch : kChannels)
             captions << QString::fromUtf8(ch.caption.data(), qsizetype(ch.caption.size()));
