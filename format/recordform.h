@@ -111,6 +111,8 @@ private:
     bool next();
     // What follows a column's value.
     void close();
+    // A JSON array of `count` items, each written by put(i).
+    template <class Put> RecordText& array(std::size_t count, Put&& put);
     template <class T> RecordText& beaconValues(T line, bool& plain, std::uint32_t leftOut);
 
     RecordForm& m_form;
@@ -274,7 +276,7 @@ inline void RecordText::end()
     m_out.commit(p + 2);
 }
 
-template <class At> RecordText& RecordText::numbers(std::size_t count, At&& at)
+template <class Put> RecordText& RecordText::array(std::size_t count, Put&& put)
 {
     if (!next())
         return *this;
@@ -282,26 +284,21 @@ template <class At> RecordText& RecordText::numbers(std::size_t count, At&& at)
     for (std::size_t i = 0; i < count; ++i) {
         if (i > 0)
             m_out += ',';
-        appendDecimal(m_out, at(i));
+        put(i);
     }
     m_out += ']';
     close();
     return *this;
 }
 
+template <class At> RecordText& RecordText::numbers(std::size_t count, At&& at)
+{
+    return array(count, [&](std::size_t i) { appendDecimal(m_out, at(i)); });
+}
+
 template <class At> RecordText& RecordText::texts(std::size_t count, At&& at)
 {
-    if (!next())
-        return *this;
-    m_out += '[';
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i > 0)
-            m_out += ',';
-        appendJsonString(m_out, at(i));
-    }
-    m_out += ']';
-    close();
-    return *this;
+    return array(count, [&](std::size_t i) { appendJsonString(m_out, at(i)); });
 }
 
 } // namespace orvik

@@ -3,9 +3,7 @@
 
 namespace orvik {
 
-namespace {
-
-RecordLayout layoutOf(bool withFile)
+RecordLayout tlmRecordLayout(bool withFile)
 {
     RecordLayout layout;
     layout.before = {{"record"}, {"line"}};
@@ -14,10 +12,8 @@ RecordLayout layoutOf(bool withFile)
     return layout;
 }
 
-} // namespace
-
 RecordWriter::RecordWriter(QIODevice& out, TlmFormat format, std::string decimalPoint, bool withFile)
-    : m_form(format, std::move(decimalPoint), layoutOf(withFile))
+    : m_form(format, std::move(decimalPoint), tlmRecordLayout(withFile))
     , m_withFile(withFile)
     , m_block(&out)
 {}

@@ -13,6 +13,10 @@ namespace orvik {
 
 // The records of orvik-tlm as CSV or JSON Lines, made straight from the beacon lines. The
 // text is kept in one block and handed on to the output in pieces of about 256 KiB.
+// The columns every record of orvik-tlm begins with in JSON Lines: "record", "line", and with
+// several inputs "file".
+RecordLayout tlmRecordLayout(bool withFile);
+
 class RecordWriter {
 public:
     // withFile: JSON objects name the file that the line came from.

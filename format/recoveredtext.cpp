@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recoveredtext.h"
 
+#include "recordwriter.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -35,10 +37,7 @@ namespace {
 
 RecordLayout layoutOf(bool withFile)
 {
-    RecordLayout layout;
-    layout.before = {{"record"}, {"line"}};
-    if (withFile)
-        layout.before.push_back({"file"});
+    RecordLayout layout = tlmRecordLayout(withFile);
     layout.before.insert(layout.before.end(), {{"copies"}, {"lines"}});
     if (withFile)
         layout.before.push_back({"files"});
