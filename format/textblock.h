@@ -30,6 +30,9 @@ public:
     void commit(const char* end) { m_size = std::size_t(end - m_block.get()); }
     void append(std::string_view text)
     {
+        // A block that holds nothing yet has no memory to copy nothing into.
+        if (text.empty())
+            return;
         std::memcpy(room(text.size()), text.data(), text.size());
         m_size += text.size();
     }
