@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "linesplitter.h"
 
+#include "decoder/words.h"
+
 #include <cstring>
 
 namespace orvik {
@@ -9,14 +11,11 @@ bool isAscii(std::string_view bytes)
 {
     std::uint64_t high = 0;
     std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        high |= word;
-    }
+    for (; i + 8 <= bytes.size(); i += 8)
+        high |= words::load(bytes.data() + i);
     for (; i < bytes.size(); ++i)
         high |= static_cast<unsigned char>(bytes[i]);
-    return (high & 0x8080808080808080u) == 0;
+    return words::nonAscii(high) == 0;
 }
 
 void LineTally::add(std::string_view bytes)

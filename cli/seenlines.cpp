@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "seenlines.h"
 
+#include "decoder/chars.h"
+#include "decoder/words.h"
+
 #include <QChar>
 #include <cstring>
 #include <functional>
@@ -58,20 +61,10 @@ std::uint64_t SeenLines::hashOf(std::string_view asciiLine)
     m_foldedBytes.resize(asciiLine.size());
     char* const out = m_foldedBytes.data();
     std::size_t i = 0;
-    // Eight bytes at a time: below 0x80, adding 0x3F sets a byte's top bit from 'A' on and
-    // adding 0x25 from past 'Z' on, with no carry into the next byte.
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    for (; i + 8 <= asciiLine.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, asciiLine.data() + i, 8);
-        const std::uint64_t upper = (word + 0x3F * kOnes) & ~(word + 0x25 * kOnes) & 0x80 * kOnes;
-        word |= upper >> 2;
-        std::memcpy(out + i, &word, 8);
-    }
-    for (; i < asciiLine.size(); ++i) {
-        const auto c = static_cast<unsigned char>(asciiLine[i]);
-        out[i] = char(unsigned(c - 'A') < 26 ? c + ('a' - 'A') : c);
-    }
+    for (; i + 8 <= asciiLine.size(); i += 8)
+        words::store(out + i, words::foldCase(words::load(asciiLine.data() + i)));
+    for (; i < asciiLine.size(); ++i)
+        out[i] = foldCase(asciiLine[i]);
     return std::hash<std::string_view>()(m_foldedBytes);
 }
 

@@ -2,6 +2,7 @@
 #include "copyframes.h"
 
 #include "decoder/beacon.h"
+#include "decoder/words.h"
 #include "placechars.h"
 
 #include <cstdlib>
@@ -360,27 +361,14 @@ int cutFrames(CopyFrames& copy)
     return found;
 }
 
-// Eight characters at a time: a byte is a hex digit when, below 0x80, it lies in '0'-'9' or,
-// with its letter bit set, in 'a'-'f'; adding 0x80 - lo to a 7-bit byte sets its top bit
-// exactly when it is lo or more, and no carry crosses into the next byte.
+// Eight characters at a time.
 bool isCleanLine(std::string_view line)
 {
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    constexpr std::uint64_t kHigh = 0x8080808080808080u;
-    const auto within = [](std::uint64_t low7, char lo, char hi) {
-        return (low7 + (0x80u - std::uint64_t(lo)) * kOnes) & ~(low7 + (0x7Fu - std::uint64_t(hi)) * kOnes);
-    };
     if (!isBeaconLine(line))
         return false;
     std::uint64_t notHex = 0;
-    for (std::size_t w = 0; w < kFieldWords.size(); ++w) {
-        std::uint64_t word;
-        std::memcpy(&word, line.data() + 8 * w, 8);
-        const std::uint64_t low7 = word & ~kHigh;
-        const std::uint64_t hex =
-            (within(low7, '0', '9') | within(low7 | (0x20u * kOnes), 'a', 'f')) & ~word & kHigh;
-        notHex |= ~hex & kFieldWords[w] & kHigh;
-    }
+    for (std::size_t w = 0; w < kFieldWords.size(); ++w)
+        notHex |= ~words::hexDigits(words::load(line.data() + 8 * w)) & kFieldWords[w] & words::kHigh;
     return notHex == 0;
 }
 

@@ -4,6 +4,7 @@
 // The keys by which the recovery finds the groups a copy may belong to: one for the fields of
 // each frame a copy holds whole.
 #include "copyframes.h"
+#include "decoder/words.h"
 
 #include <array>
 #include <cstdint>
@@ -26,7 +27,6 @@ inline constexpr std::uint64_t mix(std::uint64_t h)
 // A key is made of the fields' bytes with the letter bit set, eight at a time: for the hex
 // digits of a clean line that is folding them, and a copy's folded text gives the same key.
 // Any other character only makes a candidate, which judge() weighs.
-constexpr std::uint64_t kLetterBits = 0x2020202020202020u;
 
 inline std::uint64_t wordKey(std::uint64_t h, std::uint64_t word)
 {
@@ -38,11 +38,8 @@ inline std::uint64_t frameKey(int f, const char* field, int length)
 {
     std::uint64_t h = std::uint64_t(f + 1) * 0x9e3779b97f4a7c15u;
     int i = 0;
-    for (; i + 8 <= length; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, field + i, 8);
-        h = wordKey(h, word | kLetterBits);
-    }
+    for (; i + 8 <= length; i += 8)
+        h = wordKey(h, words::withLetterBits(words::load(field + i)));
     if (i < length) {
         std::uint64_t word = 0;
         for (int k = 0; i + k < length; ++k)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vote.h"
 
+#include "decoder/words.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -88,12 +90,9 @@ const std::string& lineTemplate()
 void writeClean(const std::array<char, kBeaconLength>& text, std::string& line)
 {
     for (std::size_t w = 0; w < kFieldWords.size(); ++w) {
-        std::uint64_t word;
-        std::uint64_t shape;
-        std::memcpy(&word, text.data() + 8 * w, 8);
-        std::memcpy(&shape, line.data() + 8 * w, 8);
-        word = ((word | 0x2020202020202020u) & kFieldWords[w]) | (shape & ~kFieldWords[w]);
-        std::memcpy(line.data() + 8 * w, &word, 8);
+        const std::uint64_t word = words::withLetterBits(words::load(text.data() + 8 * w));
+        const std::uint64_t shape = words::load(line.data() + 8 * w);
+        words::store(line.data() + 8 * w, (word & kFieldWords[w]) | (shape & ~kFieldWords[w]));
     }
 }
 
