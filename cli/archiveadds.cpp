@@ -33,7 +33,7 @@ int listArchiveAdds(const QString& path, QIODevice& out, TlmReport& report)
     for (const ArchiveAdd& a : adds)
         text += archiveAddText(a.number, a.atMs, a.records, a.copies, a.origin).toUtf8() + '\n';
     if (out.write(text) != text.size()) {
-        report.say(streamError(QStringLiteral("standard output"), FileStep::Written, out.errorString()));
+        report.say(standardOutputError(out.errorString()));
         return 2;
     }
     return 0;

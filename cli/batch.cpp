@@ -36,7 +36,7 @@ int show(const QByteArray& text, const TlmStreams& streams, TlmReport& report)
     out.write(text);
     if (out.finish())
         return 0;
-    report.say(streamError(QStringLiteral("standard output"), FileStep::Written, out.errorString()));
+    report.say(standardOutputError(out.errorString()));
     return 2;
 }
 
@@ -247,10 +247,9 @@ int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
         return 2;
     OutputBuffer buffer(*device);
     RunOutput out{device, buffer, [&](const QString& reason) {
-                      report.say(
-                          options.outputPath.isEmpty()
-                              ? streamError(QStringLiteral("standard output"), FileStep::Written, reason)
-                              : fileError(shownName(options.outputPath), FileStep::Written, reason));
+                      report.say(options.outputPath.isEmpty()
+                                     ? standardOutputError(reason)
+                                     : fileError(shownName(options.outputPath), FileStep::Written, reason));
                       return 2;
                   }};
     return options.fromArchive.isEmpty() ? decodeInputs(options, in, streams, out, report)

@@ -25,7 +25,7 @@ void WrittenLines::takeBack()
 
 void ArchivedLines::keepBytes(std::string_view bytes) { m_archive.keepBytes(bytes); }
 
-bool ArchivedLines::take(std::string_view line, std::uint64_t lineNumber, bool& plain)
+template <class Line> bool ArchivedLines::add(Line line, std::uint64_t lineNumber, bool& plain)
 {
     if (!m_archive.add(line, lineNumber, plain))
         return false;
@@ -33,12 +33,14 @@ bool ArchivedLines::take(std::string_view line, std::uint64_t lineNumber, bool& 
     return true;
 }
 
+bool ArchivedLines::take(std::string_view line, std::uint64_t lineNumber, bool& plain)
+{
+    return add(line, lineNumber, plain);
+}
+
 bool ArchivedLines::take(std::u16string_view line, std::uint64_t lineNumber, bool& plain)
 {
-    if (!m_archive.add(line, lineNumber, plain))
-        return false;
-    ++m_records;
-    return true;
+    return add(line, lineNumber, plain);
 }
 
 bool ArchivedLines::pause() { return m_archive.finish(); }

@@ -77,6 +77,8 @@ public:
     std::uint64_t records() const override { return m_records; }
 
 private:
+    template <class Line> bool add(Line line, std::uint64_t lineNumber, bool& plain);
+
     ArchiveSink& m_archive;
     std::uint64_t m_records = 0;
 };

@@ -23,7 +23,6 @@ RecordForm::RecordForm(TlmFormat format, std::string decimalPoint, RecordLayout 
     , m_layout(std::move(layout))
     , m_text(format == TlmFormat::Csv ? NumberStyle::Csv : NumberStyle::Json, std::move(decimalPoint))
 {
-    std::size_t room = m_text.room();
     std::size_t doubles = 0; // room for the layout's values as doubles
     for (const int c : m_layout.channels) {
         std::string key = ",";
@@ -31,7 +30,6 @@ RecordForm::RecordForm(TlmFormat format, std::string decimalPoint, RecordLayout 
         m_keys.push_back(key + ':');
         doubles += m_keys.back().size() + std::max(kJsonNumberRoom, kNumberRoom + m_decimalPoint.size() + 1);
     }
-    room = std::max(room, doubles);
     // JSON Lines opens the object in the first column's text.
     assert(isCsv() || !m_layout.before.empty());
     const auto prefixes = [this](const std::vector<RecordColumn>& columns, bool afterValues) {
@@ -54,7 +52,7 @@ RecordForm::RecordForm(TlmFormat format, std::string decimalPoint, RecordLayout 
     };
     m_before = prefixes(m_layout.before, false);
     m_after = prefixes(m_layout.after, true);
-    m_room = room;
+    m_room = std::max(m_text.room(), doubles);
 }
 
 RecordForm::~RecordForm() = default;

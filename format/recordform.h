@@ -48,7 +48,6 @@ public:
     RecordForm(const RecordForm&) = delete;
     RecordForm& operator=(const RecordForm&) = delete;
 
-    TlmFormat format() const { return m_format; }
     bool isCsv() const { return m_format == TlmFormat::Csv; }
     const RecordLayout& layout() const { return m_layout; }
 

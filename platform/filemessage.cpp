@@ -27,9 +27,9 @@ QString fileError(const QString& path, FileStep step, const QString& reason)
     return aboutFile(path, failed(step, reason));
 }
 
-QString streamError(const QString& stream, FileStep step, const QString& reason)
+QString standardOutputError(const QString& reason)
 {
-    return stream + QLatin1Char(' ') + failed(step, reason);
+    return QStringLiteral("standard output ") + failed(FileStep::Written, reason);
 }
 
 } // namespace orvik

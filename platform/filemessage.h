@@ -14,7 +14,7 @@ enum class FileStep { Opened, Read, Written };
 // "'PATH' cannot be opened: REASON", and so for read and written.
 QString fileError(const QString& path, FileStep step, const QString& reason);
 
-// A standard stream has no path: "standard output cannot be written: REASON".
-QString streamError(const QString& stream, FileStep step, const QString& reason);
+// Standard output has no path: "standard output cannot be written: REASON".
+QString standardOutputError(const QString& reason);
 
 } // namespace orvik
