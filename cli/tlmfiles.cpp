@@ -101,15 +101,19 @@ std::unique_ptr<QFileDevice> adoptForWriting(int fd, QString* reason)
 
 #endif
 
+// False, with *error naming the file, where error is not null.
+bool cannotOpen(const QByteArray& name, const QString& reason, QString* error)
+{
+    if (error)
+        *error = fileError(shownName(name), FileStep::Opened, reason);
+    return false;
+}
+
 } // namespace
 
 bool inspectInput(const QByteArray& name, FileFacts& facts, QString* error)
 {
-    const auto refuse = [&](const QString& reason) {
-        if (error)
-            *error = fileError(shownName(name), FileStep::Opened, reason);
-        return false;
-    };
+    const auto refuse = [&](const QString& reason) { return cannotOpen(name, reason, error); };
 #ifdef Q_OS_UNIX
     struct stat st {};
     if (::stat(name.constData(), &st) != 0)
@@ -194,11 +198,7 @@ bool moreWaiting(QIODevice& in)
 
 bool openInput(QFile& file, const QByteArray& name, QString* error)
 {
-    const auto refuse = [&](const QString& reason) {
-        if (error)
-            *error = fileError(shownName(name), FileStep::Opened, reason);
-        return false;
-    };
+    const auto refuse = [&](const QString& reason) { return cannotOpen(name, reason, error); };
 #ifdef Q_OS_UNIX
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -272,8 +272,8 @@ std::unique_ptr<QFileDevice> openOutput(const QByteArray& name, const TlmStreams
 {
     QString reason;
     std::unique_ptr<QFileDevice> file = openOutputFile(name, streams, &reason);
-    if (!file && error)
-        *error = fileError(shownName(name), FileStep::Opened, reason);
+    if (!file)
+        cannotOpen(name, reason, error);
     return file;
 }
 
