@@ -254,9 +254,12 @@ recovery::Engine::Verdict recovery::Engine::judge(const Group& group, const Copy
             changed += (*mine >> (4 * i) & 15) != (*theirs >> (4 * i) & 15);
     }
     // Times further apart make other beacons, not miscopies; but a time placed in a frame that
-    // lost or gained characters may be shifted in any digit.
+    // lost or gained characters may be shifted in any digit, and a damaged copy alike in the
+    // rest to a beacon several copies hold may have heard its time shifted: it is told apart.
+    // A beacon line as it stands, and a group of one copy, are never put in doubt that way.
     const bool placedTime = copy.reading[0] != Reading::Exact;
-    if (!sameTime && mine && theirs && changed > kMostMiscopied && !placedTime)
+    const bool farTime = !sameTime && mine && theirs && changed > kMostMiscopied && !placedTime;
+    if (farTime && (copy.strict || group.copies.size() < 2))
         return Verdict::Apart;
     // The other fields are weighed against what the group's copies hold most: a group of many
     // copies, each with a miscopy of its own, still holds its beacon's characters.
@@ -268,6 +271,8 @@ recovery::Engine::Verdict recovery::Engine::judge(const Group& group, const Copy
     const bool mostlyAgree = differ * kAgreeingPerDiffering <= agree;
     // Differing in no more characters than miscopies explain.
     const bool nearlyAlike = differ <= kMostDiffering && agree >= kLeastAgreeing;
+    if (farTime)
+        return nearlyAlike ? Verdict::Lookalike : Verdict::Apart;
     // Copies of one time that differ more put that time in doubt: one could be a neighbour's
     // copy whose time was heard as this one's.
     if (sameTime) {

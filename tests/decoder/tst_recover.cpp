@@ -326,6 +326,13 @@ void TestRecover::loneCopyAmongLookalikes_data()
     const QString before = over(over(withTime(kGood, "01e200"), 32, "9f"), 62, "7");
     QTest::addRow("a time swapped, then a damaged copy of its beacon")
         << QStringList{before, swapped, dropAt(kGood, 50)} << "1|2|3" << 2;
+    // Its time shifted by a character lost before it and one gained after, a field miscopied
+    // and its tail one short: far in time from its beacon's copies, alike in the rest.
+    const QString shifted = dropAt(over(withTime(kGood, "1e2401"), 32, "9f"), 110);
+    QTest::addRow("a time shifted, after two copies of its beacon")
+        << QStringList{kGood, kGood.toUpper(), shifted} << "1,2|3" << 3;
+    QTest::addRow("a time shifted, between copies of its beacon")
+        << QStringList{kGood, kGood.toUpper(), shifted, kGood} << "1,2,4|3" << 3;
     // Beacons far from it in time and alike in every other frame, more of them than the groups
     // a frame's key leads to: only its time, miscopied, tells where its beacon's copies are.
     QStringList between;

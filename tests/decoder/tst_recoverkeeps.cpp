@@ -306,6 +306,10 @@ void TestRecoverKeeps::neighboursStandApart_data()
     // A lone copy 64 s on, the rest alike, outvoted: its time could be a miscopy.
     QTest::addRow("A, A, then B alike") << QStringList{kGood, kGood, alike} << "1,2|3"
                                         << "123456 -";
+    // A line read where it stands keeps its own time, however alike it is to a beacon far away.
+    QTest::addRow("A, A, then a line far in time, alike but in a field")
+        << QStringList{kGood, kGood.toUpper(), over(withTime(kGood, "1e2401"), 32, "9f")} << "1,2|3"
+        << "123456 1975297";
     QTest::addRow("a copy whose time lost its order")
         << QStringList{kGood, kGood.toUpper(), withTime(kGood, "012e40")} << "1,2,3"
         << "123456";
