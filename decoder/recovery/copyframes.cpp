@@ -153,12 +153,13 @@ template <class F> void forSeparators(std::u16string_view body, const FrameLayou
 }
 
 // The character a copy writes between its fields, where the frames of its length agree on
-// one that is no hex digit; 0 where they do not.
-char16_t lineSeparator(const CopyFrames& copy, const std::array<int, kFrameTags.size()>& ends)
+// one, before `before`; 0 where they do not. A hex digit counts only with `hex`.
+char16_t lineSeparator(const CopyFrames& copy, const std::array<int, kFrameTags.size()>& ends,
+                       bool hex = false, int before = kFrames)
 {
     std::array<char16_t, 2 * kFrameTags.size()> seen{};
     std::size_t count = 0;
-    for (int f = 0; f < kFrames; ++f) {
+    for (int f = 0; f < before; ++f) {
         const auto fs = std::size_t(f);
         const FrameLayout& l = kLayout[fs];
         const int body = copy.begin[fs] + copy.tagLength[fs];
@@ -170,7 +171,7 @@ char16_t lineSeparator(const CopyFrames& copy, const std::array<int, kFrameTags.
     for (std::size_t i = 0; i < count; ++i) {
         const auto same =
             std::size_t(std::count(seen.begin(), seen.begin() + std::ptrdiff_t(count), seen[i]));
-        if (!isHex(seen[i]) && same >= 3 && 3 * same >= 2 * count)
+        if ((hex || !isHex(seen[i])) && same >= 3 && 3 * same >= 2 * count)
             return seen[i];
     }
     return 0;
@@ -202,16 +203,18 @@ bool separatorsMoved(std::u16string_view body, const FrameLayout& l, char16_t li
 }
 
 // Whether the fields of the last frame stand between a separator and a tail character that are
-// no hex digits.
-bool fieldsBounded(std::u16string_view body, const FrameLayout& l)
+// no hex digits. A hex digit that the copy writes between its other fields bounds them too:
+// were it a field character, the separator lost would have left the same digit there.
+bool fieldsBounded(std::u16string_view body, const FrameLayout& l, char16_t written)
 {
     const auto from = std::size_t(l.fieldBegin - kTagLength);
     const std::size_t to = from + std::size_t(l.fieldLength);
-    return body.size() > to && !isHex(body[from - 1]) && !isHex(body[to]) &&
+    const char16_t before = body.size() > to ? body[from - 1] : 0;
+    return body.size() > to && (!isHex(before) || before == written) && !isHex(body[to]) &&
            std::all_of(body.begin() + std::ptrdiff_t(from), body.begin() + std::ptrdiff_t(to), isHex);
 }
 
-void readFrame(CopyFrames& copy, int f, int end, char16_t lineSep)
+void readFrame(CopyFrames& copy, int f, int end, char16_t lineSep, char16_t written)
 {
     const auto fs = std::size_t(f);
     const FrameLayout& l = kLayout[fs];
@@ -228,8 +231,8 @@ void readFrame(CopyFrames& copy, int f, int end, char16_t lineSep)
     // what stands beside its fields shows where they end.
     // Nor is a length firm where a wrap may have taken a blank among the fields: a character
     // gained elsewhere in the tail would make it up.
-    const bool firmEnd =
-        !last || ((b.empty() || !isGap(b.back()) || fieldsBounded(b, l)) && seamsInLastFields(copy) == 0);
+    const bool firmEnd = !last || ((b.empty() || !isGap(b.back()) || fieldsBounded(b, l, written)) &&
+                                   seamsInLastFields(copy) == 0);
     const bool ofLength = int(b.size()) == l.length - kTagLength && !separatorsMoved(b, l, lineSep);
     if (ofLength && firmEnd) {
         copy.reading[fs] = Reading::Exact;
@@ -346,6 +349,7 @@ int cutFrames(CopyFrames& copy)
     }
     const char16_t lineSep = lineSeparator(copy, ends);
     copy.separator = lineSep;
+    const char16_t written = lineSeparator(copy, ends, true, kFrames - 1);
     int found = 0;
     for (int f = 0; f < kFrames; ++f) {
         const auto fs = std::size_t(f);
@@ -355,7 +359,7 @@ int cutFrames(CopyFrames& copy)
             continue;
         }
         ++found;
-        readFrame(copy, f, ends[fs], lineSep);
+        readFrame(copy, f, ends[fs], lineSep, written);
     }
     copy.heldTime = readTime(copy);
     return found;

@@ -24,9 +24,6 @@ constexpr int kAgreeingPerDiffering = 4;
 // Nearer, it may be the neighbouring beacon.
 constexpr std::int64_t kNeighbourSpan = 3 * 3600;
 constexpr int kMiscopyEvidence = kFieldChars - kLayout[0].fieldLength;
-// A miscopied time differs in a character or two, such as two swapped ones; a copy that may be
-// a miscopy of another beacon's differs from it in as few other characters.
-constexpr int kMostMiscopied = 2;
 // A copy of a beacon differs from what the beacon's other copies hold most in a few miscopies.
 constexpr int kMostDiffering = 3;
 // The last digits of the on-board time: they tell apart beacons up to an hour apart.
@@ -187,6 +184,18 @@ std::optional<std::uint32_t> groupTime(const Group& group, int* holding)
     return time;
 }
 
+bool readClean(const Copy& copy)
+{
+    return copy.strict && std::all_of(copy.held.begin(), copy.held.end(), isHex);
+}
+
+bool farInTime(const Copy& copy, const Group& group)
+{
+    const std::optional<std::uint32_t> mine = copy.time();
+    const std::optional<std::uint32_t> theirs = groupTime(group);
+    return mine && theirs && timeDigitsApart(*mine, *theirs) > kMostMiscopied;
+}
+
 } // namespace recovery
 
 using recovery::groupTime;
@@ -248,18 +257,14 @@ recovery::Engine::Verdict recovery::Engine::judge(const Group& group, const Copy
         sameTime = sameTime || (mine && t == mine);
         theirs = theirs ? theirs : t;
     }
-    int changed = 0;
-    if (mine && theirs) {
-        for (int i = 0; i < kLayout[0].fieldLength; ++i)
-            changed += (*mine >> (4 * i) & 15) != (*theirs >> (4 * i) & 15);
-    }
+    const int changed = mine && theirs ? recovery::timeDigitsApart(*mine, *theirs) : 0;
     // Times further apart make other beacons, not miscopies; but a time placed in a frame that
     // lost or gained characters may be shifted in any digit, and a damaged copy alike in the
-    // rest to a beacon several copies hold may have heard its time shifted: it is told apart.
-    // A beacon line as it stands, and a group of one copy, are never put in doubt that way.
+    // rest to another beacon's copies may have heard its time shifted: it is told apart. A line
+    // the strict reading gives whole is another beacon, and is never put in doubt that way.
     const bool placedTime = copy.reading[0] != Reading::Exact;
     const bool farTime = !sameTime && mine && theirs && changed > kMostMiscopied && !placedTime;
-    if (farTime && (copy.strict || group.copies.size() < 2))
+    if (farTime && recovery::readClean(copy))
         return Verdict::Apart;
     // The other fields are weighed against what the group's copies hold most: a group of many
     // copies, each with a miscopy of its own, still holds its beacon's characters.

@@ -126,6 +126,10 @@ void recovery::Engine::markOutvoted(Group& lone, const Group& other)
 {
     if (lone.copies.size() != 1 || other.copies.empty())
         return;
+    const Copy& copy = lone.copies.front();
+    // A line the strict reading gives whole is not a miscopy of a beacon that far in time.
+    if (recovery::readClean(copy) && recovery::farInTime(copy, other))
+        return;
     GroupMore& more = lone.more();
     more.outvoted = true;
     if (more.lookalike.line == 0)
@@ -133,7 +137,6 @@ void recovery::Engine::markOutvoted(Group& lone, const Group& other)
     // Were it a copy of the other's beacon, a character no copy there holds alike would be one
     // vote alone.
     // That holds too for what the vote will place alone in a frame that lost or gained some.
-    const Copy& copy = lone.copies.front();
     std::array<char16_t, kFieldChars> mine = copy.held;
     for (int f = 0; f < kFrames; ++f) {
         if (copy.reading[std::size_t(f)] == Reading::Damaged)

@@ -157,6 +157,23 @@ private:
 // The on-board time its copies hold, from the first that holds one whole, and how many hold it.
 std::optional<std::uint32_t> groupTime(const Group& group, int* holding = nullptr);
 
+// A miscopied time differs in a digit or two, such as two swapped ones.
+inline constexpr int kMostMiscopied = 2;
+
+// The digits in which two on-board times differ.
+inline int timeDigitsApart(std::uint32_t a, std::uint32_t b)
+{
+    int changed = 0;
+    for (int i = 0; i < kLayout[0].fieldLength; ++i)
+        changed += (a >> (4 * i) & 15) != (b >> (4 * i) & 15);
+    return changed;
+}
+
+// A beacon line as it stands whose every field character is a hex digit: the strict reading's.
+bool readClean(const Copy& copy);
+// Whether the copy's on-board time and the group's differ in more digits than a miscopy.
+bool farInTime(const Copy& copy, const Group& group);
+
 // Keeps the oldest groups of those it is given, oldest first, 0 beyond them.
 inline void keepOldest(std::array<std::uint64_t, kMostLookalikes>& kept, std::uint64_t g)
 {

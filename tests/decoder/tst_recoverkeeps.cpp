@@ -263,6 +263,21 @@ void TestRecoverKeeps::lastFrameInAStream_data()
     const QString madeUp = dropAt(dropAt(kGood, 100), 84) + " k ";
     QTest::addRow("a copy of its length by a decoder's word, one on a line, one followed by a word")
         << QStringList{madeUp + third, kGood, kGood.toUpper() + " bt " + kOther} << "written";
+    // A hex digit between every two fields, and a tail of marks: the digit the line writes
+    // everywhere else stands before the last fields, and a mark after them.
+    QString sevens = kGood;
+    for (const int pos : {5, 12, 17, 26, 31, 38, 43, 56, 61, 74, 79})
+        sevens[pos - 1] = u'7';
+    sevens.replace(89, 31, QString(31, u'.'));
+    QTest::addRow("a lone copy with a hex digit between its fields, then another")
+        << QStringList{sevens + " " + kOther} << "written";
+    QString fives = sevens;
+    for (const int pos : {5, 12, 17, 26, 31, 38, 43, 56, 61, 74})
+        fives[pos - 1] = u'5';
+    QTest::addRow("a lone copy whose last separator is a hex digit none of the others is")
+        << QStringList{fives + " " + kOther} << "left out";
+    QTest::addRow("a lone copy with a hex digit between its fields, a field character lost")
+        << QStringList{dropAt(sevens, 84) + " " + kOther} << "left out";
     const QString frame3Short = dropAt(kGood, 34);
     QTest::addRow("a copy wrapped in a damaged frame and in its last, and one not wrapped")
         << QStringList{frame3Short.left(30), frame3Short.mid(30, 52), frame3Short.mid(82) + " k",
@@ -310,6 +325,15 @@ void TestRecoverKeeps::neighboursStandApart_data()
     QTest::addRow("A, A, then a line far in time, alike but in a field")
         << QStringList{kGood, kGood.toUpper(), over(withTime(kGood, "1e2401"), 32, "9f")} << "1,2|3"
         << "123456 1975297";
+    // Far in time from each other and alike in the rest, a damaged copy could have heard its
+    // time shifted; a line the strict reading gives whole keeps its own.
+    const QString farDamaged = dropAt(over(withTime(kGood, "1e2401"), 32, "9f"), 110);
+    QTest::addRow("a line, then a damaged copy far in time, alike but in a field")
+        << QStringList{kGood, farDamaged} << "1|2"
+        << "123456 -";
+    QTest::addRow("two damaged copies far in time, alike but in a field")
+        << QStringList{dropAt(kGood, 110), farDamaged} << "1|2"
+        << "- -";
     QTest::addRow("a copy whose time lost its order")
         << QStringList{kGood, kGood.toUpper(), withTime(kGood, "012e40")} << "1,2,3"
         << "123456";
