@@ -37,6 +37,7 @@ struct ArchiveEntry {
     int copies = 1;                           // a line recovered from several copies counts them all
     bool bytes = false;                       // line holds bytes that are no valid UTF-8, as they came
     ReceptionRole role = ReceptionRole::Copy;
+    bool sameBeacon = false; // a copy of the beacon the entry before is a copy of, as recovered
 };
 
 struct ArchiveAddResult {

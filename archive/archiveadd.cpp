@@ -99,6 +99,8 @@ bool ArchiveWriter::add(const ArchiveEntry& entry, bool* fresh, QString* reason)
         there = false;
     *fresh = !there;
     if (entry.role != ReceptionRole::Heard) {
+        if (!entry.sameBeacon && !endBeacon())
+            return fail(reason);
         dropStandInOfNothingNew();
         // A stand-in found there is in the file: one pending was made fresh above.
         if (!followStandIn(there ? known : 0, entry.role))
@@ -114,8 +116,13 @@ bool ArchiveWriter::add(const ArchiveEntry& entry, bool* fresh, QString* reason)
             *fresh = true;
         }
     }
-    if (there)
+    if (there) {
+        if (known > 0)
+            m_beaconThere.push_back(known);
         return true;
+    }
+    if (entry.role != ReceptionRole::Heard)
+        m_beaconNew.push_back(m_pending.size());
     Pending p{entry.line, source, entry.receivedMs, entry.copies, entry.bytes, key, 0, entry.role};
     if (entry.role == ReceptionRole::Heard) {
         if (m_standInPending < 0 && m_standInRecord == 0) {
@@ -253,15 +260,48 @@ void ArchiveWriter::dropStandInOfNothingNew()
     m_standInHeardThere = 0;
 }
 
+// The copies of one beacon new to the archive join the record its copies there already joined,
+// where they all joined one: else the beacon would have two. Called before a stand-in of
+// nothing new is dropped.
+bool ArchiveWriter::endBeacon()
+{
+    std::int64_t joined = 0;
+    bool ok = true;
+    if (!m_beaconNew.empty()) {
+        for (const std::int64_t reception : m_beaconThere) {
+            sqlite3_bind_int64(m_recordOf, 1, reception);
+            const int step = sqlite3_step(m_recordOf);
+            const std::int64_t record = step == SQLITE_ROW ? sqlite3_column_int64(m_recordOf, 0) : 0;
+            sqlite3_reset(m_recordOf);
+            ok = ok && (step == SQLITE_ROW || step == SQLITE_DONE);
+            joined = joined == 0 || joined == record ? record : -1;
+        }
+    }
+    for (const std::size_t i : m_beaconNew) {
+        Pending& p = m_pending[i];
+        if (joined <= 0 || p.record != 0)
+            continue;
+        p.record = joined;
+        // Its copies there count in the record already.
+        if (p.role == ReceptionRole::StandIn)
+            p.copies = m_standInHeardNew;
+    }
+    m_beaconThere.clear();
+    m_beaconNew.clear();
+    return ok;
+}
+
 bool ArchiveWriter::flush(const QString& origin, qint64* addId, ArchiveAddResult* result, QString* reason)
 {
+    if (!endBeacon())
+        return fail(reason);
     dropStandInOfNothingNew();
     if (m_pending.empty())
         return true;
     std::vector<std::size_t> unplaced;
     for (std::size_t i = 0; i < m_pending.size(); ++i) {
         bool placed = false;
-        if (m_pending[i].role == ReceptionRole::Heard)
+        if (m_pending[i].role == ReceptionRole::Heard || m_pending[i].record > 0)
             continue;
         if (!placeByLine(m_pending[i], &placed))
             return fail(reason);

@@ -138,6 +138,7 @@ private:
     bool isThere(std::int64_t reception, const ArchiveEntry& entry, const QByteArray& source, bool* there);
     bool followStandIn(std::int64_t reception, ReceptionRole role);
     void dropStandInOfNothingNew();
+    bool endBeacon();
     bool placeByLine(Pending& p, bool* placed);
     bool placeByRecovery(std::vector<std::size_t>& unplaced, QString* reason);
     bool insertRecords(std::vector<std::int64_t>& newIds, QString* reason);
@@ -163,6 +164,10 @@ private:
     std::int64_t m_standInRecord = 0;
     int m_standInHeardNew = 0; // of its copies heard, those new to the archive
     int m_standInHeardThere = 0;
+    // Of the beacon whose copies are being added, as the recovery grouped them: the receptions
+    // there already, and the entries pending that are new.
+    std::vector<std::int64_t> m_beaconThere;
+    std::vector<std::size_t> m_beaconNew;
     std::string m_lower;
     TimeText m_time;
     std::unique_ptr<RecordVoter> m_voter;

@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QStringList>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace orvik {
@@ -37,10 +38,11 @@ bool addRecoveredRecord(const RecoverRun& run, const RecoveredRecord& record,
         std::find(record.leftOut.begin(), record.leftOut.end(), LeftOut::Lookalike) != record.leftOut.end();
     const bool asHeard = !doubted && heard.size() == record.copies.size() &&
                          std::all_of(heard.begin(), heard.end(), readsAlike);
+    bool sameBeacon = false;
     const auto addHeard = [&](const HeardCopy& copy) {
         const QString name = run.inputName(copy.source.input);
         sink.setInput(name, receivedOf.value(name));
-        return sink.addHeard(copy, record.values);
+        return sink.addHeard(copy, record.values, std::exchange(sameBeacon, true));
     };
     if (asHeard)
         return std::all_of(heard.begin(), heard.end(), addHeard);

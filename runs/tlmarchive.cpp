@@ -66,15 +66,18 @@ bool ArchiveSink::add(std::u16string_view line, std::uint64_t lineNumber, bool& 
     m_bytes = {};
     m_entry.copies = 1;
     m_entry.role = ReceptionRole::Copy;
+    m_entry.sameBeacon = false;
     return addEntry(lineNumber);
 }
 
-bool ArchiveSink::addHeard(const HeardCopy& copy, const std::array<double, kChannelCount>& values)
+bool ArchiveSink::addHeard(const HeardCopy& copy, const std::array<double, kChannelCount>& values,
+                           bool sameBeacon)
 {
     keepLineAsReceived(copy.text, copy.bytes);
     m_entry.values = values;
     m_entry.copies = 1;
     m_entry.role = m_heardToCome > 0 ? ReceptionRole::Heard : ReceptionRole::Copy;
+    m_entry.sameBeacon = sameBeacon && m_entry.role == ReceptionRole::Copy;
     m_heardToCome = std::max(m_heardToCome - 1, 0);
     return addEntry(copy.source.line);
 }
@@ -96,6 +99,7 @@ bool ArchiveSink::addRecovered(std::string_view line, const std::array<double, k
     m_entry.values = values;
     m_entry.copies = copies;
     m_entry.role = heard > 0 ? ReceptionRole::StandIn : ReceptionRole::Copy;
+    m_entry.sameBeacon = false;
     m_heardToCome = heard;
     // Two beacons of one line could recover alike, and would be one reception.
     return addEntry(first.line, first.from == 0 ? 0 : first.from + 1);

@@ -59,7 +59,8 @@ public:
     bool addRecovered(std::string_view line, const std::array<double, kChannelCount>& values,
                       const CopySource& first, int copies, int heard);
     // Adds a copy of a recovered record as received, dated by the record's values.
-    bool addHeard(const HeardCopy& copy, const std::array<double, kChannelCount>& values);
+    // `sameBeacon`: the copy before is one of its beacon's too.
+    bool addHeard(const HeardCopy& copy, const std::array<double, kChannelCount>& values, bool sameBeacon);
     // Commits the slice under way.
     bool finish();
     // Drops the slice under way.

@@ -49,6 +49,17 @@ QByteArrayList receptions(const QString& path)
     return lines;
 }
 
+// The copies of every record, in order.
+QList<int> copiesIn(const QByteArray& jsonLines)
+{
+    QList<int> out;
+    for (const QByteArray& line : jsonLines.split('\n')) {
+        if (!line.isEmpty())
+            out << QJsonDocument::fromJson(line).object().value("copies").toInt();
+    }
+    return out;
+}
+
 // A line as the recovery writes it: its tail is never read.
 QByteArray recovered(const QByteArray& line) { return line.left(89).toLower() + QByteArray(31, '-'); }
 
@@ -59,6 +70,8 @@ class TestRecoverArchive : public QObject {
 private slots:
     void copiesKeptAsReceived_data();
     void copiesKeptAsReceived();
+    void copiesJoinTheRecordTheirBeaconHas_data();
+    void copiesJoinTheRecordTheirBeaconHas();
 };
 
 void TestRecoverArchive::copiesKeptAsReceived_data()
@@ -155,6 +168,50 @@ void TestRecoverArchive::copiesKeptAsReceived()
              undone.err.constData());
     QCOMPARE(receptions(archive), QByteArrayList());
     QCOMPARE(runInMemory({"--from-archive", archive, "--format", "jsonl"}).out, QByteArray());
+}
+
+void TestRecoverArchive::copiesJoinTheRecordTheirBeaconHas_data()
+{
+    QTest::addColumn<QByteArrayList>("before"); // added strictly, a month before
+    QTest::addColumn<QByteArrayList>("lines");  // added with --recover
+
+    const QByteArray lettered = QByteArray(kGood).replace(24, 1, "v").replace(45, 1, "m").toUpper();
+    const QByteArray gained = QByteArray(kGood).insert(65, ' ');
+    const QByteArray lost = QByteArray(kGood).remove(32, 1);
+    QTest::addRow("two lines there, a copy that gained a blank")
+        << QByteArrayList{lettered, kGood} << QByteArrayList{lettered, kGood, gained};
+    QTest::addRow("one line there, two damaged copies")
+        << QByteArrayList{kGood} << QByteArrayList{kGood, gained, lost};
+    // The damaged copy shares a line with another beacon: the record is kept as recovered,
+    // its copies beside it as heard.
+    QTest::addRow("one line there, a damaged copy on a line with another beacon")
+        << QByteArrayList{kGood}
+        << QByteArrayList{kGood, gained + " " + beacon(0x02e240).replace(17, 8, "12345678")};
+}
+
+// A log added strictly, then with --recover under another received time: the copies that the
+// recovery finds to be copies of a beacon already there join its record, however far apart
+// in time the two adds dated them.
+void TestRecoverArchive::copiesJoinTheRecordTheirBeaconHas()
+{
+    QFETCH(QByteArrayList, before);
+    QFETCH(QByteArrayList, lines);
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("pass.db");
+    const Run strict = runInMemory({"--archive", archive, "--received", "2026-11-09T20:00:00Z"}, log(before));
+    QVERIFY2(strict.status == 0, strict.err.constData());
+    const Run added =
+        runInMemory({"--recover", "--archive", archive, "--received", "2026-12-09T20:00:00Z"}, log(lines));
+    QVERIFY2(added.status == 0, added.err.constData());
+    // As many records, holding as many copies, as the lines make in an archive of their own.
+    const QString fresh = dir.filePath("fresh.db");
+    runInMemory({"--recover", "--archive", fresh, "--received", "2026-12-09T20:00:00Z"}, log(lines));
+    const QByteArray read = runInMemory({"--from-archive", archive, "--format", "jsonl"}).out;
+    const QByteArray alone = runInMemory({"--from-archive", fresh, "--format", "jsonl"}).out;
+    QCOMPARE(read.count('\n'), alone.count('\n'));
+    QCOMPARE(copiesIn(read), copiesIn(alone));
+    const Run verified = runInMemory({"--archive", archive, "--verify"});
+    QVERIFY2(verified.status == 0, verified.err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestRecoverArchive)
