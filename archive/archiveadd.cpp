@@ -278,9 +278,9 @@ bool ArchiveWriter::endBeacon()
         }
     }
     for (const std::size_t i : m_beaconNew) {
-        Pending& p = m_pending[i];
-        if (joined <= 0 || p.record != 0)
+        if (joined <= 0 || i >= m_pending.size() || m_pending[i].record != 0)
             continue;
+        Pending& p = m_pending[i];
         p.record = joined;
         // Its copies there count in the record already.
         if (p.role == ReceptionRole::StandIn)
@@ -352,6 +352,8 @@ void ArchiveWriter::end(Ending ending)
     }
     m_voter.reset();
     m_pending.clear();
+    m_beaconThere.clear();
+    m_beaconNew.clear();
     if (ending == Ending::RolledBack) {
         m_standInPending = -1;
         m_standInRecord = 0;

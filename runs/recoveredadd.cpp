@@ -38,11 +38,11 @@ bool addRecoveredRecord(const RecoverRun& run, const RecoveredRecord& record,
         std::find(record.leftOut.begin(), record.leftOut.end(), LeftOut::Lookalike) != record.leftOut.end();
     const bool asHeard = !doubted && heard.size() == record.copies.size() &&
                          std::all_of(heard.begin(), heard.end(), readsAlike);
-    bool sameBeacon = false;
+    auto follows = ArchiveSink::Follows::AnotherBeacon;
     const auto addHeard = [&](const HeardCopy& copy) {
         const QString name = run.inputName(copy.source.input);
         sink.setInput(name, receivedOf.value(name));
-        return sink.addHeard(copy, record.values, std::exchange(sameBeacon, true));
+        return sink.addHeard(copy, record.values, std::exchange(follows, ArchiveSink::Follows::ItsBeacon));
     };
     if (asHeard)
         return std::all_of(heard.begin(), heard.end(), addHeard);

@@ -71,13 +71,13 @@ bool ArchiveSink::add(std::u16string_view line, std::uint64_t lineNumber, bool& 
 }
 
 bool ArchiveSink::addHeard(const HeardCopy& copy, const std::array<double, kChannelCount>& values,
-                           bool sameBeacon)
+                           Follows follows)
 {
     keepLineAsReceived(copy.text, copy.bytes);
     m_entry.values = values;
     m_entry.copies = 1;
     m_entry.role = m_heardToCome > 0 ? ReceptionRole::Heard : ReceptionRole::Copy;
-    m_entry.sameBeacon = sameBeacon && m_entry.role == ReceptionRole::Copy;
+    m_entry.sameBeacon = follows == Follows::ItsBeacon && m_entry.role == ReceptionRole::Copy;
     m_heardToCome = std::max(m_heardToCome - 1, 0);
     return addEntry(copy.source.line);
 }

@@ -59,8 +59,9 @@ public:
     bool addRecovered(std::string_view line, const std::array<double, kChannelCount>& values,
                       const CopySource& first, int copies, int heard);
     // Adds a copy of a recovered record as received, dated by the record's values.
-    // `sameBeacon`: the copy before is one of its beacon's too.
-    bool addHeard(const HeardCopy& copy, const std::array<double, kChannelCount>& values, bool sameBeacon);
+    // Whether the copy added before is one of the same beacon's.
+    enum class Follows { AnotherBeacon, ItsBeacon };
+    bool addHeard(const HeardCopy& copy, const std::array<double, kChannelCount>& values, Follows follows);
     // Commits the slice under way.
     bool finish();
     // Drops the slice under way.

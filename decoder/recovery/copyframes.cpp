@@ -152,10 +152,13 @@ template <class F> void forSeparators(std::u16string_view body, const FrameLayou
         f(body[from + std::size_t(l.fieldLength)]);
 }
 
-// The character a copy writes between its fields, where the frames of its length agree on
-// one, before `before`; 0 where they do not. A hex digit counts only with `hex`.
+// Which characters a copy's separator may be.
+enum class Separators { NoHexDigit, Any };
+
+// The character a copy writes between its fields, where its frames before `before` of their
+// length agree on one; 0 where they do not.
 char16_t lineSeparator(const CopyFrames& copy, const std::array<int, kFrameTags.size()>& ends,
-                       bool hex = false, int before = kFrames)
+                       Separators which = Separators::NoHexDigit, int before = kFrames)
 {
     std::array<char16_t, 2 * kFrameTags.size()> seen{};
     std::size_t count = 0;
@@ -171,7 +174,7 @@ char16_t lineSeparator(const CopyFrames& copy, const std::array<int, kFrameTags.
     for (std::size_t i = 0; i < count; ++i) {
         const auto same =
             std::size_t(std::count(seen.begin(), seen.begin() + std::ptrdiff_t(count), seen[i]));
-        if ((hex || !isHex(seen[i])) && same >= 3 && 3 * same >= 2 * count)
+        if ((which == Separators::Any || !isHex(seen[i])) && same >= 3 && 3 * same >= 2 * count)
             return seen[i];
     }
     return 0;
@@ -349,7 +352,7 @@ int cutFrames(CopyFrames& copy)
     }
     const char16_t lineSep = lineSeparator(copy, ends);
     copy.separator = lineSep;
-    const char16_t written = lineSeparator(copy, ends, true, kFrames - 1);
+    const char16_t written = lineSeparator(copy, ends, Separators::Any, kFrames - 1);
     int found = 0;
     for (int f = 0; f < kFrames; ++f) {
         const auto fs = std::size_t(f);
