@@ -216,7 +216,8 @@ int decodeInputs(const TlmOptions& options, const Inputs& in, const TlmStreams& 
 
 int runTlm(const QList<QByteArray>& arguments, const TlmStreams& streams)
 {
-    TlmReport report(streams.err, streams.errIsTerminal, streams.progressDelayMs);
+    TlmReport report(streams.err, streams.errIsTerminal ? TlmReport::Err::Terminal : TlmReport::Err::Piped,
+                     streams.progressDelayMs);
     TlmOptions options;
     QString error;
     if (!parseTlmArguments(arguments, options, &error)) {

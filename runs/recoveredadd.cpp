@@ -64,7 +64,7 @@ bool addRecoveredLines(Archive& archive, const QString& path, std::span<const st
     const TlmOptions options;
     QBuffer discarded;
     discarded.open(QIODevice::WriteOnly);
-    TlmReport report(discarded, false, -1);
+    TlmReport report(discarded, TlmReport::Err::Piped);
     ArchiveSink sink(archive, path);
     sink.nameByInputAlone();
     sink.setInput(source, wholeSecond(firstReceivedMs));

@@ -11,9 +11,9 @@ constexpr std::size_t kPiece = 64 * 1024;
 
 } // namespace
 
-TlmReport::TlmReport(QIODevice& err, bool terminal, int progressDelayMs)
+TlmReport::TlmReport(QIODevice& err, Err kind, int progressDelayMs)
     : m_err(err)
-    , m_terminal(terminal)
+    , m_terminal(kind == Err::Terminal)
     , m_delayMs(progressDelayMs)
 {
     m_timer.start();

@@ -16,8 +16,10 @@ namespace orvik {
 // report goes. A stream that is a QFileDevice left closed gets nothing.
 class TlmReport {
 public:
-    // Progress shows only on a terminal, once the run has taken progressDelayMs.
-    TlmReport(QIODevice& err, bool terminal, int progressDelayMs);
+    // What `err` is: on a terminal each line goes out at once, and progress shows once the run
+    // has taken progressDelayMs.
+    enum class Err { Piped, Terminal };
+    TlmReport(QIODevice& err, Err kind, int progressDelayMs = 0);
     ~TlmReport();
     TlmReport(const TlmReport&) = delete;
     TlmReport& operator=(const TlmReport&) = delete;
