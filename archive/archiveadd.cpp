@@ -269,11 +269,8 @@ bool ArchiveWriter::endBeacon()
     bool ok = true;
     if (!m_beaconNew.empty()) {
         for (const std::int64_t reception : m_beaconThere) {
-            sqlite3_bind_int64(m_recordOf, 1, reception);
-            const int step = sqlite3_step(m_recordOf);
-            const std::int64_t record = step == SQLITE_ROW ? sqlite3_column_int64(m_recordOf, 0) : 0;
-            sqlite3_reset(m_recordOf);
-            ok = ok && (step == SQLITE_ROW || step == SQLITE_DONE);
+            std::int64_t record = 0;
+            ok = ok && recordOf(reception, &record);
             joined = joined == 0 || joined == record ? record : -1;
         }
     }

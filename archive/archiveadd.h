@@ -139,6 +139,8 @@ private:
     bool followStandIn(std::int64_t reception, ReceptionRole role);
     void dropStandInOfNothingNew();
     bool endBeacon();
+    // The record a reception there joined, 0 where none holds it.
+    bool recordOf(std::int64_t reception, std::int64_t* record);
     bool placeByLine(Pending& p, bool* placed);
     bool placeByRecovery(std::vector<std::size_t>& unplaced, QString* reason);
     bool insertRecords(std::vector<std::int64_t>& newIds, QString* reason);

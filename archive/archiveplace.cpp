@@ -24,12 +24,16 @@ bool ArchiveWriter::followStandIn(std::int64_t reception, ReceptionRole role)
         m_standInPending = std::ptrdiff_t(m_pending.size());
         return true;
     }
+    return recordOf(reception, &m_standInRecord) && m_standInRecord != 0;
+}
+
+bool ArchiveWriter::recordOf(std::int64_t reception, std::int64_t* record)
+{
     sqlite3_bind_int64(m_recordOf, 1, reception);
     const int step = sqlite3_step(m_recordOf);
-    if (step == SQLITE_ROW)
-        m_standInRecord = sqlite3_column_int64(m_recordOf, 0);
+    *record = step == SQLITE_ROW ? sqlite3_column_int64(m_recordOf, 0) : 0;
     sqlite3_reset(m_recordOf);
-    return step == SQLITE_ROW;
+    return step == SQLITE_ROW || step == SQLITE_DONE;
 }
 
 bool ArchiveWriter::placeByLine(Pending& p, bool* placed)

@@ -5,8 +5,10 @@
 #include "decoder/words.h"
 #include "placechars.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <vector>
 
 namespace orvik {
@@ -152,30 +154,44 @@ template <class F> void forSeparators(std::u16string_view body, const FrameLayou
         f(body[from + std::size_t(l.fieldLength)]);
 }
 
-// Which characters a copy's separator may be.
-enum class Separators { NoHexDigit, Any };
-
-// The character a copy writes between its fields, where its frames before `before` of their
-// length agree on one; 0 where they do not.
-char16_t lineSeparator(const CopyFrames& copy, const std::array<int, kFrameTags.size()>& ends,
-                       Separators which = Separators::NoHexDigit, int before = kFrames)
-{
-    std::array<char16_t, 2 * kFrameTags.size()> seen{};
+// What a copy's frames of their length hold at their separator places, frame after frame.
+struct SeparatorsSeen {
+    std::array<char16_t, 2 * kFrameTags.size()> chars{};
     std::size_t count = 0;
-    for (int f = 0; f < before; ++f) {
+    std::size_t beforeLast = 0; // of them, those of the frames before the last
+
+    std::span<const char16_t> all() const { return {chars.data(), count}; }
+    std::span<const char16_t> ofFramesBeforeLast() const { return {chars.data(), beforeLast}; }
+};
+
+SeparatorsSeen separatorsSeen(const CopyFrames& copy, const std::array<int, kFrameTags.size()>& ends)
+{
+    SeparatorsSeen seen;
+    for (int f = 0; f < kFrames; ++f) {
         const auto fs = std::size_t(f);
         const FrameLayout& l = kLayout[fs];
         const int body = copy.begin[fs] + copy.tagLength[fs];
+        if (f == kFrames - 1)
+            seen.beforeLast = seen.count;
         if (copy.begin[fs] < 0 || ends[fs] - body != l.length - kTagLength)
             continue;
         forSeparators(std::u16string_view(copy.text).substr(std::size_t(body)), l,
-                      [&](char16_t c) { seen[count++] = c; });
+                      [&](char16_t c) { seen.chars[seen.count++] = c; });
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto same =
-            std::size_t(std::count(seen.begin(), seen.begin() + std::ptrdiff_t(count), seen[i]));
-        if ((which == Separators::Any || !isHex(seen[i])) && same >= 3 && 3 * same >= 2 * count)
-            return seen[i];
+    return seen;
+}
+
+// Which characters a copy's separator may be.
+enum class Separators { NoHexDigit, Any };
+
+// The character a copy writes between its fields, where the places seen agree on one; 0 where
+// they do not.
+char16_t lineSeparator(std::span<const char16_t> seen, Separators which)
+{
+    for (const char16_t c : seen) {
+        const auto same = std::size_t(std::count(seen.begin(), seen.end(), c));
+        if ((which == Separators::Any || !isHex(c)) && same >= 3 && 3 * same >= 2 * seen.size())
+            return c;
     }
     return 0;
 }
@@ -350,9 +366,10 @@ int cutFrames(CopyFrames& copy)
             }
         }
     }
-    const char16_t lineSep = lineSeparator(copy, ends);
+    const SeparatorsSeen seen = separatorsSeen(copy, ends);
+    const char16_t lineSep = lineSeparator(seen.all(), Separators::NoHexDigit);
     copy.separator = lineSep;
-    const char16_t written = lineSeparator(copy, ends, Separators::Any, kFrames - 1);
+    const char16_t written = lineSeparator(seen.ofFramesBeforeLast(), Separators::Any);
     int found = 0;
     for (int f = 0; f < kFrames; ++f) {
         const auto fs = std::size_t(f);
