@@ -64,10 +64,10 @@ void printSeasonRow(const SeasonOptions& o)
     const Tally s = scoreStrict(c);
     const Tally r = scoreRecovery(c);
     const char* how = o.stations == 1 ? "-" : o.merge == Merge::Concatenate ? "cat" : "pass";
-    std::printf("%-6s %4d s %6d %5s %7zu %6.2f %% %10.2f %% %11.2f %% %6zu %5zu %11.3f %% %12.3f %%\n",
+    std::printf("%-6s %4d s %6d %5s %7zu %6.2f %% %10.2f %% %11.2f %% %6zu %5zu %5zu %11.3f %% %12.3f %%\n",
                 o.varied ? "varied" : "blank", o.period, o.stations, how, c.sent.size(),
                 percent(r.copiedShare()), percent(s.keptShare()), percent(r.keptShare()), r.merged, r.split,
-                percent(s.wrongShare()), percent(r.wrongShare()));
+                keptThenLost(s, r), percent(s.wrongShare()), percent(r.wrongShare()));
 }
 
 void printSeasons(std::size_t beacons, std::uint64_t seed)
@@ -83,10 +83,11 @@ void printSeasons(std::size_t beacons, std::uint64_t seed)
                 f.tail.data());
     std::printf("  copied = true beacons with a copy in the log; kept = true beacons that got a record of\n"
                 "  their own; merged = true beacons a copy of which ended in the record of another beacon\n"
-                "  (a count); split = records of a beacon beyond its first (a count); wrong = values\n"
+                "  (a count); split = records of a beacon beyond its first (a count); lost = beacons the\n"
+                "  strict decoder kept that the recovery did not keep, or merged (a count); wrong = values\n"
                 "  written wrong / values written\n");
-    std::printf("%-6s %6s %6s %5s %7s %8s %12s %13s %6s %5s %13s %14s\n", "lines", "period", "copies",
-                "merge", "beacons", "copied", "strict kept", "recover kept", "merged", "split",
+    std::printf("%-6s %6s %6s %5s %7s %8s %12s %13s %6s %5s %5s %13s %14s\n", "lines", "period", "copies",
+                "merge", "beacons", "copied", "strict kept", "recover kept", "merged", "split", "lost",
                 "strict wrong", "recover wrong");
     for (const bool varied : {false, true}) {
         for (const int period : kPeriods) {

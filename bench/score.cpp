@@ -124,13 +124,24 @@ Tally Scorer::tally() const
     t.copied = m_copied;
     t.written = m_written;
     t.wrong = m_wrong;
+    t.keptEach.resize(t.beacons);
+    t.mergedEach.assign(m_merged.begin(), m_merged.end());
     for (std::size_t b = 0; b < t.beacons; ++b) {
         t.right += m_bestRight[b];
         t.kept += m_records[b] > 0;
+        t.keptEach[b] = m_records[b] > 0;
         t.split += m_records[b] > 1 ? m_records[b] - 1 : 0;
         t.merged += m_merged[b];
     }
     return t;
+}
+
+std::size_t keptThenLost(const Tally& before, const Tally& after)
+{
+    std::size_t lost = 0;
+    for (std::size_t b = 0; b < before.keptEach.size() && b < after.keptEach.size(); ++b)
+        lost += before.keptEach[b] && (!after.keptEach[b] || after.mergedEach[b]);
+    return lost;
 }
 
 Tally scoreStrict(const Corpus& corpus)

@@ -31,12 +31,17 @@ struct Tally {
     std::size_t kept = 0;
     std::size_t merged = 0;
     std::size_t split = 0;
+    std::vector<bool> keptEach;   // of each true beacon: it got a record of its own
+    std::vector<bool> mergedEach; // of each true beacon: a copy of it ended in another's record
 
     double recall() const { return sent == 0 ? 0 : double(right) / double(sent); }
     double wrongShare() const { return written == 0 ? 0 : double(wrong) / double(written); }
     double keptShare() const { return beacons == 0 ? 0 : double(kept) / double(beacons); }
     double copiedShare() const { return beacons == 0 ? 0 : double(copied) / double(beacons); }
 };
+
+// The beacons that `before` kept and `after` did not keep, or merged into another's record.
+std::size_t keptThenLost(const Tally& before, const Tally& after);
 
 // Finds the true beacon of each record: among the beacons whose text lies on the lines its
 // copies took, the one whose on-board time it holds, then the one of which it holds most

@@ -91,6 +91,7 @@ private:
     void expand(Group& group);
     void weigh(const Copy& copy, const std::array<std::uint64_t, kFrameTags.size()>& keys, Weighed& out);
     void place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys);
+    bool toldApart(std::uint64_t older, std::uint64_t newer);
     std::uint64_t newestWith(std::uint64_t key) const;
     void makeRoom(std::uint64_t number);
     void addKeys(Group& group, std::uint64_t number,

@@ -24,8 +24,6 @@ constexpr int kAgreeingPerDiffering = 4;
 // Nearer, it may be the neighbouring beacon.
 constexpr std::int64_t kNeighbourSpan = 3 * 3600;
 constexpr int kMiscopyEvidence = kFieldChars - kLayout[0].fieldLength;
-// A copy of a beacon differs from what the beacon's other copies hold most in a few miscopies.
-constexpr int kMostDiffering = 3;
 // The last digits of the on-board time: they tell apart beacons up to an hour apart.
 constexpr int kLowTimeDigits = 3;
 // A frame that lost one character and gained another is two edits from its beacon's.
@@ -122,6 +120,17 @@ bool lowDigitAgrees(int i, char16_t a, char16_t b, bool exact)
            (i == length - 1 && isHex(a) != isHex(b) && exact);
 }
 
+// Whether a time read where it stands is `time` shifted by a character lost and another gained
+// within the field: every digit after the loss moves, so it is far from its own beacon's.
+bool readsShifted(const char16_t* read, std::uint32_t time)
+{
+    const int length = kLayout[0].fieldLength;
+    std::array<char16_t, 8> digits{};
+    for (int i = 0; i < length; ++i)
+        digits[std::size_t(i)] = char16_t("0123456789abcdef"[time >> (4 * (length - 1 - i)) & 15]);
+    return editDistance(read, digits.data(), length) <= kShiftEdits;
+}
+
 struct FieldsWeighed {
     int agree = 0;
     int differ = 0;
@@ -193,7 +202,21 @@ bool farInTime(const Copy& copy, const Group& group)
 {
     const std::optional<std::uint32_t> mine = copy.time();
     const std::optional<std::uint32_t> theirs = groupTime(group);
-    return mine && theirs && timeDigitsApart(*mine, *theirs) > kMostMiscopied;
+    if (mine && theirs)
+        return timeDigitsApart(*mine, *theirs) > kMostMiscopied;
+    // Of a time damaged, the digits held where they stand.
+    const auto digitsApart = [&](const Copy& other) {
+        int apart = 0;
+        for (int i = 0; i < kLayout[0].fieldLength; ++i) {
+            const char16_t a = copy.held[std::size_t(kLayout[0].heldAt + i)];
+            const char16_t b = other.held[std::size_t(kLayout[0].heldAt + i)];
+            apart += isHex(a) && isHex(b) && a != b;
+        }
+        return apart;
+    };
+    return mine && !group.copies.empty() &&
+           std::all_of(group.copies.begin(), group.copies.end(),
+                       [&](const Copy& other) { return digitsApart(other) > kMostMiscopied; });
 }
 
 } // namespace recovery
@@ -261,10 +284,11 @@ recovery::Engine::Verdict recovery::Engine::judge(const Group& group, const Copy
     // Times further apart make other beacons, not miscopies; but a time placed in a frame that
     // lost or gained characters may be shifted in any digit, and a damaged copy alike in the
     // rest to another beacon's copies may have heard its time shifted: it is told apart. A line
-    // the strict reading gives whole is another beacon, and is never put in doubt that way.
+    // the strict reading gives whole is another beacon, and so is a line the strict reading
+    // takes whose time is not that time moved by a place.
     const bool placedTime = copy.reading[0] != Reading::Exact;
     const bool farTime = !sameTime && mine && theirs && changed > kMostMiscopied && !placedTime;
-    if (farTime && recovery::readClean(copy))
+    if (farTime && (recovery::readClean(copy) || (copy.strict && !readsShifted(copy.fields(0), *theirs))))
         return Verdict::Apart;
     // The other fields are weighed against what the group's copies hold most: a group of many
     // copies, each with a miscopy of its own, still holds its beacon's characters.
@@ -276,8 +300,12 @@ recovery::Engine::Verdict recovery::Engine::judge(const Group& group, const Copy
     const bool mostlyAgree = differ * kAgreeingPerDiffering <= agree;
     // Differing in no more characters than miscopies explain.
     const bool nearlyAlike = differ <= kMostDiffering && agree >= kLeastAgreeing;
+    // A damaged copy one more, too unlike to join, could yet be a copy of that beacon heard
+    // with more miscopies than most: told apart, what the two disagree on stays in doubt.
+    const bool alikeInDoubt = nearlyAlike || (!recovery::readClean(copy) && differ == kMostDiffering + 1 &&
+                                              agree >= kLeastAgreeing);
     if (farTime)
-        return nearlyAlike ? Verdict::Lookalike : Verdict::Apart;
+        return alikeInDoubt ? Verdict::Lookalike : Verdict::Apart;
     // Copies of one time that differ more put that time in doubt: one could be a neighbour's
     // copy whose time was heard as this one's.
     if (sameTime) {
@@ -291,7 +319,7 @@ recovery::Engine::Verdict recovery::Engine::judge(const Group& group, const Copy
         const std::int64_t apart = std::abs(std::int64_t(*mine) - std::int64_t(*theirs));
         if (differ == 0 && agree >= kMiscopyEvidence && apart > kNeighbourSpan && changed <= kMostMiscopied)
             return Verdict::Join;
-        return nearlyAlike ? Verdict::Lookalike : Verdict::Apart;
+        return alikeInDoubt ? Verdict::Lookalike : Verdict::Apart;
     }
     if (agree < kLeastAgreeingUntimed || !mostlyAgree)
         return Verdict::Apart;

@@ -52,6 +52,16 @@ int windowsOf(const CopyFrames& c, std::array<Window, 2>& out)
     return count;
 }
 
+// Whether a window may stand in place: its fields hex digits alone, after the separator the
+// copy writes between its other fields where it writes one. Decoders double or drop a word
+// gap alike in several copies, and fields read in place past that are shifted.
+bool mayStandInPlace(const Window& w, char16_t separator)
+{
+    const auto from = w.begin() + (kLayout[kLast].fieldBegin - kTagLength);
+    return (separator == 0 || w[0] == separator) &&
+           std::all_of(from, from + kLayout[kLast].fieldLength, isFoldedHexDigit);
+}
+
 } // namespace
 
 int seamsInLastFields(const CopyFrames& c)
@@ -82,7 +92,8 @@ bool placeInPlace(const CopyFrames& copy, const CopyFrames& ref, char16_t* field
     const Window* agreeing = nullptr;
     for (int i = 0; i < mineCount; ++i) {
         bool agrees = false;
-        for (int j = 0; j < theirCount && !agrees; ++j) {
+        for (int j = 0; j < theirCount && !agrees && mayStandInPlace(mine[std::size_t(i)], copy.separator);
+             ++j) {
             int changed = 0;
             for (std::size_t k = 0; k < kWindow; ++k)
                 changed += mine[std::size_t(i)][k] != theirs[std::size_t(j)][k];

@@ -41,6 +41,18 @@ void recovery::Engine::tellApart(Group& group, std::uint64_t number, const Weigh
         weighMiscopiedTimes(group, number);
 }
 
+// Whether one of two open groups was told apart from the other when it began, or later.
+bool recovery::Engine::toldApart(std::uint64_t older, std::uint64_t newer)
+{
+    const GroupMore& first = std::as_const(m_state.open(std::size_t(older - 1 - m_firstOpen))).more();
+    const GroupMore& second = std::as_const(m_state.open(std::size_t(newer - 1 - m_firstOpen))).more();
+    const auto names = [](const std::array<std::uint64_t, kMostLookalikes>& kept, std::uint64_t g) {
+        return std::find(kept.begin(), kept.end(), g) != kept.end();
+    };
+    return second.lookalikeGroup == older || first.lookalikeGroup == newer ||
+           names(first.pairedLookalikes, newer) || names(first.laterLookalikes, newer);
+}
+
 namespace {
 
 // Groups a miscopied time is looked for in, from the newest that holds it.
@@ -119,6 +131,30 @@ void recovery::Engine::weighMiscopiedTimes(Group& group, std::uint64_t number)
     }
 }
 
+namespace {
+
+// What a copy holds, and what the vote will place alone in a frame that lost or gained some.
+std::array<char16_t, kFieldChars> placedAlone(const recovery::Copy& copy)
+{
+    std::array<char16_t, kFieldChars> out = copy.held;
+    for (int f = 0; f < kFrames; ++f) {
+        if (copy.reading[std::size_t(f)] == Reading::Damaged)
+            placeAlone(copy, f, out.data() + kLayout[std::size_t(f)].heldAt);
+    }
+    return out;
+}
+
+// The field characters after the time that both hold and hold otherwise.
+int differing(const std::array<char16_t, kFieldChars>& a, const std::array<char16_t, kFieldChars>& b)
+{
+    int count = 0;
+    for (std::size_t p = std::size_t(kLayout[1].heldAt); p < a.size(); ++p)
+        count += isHex(a[p]) && isHex(b[p]) && a[p] != b[p];
+    return count;
+}
+
+} // namespace
+
 // A lone copy that could be a copy of a lookalike's beacon or its neighbour: where the two
 // differ, it could hold its own beacon's characters or miscopies of the other's, so those are
 // in doubt. Copies of its own that agree would settle it; a lone copy has none.
@@ -128,7 +164,8 @@ void recovery::Engine::markOutvoted(Group& lone, const Group& other)
         return;
     const Copy& copy = lone.copies.front();
     // A line the strict reading gives whole is not a miscopy of a beacon that far in time.
-    if (recovery::readClean(copy) && recovery::farInTime(copy, other))
+    const bool clean = recovery::readClean(copy);
+    if (clean && recovery::farInTime(copy, other))
         return;
     GroupMore& more = lone.more();
     more.outvoted = true;
@@ -136,12 +173,12 @@ void recovery::Engine::markOutvoted(Group& lone, const Group& other)
         more.lookalike = other.copies.front().source;
     // Were it a copy of the other's beacon, a character no copy there holds alike would be one
     // vote alone.
-    // That holds too for what the vote will place alone in a frame that lost or gained some.
-    std::array<char16_t, kFieldChars> mine = copy.held;
-    for (int f = 0; f < kFrames; ++f) {
-        if (copy.reading[std::size_t(f)] == Reading::Damaged)
-            placeAlone(copy, f, mine.data() + kLayout[std::size_t(f)].heldAt);
-    }
+    const std::array<char16_t, kFieldChars> mine = placedAlone(copy);
+    // Nor is such a line a miscopy of another lone copy's beacon unless the two are nearly
+    // alike: it is in doubt only where that copy holds otherwise.
+    const std::array<char16_t, kFieldChars> theirs =
+        other.copies.size() == 1 ? placedAlone(other.copies.front()) : std::array<char16_t, kFieldChars>{};
+    const bool unlike = clean && other.copies.size() == 1 && differing(mine, theirs) > kMostDiffering;
     // Copies that hold one time and yet differ beyond miscopies put that time in doubt.
     const std::optional<std::uint32_t> time = copy.time();
     const bool timeInDoubt = time && time == groupTime(other);
@@ -152,7 +189,8 @@ void recovery::Engine::markOutvoted(Group& lone, const Group& other)
         }
         const bool confirmed = std::any_of(other.copies.begin(), other.copies.end(),
                                            [&](const Copy& a) { return a.held[p] == mine[p]; });
-        more.disputed[p] = more.disputed[p] || (mine[p] != 0 && !confirmed);
+        const bool contradicted = !unlike || (isHex(theirs[p]) && theirs[p] != mine[p]);
+        more.disputed[p] = more.disputed[p] || (mine[p] != 0 && !confirmed && contradicted);
     }
 }
 

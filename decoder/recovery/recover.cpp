@@ -241,7 +241,8 @@ using recovery::groupTime;
 void recovery::Engine::place(Copy copy, const std::array<std::uint64_t, kFrameTags.size()>& keys)
 {
     // Every open group that the copy joins: a copy that bridges two groups makes them one,
-    // unless they hold different on-board times, when it could be a copy of either.
+    // unless they hold different on-board times or were told apart before, when it could be a
+    // copy of either.
     Weighed weighed;
     weigh(copy, keys, weighed);
     auto& fitting = weighed.joins;
@@ -252,14 +253,16 @@ void recovery::Engine::place(Copy copy, const std::array<std::uint64_t, kFrameTa
             std::swap(fitting[j - 1], fitting[j]);
     }
     std::optional<std::uint32_t> time;
-    bool timesDiffer = false;
+    bool twoBeacons = false;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::optional<std::uint32_t> t =
-            groupTime(m_state.open(std::size_t(fitting[i] - 1 - m_firstOpen)));
-        timesDiffer = timesDiffer || (t && time && t != time);
+        const Group& g = m_state.open(std::size_t(fitting[i] - 1 - m_firstOpen));
+        const std::optional<std::uint32_t> t = groupTime(g);
+        twoBeacons = twoBeacons || (t && time && t != time);
         time = time ? time : t;
+        for (std::size_t j = 0; j < i && !twoBeacons; ++j)
+            twoBeacons = toldApart(fitting[j], fitting[i]);
     }
-    if (timesDiffer) {
+    if (twoBeacons) {
         for (std::size_t i = 0; i < count; ++i)
             recovery::keepOldest(lookalikes, fitting[i]);
         count = 0;

@@ -159,6 +159,8 @@ std::optional<std::uint32_t> groupTime(const Group& group, int* holding = nullpt
 
 // A miscopied time differs in a digit or two, such as two swapped ones.
 inline constexpr int kMostMiscopied = 2;
+// A copy of a beacon differs from what the beacon's other copies hold most in a few miscopies.
+inline constexpr int kMostDiffering = 3;
 
 // The digits in which two on-board times differ.
 inline int timeDigitsApart(std::uint32_t a, std::uint32_t b)
@@ -171,7 +173,8 @@ inline int timeDigitsApart(std::uint32_t a, std::uint32_t b)
 
 // A beacon line as it stands whose every field character is a hex digit: the strict reading's.
 bool readClean(const Copy& copy);
-// Whether the copy's on-board time and the group's differ in more digits than a miscopy.
+// Whether the copy's on-board time and the group's differ in more digits than a miscopy: of
+// a group that holds none whole, in the digits each of its copies holds where they stand.
 bool farInTime(const Copy& copy, const Group& group);
 
 // Keeps the oldest groups of those it is given, oldest first, 0 beyond them.

@@ -99,13 +99,29 @@ const recovery::Copy* referenceFor(const recovery::Group& group, int f)
 }
 
 // The fields of a last frame as they stand, where another copy holds them and what stands
-// around them alike: two copies shifted alike by characters lost or gained are unlikely.
+// around them alike: two copies shifted alike by characters lost or gained are unlikely. But
+// a run of one digit loses either alike, so that reading outvotes no copy that holds the frame
+// whole unless another such copy agrees.
 bool readAlike(const recovery::Group& group, const recovery::Copy& copy, char16_t* fields)
 {
+    constexpr int f = kFrames - 1;
+    const auto width = std::size_t(kLayout[std::size_t(f)].fieldLength);
+    std::array<char16_t, kBeaconLength> inPlace{};
     for (const recovery::Copy& other : group.copies) {
         // The same text twice is one reception's word, not two.
-        if (&other != &copy && other.text != copy.text && placeInPlace(copy, other, fields, 0))
+        if (&other != &copy && other.text != copy.text && placeInPlace(copy, other, inPlace.data(), 0)) {
+            bool wholeAgrees = false;
+            bool wholeDiffers = false;
+            for (const recovery::Copy& c : group.copies) {
+                if (c.whole(f))
+                    (std::equal(c.fields(f), c.fields(f) + width, inPlace.data()) ? wholeAgrees
+                                                                                  : wholeDiffers) = true;
+            }
+            if (wholeDiffers && !wholeAgrees)
+                return false;
+            std::copy_n(inPlace.data(), width, fields);
             return true;
+        }
     }
     return false;
 }
