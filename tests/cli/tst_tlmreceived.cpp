@@ -42,6 +42,17 @@ private slots:
             << QStringList{} << "19:53:00 19:53:00 19:54:00 19:54:04"
             << QByteArray("orvik-tlm: '<stdin>': the on-board time went back once; each run of beacons "
                           "after that is dated from 2026-12-08T19:53:00Z\n");
+        // A friend's log of the pass after one's own, with a beacon one's own missed: its
+        // copies are dated as one's own, and the one before them a minute earlier.
+        const QByteArray own =
+            at(0x1e200, "6e6f70717273") + at(0x1e240, "7c7d7e7f8081") + at(0x1e280, "8a8b8c8d8e8f");
+        const QByteArray friends =
+            at(0x1e1c0, "606162636465") + at(0x1e240, "7c7d7e7f8081") + at(0x1e280, "8a8b8c8d8e8f");
+        QTest::addRow("two stations' logs of a pass, one after the other")
+            << own + friends << QStringList{} << "19:51:56 19:53:00 19:54:04 19:55:08" << QByteArray();
+        QTest::addRow("two stations' logs of a pass, recovering")
+            << own + friends << QStringList{"--recover"} << "19:51:56 19:53:00 19:54:04 19:55:08"
+            << QByteArray();
     }
     void receivedTimesFollowTheOnBoardTime()
     {

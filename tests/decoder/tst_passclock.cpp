@@ -38,6 +38,15 @@ void TestPassClock::datesByOnBoardTime_data()
                                 << "0 64 0 64 0" << 2;
     QTest::addRow("the on-board counter at its top") << "16777200 16777215"
                                                      << "0 15" << 0;
+    // Two stations' logs of one pass, one after the other: the second's beacons are those of
+    // the first, each dated as there, also where it copied one the first did not.
+    QTest::addRow("a second station's log of the pass") << "123456 123520 123584 123392 123456 123584"
+                                                        << "0 64 128 -64 0 128" << 0;
+    QTest::addRow("two stations' logs of two passes") << "123456 123520 210000 123520 210064"
+                                                      << "0 64 86544 64 86608" << 0;
+    // Back to a time hours before any dated: a reset, whatever the count reads.
+    QTest::addRow("a reset to a time still high") << "123456 123520 100000 100064"
+                                                  << "0 64 0 64" << 1;
 }
 
 void TestPassClock::datesByOnBoardTime()
