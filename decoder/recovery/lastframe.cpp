@@ -30,10 +30,24 @@ int windowsOf(const CopyFrames& c, std::array<Window, 2>& out)
         return 0;
     const auto body = std::size_t(c.begin[kLast] + kTagLength);
     const std::u16string_view t = c.text;
+    const int seams = seamsInLastFields(c);
+    // Decoders drop a word gap, and hear one twice: a copy that writes one separator between
+    // its other fields, no hex digit, tells it after the tag too.
+    const char16_t sep = c.separator;
+    if (seams == 0 && sep != 0 && t.size() > body + 1) {
+        std::u16string moved;
+        if (isFoldedHexDigit(t[body]))
+            moved.assign(1, sep).append(t.substr(body, kWindow - 1));
+        else if (t[body] == sep && t[body + 1] == sep)
+            moved.assign(t.substr(body + 1, kWindow));
+        if (moved.size() == kWindow) {
+            std::copy_n(moved.begin(), kWindow, out[0].begin());
+            return 1;
+        }
+    }
     int count = 0;
     if (t.size() >= body + kWindow)
         std::copy_n(t.begin() + std::ptrdiff_t(body), kWindow, out[std::size_t(count++)].begin());
-    const int seams = seamsInLastFields(c);
     if (seams == 0)
         return count;
     if (seams > 1)

@@ -78,11 +78,19 @@ void TestRecoverVote::lastFrameEndingInABlank_data()
     const QString next = u' ' + kOther;
     QTest::addRow("lone, before the next beacon") << QStringList{lost + next} << false;
     QTest::addRow("lone, a blank heard twice at its end") << QStringList{lost + "  "} << false;
-    // No copy reads the frame where it stands: the others gained a blank after the tag, and
-    // one in the tail.
+    // No copy reads the frame where it stands: the others gained a letter after the tag, and
+    // a blank in the tail.
+    QTest::addRow("with two that gained a character")
+        << QStringList{lost + next, insertAt(kGood, 80, "x") + next, insertAt(kGood, 100, " ") + next}
+        << false;
+    // A blank heard twice after the tag, where the copy writes one between all its fields, is
+    // a gap heard twice: that copy reads the fields one place on.
     QTest::addRow("with two that gained a blank")
         << QStringList{lost + next, insertAt(kGood, 79, " ") + next, insertAt(kGood, 100, " ") + next}
-        << false;
+        << true;
+    // And a gap dropped, where a hex digit follows the tag.
+    QTest::addRow("with one that dropped the gap after the tag")
+        << QStringList{lost + next, dropAt(kGood, 79) + next, insertAt(kGood, 100, " ") + next} << true;
     QTest::addRow("with two read whole")
         << QStringList{lost + next, kGood + next, kGood.toUpper() + next} << true;
     // The same text twice is no second copy of where the frame ends.
