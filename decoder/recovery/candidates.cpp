@@ -203,11 +203,12 @@ bool CandidateCutter::continues(std::u16string_view more, const std::vector<Tag>
     if (readFrames(both).last > m_heldLast)
         return true;
     // Or the rest of the last frame's tail to a beacon's length; where the next beacon starts on
-    // the line, with what a decoder writes between the two.
+    // the line, with what a decoder writes between the two. A line of tail alone, too short for
+    // that, may be a part of three: the next line may hold the rest.
     const std::size_t joined = held + more.size();
     const std::size_t longest = kBeaconLength + kMostShift + (beforeStart ? kBetweenBeacons : 0);
-    return m_heldLast == kFrames - 1 && held < std::size_t(kBeaconLength) && joined >= kShortest &&
-           joined <= longest;
+    return m_heldLast == kFrames - 1 && held < std::size_t(kBeaconLength) &&
+           (joined >= kShortest || !beforeStart) && joined <= longest;
 }
 
 // A decoder that wraps at a blank takes the blank for the line end; one that wraps at its

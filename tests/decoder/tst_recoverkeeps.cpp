@@ -133,6 +133,8 @@ void TestRecoverKeeps::copiesAsDecodersWrite_data()
         << QStringList{kGood.left(55), kGood.mid(56)} << QStringList{kGood} << "1-2";
     QTest::addRow("over three lines")
         << QStringList{kGood.left(30), kGood.mid(30, 40), kGood.mid(70)} << QStringList{kGood} << "1-3";
+    QTest::addRow("wrapped at 80 columns, its tail over two more lines")
+        << QStringList{kGood.left(80), kGood.mid(80, 13), kGood.mid(93)} << QStringList{kGood} << "1-3";
     QStringList wrapped;
     for (qsizetype at = 0; at < stream.size(); at += 80)
         wrapped << stream.mid(at, 80);
@@ -251,6 +253,9 @@ void TestRecoverKeeps::lastFrameInAStream_data()
     const QString longerTail = insertAt(mixed, 100, "x");
     QTest::addRow("a lone copy whose wrap took the blank after the last tag, its tail one longer")
         << QStringList{longerTail.left(78), longerTail.mid(79)} << "left out";
+    // A line of chatter after a copy cut short in its last fields takes no field's place.
+    QTest::addRow("a lone copy cut short in its last fields, then chatter")
+        << QStringList{kGood.left(85), "73 tu", kOther} << "left out";
     QTest::addRow("a lone copy wrapped after the last tag, its blank kept")
         << QStringList{kGood.left(78), kGood.mid(78)} << "written";
     QTest::addRow("a copy wrapped after the last tag, and one not wrapped")
