@@ -188,8 +188,14 @@ bool CandidateCutter::continues(std::u16string_view more, const std::vector<Tag>
         return false;
     const std::size_t held = m_held.text.size();
     more = more.substr(0, kLongest - std::min(kLongest, held));
-    // A later frame's tag, whole in the next line or across the line end.
-    if (lastTag(tags, 0, more.size()) > m_heldLast)
+    // A later frame's tag, whole in the next line or across the line end, about where the
+    // beacon puts it: one far past that begins a line of another beacon.
+    const auto nearItsPlace = [&](const Tag& tag) {
+        const long expected = kFrameTags[std::size_t(tag.frame)].pos - 1;
+        return tag.frame > m_heldLast && tag.at + kTagLength <= more.size() &&
+               std::abs(long(held + tag.at) - expected) <= long(kBetweenBeacons + kMostShift);
+    };
+    if (std::any_of(tags.begin(), tags.end(), nearItsPlace))
         return true;
     std::u16string seam = m_held.text.substr(held - std::min(held, std::size_t(kTagLength - 1)));
     seam.append(more.substr(0, kTagLength - 1));
@@ -254,9 +260,14 @@ bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vec
         part = true;
     } else if (tagCount(tags, headEnd) >= 2) {
         finish(out);
-        out.push_back({std::u16string(head.substr(0, kLongest)),
-                       stretch(source, 0, std::min(headEnd, kLongest), line.size()),
-                       {}});
+        Candidate c{std::u16string(head.substr(0, kLongest)),
+                    stretch(source, 0, std::min(headEnd, kLongest), line.size()),
+                    {}};
+        // A line of frames whose start was heard damaged may go on in the next, as any other.
+        if (starts.empty() && c.text.size() < std::size_t(kBeaconLength))
+            hold(std::move(c), lastTag(tags, 0, headEnd));
+        else
+            out.push_back(std::move(c));
         part = true;
     }
     if (m_holding && (!starts.empty() || m_held.text.size() >= std::size_t(kBeaconLength) || !part))
@@ -269,15 +280,20 @@ bool CandidateCutter::feed(std::u16string_view line, CopySource source, std::vec
                     {}};
         // A line's last candidate may go on in the next line, even to the last characters of its tail.
         if (i + 1 == starts.size() && c.text.size() < std::size_t(kBeaconLength)) {
-            m_held = std::move(c);
-            m_heldLast = std::max(lastTag(tags, starts[i], to), readFrames(m_held.text).last);
-            m_holding = true;
+            hold(std::move(c), lastTag(tags, starts[i], to));
         } else {
             out.push_back(std::move(c));
         }
         part = true;
     }
     return part;
+}
+
+void CandidateCutter::hold(Candidate c, int lastWholeTag)
+{
+    m_held = std::move(c);
+    m_heldLast = std::max(lastWholeTag, readFrames(m_held.text).last);
+    m_holding = true;
 }
 
 void CandidateCutter::finish(std::vector<Candidate>& out)

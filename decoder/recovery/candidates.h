@@ -42,6 +42,7 @@ private:
     bool continues(std::u16string_view more, const std::vector<Tag>& tags, CopySource source,
                    bool beforeStart) const;
     void join(std::u16string_view more, CopySource source, std::size_t lineSize);
+    void hold(Candidate c, int lastWholeTag);
 
     Candidate m_held;
     int m_heldLast = -1; // the highest frame whose tag the candidate held holds whole

@@ -133,6 +133,10 @@ void TestRecoverKeeps::copiesAsDecodersWrite_data()
         << QStringList{kGood.left(55), kGood.mid(56)} << QStringList{kGood} << "1-2";
     QTest::addRow("over three lines")
         << QStringList{kGood.left(30), kGood.mid(30, 40), kGood.mid(70)} << QStringList{kGood} << "1-3";
+    // Its first two tags heard damaged, no beacon is seen to start on the line: it still goes on.
+    const QString startsDamaged = over(over(kGood, 1, "krv1"), 13, "orx2");
+    QTest::addRow("wrapped at 80 columns, its first tags heard damaged")
+        << QStringList{startsDamaged.left(80), startsDamaged.mid(80)} << QStringList{startsDamaged} << "1-2";
     QTest::addRow("wrapped at 80 columns, its tail over two more lines")
         << QStringList{kGood.left(80), kGood.mid(80, 13), kGood.mid(93)} << QStringList{kGood} << "1-3";
     QStringList wrapped;
