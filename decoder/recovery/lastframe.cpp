@@ -109,9 +109,12 @@ bool placeInPlace(const CopyFrames& copy, const CopyFrames& ref, char16_t* field
         for (int j = 0; j < theirCount && !agrees && mayStandInPlace(mine[std::size_t(i)], copy.separator);
              ++j) {
             int changed = 0;
+            int tailChanged = 0;
             for (std::size_t k = 0; k < kWindow; ++k)
-                changed += mine[std::size_t(i)][k] != theirs[std::size_t(j)][k];
-            agrees = changed <= changes;
+                (k < kWindow - kTailAnchor ? changed : tailChanged) +=
+                    mine[std::size_t(i)][k] != theirs[std::size_t(j)][k];
+            // A tail character heard otherwise moves no field.
+            agrees = changed + std::max(0, tailChanged - 1) <= changes;
         }
         if (agrees && agreeing != nullptr)
             return false;

@@ -100,6 +100,11 @@ void TestRecoverVote::lastFrameEndingInABlank_data()
     QTest::addRow("two in doubt, alike")
         << QStringList{tailLost + next, over(tailLost, 40, "x") + next} << true;
     QTest::addRow("two in doubt, not alike") << QStringList{tailLost + next, lost + next} << false;
+    // A tail character right after the fields heard otherwise moves no field.
+    QTest::addRow("two in doubt, alike but in the tail after the fields")
+        << QStringList{tailLost + next, over(tailLost, 90, "7") + next} << true;
+    QTest::addRow("two in doubt, alike but in two tail characters after the fields")
+        << QStringList{tailLost + next, over(tailLost, 90, "77") + next} << false;
     // A tail that begins with a mark shows where the fields end, whatever stands after them.
     const QString marked = over(over(kGood, 90, "."), 120, " ");
     QTest::addRow("fields bounded by marks") << QStringList{dropAt(marked, 14) + next} << true;
