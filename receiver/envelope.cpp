@@ -19,9 +19,9 @@ constexpr double kShortestElement = 0.012;
 constexpr float kHysteresis = 2.0f;
 
 // The tone's frequency at time t, between the frames of the path.
-double toneAt(const Spectrogram& spectrum, const TonePath& tone, double t)
+double toneAt(const Waterfall& waterfall, const TonePath& tone, double t)
 {
-    const double x = t / spectrum.hopSeconds() - 2.0;
+    const double x = t / waterfall.hopSeconds() - 2.0;
     const auto last = double(tone.hz.size() - 1);
     const double at = std::clamp(x, 0.0, last);
     const auto k = std::size_t(at);
@@ -77,7 +77,7 @@ std::vector<double> keyDown(const Envelope& envelope)
 
 } // namespace
 
-Envelope envelopeAlong(std::span<const float> samples, double sampleRate, const Spectrogram& spectrum,
+Envelope envelopeAlong(std::span<const float> samples, double sampleRate, const Waterfall& waterfall,
                        const TonePath& tone, double rate, double bandwidthHz)
 {
     Envelope out;
@@ -90,7 +90,7 @@ Envelope envelopeAlong(std::span<const float> samples, double sampleRate, const 
     std::vector<std::complex<double>> mixed(samples.size() / dump);
     double phase = 0;
     for (std::size_t k = 0; k < mixed.size(); ++k) {
-        const double hz = toneAt(spectrum, tone, (double(k) + 0.5) * double(dump) / sampleRate);
+        const double hz = toneAt(waterfall, tone, (double(k) + 0.5) * double(dump) / sampleRate);
         const double turn = 2 * std::numbers::pi * hz / sampleRate;
         std::complex<double> sum;
         for (std::size_t i = k * dump; i < (k + 1) * dump; ++i) {

@@ -16,7 +16,7 @@ struct Envelope {
 };
 
 // The power within about `bandwidthHz` of the tone, `rate` times a second.
-Envelope envelopeAlong(std::span<const float> samples, double sampleRate, const Spectrogram& spectrum,
+Envelope envelopeAlong(std::span<const float> samples, double sampleRate, const Waterfall& waterfall,
                        const TonePath& tone, double rate = 500, double bandwidthHz = 100);
 
 // The length of a dot, in seconds, from the key-down stretches of the envelope: dots and dashes

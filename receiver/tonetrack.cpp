@@ -23,7 +23,7 @@ constexpr double kToneOverNoise = 3.0;
 constexpr double kMoveCost = 2.0;
 
 // The floor of each bin over stretches of the recording, one stretch per `step` frames.
-std::vector<float> floors(const Spectrogram& s, std::size_t lo, std::size_t hi, std::size_t window,
+std::vector<float> floors(const Waterfall& s, std::size_t lo, std::size_t hi, std::size_t window,
                           std::size_t step)
 {
     const std::size_t stretches = (s.frames() + step - 1) / step;
@@ -62,7 +62,7 @@ double refine(const double* row, std::size_t width, std::size_t i)
 }
 
 // The noise of each frame, from the median of its bins: the tone takes few of them.
-std::vector<double> noiseOf(const Spectrogram& s, std::size_t lo, std::size_t hi)
+std::vector<double> noiseOf(const Waterfall& s, std::size_t lo, std::size_t hi)
 {
     std::vector<double> noise(s.frames());
     std::vector<float> row(hi - lo);
@@ -76,7 +76,7 @@ std::vector<double> noiseOf(const Spectrogram& s, std::size_t lo, std::size_t hi
     return noise;
 }
 
-// The bins of the search and how the spectrogram's frames are taken together.
+// The bins of the search and how the waterfall's frames are taken together.
 struct Grid {
     std::size_t lo = 0;
     std::size_t width = 0;
@@ -87,7 +87,7 @@ struct Grid {
 
 // Each block's keyed power in each bin, as the log ratios over the noise, or over a carrier,
 // that its frames gather.
-std::vector<double> gather(const Spectrogram& s, const Grid& g, const std::vector<float>& floor,
+std::vector<double> gather(const Waterfall& s, const Grid& g, const std::vector<float>& floor,
                            const std::vector<double>& noise)
 {
     std::vector<double> gathered(g.blocks * g.width, 0.0);
@@ -137,7 +137,7 @@ std::vector<double> bestPath(const Grid& g, const std::vector<double>& gathered)
 
 } // namespace
 
-TonePath trackTone(const Spectrogram& s, const ToneSearch& search)
+TonePath trackTone(const Waterfall& s, const ToneSearch& search)
 {
     TonePath path;
     const auto lo = std::size_t(std::max(1.0, std::floor(search.lowHz / s.binHz())));

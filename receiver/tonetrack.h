@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finding the beacon's tone and following it as Doppler moves it: the path through the
-// spectrogram that gathers most power above the noise, moving no faster than a pass can move
+// waterfall that gathers most power above the noise, moving no faster than a pass can move
 // it, and passing over carriers, whose quietest moments are loud.
 
-#include "spectrogram.h"
+#include "waterfall.h"
 
 #include <vector>
 
@@ -25,6 +25,6 @@ struct TonePath {
     std::vector<float> strength; // each frame's power on the path over the frame's noise
 };
 
-TonePath trackTone(const Spectrogram& s, const ToneSearch& search = {});
+TonePath trackTone(const Waterfall& s, const ToneSearch& search = {});
 
 } // namespace orvik::receiver

@@ -51,10 +51,10 @@ void TestEnvelope::readsTheSpeed()
     const std::string_view text =
         std::string_view(testsupport::kReferenceText).substr(0, wpm < 10 ? 40 : 120);
     const bench::CwAudio audio = bench::keyText(text, signal);
-    const receiver::Spectrogram spectrum(audio.samples, signal.sampleRate);
-    const receiver::TonePath tone = receiver::trackTone(spectrum);
+    const receiver::Waterfall waterfall(audio.samples, signal.sampleRate);
+    const receiver::TonePath tone = receiver::trackTone(waterfall);
     const receiver::Envelope envelope =
-        receiver::envelopeAlong(audio.samples, signal.sampleRate, spectrum, tone);
+        receiver::envelopeAlong(audio.samples, signal.sampleRate, waterfall, tone);
     const double unit = receiver::unitSeconds(envelope);
     const double truth = morse::unitSeconds(wpm);
     QVERIFY2(std::abs(unit - truth) <= within * truth,

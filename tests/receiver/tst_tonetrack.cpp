@@ -2,8 +2,8 @@
 // The receiver finds the beacon's tone and follows it through drift, fading, noise and a
 // carrier beside it.
 #include "bench/cwaudio.h"
-#include "receiver/spectrogram.h"
 #include "receiver/tonetrack.h"
+#include "receiver/waterfall.h"
 #include "support/referenceline.h"
 
 #include <QTest>
@@ -74,22 +74,22 @@ void TestToneTrack::followsTheTone()
     signal.fist = fist;
     const bench::CwAudio audio =
         bench::keyText(std::string_view(text.constData(), std::size_t(text.size())), signal);
-    const receiver::Spectrogram spectrum(audio.samples, sampleRate);
-    const receiver::TonePath path = receiver::trackTone(spectrum);
-    QCOMPARE(path.hz.size(), spectrum.frames());
+    const receiver::Waterfall waterfall(audio.samples, sampleRate);
+    const receiver::TonePath path = receiver::trackTone(waterfall);
+    QCOMPARE(path.hz.size(), waterfall.frames());
     // Over the frames that lie within a key-down element, the share on the tone within a bin.
     int inside = 0;
     int onTone = 0;
     std::size_t e = 0;
-    for (std::size_t t = 0; t < spectrum.frames(); ++t) {
-        const double centre = spectrum.frameCentre(t);
+    for (std::size_t t = 0; t < waterfall.frames(); ++t) {
+        const double centre = waterfall.frameCentre(t);
         while (e < audio.elements.size() && audio.elements[e].end < centre)
             ++e;
         if (e == audio.elements.size() || centre < audio.elements[e].start)
             continue;
         ++inside;
         const double hz = toneHz + drift * centre;
-        onTone += std::abs(path.hz[t] - hz) <= spectrum.binHz();
+        onTone += std::abs(path.hz[t] - hz) <= waterfall.binHz();
     }
     QVERIFY(inside > 100);
     const double share = double(onTone) / inside;

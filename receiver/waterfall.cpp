@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "spectrogram.h"
+#include "waterfall.h"
 
 #include <bit>
 #include <cmath>
@@ -36,7 +36,7 @@ fftwf_plan_s* makePlan(int size, float* in, fftwf_complex* out)
 
 } // namespace
 
-Spectrogram::Spectrogram(std::span<const float> samples, double sampleRate, double frameSeconds)
+Waterfall::Waterfall(std::span<const float> samples, double sampleRate, double frameSeconds)
 {
     const std::size_t size = std::bit_ceil(std::size_t(std::max(16.0, sampleRate * frameSeconds)));
     const std::size_t hop = size / 4;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The power spectrum of a recording, frame after frame: what the receiver looks for its tone
-// in, and what a waterfall draws.
+// The power of a recording across the band, frame after frame: what the receiver looks for
+// its tone in, and what a waterfall draws.
 
 #include <cstddef>
 #include <span>
@@ -9,10 +9,10 @@
 
 namespace orvik::receiver {
 
-class Spectrogram {
+class Waterfall {
 public:
     // Frames of about `frameSeconds`, rounded to a power of two samples, every quarter frame.
-    Spectrogram(std::span<const float> samples, double sampleRate, double frameSeconds = 0.04);
+    Waterfall(std::span<const float> samples, double sampleRate, double frameSeconds = 0.04);
 
     std::size_t frames() const { return m_frames; }
     std::size_t bins() const { return m_bins; }
