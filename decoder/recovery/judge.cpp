@@ -124,11 +124,8 @@ bool lowDigitAgrees(int i, char16_t a, char16_t b, bool exact)
 // within the field: every digit after the loss moves, so it is far from its own beacon's.
 bool readsShifted(const char16_t* read, std::uint32_t time)
 {
-    const int length = kLayout[0].fieldLength;
-    std::array<char16_t, 8> digits{};
-    for (int i = 0; i < length; ++i)
-        digits[std::size_t(i)] = char16_t("0123456789abcdef"[time >> (4 * (length - 1 - i)) & 15]);
-    return editDistance(read, digits.data(), length) <= kShiftEdits;
+    return editDistance(read, recovery::timeText<char16_t>(time).data(), kLayout[0].fieldLength) <=
+           kShiftEdits;
 }
 
 struct FieldsWeighed {

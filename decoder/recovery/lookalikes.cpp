@@ -62,11 +62,7 @@ constexpr std::size_t kMiscopiedTimes = std::size_t(kLayout[0].fieldLength) * 16
 
 std::uint64_t timeKey(std::uint32_t time)
 {
-    const int digits = kLayout[0].fieldLength;
-    std::array<char, 8> text{};
-    for (int i = 0; i < digits; ++i)
-        text[std::size_t(i)] = "0123456789abcdef"[time >> (4 * (digits - 1 - i)) & 15];
-    return recovery::frameKey(0, text.data(), digits);
+    return recovery::frameKey(0, recovery::timeText<char>(time).data(), kLayout[0].fieldLength);
 }
 
 // The keys of the times a listener could have written for this one: a digit heard as another,

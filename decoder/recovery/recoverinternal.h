@@ -171,6 +171,16 @@ inline int timeDigitsApart(std::uint32_t a, std::uint32_t b)
     return changed;
 }
 
+// An on-board time as its field writes it, lower-case hex digits, in characters of CharT.
+template <class CharT> std::array<CharT, 8> timeText(std::uint32_t time)
+{
+    const int digits = kLayout[0].fieldLength;
+    std::array<CharT, 8> text{};
+    for (int i = 0; i < digits; ++i)
+        text[std::size_t(i)] = CharT("0123456789abcdef"[time >> (4 * (digits - 1 - i)) & 15]);
+    return text;
+}
+
 // A beacon line as it stands whose every field character is a hex digit: the strict reading's.
 bool readClean(const Copy& copy);
 // Whether the copy's on-board time and the group's differ in more digits than a miscopy: of
